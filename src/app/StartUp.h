@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QTranslator;
+
+/// What the program does before its main window exists.
+namespace StartUp {
+
+/// The log file template handed to the logger: the log folder, "/", "VeloraYYMMDD-9999.log".
+QString logFileTemplate();
+
+/// Installs the translation named by "language" ("language/Lang_<code>" relative to the working
+/// folder). With no language stored, stores "eng" and keeps the built-in English texts.
+void loadLanguage(QTranslator *translator);
+
+/// Deletes every file in the log folder whose last change is more calendar days ago than
+/// "logs/logFilesExpiryDate" (30 when unset or not positive). Sub-folders are left alone.
+void removeExpiredLogFiles();
+
+/// The log folder from "logs/logFilesLocation" (stored on first use as "Velora/logs" under the
+/// documents folder), created if missing.
+QString logFilesFolder();
+
+/// The log threshold from "logs/logLevel" (5 by default), written back.
+int configuredLogLevel();
+
+} // namespace StartUp

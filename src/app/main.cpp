@@ -1,0 +1,53 @@
+#include "MyApp.h"
+#include "StartUp.h"
+#include "Velora.h"
+
+#include <AutoSerialFileLogger.h>
+#include <LogSystem.h>
+#include <MessageBox.h>
+
+#include <QFont>
+#include <QTranslator>
+
+#include <memory>
+
+int main(int argc, char **argv)
+{
+    MyApp app(argc, argv);
+
+    if (app.isRunning()) {
+        // The running instance comes forward only once this box has been closed.
+        MessageBox::information(nullptr, QStringLiteral("Velora"),
+                                QStringLiteral("Velora is already running!"));
+        if (!app.sendMessage(QStringLiteral("Is app exist?"), 5000))
+            qWarning("Velora: the running instance did not answer; it may be busy or hung.");
+        return 0;
+    }
+
+    QCoreApplication::setApplicationName(QStringLiteral("Velora"));
+
+    QFont font = QApplication::font();
+    font.setFamily(QStringLiteral("Calibri"));
+    QApplication::setFont(font);
+
+    auto translator = std::make_unique<QTranslator>();
+    StartUp::loadLanguage(translator.get());
+
+    StartUp::removeExpiredLogFiles();
+
+    LogSystem *logSystem = LogSystem::getSysLogSystem();
+    logSystem->setLogger(new AutoSerialFileLogger(StartUp::logFileTemplate()));
+    logSystem->setLogLevel(static_cast<LogSystem::LogLevel>(StartUp::configuredLogLevel()));
+    logSystem->enableAllLog();
+    logSystem->startLog();
+
+    auto window = std::make_unique<Velora>();
+    app.setActivationWindow(window.get(), true);
+
+    const int exitCode = app.exec();
+
+    logSystem->stopLog();
+    window.reset();
+    translator.reset();
+    return exitCode;
+}

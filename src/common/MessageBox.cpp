@@ -1,0 +1,99 @@
+#include "MessageBox.h"
+
+#include <QMutex>
+
+#include <cstdio>
+
+namespace {
+QMutex answererMutex;
+MessageBox::Answerer testAnswerer;
+
+QMessageBox::StandardButton askWith(QMessageBox::Icon icon, QWidget *parent, const QString &title,
+                                    const QString &text, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton
+                                    = QMessageBox::NoButton)
+{
+    MessageBox::Question question;
+    question.icon = icon;
+    question.parent = parent;
+    question.title = title;
+    question.text = text;
+    question.buttons = buttons;
+    question.defaultButton = defaultButton;
+    return MessageBox::ask(question);
+}
+} // namespace
+
+QMessageBox::StandardButton MessageBox::defaultAnswer(const Question &question)
+{
+    if (question.defaultButton != QMessageBox::NoButton)
+        return question.defaultButton;
+    for (uint bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1) {
+        if (question.buttons.testFlag(QMessageBox::StandardButton(bit)))
+            return QMessageBox::StandardButton(bit);
+    }
+    return QMessageBox::NoButton;
+}
+
+QMessageBox::StandardButton MessageBox::ask(const Question &question)
+{
+    Answerer answerer;
+    {
+        QMutexLocker lock(&answererMutex);
+        answerer = testAnswerer;
+    }
+    if (answerer)
+        return answerer(question);
+
+    if (qEnvironmentVariableIsSet("VELORA_TEST_ANSWER_DIALOGS")) {
+        QString line
+                = QStringLiteral("Velora message box: %1: %2").arg(question.title, question.text);
+        if (!question.informativeText.isEmpty())
+            line += QStringLiteral(" (%1)").arg(question.informativeText);
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+        std::fflush(stderr);
+        return defaultAnswer(question);
+    }
+
+    QMessageBox box(question.icon, question.title, question.text, question.buttons,
+                    question.parent);
+    box.setInformativeText(question.informativeText);
+    if (question.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(question.defaultButton);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+QMessageBox::StandardButton MessageBox::information(QWidget *parent, const QString &title,
+                                                    const QString &text,
+                                                    QMessageBox::StandardButtons buttons)
+{
+    return askWith(QMessageBox::Information, parent, title, text, buttons);
+}
+
+QMessageBox::StandardButton MessageBox::warning(QWidget *parent, const QString &title,
+                                                const QString &text,
+                                                QMessageBox::StandardButtons buttons)
+{
+    return askWith(QMessageBox::Warning, parent, title, text, buttons);
+}
+
+QMessageBox::StandardButton MessageBox::critical(QWidget *parent, const QString &title,
+                                                 const QString &text,
+                                                 QMessageBox::StandardButtons buttons)
+{
+    return askWith(QMessageBox::Critical, parent, title, text, buttons);
+}
+
+QMessageBox::StandardButton MessageBox::question(QWidget *parent, const QString &title,
+                                                 const QString &text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton)
+{
+    return askWith(QMessageBox::Question, parent, title, text, buttons, defaultButton);
+}
+
+void MessageBox::setAnswerer(Answerer answerer)
+{
+    QMutexLocker lock(&answererMutex);
+    testAnswerer = std::move(answerer);
+}

@@ -1,0 +1,84 @@
+#include <MessageBox.h>
+#include <SharedComponent.h>
+#include <VeloraTest.h>
+
+namespace {
+int constructed = 0;
+int destructed = 0;
+
+class Counted : public SharedComponent<Counted>
+{
+    friend SharedComponent<Counted>;
+
+public:
+    int release() { return releaseShared(); }
+
+private:
+    Counted() { ++constructed; }
+    ~Counted() { ++destructed; }
+};
+} // namespace
+
+class TestComponents : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sharedInstanceLivesUntilTheLastRelease()
+    {
+        constructed = destructed = 0;
+        Counted *first = Counted::getInstance();
+        Counted *second = Counted::getInstance();
+        QCOMPARE(first, second);
+        QCOMPARE(constructed, 1);
+
+        first->addRef();
+        QCOMPARE(first->release(), 2);
+        QCOMPARE(second->release(), 1);
+        QCOMPARE(destructed, 0);
+        QCOMPARE(Counted::peekInstance(), first);
+        QCOMPARE(first->release(), 0);
+        QCOMPARE(destructed, 1);
+        QCOMPARE(Counted::peekInstance(), nullptr);
+
+        // After the last release a new instance is built, not the dead one revived.
+        Counted *fresh = Counted::getInstance();
+        QCOMPARE(constructed, 2);
+        QCOMPARE(fresh->release(), 0);
+        QCOMPARE(destructed, 2);
+    }
+
+    void questionsReachTheAnswererWithEverythingAsked()
+    {
+        QList<MessageBox::Question> asked;
+        MessageBox::setAnswerer([&asked](const MessageBox::Question &question) {
+            asked.append(question);
+            return QMessageBox::No;
+        });
+        const auto answer
+                = MessageBox::question(nullptr, QStringLiteral("Velora"), QStringLiteral("Exit?"));
+        MessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Disk full"));
+        MessageBox::setAnswerer({});
+
+        QCOMPARE(answer, QMessageBox::No);
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.at(0).icon, QMessageBox::Question);
+        QCOMPARE(asked.at(0).title, QStringLiteral("Velora"));
+        QCOMPARE(asked.at(0).text, QStringLiteral("Exit?"));
+        QCOMPARE(asked.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(asked.at(1).icon, QMessageBox::Warning);
+        QCOMPARE(asked.at(1).text, QStringLiteral("Disk full"));
+    }
+
+    void unattendedAnswerIsTheDefaultOrTheFirstButton()
+    {
+        MessageBox::Question question;
+        question.buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        QCOMPARE(MessageBox::defaultAnswer(question), QMessageBox::Yes);
+        question.defaultButton = QMessageBox::Cancel;
+        QCOMPARE(MessageBox::defaultAnswer(question), QMessageBox::Cancel);
+    }
+};
+
+VELORA_TEST_MAIN(TestComponents)
+#include "tst_components.moc"

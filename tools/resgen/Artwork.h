@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+/// One picture the generator draws: its resource path below src/resources and how to paint it
+/// at a given size.
+struct Artwork
+{
+    QString path;
+    int size;
+    std::function<void(class QPainter &, int size)> paint;
+};
+
+/// Every picture Velora ships.
+const std::vector<Artwork> &allArtwork();
+
+QImage render(const Artwork &artwork);
