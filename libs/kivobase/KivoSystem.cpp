@@ -2,11 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutex>
 #include <QStorageInfo>
 
+#include <mutex>
+
 namespace {
-QMutex overrideMutex;
+std::mutex overrideMutex;
 std::function<qint64(const QString &)> freeSpaceOverride;
 } // namespace
 
@@ -14,7 +15,7 @@ qint64 KivoSystem::freeSpace(const QString &folder)
 {
     std::function<qint64(const QString &)> measure;
     {
-        QMutexLocker lock(&overrideMutex);
+        std::lock_guard lock(overrideMutex);
         measure = freeSpaceOverride;
     }
     if (measure)
@@ -35,6 +36,6 @@ qint64 KivoSystem::freeSpace(const QString &folder)
 
 void KivoSystem::setFreeSpaceOverride(std::function<qint64(const QString &)> override)
 {
-    QMutexLocker lock(&overrideMutex);
+    std::lock_guard lock(overrideMutex);
     freeSpaceOverride = std::move(override);
 }

@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include <mutex>
+
 LogSystem *LogSystem::getSysLogSystem()
 {
     // Deliberately leaked: components may still log from their destructors during exit.
@@ -17,7 +19,7 @@ LogSystem::~LogSystem() = default;
 
 void LogSystem::setLogger(SysLogger *newLogger)
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     if (logger && running)
         logger->close();
     logger.reset(newLogger);
@@ -37,13 +39,13 @@ LogSystem::LogLevel LogSystem::logLevel() const
 
 void LogSystem::enableAllLog()
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     disabledModules.clear();
 }
 
 void LogSystem::setModuleEnabled(const QString &moduleKey, bool enabled)
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     if (enabled)
         disabledModules.remove(moduleKey);
     else
@@ -52,7 +54,7 @@ void LogSystem::setModuleEnabled(const QString &moduleKey, bool enabled)
 
 void LogSystem::startLog()
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     if (running)
         return;
     if (logger)
@@ -62,7 +64,7 @@ void LogSystem::startLog()
 
 void LogSystem::stopLog()
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     if (!running)
         return;
     running = false;
@@ -77,7 +79,7 @@ bool LogSystem::isLogging() const
 
 int LogSystem::registerLoggedModule(const QString &moduleKey)
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     if (disabledModules.contains(moduleKey))
         return -1;
     const auto found = moduleIds.constFind(moduleKey);
@@ -109,7 +111,7 @@ void LogSystem::log(int moduleId, LogLevel level, const QString &format, va_list
     // Format outside the lock; only the write is serialised.
     const QString text = QString::vasprintf(format.toUtf8().constData(), args);
 
-    QMutexLocker lock(&mutex);
+    std::lock_guard lock(mutex);
     if (!running || !logger || moduleId >= moduleKeys.size())
         return;
     const QString &key = moduleKeys.at(moduleId);

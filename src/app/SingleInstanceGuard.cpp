@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <unistd.h>
+
 Q_LOGGING_CATEGORY(lcInstance, "velora.instance")
 
 namespace {
@@ -49,10 +51,12 @@ SingleInstanceGuard::~SingleInstanceGuard()
 
 QString SingleInstanceGuard::defaultKey()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/velora-instance");
+    // Without a runtime folder (a bare X server, a cron job) the shared temporary folder is
+    // used, with the user id in the name so that users never meet.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return QStringLiteral("%1/velora-%2-instance").arg(QDir::tempPath()).arg(::getuid());
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+            + QStringLiteral("/velora-instance");
 }
 
 bool SingleInstanceGuard::sendMessage(const QString &message, int timeoutMs)

@@ -1,11 +1,11 @@
 #include "MessageBox.h"
 
-#include <QMutex>
-
 #include <cstdio>
 
+#include <mutex>
+
 namespace {
-QMutex answererMutex;
+std::mutex answererMutex;
 MessageBox::Answerer testAnswerer;
 
 QMessageBox::StandardButton askWith(QMessageBox::Icon icon, QWidget *parent, const QString &title,
@@ -39,7 +39,7 @@ QMessageBox::StandardButton MessageBox::ask(const Question &question)
 {
     Answerer answerer;
     {
-        QMutexLocker lock(&answererMutex);
+        std::lock_guard lock(answererMutex);
         answerer = testAnswerer;
     }
     if (answerer)
@@ -94,6 +94,6 @@ QMessageBox::StandardButton MessageBox::question(QWidget *parent, const QString 
 
 void MessageBox::setAnswerer(Answerer answerer)
 {
-    QMutexLocker lock(&answererMutex);
+    std::lock_guard lock(answererMutex);
     testAnswerer = std::move(answerer);
 }

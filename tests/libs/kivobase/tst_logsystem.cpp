@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 
+#include <thread>
 #include <vector>
 
 class TestLogSystem : public QObject
@@ -123,16 +123,16 @@ private Q_SLOTS:
         constexpr int Threads = 4;
         constexpr int PerThread = 2500;
         LogModule module("test/concurrent");
-        std::vector<std::unique_ptr<QThread>> threads;
+        // std::thread, not QThread: its join is visible to ThreadSanitizer.
+        std::vector<std::thread> threads;
         for (int t = 0; t < Threads; ++t) {
-            threads.emplace_back(QThread::create([&module, t] {
+            threads.emplace_back([&module, t] {
                 for (int i = 0; i < PerThread; ++i)
                     module.log(LogSystem::LogNotice, QStringLiteral("thread %d message %d"), t, i);
-            }));
-            threads.back()->start();
+            });
         }
         for (auto &thread : threads)
-            QVERIFY(thread->wait(60000));
+            thread.join();
 
         const QStringList lines = linesOf(path);
         QCOMPARE(lines.size(), Threads * PerThread);
