@@ -69,13 +69,6 @@ private Q_SLOTS:
         QCOMPARE(logTemplate, defaultLogFolder() + QStringLiteral("/VeloraYYMMDD-9999.log"));
     }
 
-    void storedLogLevelIsKept()
-    {
-        store(QStringLiteral("logs/logLevel"), 7);
-        QCOMPARE(StartUp::configuredLogLevel(), 7);
-        QCOMPARE(stored(QStringLiteral("logs/logLevel")).toInt(), 7);
-    }
-
     void storedLogFolderIsCreated()
     {
         const QString folder = VeloraTest::homePath() + QStringLiteral("/elsewhere/deep/logs");

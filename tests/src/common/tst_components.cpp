@@ -48,28 +48,6 @@ private Q_SLOTS:
         QCOMPARE(destructed, 2);
     }
 
-    void questionsReachTheAnswererWithEverythingAsked()
-    {
-        QList<MessageBox::Question> asked;
-        MessageBox::setAnswerer([&asked](const MessageBox::Question &question) {
-            asked.append(question);
-            return QMessageBox::No;
-        });
-        const auto answer
-                = MessageBox::question(nullptr, QStringLiteral("Velora"), QStringLiteral("Exit?"));
-        MessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Disk full"));
-        MessageBox::setAnswerer({});
-
-        QCOMPARE(answer, QMessageBox::No);
-        QCOMPARE(asked.size(), 2);
-        QCOMPARE(asked.at(0).icon, QMessageBox::Question);
-        QCOMPARE(asked.at(0).title, QStringLiteral("Velora"));
-        QCOMPARE(asked.at(0).text, QStringLiteral("Exit?"));
-        QCOMPARE(asked.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(asked.at(1).icon, QMessageBox::Warning);
-        QCOMPARE(asked.at(1).text, QStringLiteral("Disk full"));
-    }
-
     void unattendedAnswerIsTheDefaultOrTheFirstButton()
     {
         MessageBox::Question question;
