@@ -1,5 +1,9 @@
 #include "Velora.h"
 
+#include "DocCamPreview.h"
+
+#include <CameraWidget.h>
+
 #include <QIcon>
 #include <QScreen>
 #include <QTimer>
@@ -9,6 +13,8 @@ Velora::Velora(QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Velora"));
     setWindowIcon(QIcon(QStringLiteral(":/Image/pics/velora.png")));
+    preview = new DocCamPreview(this);
+    setCentralWidget(preview->view());
     // The size to return to when the presenter un-maximizes the window.
     const QRect available = screen()->availableGeometry();
     resize(available.size() * 4 / 5);
@@ -23,4 +29,8 @@ Velora::Velora(QWidget *parent)
     });
 }
 
-Velora::~Velora() = default;
+Velora::~Velora()
+{
+    // The camera stream goes first: its frames must not reach a view being destroyed.
+    delete preview;
+}

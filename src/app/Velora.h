@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class DocCamPreview;
+
 /// Velora's main window.
 class Velora : public QMainWindow
 {
@@ -10,4 +12,7 @@ class Velora : public QMainWindow
 public:
     explicit Velora(QWidget *parent = nullptr);
     ~Velora() override;
+
+private:
+    DocCamPreview *preview;
 };

@@ -1,0 +1,734 @@
+#include "CameraDevice.h"
+
+#include "CameraImage.h"
+#include "DocCamControl.h"
+#include "DocCamManager.h"
+#include "DocCamParametersListener.h"
+#include "FrameProcessor.h"
+#include "QImageFrameGrabber.h"
+#include "QImageHQImageGrabber.h"
+
+#include <QElapsedTimer>
+
+#include <pthread.h>
+
+#include <cmath>
+
+namespace {
+constexpr std::uint32_t SoftwareCapable = DocCam::CapZoom | DocCam::CapRotation | DocCam::CapMirror
+        | DocCam::CapFreeze | DocCam::CapColorEffect;
+// Long enough that an idle camera costs nothing, short enough that stop() is prompt.
+constexpr int GrabTimeoutMs = 200;
+
+qint64 steadyNowNs()
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    // QElapsedTimer's monotonic clock: msecsSinceReference is comparable across timers.
+    return clock.msecsSinceReference() * 1000000 + clock.nsecsElapsed();
+}
+} // namespace
+
+/// The control object handed out by openStream(); it forwards to its camera.
+class StreamControl : public DocCamControl
+{
+public:
+    explicit StreamControl(CameraDevice *camera)
+        : camera(camera)
+    { }
+
+    int start() override { return camera->start(); }
+    int stop() override { return camera->stop(); }
+    void release() override
+    {
+        camera->closeStream();
+        delete this;
+    }
+    void framePainted() override { camera->framePainted(); }
+    int setBrightness(int value) override { return camera->setBrightness(value); }
+    int setContrast(int value) override { return camera->setContrast(value); }
+    int setRotation(unsigned degrees) override { return camera->setRotation(degrees); }
+    int setMirror(bool on) override { return camera->setMirror(on); }
+    int setFreeze(bool on) override { return camera->setFreeze(on); }
+    int setColorEffect(int value) override { return camera->setColorEffect(value); }
+    int setCameraMode(int mode) override { return camera->setCameraMode(mode); }
+    int setModeFlag(bool on) override { return camera->setModeFlag(on); }
+    int setAutoWhiteBalance(bool on) override { return camera->setAutoWhiteBalance(on); }
+    int setAutoExposure(bool on) override { return camera->setAutoExposure(on); }
+    int setAutoImage(bool on) override { return camera->setAutoImage(on); }
+    int autoFocus() override { return camera->autoFocus(); }
+    int focusFar() override { return camera->focusFar(); }
+    int focusNear() override { return camera->focusNear(); }
+    int zoomIn() override { return camera->zoomIn(); }
+    int zoomOut() override { return camera->zoomOut(); }
+    int zoomReset() override { return camera->zoomReset(); }
+    int brightnessUp() override { return camera->brightnessUp(); }
+    int brightnessDown() override { return camera->brightnessDown(); }
+    int contrastUp() override { return camera->contrastUp(); }
+    int contrastDown() override { return camera->contrastDown(); }
+    int exposureUp() override { return camera->exposureUp(); }
+    int exposureDown() override { return camera->exposureDown(); }
+    int redGainUp() override { return camera->redGainUp(); }
+    int redGainDown() override { return camera->redGainDown(); }
+    int blueGainUp() override { return camera->blueGainUp(); }
+    int blueGainDown() override { return camera->blueGainDown(); }
+
+private:
+    CameraDevice *camera;
+};
+
+struct CameraDevice::Private
+{
+    DocCamManager *manager = nullptr;
+    std::atomic<int> references{1};
+
+    // Guards everything below except the callback targets.
+    mutable std::mutex mutex;
+    Parameters parameters;
+    DocCam::VideoFormat streamFormat;
+    StreamControl *control = nullptr;
+    bool capturing = false;
+    QImage latestRaw;
+    QImage frozenFrame;
+    bool awaitingPaint = false;
+    qint64 sequence = 0;
+
+    // Held while a callback runs, so that removing its target waits for it to finish.
+    std::mutex callbackMutex;
+    QImageFrameGrabber *grabber = nullptr;
+    QImageHQImageGrabber *hqGrabber = nullptr;
+    DocCamParametersListener *listener = nullptr;
+
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> hqRequested{false};
+    std::thread captureThread;
+};
+
+CameraDevice::CameraDevice(DocCamManager *manager, Identity identity)
+    : identity(std::move(identity))
+    , d(std::make_unique<Private>())
+{
+    d->manager = manager;
+}
+
+CameraDevice::~CameraDevice() = default;
+
+void CameraDevice::addRef()
+{
+    ++d->references;
+}
+
+void CameraDevice::release()
+{
+    if (--d->references == 0) {
+        // Stopped here, while the backend part still exists: its hooks close the device.
+        closeStream();
+        delete this;
+    }
+}
+
+void CameraDevice::markGone()
+{
+    gone = true;
+}
+
+int CameraDevice::getCurrentVideoFormat(DocCam::VideoFormat &format) const
+{
+    if (gone)
+        return DocCam::ErrorDevice;
+    format = liveFormat();
+    return format.isValid() ? DocCam::Ok : DocCam::ErrorDevice;
+}
+
+int CameraDevice::openStream(const DocCam::VideoFormat &format, QImageFrameGrabber *grabber,
+                             DocCamControl **control)
+{
+    if (!control || !format.isValid())
+        return DocCam::ErrorInvalid;
+    if (gone)
+        return DocCam::ErrorDevice;
+    std::lock_guard lock(d->mutex);
+    if (d->control)
+        return DocCam::ErrorBusy; // one stream per camera
+    d->streamFormat = format;
+    d->control = new StreamControl(this);
+    {
+        std::lock_guard callbacks(d->callbackMutex);
+        d->grabber = grabber;
+    }
+    *control = d->control;
+    return DocCam::Ok;
+}
+
+void CameraDevice::closeStream()
+{
+    stop();
+    std::lock_guard lock(d->mutex);
+    d->control = nullptr;
+    std::lock_guard callbacks(d->callbackMutex);
+    d->grabber = nullptr;
+}
+
+int CameraDevice::start()
+{
+    if (gone)
+        return DocCam::ErrorDevice;
+    DocCam::VideoFormat format;
+    {
+        std::lock_guard lock(d->mutex);
+        if (!d->control)
+            return DocCam::ErrorInvalid;
+        if (d->capturing)
+            return DocCam::Ok;
+        format = d->streamFormat;
+    }
+    const int opened = openCapture(format);
+    if (opened != DocCam::Ok)
+        return opened;
+
+    std::lock_guard lock(d->mutex);
+    d->capturing = true;
+    d->awaitingPaint = false;
+    d->stopRequested = false;
+    d->captureThread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "velora-capture");
+        captureLoop();
+    });
+    return DocCam::Ok;
+}
+
+int CameraDevice::stop()
+{
+    std::thread thread;
+    {
+        std::lock_guard lock(d->mutex);
+        if (!d->capturing)
+            return DocCam::Ok;
+        d->capturing = false;
+        d->stopRequested = true;
+        thread = std::move(d->captureThread);
+    }
+    if (thread.joinable())
+        thread.join();
+    closeCapture();
+    return DocCam::Ok;
+}
+
+void CameraDevice::framePainted()
+{
+    std::lock_guard lock(d->mutex);
+    d->awaitingPaint = false;
+}
+
+void CameraDevice::captureLoop()
+{
+    while (!d->stopRequested) {
+        if (d->hqRequested.exchange(false))
+            deliverStill();
+
+        QImage raw;
+        const GrabResult result = grabFrame(raw, GrabTimeoutMs);
+        if (result == GrabResult::Timeout)
+            continue;
+        if (result == GrabResult::Gone || gone) {
+            gone = true;
+            std::lock_guard callbacks(d->callbackMutex);
+            if (d->grabber)
+                d->grabber->frameError(DocCam::ErrorFrame);
+            return;
+        }
+
+        FrameProcessor::Settings settings;
+        std::uint32_t software = 0;
+        {
+            std::lock_guard lock(d->mutex);
+            d->latestRaw = raw;
+            // The consumer is still painting the last frame, or the picture is frozen: keep
+            // capturing (the device must not stall) but deliver nothing.
+            if (d->awaitingPaint || d->parameters.freeze)
+                continue;
+            d->awaitingPaint = true;
+            settings = processingSettings();
+            software = softwareCapabilities();
+        }
+        const QImage shown = FrameProcessor::process(raw, settings, software);
+        std::lock_guard lock(d->mutex);
+        const CameraImage frame(shown, ++d->sequence, steadyNowNs());
+        d->frozenFrame = shown;
+        std::lock_guard callbacks(d->callbackMutex);
+        if (d->grabber)
+            d->grabber->oneFrameFetched(frame);
+    }
+}
+
+void CameraDevice::deliverStill()
+{
+    if (!stillWillArrive())
+        return;
+    QImage still = grabStill();
+    FrameProcessor::Settings settings;
+    std::uint32_t software = 0;
+    {
+        std::lock_guard lock(d->mutex);
+        settings = processingSettings();
+        software = softwareCapabilities();
+    }
+    still = FrameProcessor::process(still, settings, software);
+    std::lock_guard callbacks(d->callbackMutex);
+    if (d->hqGrabber)
+        d->hqGrabber->hqImageGrabbed(still);
+}
+
+FrameProcessor::Settings CameraDevice::processingSettings() const
+{
+    FrameProcessor::Settings settings;
+    settings.zoomRatio = d->parameters.zoomRatio;
+    settings.mirror = d->parameters.mirror;
+    settings.rotation = d->parameters.rotation;
+    settings.colorEffect = d->parameters.colorEffect;
+    return settings;
+}
+
+int CameraDevice::grabCurrentFrame(QImage &image)
+{
+    if (gone)
+        return DocCam::ErrorDevice;
+    QImage raw;
+    FrameProcessor::Settings settings;
+    std::uint32_t software = 0;
+    {
+        std::lock_guard lock(d->mutex);
+        if (d->parameters.freeze && !d->frozenFrame.isNull()) {
+            image = d->frozenFrame;
+            return DocCam::Ok;
+        }
+        raw = d->latestRaw;
+        settings = processingSettings();
+        software = softwareCapabilities();
+    }
+    if (raw.isNull())
+        return DocCam::ErrorInvalid;
+    image = FrameProcessor::process(raw, settings, software);
+    return DocCam::Ok;
+}
+
+bool CameraDevice::isHQImageSupported() const
+{
+    return !gone && (capabilities() & DocCam::CapHQStill) && !stillSize().isEmpty();
+}
+
+int CameraDevice::requestHQImage()
+{
+    if (!isHQImageSupported())
+        return DocCam::ErrorUnsupported;
+    std::lock_guard lock(d->mutex);
+    if (!d->capturing)
+        return DocCam::ErrorInvalid;
+    d->hqRequested = true;
+    return DocCam::Ok;
+}
+
+void CameraDevice::installHQImageGrabber(QImageHQImageGrabber *grabber)
+{
+    std::lock_guard callbacks(d->callbackMutex);
+    d->hqGrabber = grabber;
+}
+
+void CameraDevice::removeHQImageGrabber(QImageHQImageGrabber *grabber)
+{
+    std::lock_guard callbacks(d->callbackMutex);
+    if (d->hqGrabber == grabber)
+        d->hqGrabber = nullptr;
+}
+
+void CameraDevice::installParametersListener(DocCamParametersListener *listener)
+{
+    std::lock_guard callbacks(d->callbackMutex);
+    d->listener = listener;
+}
+
+void CameraDevice::removeParametersListener(DocCamParametersListener *listener)
+{
+    std::lock_guard callbacks(d->callbackMutex);
+    if (d->listener == listener)
+        d->listener = nullptr;
+}
+
+void CameraDevice::notify(std::function<void(DocCamParametersListener *)> call)
+{
+    // Listeners hear about changes on the manager's event thread, never inside the setter
+    // that caused them, so a listener may call back into the camera freely.
+    addRef();
+    d->manager->post([this, call = std::move(call)] {
+        {
+            std::lock_guard callbacks(d->callbackMutex);
+            if (d->listener)
+                call(d->listener);
+        }
+        release();
+    });
+}
+
+void CameraDevice::reportTuningEnded()
+{
+    notify([this](DocCamParametersListener *l) { l->parameterTuningProcessEnded(this); });
+}
+
+void CameraDevice::reportInputBits(unsigned bits)
+{
+    notify([this, bits](DocCamParametersListener *l) { l->inputStatusChanged(this, bits); });
+}
+
+void CameraDevice::setInitialParameters(const Parameters &parameters)
+{
+    std::lock_guard lock(d->mutex);
+    d->parameters = parameters;
+}
+
+DocCamManager *CameraDevice::manager() const
+{
+    return d->manager;
+}
+
+CameraDevice::Parameters CameraDevice::parametersSnapshot() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->parameters;
+}
+
+std::uint32_t CameraDevice::capabilities() const
+{
+    return hardwareCapabilities() | SoftwareCapable;
+}
+
+std::uint32_t CameraDevice::softwareCapabilities() const
+{
+    // Freezing is always the library's: it only stops delivering.
+    return (SoftwareCapable & ~hardwareCapabilities()) | DocCam::CapFreeze;
+}
+
+// ---- Parameter reads ----
+
+int CameraDevice::brightness() const
+{
+    return parametersSnapshot().brightness;
+}
+int CameraDevice::contrast() const
+{
+    return parametersSnapshot().contrast;
+}
+double CameraDevice::zoomRatio() const
+{
+    return parametersSnapshot().zoomRatio;
+}
+unsigned CameraDevice::rotation() const
+{
+    return parametersSnapshot().rotation;
+}
+bool CameraDevice::mirror() const
+{
+    return parametersSnapshot().mirror;
+}
+bool CameraDevice::freeze() const
+{
+    return parametersSnapshot().freeze;
+}
+bool CameraDevice::autoWhiteBalance() const
+{
+    return parametersSnapshot().autoWhiteBalance;
+}
+bool CameraDevice::autoExposure() const
+{
+    return parametersSnapshot().autoExposure;
+}
+int CameraDevice::exposure() const
+{
+    return parametersSnapshot().exposure;
+}
+bool CameraDevice::autoImage() const
+{
+    return parametersSnapshot().autoImage;
+}
+int CameraDevice::colorEffect() const
+{
+    return parametersSnapshot().colorEffect;
+}
+int CameraDevice::cameraMode() const
+{
+    return parametersSnapshot().cameraMode;
+}
+bool CameraDevice::modeFlag() const
+{
+    return parametersSnapshot().modeFlag;
+}
+int CameraDevice::focus() const
+{
+    return parametersSnapshot().focus;
+}
+unsigned CameraDevice::redGain() const
+{
+    return parametersSnapshot().redGain;
+}
+unsigned CameraDevice::blueGain() const
+{
+    return parametersSnapshot().blueGain;
+}
+
+// ---- Parameter changes ----
+
+template<typename T, typename Notify>
+int CameraDevice::change(Control control, int deviceValue, T Parameters::*field, T value,
+                         Notify notifyListener)
+{
+    if (gone)
+        return DocCam::ErrorDevice;
+    int result = applyControl(control, deviceValue);
+    if (result == DocCam::ErrorUnsupported) {
+        const auto software = softwareCapabilities();
+        const bool doneInSoftware = (control == Control::Zoom && (software & DocCam::CapZoom))
+                || (control == Control::Rotation && (software & DocCam::CapRotation))
+                || (control == Control::Mirror && (software & DocCam::CapMirror))
+                || (control == Control::ColorEffect && (software & DocCam::CapColorEffect));
+        if (!doneInSoftware)
+            return result;
+        result = DocCam::Ok;
+    }
+    if (result != DocCam::Ok && result != DocCam::Tuning)
+        return result;
+
+    bool changed = false;
+    {
+        std::lock_guard lock(d->mutex);
+        changed = !(d->parameters.*field == value);
+        d->parameters.*field = value;
+    }
+    if (changed)
+        notify([this, value, notifyListener](DocCamParametersListener *l) {
+            notifyListener(l, this, value);
+        });
+    return result;
+}
+
+namespace {
+int clampLevel(int value)
+{
+    return qBound(0, value, 100);
+}
+} // namespace
+
+int CameraDevice::setBrightness(int value)
+{
+    if (value < 0 || value > 100)
+        return DocCam::ErrorInvalid;
+    return change(Control::Brightness, value, &Parameters::brightness, value,
+                  [](auto *l, auto *c, int v) { l->brightnessChanged(c, v); });
+}
+
+int CameraDevice::setContrast(int value)
+{
+    if (value < 0 || value > 100)
+        return DocCam::ErrorInvalid;
+    return change(Control::Contrast, value, &Parameters::contrast, value,
+                  [](auto *l, auto *c, int v) { l->contrastChanged(c, v); });
+}
+
+int CameraDevice::setRotation(unsigned degrees)
+{
+    if (degrees % 90 != 0)
+        return DocCam::ErrorInvalid;
+    degrees %= 360;
+    return change(Control::Rotation, int(degrees), &Parameters::rotation, degrees,
+                  [](auto *l, auto *c, unsigned v) { l->rotationChanged(c, v); });
+}
+
+int CameraDevice::setMirror(bool on)
+{
+    return change(Control::Mirror, on, &Parameters::mirror, on,
+                  [](auto *l, auto *c, bool v) { l->mirrorChanged(c, v); });
+}
+
+int CameraDevice::setFreeze(bool on)
+{
+    if (gone)
+        return DocCam::ErrorDevice;
+    bool changed = false;
+    {
+        std::lock_guard lock(d->mutex);
+        changed = d->parameters.freeze != on;
+        d->parameters.freeze = on;
+    }
+    if (changed)
+        notify([this, on](DocCamParametersListener *l) { l->freezeChanged(this, on); });
+    return DocCam::Ok;
+}
+
+int CameraDevice::setColorEffect(int value)
+{
+    if (value != DocCam::ColorEffectColor && value != DocCam::ColorEffectNegative
+        && value != DocCam::ColorEffectBlackWhite)
+        return DocCam::ErrorInvalid;
+    return change(Control::ColorEffect, value, &Parameters::colorEffect, value,
+                  [](auto *l, auto *c, int v) { l->colorEffectChanged(c, v); });
+}
+
+int CameraDevice::setCameraMode(int mode)
+{
+    switch (mode) {
+    case DocCam::ModeEnhance:
+    case DocCam::ModeNormal:
+    case DocCam::ModeMicroscope:
+    case DocCam::ModeMacro:
+    case DocCam::ModeInfinity:
+        break;
+    default:
+        return DocCam::ErrorInvalid;
+    }
+    return change(Control::CameraMode, mode, &Parameters::cameraMode, mode,
+                  [](auto *l, auto *c, int v) { l->cameraModeChanged(c, v); });
+}
+
+int CameraDevice::setModeFlag(bool on)
+{
+    return change(Control::ModeFlag, on, &Parameters::modeFlag, on,
+                  [](auto *l, auto *c, bool v) { l->modeFlagChanged(c, v); });
+}
+
+int CameraDevice::setAutoWhiteBalance(bool on)
+{
+    return change(Control::AutoWhiteBalance, on, &Parameters::autoWhiteBalance, on,
+                  [](auto *l, auto *c, bool v) { l->autoWhiteBalanceChanged(c, v); });
+}
+
+int CameraDevice::setAutoExposure(bool on)
+{
+    return change(Control::AutoExposure, on, &Parameters::autoExposure, on,
+                  [](auto *l, auto *c, bool v) { l->autoExposureChanged(c, v); });
+}
+
+int CameraDevice::setAutoImage(bool on)
+{
+    return change(Control::AutoImage, on, &Parameters::autoImage, on,
+                  [](auto *l, auto *c, bool v) { l->autoImageChanged(c, v); });
+}
+
+int CameraDevice::autoFocus()
+{
+    if (gone)
+        return DocCam::ErrorDevice;
+    return applyControl(Control::AutoFocus, 1);
+}
+
+int CameraDevice::setFocus(int position)
+{
+    position = clampLevel(position);
+    return change(Control::Focus, position, &Parameters::focus, position,
+                  [](auto *l, auto *c, int v) { l->focusChanged(c, v); });
+}
+
+int CameraDevice::focusFar()
+{
+    return setFocus(focus() + LevelStep);
+}
+
+int CameraDevice::focusNear()
+{
+    return setFocus(focus() - LevelStep);
+}
+
+int CameraDevice::setZoom(double ratio)
+{
+    ratio = qBound(1.0, ratio, MaxZoom);
+    return change(Control::Zoom, int(std::lround(ratio * 100)), &Parameters::zoomRatio, ratio,
+                  [](auto *l, auto *c, double v) { l->zoomRatioChanged(c, v); });
+}
+
+int CameraDevice::zoomIn()
+{
+    return setZoom(zoomRatio() * ZoomStep);
+}
+
+int CameraDevice::zoomOut()
+{
+    const double ratio = zoomRatio() / ZoomStep;
+    // Snap to 1 so that in-then-out returns exactly to the whole picture.
+    return setZoom(ratio < 1.01 ? 1.0 : ratio);
+}
+
+int CameraDevice::zoomReset()
+{
+    return setZoom(1.0);
+}
+
+int CameraDevice::brightnessUp()
+{
+    return setBrightness(clampLevel(brightness() + LevelStep));
+}
+
+int CameraDevice::brightnessDown()
+{
+    return setBrightness(clampLevel(brightness() - LevelStep));
+}
+
+int CameraDevice::contrastUp()
+{
+    return setContrast(clampLevel(contrast() + LevelStep));
+}
+
+int CameraDevice::contrastDown()
+{
+    return setContrast(clampLevel(contrast() - LevelStep));
+}
+
+int CameraDevice::setExposure(int value)
+{
+    value = clampLevel(value);
+    return change(Control::Exposure, value, &Parameters::exposure, value,
+                  [](auto *l, auto *c, int v) { l->exposureChanged(c, v); });
+}
+
+int CameraDevice::exposureUp()
+{
+    return setExposure(exposure() + LevelStep);
+}
+
+int CameraDevice::exposureDown()
+{
+    return setExposure(exposure() - LevelStep);
+}
+
+int CameraDevice::setRedGain(int value)
+{
+    const unsigned gain = unsigned(clampLevel(value));
+    return change(Control::RedGain, int(gain), &Parameters::redGain, gain,
+                  [](auto *l, auto *c, unsigned v) { l->whiteBalanceRedChanged(c, v); });
+}
+
+int CameraDevice::setBlueGain(int value)
+{
+    const unsigned gain = unsigned(clampLevel(value));
+    return change(Control::BlueGain, int(gain), &Parameters::blueGain, gain,
+                  [](auto *l, auto *c, unsigned v) { l->whiteBalanceBlueChanged(c, v); });
+}
+
+int CameraDevice::redGainUp()
+{
+    return setRedGain(int(redGain()) + LevelStep);
+}
+
+int CameraDevice::redGainDown()
+{
+    return setRedGain(int(redGain()) - LevelStep);
+}
+
+int CameraDevice::blueGainUp()
+{
+    return setBlueGain(int(blueGain()) + LevelStep);
+}
+
+int CameraDevice::blueGainDown()
+{
+    return setBlueGain(int(blueGain()) - LevelStep);
+}

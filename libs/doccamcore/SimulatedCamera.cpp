@@ -1,0 +1,326 @@
+#include "SimulatedCamera.h"
+
+#include "DocCamManager.h"
+
+#include <QDateTime>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+std::uint32_t capabilityOf(CameraDevice::Control control)
+{
+    using C = CameraDevice::Control;
+    switch (control) {
+    case C::Brightness:
+        return DocCam::CapBrightness;
+    case C::Contrast:
+        return DocCam::CapContrast;
+    case C::Exposure:
+        return DocCam::CapExposure;
+    case C::AutoExposure:
+        return DocCam::CapAutoExposure;
+    case C::AutoWhiteBalance:
+        return DocCam::CapAutoWhiteBalance;
+    case C::RedGain:
+    case C::BlueGain:
+        return DocCam::CapWhiteBalanceGain;
+    case C::Focus:
+        return DocCam::CapManualFocus;
+    case C::AutoFocus:
+        return DocCam::CapAutoFocus;
+    case C::CameraMode:
+    case C::ModeFlag:
+        return DocCam::CapCameraMode;
+    case C::AutoImage:
+        return DocCam::CapAutoImage;
+    case C::Zoom:
+        return DocCam::CapZoom;
+    case C::Rotation:
+        return DocCam::CapRotation;
+    case C::Mirror:
+        return DocCam::CapMirror;
+    case C::ColorEffect:
+        return DocCam::CapColorEffect;
+    }
+    return 0;
+}
+
+// What the simulated optics do themselves; zoom, rotation, mirror and effects are left to the
+// library's software path so that it is exercised on every machine.
+constexpr std::uint32_t OpticsCapabilities = DocCam::CapBrightness | DocCam::CapContrast
+        | DocCam::CapExposure | DocCam::CapAutoExposure | DocCam::CapAutoWhiteBalance
+        | DocCam::CapWhiteBalanceGain | DocCam::CapManualFocus | DocCam::CapAutoFocus
+        | DocCam::CapCameraMode | DocCam::CapAutoImage | DocCam::CapInputs;
+
+const char *modeName(int mode, bool wideAngle)
+{
+    if (wideAngle)
+        return "Wide angle";
+    switch (mode) {
+    case DocCam::ModeEnhance:
+        return "Enhance";
+    case DocCam::ModeMicroscope:
+        return "Microscope";
+    case DocCam::ModeMacro:
+        return "Macro";
+    case DocCam::ModeInfinity:
+        return "Infinity";
+    default:
+        return "Normal";
+    }
+}
+
+const QStringList &pageText()
+{
+    static const QStringList lines = {
+            QStringLiteral("Photosynthesis"),
+            QStringLiteral("Plants turn light, water and carbon dioxide into sugar and oxygen."),
+            QStringLiteral("6 CO2 + 6 H2O  ->  C6H12O6 + 6 O2"),
+            QStringLiteral("1. Light is absorbed by chlorophyll in the leaves."),
+            QStringLiteral("2. Water is split; oxygen is released into the air."),
+            QStringLiteral("3. Carbon dioxide is fixed into sugar in the Calvin cycle."),
+            QStringLiteral("Question: why do leaves look green?"),
+    };
+    return lines;
+}
+} // namespace
+
+SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
+                                 const SimulatedCameras::Spec &spec, int number)
+    : CameraDevice(manager,
+                   Identity{key,
+                            spec.modelName.isEmpty()
+                                    ? (spec.documentCamera
+                                               ? QStringLiteral("Velora Simulated Document Camera")
+                                               : QStringLiteral("Velora Simulated Webcam"))
+                                    : spec.modelName,
+                            spec.vendorId,
+                            spec.productId ? spec.productId : quint16(0x0100 + number),
+                            spec.locationId ? spec.locationId : quint32(0x00100000 + number),
+                            spec.documentCamera})
+    , spec(spec)
+    , busy(spec.busy)
+{ }
+
+DocCam::VideoFormat SimulatedCamera::liveFormat() const
+{
+    return {spec.size, spec.frameRate};
+}
+
+QSize SimulatedCamera::stillSize() const
+{
+    if (spec.noStills)
+        return {};
+    if (spec.stillSize.isValid())
+        return spec.stillSize;
+    QSize still = spec.size * 2;
+    if (still.width() > 4096)
+        still = spec.size.scaled(4096, 4096, Qt::KeepAspectRatio);
+    return still.width() > spec.size.width() ? still : QSize();
+}
+
+std::uint32_t SimulatedCamera::hardwareCapabilities() const
+{
+    std::uint32_t caps = OpticsCapabilities & ~spec.missingCapabilities;
+    if (!stillSize().isEmpty())
+        caps |= DocCam::CapHQStill;
+    return caps;
+}
+
+int SimulatedCamera::openCapture(const DocCam::VideoFormat &format)
+{
+    if (busy)
+        return DocCam::ErrorBusy;
+    streamSize = format.size;
+    framesDelivered = 0;
+    clock.start();
+    return DocCam::Ok;
+}
+
+void SimulatedCamera::closeCapture() { }
+
+CameraDevice::GrabResult SimulatedCamera::grabFrame(QImage &frame, int timeoutMs)
+{
+    if (isGone())
+        return GrabResult::Gone;
+    // Frames are due at a steady rate from the start; a late consumer skips, never bunches.
+    const double periodMs = 1000.0 / qMax(1.0, spec.frameRate);
+    const qint64 dueMs = qint64(std::ceil((framesDelivered + 1) * periodMs));
+    const qint64 waitMs = dueMs - clock.elapsed();
+    if (waitMs > timeoutMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+        return GrabResult::Timeout;
+    }
+    if (waitMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+    framesDelivered = qMax(framesDelivered + 1, qint64(clock.elapsed() / periodMs));
+    if (isGone())
+        return GrabResult::Gone;
+    frame = render(streamSize, framesDelivered);
+    return GrabResult::Frame;
+}
+
+QImage SimulatedCamera::grabStill()
+{
+    return render(stillSize(), framesDelivered);
+}
+
+int SimulatedCamera::applyControl(Control control, int value)
+{
+    if (!(hardwareCapabilities() & capabilityOf(control)))
+        return DocCam::ErrorUnsupported;
+    if (control == Control::AutoFocus) {
+        // The lens hunts for a moment and settles on the sharp position.
+        addRef();
+        manager()->post(
+                [this] {
+                    setFocus(50);
+                    release();
+                },
+                150);
+    }
+    if (control == Control::Contrast && spec.tuningOnContrast) {
+        addRef();
+        manager()->post(
+                [this] {
+                    reportTuningEnded();
+                    release();
+                },
+                500);
+        return DocCam::Tuning;
+    }
+    return DocCam::Ok;
+}
+
+QImage SimulatedCamera::page(QSize size) const
+{
+    const Parameters p = parametersSnapshot();
+    const quint64 key = qHashMulti(0, size.width(), size.height(), p.brightness, p.contrast,
+                                   p.exposure, p.focus, p.redGain, p.blueGain, p.cameraMode,
+                                   p.modeFlag, p.autoImage, p.autoExposure, p.autoWhiteBalance);
+    std::lock_guard lock(pageMutex);
+    if (key == cachedPageKey && !cachedPage.isNull())
+        return cachedPage;
+
+    // Brightness and exposure lift the paper, contrast pulls the ink towards it, the gains tint.
+    const double light = 0.93 + 0.006 * (p.brightness - 50) + 0.003 * (p.exposure - 50);
+    auto channel = [light](double base, double gain) {
+        return qBound(0, int(std::lround(255 * light * base * (0.8 + 0.004 * gain))), 255);
+    };
+    const QColor paper(channel(0.98, p.redGain), channel(0.97, 50), channel(0.92, p.blueGain));
+    const double inkWeight = 0.25 + 0.0075 * p.contrast;
+    const QColor ink(int(paper.red() * (1 - inkWeight)), int(paper.green() * (1 - inkWeight)),
+                     int(paper.blue() * (1 - inkWeight) + 40 * inkWeight));
+
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(paper);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const double unit = size.height() / 40.0;
+
+    // Ruled lines and a margin, like an exercise book.
+    painter.setPen(QPen(QColor(120, 160, 220, 120), qMax(1.0, unit / 12)));
+    for (double y = unit * 6; y < size.height(); y += unit * 2.2)
+        painter.drawLine(QPointF(0, y), QPointF(size.width(), y));
+    painter.setPen(QPen(QColor(220, 80, 80, 150), qMax(1.0, unit / 8)));
+    painter.drawLine(QPointF(unit * 4, 0), QPointF(unit * 4, size.height()));
+
+    QFont title(QStringLiteral("Calibri"));
+    title.setPixelSize(qMax(8, int(unit * 2.6)));
+    title.setBold(true);
+    QFont body(QStringLiteral("Calibri"));
+    body.setPixelSize(qMax(6, int(unit * 1.5)));
+    painter.setPen(ink);
+    const auto &lines = pageText();
+    double y = unit * 5;
+    for (int i = 0; i < lines.size(); ++i) {
+        painter.setFont(i == 0 ? title : body);
+        painter.drawText(QPointF(unit * 5.5, y), lines.at(i));
+        y += unit * 2.2 * (i == 0 ? 1.5 : 1);
+    }
+
+    // A leaf diagram in colour, so black and white and negative are obvious.
+    const QRectF leaf(size.width() * 0.62, size.height() * 0.42, size.width() * 0.3,
+                      size.height() * 0.35);
+    QPainterPath leafPath;
+    leafPath.moveTo(leaf.left(), leaf.center().y());
+    leafPath.quadTo(leaf.center().x(), leaf.top(), leaf.right(), leaf.center().y());
+    leafPath.quadTo(leaf.center().x(), leaf.bottom(), leaf.left(), leaf.center().y());
+    painter.setBrush(QColor(60, 170, 70));
+    painter.setPen(QPen(QColor(30, 110, 40), unit / 4));
+    painter.drawPath(leafPath);
+    painter.drawLine(QPointF(leaf.left(), leaf.center().y()),
+                     QPointF(leaf.right(), leaf.center().y()));
+    painter.setBrush(QColor(250, 200, 40));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPointF(leaf.right() - unit * 2, leaf.top() - unit * 2), unit * 2.5,
+                        unit * 2.5);
+
+    // The camera's own state, so a control that changes nothing else still shows.
+    QFont status(QStringLiteral("Calibri"));
+    status.setPixelSize(qMax(6, int(unit * 1.1)));
+    painter.setFont(status);
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawText(
+            QRectF(unit * 5.5, size.height() - unit * 3, size.width() - unit * 7, unit * 2),
+            Qt::AlignLeft | Qt::AlignVCenter,
+            QStringLiteral("%1   brightness %2  contrast %3  exposure %4%5  focus %6  "
+                           "red %7  blue %8  white balance %9")
+                    .arg(modelName())
+                    .arg(p.brightness)
+                    .arg(p.contrast)
+                    .arg(p.exposure)
+                    .arg(p.autoExposure ? QStringLiteral(" (auto)") : QString())
+                    .arg(p.focus)
+                    .arg(p.redGain)
+                    .arg(p.blueGain)
+                    .arg(p.autoWhiteBalance ? QStringLiteral("auto") : QStringLiteral("manual")));
+    status.setBold(true);
+    painter.setFont(status);
+    painter.drawText(QRectF(unit * 5.5, unit * 0.3, size.width() / 2.0, unit * 1.8),
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Mode: %1%2")
+                             .arg(QLatin1String(modeName(p.cameraMode, p.modeFlag)),
+                                  p.autoImage ? QStringLiteral("   Auto image") : QString()));
+    painter.end();
+
+    // Out of focus: lose detail by scaling down and back up.
+    const int blur = std::abs(p.focus - 50) / 5;
+    if (blur > 0)
+        image = image.scaled(size / (1 + blur), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+
+    cachedPage = image;
+    cachedPageKey = key;
+    return image;
+}
+
+QImage SimulatedCamera::render(QSize size, qint64 tick) const
+{
+    QImage frame = page(size);
+    QPainter painter(&frame); // detaches from the cached page
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double unit = size.height() / 40.0;
+
+    // A marker sweeping across the page: movement shows freeze and frame rate at a glance.
+    const double phase = std::fmod(tick / 90.0, 1.0);
+    const double x = unit * 6 + phase * (size.width() - unit * 12);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(230, 60, 60));
+    painter.drawEllipse(QPointF(x, size.height() * 0.88), unit * 1.2, unit * 1.2);
+
+    QFont clockFont(QStringLiteral("Calibri"));
+    clockFont.setPixelSize(qMax(8, int(unit * 2)));
+    clockFont.setBold(true);
+    painter.setFont(clockFont);
+    painter.setPen(QColor(40, 40, 120));
+    painter.drawText(QRectF(size.width() - unit * 16, unit, unit * 15, unit * 3),
+                     Qt::AlignRight | Qt::AlignVCenter,
+                     QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")));
+    return frame;
+}

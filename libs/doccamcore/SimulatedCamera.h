@@ -1,0 +1,49 @@
+#pragma once
+
+#include "CameraDevice.h"
+#include "SimulatedCameras.h"
+
+#include <QElapsedTimer>
+
+/// A camera drawn in software: a page of text with a moving marker, a clock and the current
+/// parameters, so that every control shows in the picture.
+class SimulatedCamera : public CameraDevice
+{
+public:
+    SimulatedCamera(DocCamManager *manager, const QString &key, const SimulatedCameras::Spec &spec,
+                    int number);
+
+    std::uint8_t capabilityByte() const override { return spec.capabilityByte; }
+    std::uint32_t featureBits() const override { return spec.featureBits; }
+    std::uint32_t inputBits() const override { return spec.inputBits; }
+
+    void setBusy(bool busy) { this->busy = busy; }
+
+    /// Draws one picture of `size` as the camera sees it now; `tick` moves the marker.
+    QImage render(QSize size, qint64 tick) const;
+
+protected:
+    int openCapture(const DocCam::VideoFormat &format) override;
+    void closeCapture() override;
+    GrabResult grabFrame(QImage &frame, int timeoutMs) override;
+    QImage grabStill() override;
+    bool stillWillArrive() const override { return !spec.stillsNeverArrive; }
+    int applyControl(Control control, int value) override;
+    std::uint32_t hardwareCapabilities() const override;
+    DocCam::VideoFormat liveFormat() const override;
+    QSize stillSize() const override;
+
+private:
+    /// The page without the moving parts, redrawn only when the picture parameters change.
+    QImage page(QSize size) const;
+
+    const SimulatedCameras::Spec spec;
+    std::atomic<bool> busy;
+    QSize streamSize;
+    QElapsedTimer clock;
+    qint64 framesDelivered = 0;
+
+    mutable std::mutex pageMutex;
+    mutable QImage cachedPage;
+    mutable quint64 cachedPageKey = 0;
+};

@@ -1,0 +1,204 @@
+#include "V4l2Camera.h"
+
+#include "V4l2Device.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcV4l2Camera, "velora.doccam.v4l2.camera", QtWarningMsg)
+
+namespace {
+
+// A camera that sends nothing for this long has stalled (a UVC camera does after some USB
+// hiccups); restarting the stream brings it back.
+constexpr qint64 StallResetMs = 3000;
+// A still waits for the camera to renegotiate and expose at the new size.
+constexpr int StillTimeoutMs = 5000;
+
+} // namespace
+
+V4l2Camera::V4l2Camera(DocCamManager *manager, Identity identity, V4l2DeviceDescription description)
+    : CameraDevice(manager, std::move(identity))
+    , description(std::move(description))
+    , controls(this->description.controls)
+    , live(V4l2FormatChoice::liveFormat(this->description))
+    , still(V4l2FormatChoice::stillFormat(this->description, live))
+{
+    QMap<std::uint32_t, int> values;
+    for (const V4l2ControlInfo &info : this->description.controls)
+        values.insert(info.id, info.value);
+    setInitialParameters(parametersFrom(controls.levels(values)));
+}
+
+V4l2Camera::~V4l2Camera()
+{
+    std::lock_guard lock(deviceMutex);
+    device.reset();
+}
+
+CameraDevice::Parameters V4l2Camera::parametersFrom(const V4l2ControlMap::Levels &levels) const
+{
+    Parameters parameters;
+    parameters.brightness = levels.brightness.value_or(brightness());
+    parameters.contrast = levels.contrast.value_or(contrast());
+    parameters.exposure = levels.exposure.value_or(exposure());
+    parameters.focus = levels.focus.value_or(focus());
+    parameters.redGain = unsigned(levels.redGain.value_or(int(redGain())));
+    parameters.blueGain = unsigned(levels.blueGain.value_or(int(blueGain())));
+    parameters.zoomRatio = levels.zoomRatio.value_or(zoomRatio());
+    parameters.mirror = levels.mirror.value_or(mirror());
+    parameters.autoWhiteBalance = levels.autoWhiteBalance.value_or(autoWhiteBalance());
+    parameters.autoExposure = levels.autoExposure.value_or(autoExposure());
+    // An effect done in software leaves the device's own effect off; reading that back must
+    // not undo the software effect.
+    parameters.colorEffect = colorEffect();
+    if (levels.colorEffect && controls.plan(Control::ColorEffect, colorEffect()).inHardware)
+        parameters.colorEffect = *levels.colorEffect;
+    parameters.rotation = rotation();
+    parameters.freeze = freeze();
+    parameters.autoImage = autoImage();
+    parameters.cameraMode = cameraMode();
+    parameters.modeFlag = modeFlag();
+    return parameters;
+}
+
+int V4l2Camera::openCapture(const DocCam::VideoFormat &format)
+{
+    QMap<std::uint32_t, int> values;
+    {
+        std::lock_guard lock(deviceMutex);
+        device.reset();
+        streamFormat = V4l2FormatChoice::streamFormat(description, format);
+        if (!streamFormat.isValid())
+            return DocCam::ErrorInvalid;
+
+        auto opened = std::make_unique<V4l2Device>();
+        if (const int result = opened->open(key()); result != DocCam::Ok)
+            return result;
+        if (const int result = opened->startStreaming(streamFormat); result != DocCam::Ok) {
+            qCInfo(lcV4l2Camera) << "V4l2Camera::openCapture -" << key() << "refused to stream"
+                                 << streamFormat.size << Qt::hex << result;
+            return result;
+        }
+        // Another application may have changed the controls since the camera was found.
+        for (std::uint32_t id : controls.mappedIds()) {
+            if (const std::optional<int> value = opened->control(id))
+                values.insert(id, *value);
+        }
+        device = std::move(opened);
+        sinceLastFrame.start();
+    }
+    setInitialParameters(parametersFrom(controls.levels(values)));
+    return DocCam::Ok;
+}
+
+void V4l2Camera::closeCapture()
+{
+    std::lock_guard lock(deviceMutex);
+    device.reset();
+}
+
+CameraDevice::GrabResult V4l2Camera::grabFrame(QImage &frame, int timeoutMs)
+{
+    if (!device)
+        return GrabResult::Gone;
+    switch (device->nextFrame(frame, timeoutMs)) {
+    case V4l2Device::Wait::Frame:
+        sinceLastFrame.restart();
+        return GrabResult::Frame;
+    case V4l2Device::Wait::Gone:
+        return GrabResult::Gone;
+    case V4l2Device::Wait::Timeout:
+        break;
+    }
+    if (sinceLastFrame.elapsed() >= StallResetMs && !resetStream())
+        return GrabResult::Gone;
+    return GrabResult::Timeout;
+}
+
+bool V4l2Camera::resetStream()
+{
+    qCInfo(lcV4l2Camera) << "V4l2Camera::resetStream -" << key() << "sent no frame for"
+                         << sinceLastFrame.elapsed() << "ms, restarting the stream";
+    sinceLastFrame.restart();
+    return device->startStreaming(streamFormat) == DocCam::Ok;
+}
+
+QImage V4l2Camera::waitForFrame(int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    QImage frame;
+    while (waited.elapsed() < timeoutMs) {
+        switch (device->nextFrame(frame, int(timeoutMs - waited.elapsed()))) {
+        case V4l2Device::Wait::Frame:
+            return frame;
+        case V4l2Device::Wait::Gone:
+            return {};
+        case V4l2Device::Wait::Timeout:
+            break;
+        }
+    }
+    return {};
+}
+
+QImage V4l2Camera::grabStill()
+{
+    if (!device || !still.isValid())
+        return {};
+    QImage image;
+    if (const int result = device->startStreaming(still); result == DocCam::Ok)
+        image = waitForFrame(StillTimeoutMs);
+    else
+        qCInfo(lcV4l2Camera) << "V4l2Camera::grabStill -" << key() << "refused" << still.size
+                             << Qt::hex << result;
+    // Back to live whatever happened; a failure here shows up as a gone camera at the next
+    // frame, since the node no longer streams.
+    if (device->startStreaming(streamFormat) != DocCam::Ok)
+        qCWarning(lcV4l2Camera) << "V4l2Camera::grabStill -" << key()
+                                << "could not resume the live stream";
+    sinceLastFrame.restart();
+    return image;
+}
+
+int V4l2Camera::applyControl(Control control, int value)
+{
+    const V4l2ControlMap::Plan plan = controls.plan(control, value);
+    const int answer = plan.inHardware ? DocCam::Ok : DocCam::ErrorUnsupported;
+    if (plan.writes.isEmpty())
+        return answer;
+
+    std::lock_guard lock(deviceMutex);
+    // Controls live in the camera, not in the stream, so a closed camera is opened just for
+    // the change; it keeps the value for the next stream.
+    std::unique_ptr<V4l2Device> temporary;
+    V4l2Device *target = device.get();
+    if (!target) {
+        temporary = std::make_unique<V4l2Device>();
+        if (const int result = temporary->open(key()); result != DocCam::Ok)
+            return result;
+        target = temporary.get();
+    }
+    for (const V4l2ControlMap::Write &write : plan.writes) {
+        if (const int result = target->setControl(write.id, write.value); result != DocCam::Ok) {
+            qCInfo(lcV4l2Camera) << "V4l2Camera::applyControl -" << key() << "control" << Qt::hex
+                                 << write.id << "refused" << Qt::dec << write.value;
+            return result;
+        }
+    }
+    return answer;
+}
+
+std::uint32_t V4l2Camera::hardwareCapabilities() const
+{
+    return controls.capabilities() | (still.isValid() ? DocCam::CapHQStill : 0u);
+}
+
+DocCam::VideoFormat V4l2Camera::liveFormat() const
+{
+    return live.videoFormat();
+}
+
+QSize V4l2Camera::stillSize() const
+{
+    return still.isValid() ? still.size : QSize();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "CameraDevice.h"
+#include "V4l2ControlMap.h"
+#include "V4l2DeviceDescription.h"
+#include "V4l2FormatChoice.h"
+
+#include <QElapsedTimer>
+
+#include <memory>
+#include <mutex>
+
+class V4l2Device;
+
+/// A USB camera driven through its V4L2 node. The formats and controls are those the node
+/// reported when it was found; CameraDevice does in software whatever they lack.
+class V4l2Camera final : public CameraDevice
+{
+public:
+    V4l2Camera(DocCamManager *manager, Identity identity, V4l2DeviceDescription description);
+
+protected:
+    ~V4l2Camera() override;
+
+    int openCapture(const DocCam::VideoFormat &format) override;
+    void closeCapture() override;
+    GrabResult grabFrame(QImage &frame, int timeoutMs) override;
+    QImage grabStill() override;
+    int applyControl(Control control, int value) override;
+    std::uint32_t hardwareCapabilities() const override;
+    DocCam::VideoFormat liveFormat() const override;
+    QSize stillSize() const override;
+
+private:
+    /// The parameter cache with the device's current values in place of its defaults.
+    Parameters parametersFrom(const V4l2ControlMap::Levels &levels) const;
+    void readParameters(V4l2Device &device);
+    /// Restarts a stream that has stopped sending frames.
+    bool resetStream();
+    /// Waits for one good frame, giving up after `timeoutMs`.
+    QImage waitForFrame(int timeoutMs);
+
+    const V4l2DeviceDescription description;
+    const V4l2ControlMap controls;
+    const V4l2StreamFormat live;
+    const V4l2StreamFormat still;
+
+    /// Guards `device` being opened and closed against control calls from other threads. The
+    /// capture thread streams without it: the device is only closed after that thread ends.
+    std::mutex deviceMutex;
+    std::unique_ptr<V4l2Device> device;
+    V4l2StreamFormat streamFormat;
+    QElapsedTimer sinceLastFrame;
+};

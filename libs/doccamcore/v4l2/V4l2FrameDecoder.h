@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+
+#include <cstdint>
+#include <memory>
+
+/// Turns the bytes of one captured buffer into a QImage::Format_RGB32 picture, writing the
+/// pixels straight into the image so that each frame is copied exactly once.
+class V4l2FrameDecoder
+{
+public:
+    V4l2FrameDecoder();
+    ~V4l2FrameDecoder();
+    V4l2FrameDecoder(const V4l2FrameDecoder &) = delete;
+    V4l2FrameDecoder &operator=(const V4l2FrameDecoder &) = delete;
+
+    /// Decodes a buffer of `pixelFormat` (MJPEG or YUYV). `size` and `bytesPerLine` are the
+    /// negotiated format's; an MJPEG frame carries its own size. A null image when the data
+    /// cannot be decoded (a truncated or corrupt buffer).
+    QImage decode(std::uint32_t pixelFormat, const uchar *data, std::size_t bytes, QSize size,
+                  int bytesPerLine);
+
+    QImage decodeMjpeg(const uchar *data, std::size_t bytes);
+    /// Converts packed 4:2:2 YUV (Y0 U Y1 V) with BT.601 limited-range coefficients, as UVC
+    /// cameras send it.
+    static QImage convertYuyv(const uchar *data, std::size_t bytes, QSize size, int bytesPerLine);
+
+private:
+    struct TurboJpegDeleter
+    {
+        void operator()(void *handle) const;
+    };
+    std::unique_ptr<void, TurboJpegDeleter> jpeg;
+};

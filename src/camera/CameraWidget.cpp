@@ -1,0 +1,203 @@
+#include "CameraWidget.h"
+
+#include "CameraThrottleController.h"
+#include "CameraWidgetDelegate.h"
+#include "ui_CameraInitBar.h"
+
+#include <DocCamTypes.h>
+#include <LogModule.h>
+
+#include <QLinearGradient>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScopedValueRollback>
+#include <QThread>
+
+static LogModule webCamLog("velora/webCam");
+
+namespace {
+QString notConnectedText()
+{
+    return QStringLiteral("Camera not connected");
+}
+} // namespace
+
+CameraWidget::CameraWidget(CameraThrottleController *throttle, QWidget *parent)
+    : QWidget(parent)
+    , currentStatusText(notConnectedText())
+    , initBar(new QWidget(this))
+    , throttle(throttle)
+{
+    Ui::CameraInitBar form;
+    form.setupUi(initBar);
+    initBar->hide();
+    initBar->setGeometry(rect());
+}
+
+CameraWidget::~CameraWidget() = default;
+
+bool CameraWidget::onOwnThread() const
+{
+    return QThread::currentThread() == thread();
+}
+
+void CameraWidget::oneFrameFetched(const CameraImage &frame)
+{
+    // The copy shares the picture, so only a reference crosses to the GUI thread.
+    deliver([this, frame] { showFrame(frame); });
+}
+
+void CameraWidget::frameError(int code)
+{
+    deliver([this, code] { showFrameError(code); });
+}
+
+void CameraWidget::deliver(std::function<void()> work)
+{
+    if (onOwnThread()) {
+        ++directDeliveries;
+        work();
+        return;
+    }
+    // The view is the context, so work still queued when it is destroyed is dropped with it.
+    const quint64 generation = directDeliveries.load();
+    QMetaObject::invokeMethod(
+            this,
+            [this, work = std::move(work), generation] {
+                if (generation == directDeliveries.load())
+                    work();
+            },
+            Qt::QueuedConnection);
+}
+
+void CameraWidget::setWaiting(bool waiting)
+{
+    waitingForPicture = waiting;
+    initBar->setVisible(waiting && currentFrame.isNull());
+    update();
+}
+
+void CameraWidget::setStatusText(const QString &text)
+{
+    currentStatusText = text;
+    update();
+}
+
+void CameraWidget::setForwardTarget(CameraWidget *target)
+{
+    forwardView = target;
+}
+
+bool CameraWidget::isInitBarShown() const
+{
+    return !initBar->isHidden();
+}
+
+int CameraWidget::statusFontPointSize() const
+{
+    // A point size below 1 is refused by QFont; only a view a few pixels wide gets there.
+    return qMax(1, qRound(40.0 * width() / 640.0));
+}
+
+void CameraWidget::showFrame(const CameraImage &frame)
+{
+    const QSize previousSize = currentFrame.size();
+    const bool hadPicture = !currentFrame.isNull();
+    const QSize newSize = frame.size();
+    currentFrame = frame;
+
+    if (!frame.isNull()) {
+        if (waitingForPicture) {
+            waitingForPicture = false;
+            initBar->hide();
+        }
+        if (!hadPicture && pictureDelegate)
+            pictureDelegate->pictureStarted(this);
+    }
+
+    // A frame of the same shape, whatever its resolution, lands in the same rectangle: repaint
+    // only that, so a live picture does not cost a full-window repaint per frame.
+    const QSize fitted = previousSize.isEmpty() || newSize.isEmpty()
+            ? previousSize
+            : newSize.scaled(previousSize, Qt::KeepAspectRatio);
+    if (fitted == previousSize) {
+        update(pictureArea);
+    } else {
+        webCamLog.log(7,
+                      QStringLiteral("CameraWidget::oneFrameFetched - Different aspect ratio: "
+                                     "origin(%f), new(%f)"),
+                      double(previousSize.width()) / previousSize.height(),
+                      double(newSize.width()) / newSize.height());
+        updatePictureArea();
+        update();
+    }
+
+    CameraWidget *target = forwardView.data();
+    if (target && target != this && !target->forwarding) {
+        const QScopedValueRollback<bool> guard(forwarding, true);
+        target->showFrame(frame);
+    }
+}
+
+void CameraWidget::showFrameError(int code)
+{
+    webCamLog.log(LogSystem::LogWarning, QStringLiteral("CameraWidget::frameError - code 0x%08x"),
+                  unsigned(code));
+    if (code == DocCam::ErrorFrame)
+        currentStatusText = notConnectedText();
+    currentFrame = CameraImage();
+    update();
+
+    CameraWidget *target = forwardView.data();
+    if (target && target != this && !target->forwarding) {
+        const QScopedValueRollback<bool> guard(forwarding, true);
+        target->showFrameError(code);
+    }
+}
+
+void CameraWidget::updatePictureArea()
+{
+    if (currentFrame.isNull()) {
+        pictureArea = rect();
+        return;
+    }
+    const QSize fitted = currentFrame.size().scaled(size(), Qt::KeepAspectRatio);
+    pictureArea = QRect(QPoint((width() - fitted.width()) / 2, (height() - fitted.height()) / 2),
+                        fitted);
+}
+
+void CameraWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updatePictureArea();
+    initBar->setGeometry(rect());
+}
+
+void CameraWidget::paintEvent(QPaintEvent *)
+{
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QImage image = currentFrame.getQImage();
+        if (!image.isNull()) {
+            // Only the picture is drawn; the bands beside it keep the window's background.
+            painter.drawImage(QRectF(pictureArea), image);
+        } else {
+            const qreal centreX = width() / 2.0;
+            QLinearGradient gradient(centreX, 0, centreX, height());
+            gradient.setColorAt(0, Qt::white);
+            gradient.setColorAt(1, QColor::fromRgbF(0.8f, 0.8f, 0.8f));
+            painter.fillRect(rect(), gradient);
+            if (!waitingForPicture) {
+                QFont font(QStringLiteral("Calibri"));
+                font.setPointSize(statusFontPointSize());
+                painter.setFont(font);
+                painter.setPen(QColor::fromRgbF(0.75f, 0.75f, 0.75f));
+                painter.drawText(rect(), Qt::AlignCenter, currentStatusText);
+            }
+        }
+    }
+    // Only now, with the painter closed, may the camera send the next frame.
+    if (throttle)
+        throttle->framePainted(this);
+}

@@ -1,0 +1,186 @@
+#include <VeloraTest.h>
+#include <v4l2/V4l2DeviceDescription.h>
+#include <v4l2/V4l2FrameDecoder.h>
+
+#include <QBuffer>
+#include <QPainter>
+
+namespace {
+
+/// Four flat colour blocks, large enough that JPEG's 8x8 and chroma blocks sit inside them.
+QImage blocks(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    const int w = size.width() / 2;
+    const int h = size.height() / 2;
+    painter.fillRect(0, 0, w, h, QColor(220, 30, 40));
+    painter.fillRect(w, 0, size.width() - w, h, QColor(20, 200, 60));
+    painter.fillRect(0, h, w, size.height() - h, QColor(30, 50, 210));
+    painter.fillRect(w, h, size.width() - w, size.height() - h, QColor(250, 250, 250));
+    return image;
+}
+
+QByteArray jpeg(const QImage &image, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", quality);
+    return bytes;
+}
+
+bool near(QRgb a, QRgb b, int tolerance)
+{
+    return qAbs(qRed(a) - qRed(b)) <= tolerance && qAbs(qGreen(a) - qGreen(b)) <= tolerance
+            && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
+}
+
+QString describe(QRgb rgb)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(rgb)).arg(qGreen(rgb)).arg(qBlue(rgb));
+}
+
+struct Yuv
+{
+    uchar y, u, v;
+};
+
+} // namespace
+
+class TestV4l2Decoder : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void mjpegDecodesToTheEncodedPicture()
+    {
+        const QImage original = blocks(QSize(64, 48));
+        const QByteArray bytes = jpeg(original, 95);
+        QVERIFY(!bytes.isEmpty());
+
+        V4l2FrameDecoder decoder;
+        const QImage decoded = decoder.decode(V4l2::PixelFormatMjpeg,
+                                              reinterpret_cast<const uchar *>(bytes.data()),
+                                              std::size_t(bytes.size()), QSize(64, 48), 0);
+        QCOMPARE(decoded.format(), QImage::Format_RGB32);
+        QCOMPARE(decoded.size(), original.size());
+        // Away from the block edges, where JPEG's ringing lives.
+        for (QPoint p : {QPoint(8, 8), QPoint(24, 16), QPoint(40, 8), QPoint(56, 16), QPoint(8, 32),
+                         QPoint(24, 40), QPoint(40, 32), QPoint(56, 40)}) {
+            QVERIFY2(near(decoded.pixel(p), original.pixel(p), 8),
+                     qPrintable(describe(decoded.pixel(p)) + QStringLiteral(" against ")
+                                + describe(original.pixel(p))));
+        }
+        // RGB32 promises an opaque 0xff in the top byte; painting relies on it.
+        for (int y = 0; y < decoded.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(decoded.constScanLine(y));
+            for (int x = 0; x < decoded.width(); ++x)
+                QCOMPARE(qAlpha(line[x]), 255);
+        }
+    }
+
+    void mjpegFrameCarriesItsOwnSize()
+    {
+        // A camera may send a frame of another size after a mode switch; the picture follows
+        // the frame, not the negotiated format.
+        const QByteArray bytes = jpeg(blocks(QSize(32, 16)), 90);
+        V4l2FrameDecoder decoder;
+        const QImage decoded = decoder.decode(V4l2::PixelFormatMjpeg,
+                                              reinterpret_cast<const uchar *>(bytes.data()),
+                                              std::size_t(bytes.size()), QSize(640, 480), 0);
+        QCOMPARE(decoded.size(), QSize(32, 16));
+    }
+
+    void corruptMjpegIsDropped()
+    {
+        V4l2FrameDecoder decoder;
+        const QByteArray garbage(4096, '\x5a');
+        QVERIFY(decoder.decodeMjpeg(reinterpret_cast<const uchar *>(garbage.data()),
+                                    std::size_t(garbage.size()))
+                        .isNull());
+        QVERIFY(decoder.decodeMjpeg(nullptr, 0).isNull());
+
+        // The decoder is still usable after a failure.
+        const QByteArray bytes = jpeg(blocks(QSize(16, 16)), 90);
+        QCOMPARE(decoder.decodeMjpeg(reinterpret_cast<const uchar *>(bytes.data()),
+                                     std::size_t(bytes.size()))
+                         .size(),
+                 QSize(16, 16));
+    }
+
+    void yuyvConvertsWithBt601Coefficients_data()
+    {
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("u");
+        QTest::addColumn<int>("v");
+        QTest::addColumn<QColor>("color");
+
+        QTest::newRow("black") << 16 << 128 << 128 << QColor(0, 0, 0);
+        QTest::newRow("white") << 235 << 128 << 128 << QColor(255, 255, 255);
+        QTest::newRow("mid grey") << 126 << 128 << 128 << QColor(128, 128, 128);
+        QTest::newRow("red") << 81 << 90 << 240 << QColor(255, 0, 0);
+        QTest::newRow("green") << 145 << 54 << 34 << QColor(0, 255, 0);
+        QTest::newRow("blue") << 41 << 240 << 110 << QColor(0, 0, 255);
+        QTest::newRow("below black clamps") << 0 << 128 << 128 << QColor(0, 0, 0);
+        QTest::newRow("above white clamps") << 255 << 128 << 128 << QColor(255, 255, 255);
+    }
+
+    void yuyvConvertsWithBt601Coefficients()
+    {
+        QFETCH(int, y);
+        QFETCH(int, u);
+        QFETCH(int, v);
+        QFETCH(QColor, color);
+
+        const uchar pair[] = {uchar(y), uchar(u), uchar(y), uchar(v)};
+        const QImage image = V4l2FrameDecoder::convertYuyv(pair, sizeof pair, QSize(2, 1), 4);
+        QCOMPARE(image.format(), QImage::Format_RGB32);
+        QVERIFY2(near(image.pixel(0, 0), color.rgb(), 3), qPrintable(describe(image.pixel(0, 0))));
+        QCOMPARE(image.pixel(1, 0), image.pixel(0, 0));
+    }
+
+    void yuyvHonoursLinePaddingAndPixelOrder()
+    {
+        // 4x2 pixels with 4 bytes of padding per line, filled with a value that would show.
+        const int stride = 12;
+        QByteArray frame(stride * 2, '\xaa');
+        const auto put = [&](int row, int pair, Yuv first, uchar secondLuma) {
+            uchar *p = reinterpret_cast<uchar *>(frame.data()) + row * stride + pair * 4;
+            p[0] = first.y;
+            p[1] = first.u;
+            p[2] = secondLuma;
+            p[3] = first.v;
+        };
+        put(0, 0, {81, 90, 240}, 81); // red, red
+        put(0, 1, {145, 54, 34}, 145); // green, green
+        put(1, 0, {235, 128, 128}, 16); // white, black: one chroma, two lumas
+        put(1, 1, {41, 240, 110}, 41); // blue, blue
+
+        V4l2FrameDecoder decoder;
+        const QImage image = decoder.decode(V4l2::PixelFormatYuyv,
+                                            reinterpret_cast<const uchar *>(frame.constData()),
+                                            std::size_t(frame.size()), QSize(4, 2), stride);
+        QCOMPARE(image.size(), QSize(4, 2));
+        const QList<QRgb> expected
+                = {qRgb(255, 0, 0),     qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 255, 0),
+                   qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(0, 0, 255), qRgb(0, 0, 255)};
+        for (int i = 0; i < expected.size(); ++i) {
+            const QRgb got = image.pixel(i % 4, i / 4);
+            QVERIFY2(near(got, expected[i], 3),
+                     qPrintable(QStringLiteral("pixel %1: ").arg(i) + describe(got)));
+        }
+    }
+
+    void shortYuyvBufferIsDropped()
+    {
+        // A frame cut short by the USB transfer must not be read past its end.
+        const QByteArray frame(640 * 2 * 479, '\x80');
+        QVERIFY(V4l2FrameDecoder::convertYuyv(reinterpret_cast<const uchar *>(frame.constData()),
+                                              std::size_t(frame.size()), QSize(640, 480), 1280)
+                        .isNull());
+    }
+};
+
+VELORA_TEST_MAIN(TestV4l2Decoder)
+#include "tst_v4l2decoder.moc"

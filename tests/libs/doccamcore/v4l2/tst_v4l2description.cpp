@@ -1,0 +1,349 @@
+#include "RecordedDevices.h"
+
+#include <VeloraTest.h>
+#include <v4l2/V4l2ControlMap.h>
+#include <v4l2/V4l2FormatChoice.h>
+
+#include <linux/videodev2.h>
+
+using Control = CameraDevice::Control;
+
+Q_DECLARE_METATYPE(V4l2DeviceDescription)
+Q_DECLARE_METATYPE(V4l2ControlMap::Write)
+Q_DECLARE_METATYPE(CameraDevice::Control)
+
+namespace {
+
+/// Two formats offering the same sizes and rates, to see which one wins a tie.
+V4l2DeviceDescription tiedFormats(QSize size)
+{
+    const V4l2FrameSize offered{size, {{1, 30}}};
+    V4l2DeviceDescription d;
+    d.deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+    d.formats = {{V4L2_PIX_FMT_YUYV, QStringLiteral("YUYV"), {offered}},
+                 {V4L2_PIX_FMT_MJPEG, QStringLiteral("MJPEG"), {offered}}};
+    return d;
+}
+
+QList<V4l2ControlMap::Write> writes(std::initializer_list<V4l2ControlMap::Write> list)
+{
+    return list;
+}
+
+bool sameWrites(const QList<V4l2ControlMap::Write> &a, const QList<V4l2ControlMap::Write> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a[i].id != b[i].id || a[i].value != b[i].value)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestV4l2Description : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void liveAndStillFormats_data()
+    {
+        QTest::addColumn<V4l2DeviceDescription>("device");
+        QTest::addColumn<quint32>("liveFourcc");
+        QTest::addColumn<QSize>("liveSize");
+        QTest::addColumn<double>("liveRate");
+        QTest::addColumn<QSize>("stillSize");
+
+        // 8 MP only reaches 15 fps: the live picture is 1080p at 30 and stills use 8 MP.
+        QTest::newRow("document camera")
+                << RecordedDevices::documentCamera() << quint32(V4L2_PIX_FMT_MJPEG)
+                << QSize(1920, 1080) << 30.0 << QSize(3264, 2448);
+        // 720p comes at 10 fps only, so it is kept for stills.
+        QTest::newRow("720p webcam") << RecordedDevices::webcam720p() << quint32(V4L2_PIX_FMT_YUYV)
+                                     << QSize(640, 480) << 30.0 << QSize(1280, 720);
+        // The 60 fps modes do not pull the picture down to VGA, and H.264 is not decoded.
+        QTest::newRow("conference camera")
+                << RecordedDevices::conferenceCamera() << quint32(V4L2_PIX_FMT_MJPEG)
+                << QSize(1920, 1080) << 30.0 << QSize();
+        QTest::newRow("tie at 720p goes to MJPEG")
+                << tiedFormats(QSize(1280, 720)) << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1280, 720)
+                << 30.0 << QSize();
+        QTest::newRow("tie below 720p goes to YUYV")
+                << tiedFormats(QSize(800, 600)) << quint32(V4L2_PIX_FMT_YUYV) << QSize(800, 600)
+                << 30.0 << QSize();
+    }
+
+    void liveAndStillFormats()
+    {
+        QFETCH(V4l2DeviceDescription, device);
+        QFETCH(quint32, liveFourcc);
+        QFETCH(QSize, liveSize);
+        QFETCH(double, liveRate);
+        QFETCH(QSize, stillSize);
+
+        const V4l2StreamFormat live = V4l2FormatChoice::liveFormat(device);
+        QVERIFY(live.isValid());
+        QCOMPARE(live.pixelFormat, liveFourcc);
+        QCOMPARE(live.size, liveSize);
+        QCOMPARE(live.frameRate(), liveRate);
+        QCOMPARE(live.videoFormat().size, liveSize);
+
+        const V4l2StreamFormat still = V4l2FormatChoice::stillFormat(device, live);
+        QCOMPARE(still.isValid(), !stillSize.isEmpty());
+        if (still.isValid())
+            QCOMPARE(still.size, stillSize);
+    }
+
+    void nodeWithoutDecodableFormatHasNoLiveFormat()
+    {
+        QVERIFY(!V4l2FormatChoice::liveFormat(RecordedDevices::documentCameraMetadata()).isValid());
+    }
+
+    void requestedFormat_data()
+    {
+        QTest::addColumn<QSize>("requestedSize");
+        QTest::addColumn<double>("requestedRate");
+        QTest::addColumn<quint32>("fourcc");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<double>("rate");
+
+        QTest::newRow("nothing asked gives live")
+                << QSize() << 0.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1920, 1080) << 30.0;
+        QTest::newRow("offered size at useful rate")
+                << QSize(1280, 720) << 0.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1280, 720)
+                << 30.0;
+        QTest::newRow("offered size, rate asked")
+                << QSize(1280, 720) << 15.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1280, 720)
+                << 15.0;
+        QTest::newRow("VGA in both formats takes YUYV")
+                << QSize(640, 480) << 30.0 << quint32(V4L2_PIX_FMT_YUYV) << QSize(640, 480) << 30.0;
+        QTest::newRow("size not offered gives live")
+                << QSize(1000, 1000) << 30.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1920, 1080)
+                << 30.0;
+    }
+
+    void requestedFormat()
+    {
+        QFETCH(QSize, requestedSize);
+        QFETCH(double, requestedRate);
+        QFETCH(quint32, fourcc);
+        QFETCH(QSize, size);
+        QFETCH(double, rate);
+
+        const V4l2StreamFormat chosen = V4l2FormatChoice::streamFormat(
+                RecordedDevices::documentCamera(), {requestedSize, requestedRate});
+        QCOMPARE(chosen.pixelFormat, fourcc);
+        QCOMPARE(chosen.size, size);
+        QCOMPARE(chosen.frameRate(), rate);
+    }
+
+    void capabilityBits_data()
+    {
+        QTest::addColumn<V4l2DeviceDescription>("device");
+        QTest::addColumn<quint32>("capabilities");
+
+        QTest::newRow("document camera")
+                << RecordedDevices::documentCamera()
+                << quint32(DocCam::CapBrightness | DocCam::CapContrast | DocCam::CapExposure
+                           | DocCam::CapAutoExposure | DocCam::CapAutoWhiteBalance
+                           | DocCam::CapManualFocus | DocCam::CapAutoFocus | DocCam::CapZoom);
+        QTest::newRow("720p webcam") << RecordedDevices::webcam720p()
+                                     << quint32(DocCam::CapBrightness | DocCam::CapContrast
+                                                | DocCam::CapAutoWhiteBalance);
+        // Its exposure is read-only, so neither exposure bit is set.
+        QTest::newRow("conference camera")
+                << RecordedDevices::conferenceCamera()
+                << quint32(DocCam::CapBrightness | DocCam::CapContrast | DocCam::CapAutoWhiteBalance
+                           | DocCam::CapWhiteBalanceGain | DocCam::CapMirror
+                           | DocCam::CapColorEffect | DocCam::CapManualFocus | DocCam::CapAutoFocus
+                           | DocCam::CapZoom);
+    }
+
+    void capabilityBits()
+    {
+        QFETCH(V4l2DeviceDescription, device);
+        QFETCH(quint32, capabilities);
+        QCOMPARE(V4l2ControlMap(device.controls).capabilities(), capabilities);
+    }
+
+    void levelsScaleOntoTheDeviceRange_data()
+    {
+        QTest::addColumn<Control>("control");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("deviceValue");
+
+        // Brightness -64..64
+        QTest::newRow("brightness 0") << Control::Brightness << 0 << -64;
+        QTest::newRow("brightness 50") << Control::Brightness << 50 << 0;
+        QTest::newRow("brightness 100") << Control::Brightness << 100 << 64;
+        QTest::newRow("brightness past the top") << Control::Brightness << 130 << 64;
+        // Contrast 0..64: 33 % is 21.12
+        QTest::newRow("contrast 33") << Control::Contrast << 33 << 21;
+        // Exposure 1..5000
+        QTest::newRow("exposure 10") << Control::Exposure << 10 << 501;
+        // Zoom 0..30 over ratios 1 to 8
+        QTest::newRow("zoom 1x") << Control::Zoom << 100 << 0;
+        QTest::newRow("zoom 4.5x") << Control::Zoom << 450 << 15;
+        QTest::newRow("zoom 8x") << Control::Zoom << 800 << 30;
+    }
+
+    void levelsScaleOntoTheDeviceRange()
+    {
+        QFETCH(Control, control);
+        QFETCH(int, value);
+        QFETCH(int, deviceValue);
+
+        const V4l2ControlMap map(RecordedDevices::documentCamera().controls);
+        const V4l2ControlMap::Plan plan = map.plan(control, value);
+        QVERIFY(plan.inHardware);
+        QCOMPARE(plan.writes.size(), 1);
+        QCOMPARE(plan.writes.first().value, deviceValue);
+    }
+
+    void valuesStayOnTheStepGrid()
+    {
+        // Focus 0..255 in steps of 5, inverted: level 0 is the nearest, the top of the range.
+        const V4l2ControlMap map(RecordedDevices::conferenceCamera().controls);
+        for (int level = 0; level <= 100; ++level) {
+            const V4l2ControlMap::Plan plan = map.plan(Control::Focus, level);
+            QVERIFY(plan.inHardware);
+            const int value = plan.writes.last().value;
+            QCOMPARE(value % 5, 0);
+            QVERIFY2(value >= 0 && value <= 255, qPrintable(QString::number(value)));
+        }
+        QCOMPARE(map.plan(Control::Focus, 0).writes.last().value, 255);
+        QCOMPARE(map.plan(Control::Focus, 100).writes.last().value, 0);
+    }
+
+    void levelsSurviveARoundTripThroughTheDevice()
+    {
+        const V4l2ControlInfo brightness = RecordedDevices::webcam720p().controls.first();
+        for (int level = 0; level <= 100; ++level)
+            QCOMPARE(V4l2ControlMap::toLevel(V4l2ControlMap::toDevice(level, brightness),
+                                             brightness),
+                     level);
+        const V4l2ControlInfo zoom
+                = *RecordedDevices::conferenceCamera().control(V4L2_CID_ZOOM_ABSOLUTE);
+        // 400 device steps over 700 ratio points: back within half a step.
+        for (int ratio = 100; ratio <= 800; ratio += 25) {
+            const double back = 100
+                    * V4l2ControlMap::zoomFromDevice(V4l2ControlMap::zoomToDevice(ratio, zoom),
+                                                     zoom);
+            QVERIFY2(qAbs(back - ratio) <= 0.875 + 1e-9, qPrintable(QString::number(back)));
+        }
+    }
+
+    void writePlans_data()
+    {
+        QTest::addColumn<V4l2DeviceDescription>("device");
+        QTest::addColumn<Control>("control");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("inHardware");
+        QTest::addColumn<QList<V4l2ControlMap::Write>>("expected");
+
+        const auto docCam = RecordedDevices::documentCamera();
+        const auto webcam = RecordedDevices::webcam720p();
+        const auto conference = RecordedDevices::conferenceCamera();
+
+        // The device ignores a position while it focuses continuously.
+        QTest::newRow("focus turns continuous focus off")
+                << docCam << Control::Focus << 100 << true
+                << writes({{V4L2_CID_FOCUS_AUTO, 0}, {V4L2_CID_FOCUS_ABSOLUTE, 0}});
+        QTest::newRow("autofocus switches continuous focus on")
+                << docCam << Control::AutoFocus << 1 << true << writes({{V4L2_CID_FOCUS_AUTO, 1}});
+        QTest::newRow("autofocus presses the one-shot button")
+                << conference << Control::AutoFocus << 1 << true
+                << writes({{V4L2_CID_AUTO_FOCUS_START, 1}});
+        QTest::newRow("auto exposure on picks aperture priority")
+                << docCam << Control::AutoExposure << 1 << true
+                << writes({{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY}});
+        QTest::newRow("auto exposure off is manual")
+                << docCam << Control::AutoExposure << 0 << true
+                << writes({{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}});
+        QTest::newRow("mirror in hardware")
+                << conference << Control::Mirror << 1 << true << writes({{V4L2_CID_HFLIP, 1}});
+        QTest::newRow("black and white in hardware")
+                << conference << Control::ColorEffect << DocCam::ColorEffectBlackWhite << true
+                << writes({{V4L2_CID_COLORFX, V4L2_COLORFX_BW}});
+        QTest::newRow("negative in hardware")
+                << conference << Control::ColorEffect << DocCam::ColorEffectNegative << true
+                << writes({{V4L2_CID_COLORFX, V4L2_COLORFX_NEGATIVE}});
+        QTest::newRow("red gain") << conference << Control::RedGain << 50 << true
+                                  << writes({{V4L2_CID_RED_BALANCE, 2048}});
+
+        // What the device lacks is left to the library.
+        QTest::newRow("webcam zoom") << webcam << Control::Zoom << 200 << false << writes({});
+        QTest::newRow("webcam mirror") << webcam << Control::Mirror << 1 << false << writes({});
+        QTest::newRow("webcam colour effect") << webcam << Control::ColorEffect
+                                              << DocCam::ColorEffectNegative << false << writes({});
+        QTest::newRow("read-only exposure")
+                << conference << Control::Exposure << 50 << false << writes({});
+        QTest::newRow("rotation") << conference << Control::Rotation << 90 << false << writes({});
+        QTest::newRow("camera mode")
+                << docCam << Control::CameraMode << DocCam::ModeMacro << false << writes({});
+    }
+
+    void writePlans()
+    {
+        QFETCH(V4l2DeviceDescription, device);
+        QFETCH(Control, control);
+        QFETCH(int, value);
+        QFETCH(bool, inHardware);
+        QFETCH(QList<V4l2ControlMap::Write>, expected);
+
+        const V4l2ControlMap::Plan plan = V4l2ControlMap(device.controls).plan(control, value);
+        QCOMPARE(plan.inHardware, inHardware);
+        QVERIFY(sameWrites(plan.writes, expected));
+    }
+
+    void softwareEffectSwitchesTheDeviceEffectOff()
+    {
+        // A camera with black and white only: a negative done in software must not be drawn
+        // over the camera's own black and white.
+        V4l2DeviceDescription device = RecordedDevices::conferenceCamera();
+        for (V4l2ControlInfo &info : device.controls) {
+            if (info.id == V4L2_CID_COLORFX) {
+                info.maximum = V4L2_COLORFX_BW;
+                info.menuItems = {V4L2_COLORFX_NONE, V4L2_COLORFX_BW};
+            }
+        }
+        const V4l2ControlMap map(device.controls);
+        const V4l2ControlMap::Plan negative
+                = map.plan(Control::ColorEffect, DocCam::ColorEffectNegative);
+        QVERIFY(!negative.inHardware);
+        QVERIFY(sameWrites(negative.writes, writes({{V4L2_CID_COLORFX, V4L2_COLORFX_NONE}})));
+        QVERIFY(map.plan(Control::ColorEffect, DocCam::ColorEffectBlackWhite).inHardware);
+        QVERIFY(map.capabilities() & DocCam::CapColorEffect);
+    }
+
+    void currentValuesReadBackAsLevels()
+    {
+        const V4l2DeviceDescription device = RecordedDevices::documentCamera();
+        const V4l2ControlMap map(device.controls);
+        QMap<std::uint32_t, int> values;
+        for (std::uint32_t id : map.mappedIds())
+            values.insert(id, device.control(id)->value);
+        values.insert(V4L2_CID_ZOOM_ABSOLUTE, 15);
+        values.insert(V4L2_CID_FOCUS_ABSOLUTE, 1023);
+
+        const V4l2ControlMap::Levels levels = map.levels(values);
+        QCOMPARE(levels.brightness, std::optional<int>(50));
+        QCOMPARE(levels.contrast, std::optional<int>(75)); // 48 of 0..64
+        QCOMPARE(levels.autoExposure, std::optional<bool>(true)); // aperture priority
+        QCOMPARE(levels.autoWhiteBalance, std::optional<bool>(true));
+        QCOMPARE(levels.focus, std::optional<int>(0)); // the top of the range is nearest
+        QCOMPARE(levels.zoomRatio, std::optional<double>(4.5));
+        // The camera has none of these; the library keeps its own values.
+        QVERIFY(!levels.mirror);
+        QVERIFY(!levels.colorEffect);
+        QVERIFY(!levels.redGain);
+
+        values.insert(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL);
+        QCOMPARE(map.levels(values).autoExposure, std::optional<bool>(false));
+    }
+};
+
+VELORA_TEST_MAIN(TestV4l2Description)
+#include "tst_v4l2description.moc"

@@ -1,0 +1,98 @@
+#include <VeloraTest.h>
+#include <v4l2/V4l2Device.h>
+#include <v4l2/V4l2FormatChoice.h>
+
+#include <DocCamTypes.h>
+
+#include <QDir>
+
+/// The ioctl side against what this machine has: a real camera when one is plugged in.
+class TestV4l2Device : public QObject
+{
+    Q_OBJECT
+
+private:
+    /// The first node that streams a format the library decodes, with its description.
+    static std::optional<std::pair<QString, V4l2DeviceDescription>> firstCamera()
+    {
+        const QStringList nodes
+                = QDir(QStringLiteral("/dev")).entryList({QStringLiteral("video*")}, QDir::System);
+        for (const QString &node : nodes) {
+            const QString path = QStringLiteral("/dev/") + node;
+            const std::optional<V4l2DeviceDescription> description = V4l2Device::probe(path);
+            if (description && description->isVideoCapture()
+                && V4l2FormatChoice::liveFormat(*description).isValid())
+                return std::make_pair(path, *description);
+        }
+        return std::nullopt;
+    }
+
+private Q_SLOTS:
+    void missingNodeIsADeviceError()
+    {
+        V4l2Device device;
+        QCOMPARE(device.open(QStringLiteral("/dev/video-velora-none")), DocCam::ErrorDevice);
+        QVERIFY(!device.isOpen());
+        QVERIFY(!V4l2Device::probe(QStringLiteral("/dev/video-velora-none")));
+    }
+
+    void nodeThatIsNotV4l2IsNotACamera()
+    {
+        // /dev/null opens but answers no V4L2 ioctl.
+        const std::optional<V4l2DeviceDescription> description
+                = V4l2Device::probe(QStringLiteral("/dev/null"));
+        QVERIFY(description);
+        QVERIFY(!description->isVideoCapture());
+        QVERIFY(description->formats.isEmpty());
+
+        V4l2Device device;
+        QCOMPARE(device.open(QStringLiteral("/dev/null")), DocCam::Ok);
+        QCOMPARE(device.startStreaming({V4l2::PixelFormatYuyv, QSize(640, 480), {1, 30}}),
+                 DocCam::ErrorDevice);
+        QVERIFY(!device.isStreaming());
+        QImage frame;
+        QCOMPARE(device.nextFrame(frame, 10), V4l2Device::Wait::Gone);
+    }
+
+    void realCameraStreamsFrames()
+    {
+        const auto camera = firstCamera();
+        if (!camera)
+            QSKIP("No V4L2 capture device offering MJPEG or YUYV on this machine");
+        const auto &[path, description] = *camera;
+        const V4l2StreamFormat live = V4l2FormatChoice::liveFormat(description);
+        qInfo() << "Streaming" << path << description.card << live.size << live.frameRate();
+
+        V4l2Device device;
+        QCOMPARE(device.open(path), DocCam::Ok);
+        const int started = device.startStreaming(live);
+        if (started == DocCam::ErrorBusy)
+            QSKIP("The camera is in use by another application");
+        QCOMPARE(started, DocCam::Ok);
+        QVERIFY(device.isStreaming());
+
+        for (int i = 0; i < 5; ++i) {
+            QImage frame;
+            QCOMPARE(device.nextFrame(frame, 5000), V4l2Device::Wait::Frame);
+            QCOMPARE(frame.format(), QImage::Format_RGB32);
+            QCOMPARE(frame.size(), device.negotiatedFormat().size);
+        }
+
+        // Stopping and restarting, as a high-quality still does, streams again.
+        const V4l2StreamFormat still = V4l2FormatChoice::stillFormat(description, live);
+        if (still.isValid()) {
+            QCOMPARE(device.startStreaming(still), DocCam::Ok);
+            QImage frame;
+            QCOMPARE(device.nextFrame(frame, 8000), V4l2Device::Wait::Frame);
+            QCOMPARE(frame.size(), device.negotiatedFormat().size);
+            QCOMPARE(device.startStreaming(live), DocCam::Ok);
+        }
+        QImage frame;
+        QCOMPARE(device.nextFrame(frame, 5000), V4l2Device::Wait::Frame);
+        device.close();
+        QVERIFY(!device.isOpen());
+    }
+};
+
+VELORA_TEST_MAIN(TestV4l2Device)
+#include "tst_v4l2device.moc"

@@ -1,0 +1,336 @@
+#include <CameraThrottleController.h>
+#include <CameraWidget.h>
+#include <CameraWidgetDelegate.h>
+#include <DocCamTypes.h>
+#include <LogSystem.h>
+#include <SysLogger.h>
+#include <VeloraTest.h>
+
+#include <QBackingStore>
+#include <QPaintEvent>
+#include <QScopeGuard>
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+/// Paces a camera the way the controller does: the next frame waits for a paint.
+class PacingThrottle : public CameraThrottleController
+{
+public:
+    void framePainted(CameraWidget *view) override
+    {
+        const std::lock_guard lock(mutex);
+        ++calls;
+        // The camera may send the next frame only once this one is really in the window.
+        const QImage shown = view->frame().getQImage();
+        QBackingStore *backing = view->backingStore();
+        const auto *store = backing ? dynamic_cast<QImage *>(backing->paintDevice()) : nullptr;
+        if (!shown.isNull() && store)
+            paintedBeforeDrawing = paintedBeforeDrawing
+                    || store->pixel(view->pictureRect().center()) != shown.pixel(0, 0);
+        offGuiThread = offGuiThread || QThread::currentThread() != qApp->thread();
+        lastSequence = view->frame().sequence();
+        paintedSequences.append(lastSequence);
+        painted.notify_all();
+    }
+    bool waitForSequence(qint64 sequence)
+    {
+        std::unique_lock lock(mutex);
+        return painted.wait_for(lock, std::chrono::seconds(10),
+                                [&] { return lastSequence >= sequence; });
+    }
+    int callCount()
+    {
+        const std::lock_guard lock(mutex);
+        return calls;
+    }
+
+    std::mutex mutex;
+    std::condition_variable painted;
+    int calls = 0;
+    qint64 lastSequence = 0;
+    QList<qint64> paintedSequences;
+    bool paintedBeforeDrawing = false;
+    bool offGuiThread = false;
+};
+
+class CountingDelegate : public CameraWidgetDelegate
+{
+public:
+    void pictureStarted(CameraWidget *view) override
+    {
+        ++starts;
+        onGuiThread = QThread::currentThread() == qApp->thread();
+        firstSequence = view->frame().sequence();
+    }
+    int starts = 0;
+    bool onGuiThread = false;
+    qint64 firstSequence = -1;
+};
+
+/// What the view really asked Qt to repaint, seen from outside.
+class PaintRecorder : public QObject
+{
+public:
+    explicit PaintRecorder(QWidget *view) { view->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            regions.append(static_cast<QPaintEvent *>(event)->region());
+        return false;
+    }
+    QRegion united() const
+    {
+        QRegion all;
+        for (const QRegion &region : regions)
+            all += region;
+        return all;
+    }
+    QList<QRegion> regions;
+};
+
+class LineCollector : public SysLogger
+{
+public:
+    explicit LineCollector(QStringList *lines)
+        : lines(lines)
+    { }
+    void write(const QString &line) override { lines->append(line); }
+    QStringList *lines;
+};
+
+CameraImage solidFrame(QSize size, qint64 sequence = 0, QColor colour = Qt::red)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return CameraImage(image, sequence);
+}
+
+/// The height of the status text's ink, drawn by the view alone without its children.
+int statusInkHeight(CameraWidget &view)
+{
+    QImage image(view.size(), QImage::Format_RGB32);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    // The gradient stays lighter than 215 grey in the middle half; the text is 75 % grey.
+    int top = -1, bottom = -1;
+    for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qRed(image.pixel(x, y)) < 215) {
+                top = top < 0 ? y : top;
+                bottom = y;
+                break;
+            }
+        }
+    }
+    return top < 0 ? 0 : bottom - top + 1;
+}
+
+} // namespace
+
+class TestCameraWidget : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void statusTextGrowsWithTheView()
+    {
+        PacingThrottle throttle;
+        CameraWidget view(&throttle);
+        view.resize(640, 480);
+        QCOMPARE(view.statusFontPointSize(), 40);
+        const int smallInk = statusInkHeight(view);
+        view.resize(1280, 960);
+        QCOMPARE(view.statusFontPointSize(), 80);
+        const int largeInk = statusInkHeight(view);
+        QVERIFY2(smallInk > 20 && qAbs(largeInk - 2 * smallInk) <= 4,
+                 qPrintable(QStringLiteral("ink %1 and %2").arg(smallInk).arg(largeInk)));
+
+        // While connecting, the bar speaks instead of the status text.
+        view.setWaiting(true);
+        QCOMPARE(statusInkHeight(view), 0);
+    }
+
+    void sameShapeRepaintsThePictureOnlyAndNewShapeEverything()
+    {
+        QStringList lines;
+        LogSystem *log = LogSystem::getSysLogSystem();
+        log->setLogger(new LineCollector(&lines));
+        log->setLogLevel(LogSystem::LogDebug);
+        log->startLog();
+        const auto stopLogging = qScopeGuard([log] {
+            log->stopLog();
+            log->setLogger(nullptr);
+        });
+
+        PacingThrottle throttle;
+        CameraWidget view(&throttle);
+        view.resize(800, 400);
+        view.oneFrameFetched(solidFrame({1280, 960}));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QRect fourByThree(133, 0, 533, 400);
+        QTRY_COMPARE(view.pictureRect(), fourByThree);
+        QTRY_VERIFY(throttle.callCount() > 0);
+
+        PaintRecorder recorder(&view);
+        view.oneFrameFetched(solidFrame({1600, 1200}));
+        QTRY_VERIFY(!recorder.regions.isEmpty());
+        QCOMPARE(view.pictureRect(), fourByThree);
+        QCOMPARE(recorder.united(), QRegion(fourByThree));
+        QVERIFY(lines.filter(QStringLiteral("Different aspect ratio")).isEmpty());
+
+        recorder.regions.clear();
+        view.oneFrameFetched(solidFrame({1280, 720}));
+        QTRY_VERIFY(!recorder.regions.isEmpty());
+        QCOMPARE(view.pictureRect(), QRect(44, 0, 711, 400));
+        QCOMPARE(recorder.united(), QRegion(view.rect()));
+        QCOMPARE(lines.filter(QStringLiteral("CameraWidget::oneFrameFetched - Different aspect "
+                                             "ratio: origin(1.333333), new(1.777778)"))
+                         .size(),
+                 1);
+    }
+
+    void initBarNeverShowsOverAPicture()
+    {
+        CameraWidget view(nullptr);
+        view.setWaiting(true);
+        QVERIFY(view.isInitBarShown());
+        view.oneFrameFetched(solidFrame({640, 480}));
+        QVERIFY(!view.isInitBarShown());
+        QVERIFY(!view.isWaiting());
+        view.setWaiting(true);
+        QVERIFY(!view.isInitBarShown());
+    }
+
+    void framesFromTheCaptureThreadArePacedByPaints()
+    {
+        PacingThrottle throttle;
+        CountingDelegate delegate;
+        CameraWidget view(&throttle);
+        view.setDelegate(&delegate);
+        view.resize(320, 240);
+        PaintRecorder recorder(&view);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+        constexpr int frames = 20;
+        std::atomic<bool> paced{true};
+        std::thread camera([&] {
+            for (int sequence = 1; sequence <= frames && paced; ++sequence) {
+                view.oneFrameFetched(
+                        solidFrame({320, 240}, sequence, sequence % 2 ? Qt::red : Qt::blue));
+                paced = throttle.waitForSequence(sequence);
+            }
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(view.frame().sequence() == frames || !paced, 20000);
+        camera.join();
+        QVERIFY(paced);
+
+        QCOMPARE(delegate.starts, 1);
+        QVERIFY(delegate.onGuiThread);
+        QCOMPARE(delegate.firstSequence, 1);
+        QTRY_COMPARE(throttle.lastSequence, frames);
+        const std::lock_guard lock(throttle.mutex);
+        QCOMPARE(throttle.calls, recorder.regions.size());
+        QVERIFY(!throttle.paintedBeforeDrawing);
+        QVERIFY(!throttle.offGuiThread);
+        for (int sequence = 1; sequence <= frames; ++sequence)
+            QVERIFY2(throttle.paintedSequences.contains(sequence),
+                     qPrintable(QString::number(sequence)));
+    }
+
+    void queuedFrameDoesNotOverwriteALaterBlank()
+    {
+        CameraWidget view(nullptr);
+        std::thread camera([&] { view.oneFrameFetched(solidFrame({640, 480}, 7)); });
+        camera.join();
+        view.oneFrameFetched(CameraImage());
+        QCoreApplication::processEvents();
+        QVERIFY(view.frame().isNull());
+
+        // Later frames from the camera are shown again.
+        std::thread next([&] { view.oneFrameFetched(solidFrame({640, 480}, 8)); });
+        next.join();
+        QTRY_COMPARE(view.frame().sequence(), 8);
+    }
+
+    void forwardTargetGetsTheSamePixels()
+    {
+        CameraWidget view(nullptr);
+        auto *second = new CameraWidget(nullptr);
+        CountingDelegate secondDelegate;
+        second->setDelegate(&secondDelegate);
+        view.setForwardTarget(second);
+        // Two views forwarding to each other must not bounce a frame back and forth.
+        second->setForwardTarget(&view);
+
+        const CameraImage frame = solidFrame({640, 480}, 3);
+        std::thread camera([&] { view.oneFrameFetched(frame); });
+        camera.join();
+        QTRY_COMPARE(second->frame().sequence(), 3);
+        QCOMPARE(second->frame().getQImage().cacheKey(), frame.getQImage().cacheKey());
+        QCOMPARE(second->frame().getQImage().constBits(), frame.getQImage().constBits());
+        QCOMPARE(secondDelegate.starts, 1);
+
+        second->setStatusText(QStringLiteral("Camera in use"));
+        view.frameError(DocCam::ErrorFrame);
+        QVERIFY(second->frame().isNull());
+        QCOMPARE(second->statusText(), QStringLiteral("Camera not connected"));
+
+        delete second;
+        view.oneFrameFetched(frame);
+        QCOMPARE(view.frame().sequence(), 3);
+    }
+
+    void frameErrorBlanksThePicture()
+    {
+        CameraWidget view(nullptr);
+        view.resize(320, 240);
+        PaintRecorder recorder(&view);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setStatusText(QStringLiteral("Camera in use"));
+        view.oneFrameFetched(solidFrame({640, 480}));
+        view.frameError(DocCam::ErrorDevice);
+        QVERIFY(view.frame().isNull());
+        QCOMPARE(view.statusText(), QStringLiteral("Camera in use"));
+
+        // A wide picture leaves bands above and below, which the error must repaint too.
+        view.oneFrameFetched(solidFrame({640, 480}));
+        view.oneFrameFetched(solidFrame({1280, 720}));
+        QCOMPARE(view.pictureRect(), QRect(0, 30, 320, 180));
+        recorder.regions.clear();
+        QTRY_VERIFY(!recorder.regions.isEmpty());
+        recorder.regions.clear();
+        std::thread camera([&] { view.frameError(DocCam::ErrorFrame); });
+        camera.join();
+        QTRY_COMPARE(view.statusText(), QStringLiteral("Camera not connected"));
+        QVERIFY(view.frame().isNull());
+        QTRY_COMPARE(recorder.united(), QRegion(view.rect()));
+    }
+
+    void pictureStartedOncePerStart()
+    {
+        CountingDelegate delegate;
+        CameraWidget view(nullptr);
+        view.setDelegate(&delegate);
+        view.oneFrameFetched(CameraImage());
+        QCOMPARE(delegate.starts, 0);
+        view.oneFrameFetched(solidFrame({640, 480}, 1));
+        view.oneFrameFetched(solidFrame({640, 480}, 2));
+        QCOMPARE(delegate.starts, 1);
+        view.oneFrameFetched(CameraImage());
+        view.oneFrameFetched(solidFrame({640, 480}, 3));
+        QCOMPARE(delegate.starts, 2);
+        QCOMPARE(delegate.firstSequence, 3);
+    }
+};
+
+VELORA_TEST_MAIN(TestCameraWidget)
+#include "tst_camerawidget.moc"
