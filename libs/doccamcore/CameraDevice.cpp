@@ -8,10 +8,9 @@
 #include "QImageFrameGrabber.h"
 #include "QImageHQImageGrabber.h"
 
-#include <QElapsedTimer>
-
 #include <pthread.h>
 
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -22,13 +21,9 @@ constexpr int GrabTimeoutMs = 200;
 
 qint64 steadyNowNs()
 {
-    static const QElapsedTimer clock = [] {
-        QElapsedTimer timer;
-        timer.start();
-        return timer;
-    }();
-    // QElapsedTimer's monotonic clock: msecsSinceReference is comparable across timers.
-    return clock.msecsSinceReference() * 1000000 + clock.nsecsElapsed();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
 }
 } // namespace
 
@@ -48,6 +43,7 @@ public:
         delete this;
     }
     void framePainted() override { camera->framePainted(); }
+    void setDisplaySize(QSize size) override { camera->setDisplaySize(size); }
     int setBrightness(int value) override { return camera->setBrightness(value); }
     int setContrast(int value) override { return camera->setContrast(value); }
     int setRotation(unsigned degrees) override { return camera->setRotation(degrees); }
@@ -95,6 +91,7 @@ struct CameraDevice::Private
     QImage frozenFrame;
     bool awaitingPaint = false;
     qint64 sequence = 0;
+    QSize displaySize;
 
     // Held while a callback runs, so that removing its target waits for it to finish.
     std::mutex callbackMutex;
@@ -221,6 +218,34 @@ void CameraDevice::framePainted()
 {
     std::lock_guard lock(d->mutex);
     d->awaitingPaint = false;
+}
+
+void CameraDevice::setDisplaySize(QSize size)
+{
+    std::lock_guard lock(d->mutex);
+    d->displaySize = size;
+}
+
+QSize CameraDevice::displaySize() const
+{
+    std::lock_guard lock(d->mutex);
+    QSize size = d->displaySize;
+    if (size.isEmpty())
+        return size;
+    const std::uint32_t software = softwareCapabilities();
+    // A picture turned on its side in software fills the view with its other dimension.
+    if ((software & DocCam::CapRotation) && d->parameters.rotation % 180 == 90)
+        size.transpose();
+    // Software zoom crops the picture before it is shown: the crop must still fill the view.
+    if (software & DocCam::CapZoom)
+        size = (QSizeF(size) * d->parameters.zoomRatio).toSize();
+    return size;
+}
+
+bool CameraDevice::frameWanted() const
+{
+    std::lock_guard lock(d->mutex);
+    return !d->awaitingPaint && !d->parameters.freeze;
 }
 
 void CameraDevice::captureLoop()

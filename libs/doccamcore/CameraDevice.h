@@ -109,6 +109,7 @@ public:
     /// Stops the stream and forgets its grabber.
     void closeStream();
     void framePainted();
+    void setDisplaySize(QSize size);
     int setBrightness(int value);
     int setContrast(int value);
     int setRotation(unsigned degrees);
@@ -200,6 +201,12 @@ protected:
     };
     void setInitialParameters(const Parameters &parameters);
     Parameters parametersSnapshot() const;
+    /// The smallest size a delivered frame may have (see DocCamControl::setDisplaySize); empty
+    /// for full frames. A backend that can decode at a reduced size uses it.
+    QSize displaySize() const;
+    /// False while a frame would be dropped anyway (the consumer is still painting the last one,
+    /// or the picture is frozen): a backend may then skip decoding the frame it dequeues.
+    bool frameWanted() const;
     /// The manager that reported this camera; its post() runs work on the event thread.
     DocCamManager *manager() const;
     /// Moves the focus (0 nearest to 100 farthest) and tells the listener; for a backend whose

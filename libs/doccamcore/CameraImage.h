@@ -21,7 +21,7 @@ public:
 
     /// Counts the frames of one stream from 1; 0 for a frame not from a stream.
     qint64 sequence() const { return frameSequence; }
-    /// When the frame left the camera library, on the steady clock (QElapsedTimer's), in ns.
+    /// When the frame left the camera library, on std::chrono::steady_clock, in ns.
     qint64 capturedNs() const { return capturedAtNs; }
 
 private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSize>
+
 /// Drives an open stream, from KivoDocCam::openStream(). Every call may be made from any thread
 /// and answers DocCam::Ok, DocCam::Tuning (the camera is tuning itself; the end is reported to
 /// the parameters listener) or a negative library code.
@@ -17,6 +19,11 @@ public:
 
     /// The consumer has shown the last delivered frame; the stream may deliver the next one.
     virtual void framePainted() = 0;
+    /// The largest size, in device pixels, at which the consumer shows frames. The stream may
+    /// then deliver frames smaller than the camera's picture, but never smaller than this size
+    /// (a JPEG decoded at half size costs a quarter of a full decode and scales faster).
+    /// An empty size asks for full frames again.
+    virtual void setDisplaySize(QSize size) = 0;
 
     virtual int setBrightness(int value) = 0; ///< 0 to 100
     virtual int setContrast(int value) = 0; ///< 0 to 100

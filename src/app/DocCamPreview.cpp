@@ -6,6 +6,8 @@
 #include <DocCamManager.h>
 #include <KivoDocCam.h>
 
+#include <QEvent>
+
 namespace {
 const QString NotConnected = QStringLiteral("Camera not connected");
 const QString InUse = QStringLiteral("Camera in use");
@@ -21,6 +23,7 @@ DocCamPreview::DocCamPreview(QWidget *parent)
     retryTimer.setInterval(RetryMs);
     connect(&retryTimer, &QTimer::timeout, this, &DocCamPreview::connectCamera);
     cameraView->setStatusText(NotConnected);
+    cameraView->installEventFilter(this);
     manager->registerEventListener(this);
     manager->start();
 }
@@ -51,6 +54,14 @@ void DocCamPreview::docCamManagerEvent(DocCam::ManagerEvent event, KivoDocCam *c
                 camera->release();
             },
             Qt::QueuedConnection);
+}
+
+bool DocCamPreview::eventFilter(QObject *watched, QEvent *event)
+{
+    // The camera need not decode more pixels than the view can show.
+    if (watched == cameraView && event->type() == QEvent::Resize && control)
+        control->setDisplaySize(cameraView->size() * cameraView->devicePixelRatio());
+    return QObject::eventFilter(watched, event);
 }
 
 void DocCamPreview::framePainted(CameraWidget *)
@@ -98,6 +109,7 @@ void DocCamPreview::connectCamera()
         }
         current = camera;
         control = opened;
+        control->setDisplaySize(cameraView->size() * cameraView->devicePixelRatio());
         cameraView->setWaiting(true);
         return;
     }

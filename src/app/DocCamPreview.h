@@ -30,6 +30,9 @@ public:
     void docCamManagerEvent(DocCam::ManagerEvent event, KivoDocCam *camera) override;
     void framePainted(CameraWidget *view) override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void cameraAdded(KivoDocCam *camera);
     void cameraRemoved(KivoDocCam *camera);

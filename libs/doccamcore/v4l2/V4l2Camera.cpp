@@ -101,7 +101,7 @@ CameraDevice::GrabResult V4l2Camera::grabFrame(QImage &frame, int timeoutMs)
 {
     if (!device)
         return GrabResult::Gone;
-    switch (device->nextFrame(frame, timeoutMs)) {
+    switch (device->nextFrame(frame, timeoutMs, displaySize())) {
     case V4l2Device::Wait::Frame:
         sinceLastFrame.restart();
         return GrabResult::Frame;

@@ -361,7 +361,7 @@ int V4l2Device::requeue(unsigned index)
     return ioctlResult(VIDIOC_QBUF, &buffer);
 }
 
-V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs)
+V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs, QSize atLeast)
 {
     if (!fd.isValid() || !streaming)
         return Wait::Gone;
@@ -408,7 +408,7 @@ V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs)
             const MappedBuffer &mapped = buffers[buffer.index];
             decoded = decoder.decode(negotiated.pixelFormat, mapped.data(),
                                      std::min<std::size_t>(buffer.bytesused, mapped.size()),
-                                     negotiated.size, bytesPerLine);
+                                     negotiated.size, bytesPerLine, atLeast);
         }
         // The pixels are already copied out, so the buffer goes back to the camera at once.
         if (requeue(buffer.index) != DocCam::Ok && errno == ENODEV)

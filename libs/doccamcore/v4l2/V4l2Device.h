@@ -44,7 +44,7 @@ public:
 
     /// Waits up to `timeoutMs` for a good frame and decodes it. Buffers the driver flags as
     /// damaged and frames that do not decode are skipped within the same wait.
-    Wait nextFrame(QImage &frame, int timeoutMs);
+    Wait nextFrame(QImage &frame, int timeoutMs, QSize atLeast = {});
 
     /// DocCam::Ok, DocCam::ErrorBusy or DocCam::ErrorDevice.
     int setControl(std::uint32_t id, int value);

@@ -30,16 +30,29 @@ V4l2FrameDecoder::V4l2FrameDecoder() = default;
 V4l2FrameDecoder::~V4l2FrameDecoder() = default;
 
 QImage V4l2FrameDecoder::decode(std::uint32_t pixelFormat, const uchar *data, std::size_t bytes,
-                                QSize size, int bytesPerLine)
+                                QSize size, int bytesPerLine, QSize atLeast)
 {
     if (pixelFormat == V4l2::PixelFormatMjpeg)
-        return decodeMjpeg(data, bytes);
+        return decodeMjpeg(data, bytes, atLeast);
     if (pixelFormat == V4l2::PixelFormatYuyv)
         return convertYuyv(data, bytes, size, bytesPerLine);
     return {};
 }
 
-QImage V4l2FrameDecoder::decodeMjpeg(const uchar *data, std::size_t bytes)
+QImage &V4l2FrameDecoder::recycledImage(QSize size)
+{
+    for (QImage &candidate : pool) {
+        // Detached: only the pool holds it, the consumer has let the frame go.
+        if (candidate.size() == size && candidate.isDetached())
+            return candidate;
+    }
+    QImage &slot = pool[nextPoolSlot];
+    nextPoolSlot = (nextPoolSlot + 1) % PoolSize;
+    slot = QImage(size, QImage::Format_RGB32);
+    return slot;
+}
+
+QImage V4l2FrameDecoder::decodeMjpeg(const uchar *data, std::size_t bytes, QSize atLeast)
 {
     if (!data || bytes == 0 || bytes > std::size_t(std::numeric_limits<unsigned long>::max()))
         return {};
@@ -63,7 +76,28 @@ QImage V4l2FrameDecoder::decodeMjpeg(const uchar *data, std::size_t bytes)
         return {};
     }
 
-    QImage image(width, height, QImage::Format_RGB32);
+    // The smallest of the halving scalings that still covers what will be shown: the inverse
+    // DCT then skips detail nobody would see. Only 1/2, 1/4 and 1/8: libjpeg-turbo's other M/8
+    // factors use a plain C transform that is slower than a full-size SIMD decode.
+    if (!atLeast.isEmpty() && (width > atLeast.width() || height > atLeast.height())) {
+        int factorCount = 0;
+        const tjscalingfactor *factors = tjGetScalingFactors(&factorCount);
+        int bestWidth = width;
+        int bestHeight = height;
+        for (int i = 0; factors && i < factorCount; ++i) {
+            if (factors[i].num != 1 || factors[i].denom < 2)
+                continue;
+            const int scaledWidth = TJSCALED(width, factors[i]);
+            const int scaledHeight = TJSCALED(height, factors[i]);
+            if (scaledWidth >= atLeast.width() && scaledHeight >= atLeast.height()
+                && scaledWidth < bestWidth)
+                bestWidth = scaledWidth, bestHeight = scaledHeight;
+        }
+        width = bestWidth;
+        height = bestHeight;
+    }
+
+    QImage &image = recycledImage(QSize(width, height));
     if (image.isNull())
         return {};
     // RGB32 is 0xffRRGGBB in native order, which on the little-endian machines we run on is

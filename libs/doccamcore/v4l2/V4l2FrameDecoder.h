@@ -19,14 +19,26 @@ public:
     /// negotiated format's; an MJPEG frame carries its own size. A null image when the data
     /// cannot be decoded (a truncated or corrupt buffer).
     QImage decode(std::uint32_t pixelFormat, const uchar *data, std::size_t bytes, QSize size,
-                  int bytesPerLine);
+                  int bytesPerLine, QSize atLeast = {});
 
-    QImage decodeMjpeg(const uchar *data, std::size_t bytes);
+    /// Decodes a JPEG picture, at a reduced scale when the whole picture is more than needed:
+    /// the result is the smallest scaling libjpeg-turbo offers that still covers `atLeast`
+    /// (the full picture when `atLeast` is empty).
+    QImage decodeMjpeg(const uchar *data, std::size_t bytes, QSize atLeast = {});
     /// Converts packed 4:2:2 YUV (Y0 U Y1 V) with BT.601 limited-range coefficients, as UVC
     /// cameras send it.
     static QImage convertYuyv(const uchar *data, std::size_t bytes, QSize size, int bytesPerLine);
 
 private:
+    /// An image of `size` to decode into: one of the earlier results that nobody holds any more,
+    /// so that a stream of large frames does not allocate (and fault in) a fresh buffer each time.
+    /// Returned by reference: writing to it while only the pool holds it does not copy it.
+    QImage &recycledImage(QSize size);
+
+    static constexpr int PoolSize = 4;
+    QImage pool[PoolSize];
+    int nextPoolSlot = 0;
+
     struct TurboJpegDeleter
     {
         void operator()(void *handle) const;

@@ -92,6 +92,41 @@ private Q_SLOTS:
         QCOMPARE(decoded.size(), QSize(32, 16));
     }
 
+    void mjpegDecodesNoLargerThanTheViewNeeds()
+    {
+        const QImage original = blocks(QSize(128, 96));
+        const QByteArray bytes = jpeg(original, 90);
+        const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+        V4l2FrameDecoder decoder;
+
+        // Half size still covers a 60x40 view, a quarter would not.
+        const QImage half = decoder.decodeMjpeg(data, std::size_t(bytes.size()), QSize(60, 40));
+        QCOMPARE(half.size(), QSize(64, 48));
+        QVERIFY2(near(half.pixel(10, 10), original.pixel(20, 20), 12),
+                 qPrintable(describe(half.pixel(10, 10))));
+        // Never smaller than asked: a view a pixel wider than half gets the whole picture.
+        QCOMPARE(decoder.decodeMjpeg(data, std::size_t(bytes.size()), QSize(65, 40)).size(),
+                 QSize(128, 96));
+        QCOMPARE(decoder.decodeMjpeg(data, std::size_t(bytes.size()), QSize(16, 12)).size(),
+                 QSize(16, 12));
+    }
+
+    void mjpegReusesFramesNobodyHolds()
+    {
+        const QByteArray bytes = jpeg(blocks(QSize(64, 48)), 90);
+        const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
+        V4l2FrameDecoder decoder;
+        QImage first = decoder.decodeMjpeg(data, std::size_t(bytes.size()));
+        const uchar *firstPixels = first.constBits();
+        const QImage held = decoder.decodeMjpeg(data, std::size_t(bytes.size()));
+        // The first frame is still held: the second must not overwrite it.
+        QVERIFY(held.constBits() != firstPixels);
+        first = QImage();
+        const QImage third = decoder.decodeMjpeg(data, std::size_t(bytes.size()));
+        QCOMPARE(third.constBits(), firstPixels);
+        QVERIFY(near(third.pixel(5, 5), held.pixel(5, 5), 0));
+    }
+
     void corruptMjpegIsDropped()
     {
         V4l2FrameDecoder decoder;
