@@ -81,7 +81,8 @@ struct CameraDevice::Private
     DocCamManager *manager = nullptr;
     std::atomic<int> references{1};
 
-    // Guards everything below except the callback targets.
+    // Guards everything below except the callback targets. Lock order: callbackMutex may be held
+    // when mutex is taken (a callback reading the camera), never the other way round.
     mutable std::mutex mutex;
     Parameters parameters;
     DocCam::VideoFormat streamFormat;
@@ -147,24 +148,26 @@ int CameraDevice::openStream(const DocCam::VideoFormat &format, QImageFrameGrabb
         return DocCam::ErrorInvalid;
     if (gone)
         return DocCam::ErrorDevice;
-    std::lock_guard lock(d->mutex);
-    if (d->control)
-        return DocCam::ErrorBusy; // one stream per camera
-    d->streamFormat = format;
-    d->control = new StreamControl(this);
     {
-        std::lock_guard callbacks(d->callbackMutex);
-        d->grabber = grabber;
+        std::lock_guard lock(d->mutex);
+        if (d->control)
+            return DocCam::ErrorBusy; // one stream per camera
+        d->streamFormat = format;
+        d->control = new StreamControl(this);
+        *control = d->control;
     }
-    *control = d->control;
+    std::lock_guard callbacks(d->callbackMutex);
+    d->grabber = grabber;
     return DocCam::Ok;
 }
 
 void CameraDevice::closeStream()
 {
     stop();
-    std::lock_guard lock(d->mutex);
-    d->control = nullptr;
+    {
+        std::lock_guard lock(d->mutex);
+        d->control = nullptr;
+    }
     std::lock_guard callbacks(d->callbackMutex);
     d->grabber = nullptr;
 }
@@ -280,9 +283,13 @@ void CameraDevice::captureLoop()
             software = softwareCapabilities();
         }
         const QImage shown = FrameProcessor::process(raw, settings, software);
-        std::lock_guard lock(d->mutex);
-        const CameraImage frame(shown, ++d->sequence, steadyNowNs());
-        d->frozenFrame = shown;
+        CameraImage frame;
+        {
+            std::lock_guard lock(d->mutex);
+            frame = CameraImage(shown, ++d->sequence, steadyNowNs());
+            d->frozenFrame = shown;
+        }
+        // Never call out with the mutex held: a grabber may call straight back (framePainted).
         std::lock_guard callbacks(d->callbackMutex);
         if (d->grabber)
             d->grabber->oneFrameFetched(frame);

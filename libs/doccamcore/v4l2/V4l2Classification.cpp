@@ -4,12 +4,16 @@
 
 namespace {
 
-// Models recognised without configuration. Any other document camera is picked up through
-// VELORA_DOCCAM_MATCH until its ids are added here.
-constexpr std::array<V4l2Classification::KnownDocumentCamera, 2> documentCameras{{
-        {0x0c45, 0x6366, "USB document camera (Sonix bridge)"},
-        {0x1bcf, 0x2c99, "USB document camera (Sunplus bridge)"},
+// Makers whose USB cameras are all document cameras (product id 0: any product). Generic
+// bridge-chip vendors are deliberately absent: their ids are shared by countless webcams.
+// Any other document camera is picked up by its name, or through VELORA_DOCCAM_MATCH.
+constexpr std::array<V4l2Classification::KnownDocumentCamera, 1> documentCameras{{
+        {0x1778, 0, "IPEVO document cameras"},
 }};
+
+// Words that document cameras put in their names and webcams do not.
+constexpr std::array<const char *, 4> documentCameraWords{
+        {"document", "doccam", "visualiser", "visualizer"}};
 
 } // namespace
 
@@ -24,7 +28,11 @@ bool isDocumentCamera(std::uint16_t vendorId, std::uint16_t productId, const QSt
                       const QString &matchPattern)
 {
     for (const KnownDocumentCamera &known : documentCameras) {
-        if (known.vendorId == vendorId && known.productId == productId)
+        if (known.vendorId == vendorId && (known.productId == 0 || known.productId == productId))
+            return true;
+    }
+    for (const char *word : documentCameraWords) {
+        if (name.contains(QLatin1String(word), Qt::CaseInsensitive))
             return true;
     }
     const QString pattern = matchPattern.trimmed();

@@ -11,15 +11,16 @@ namespace V4l2Classification {
 struct KnownDocumentCamera
 {
     std::uint16_t vendorId;
-    std::uint16_t productId;
+    std::uint16_t productId; ///< 0: every product of the vendor
     const char *model;
 };
 
 /// The document cameras the library recognises by their USB ids.
 std::span<const KnownDocumentCamera> knownDocumentCameras();
 
-/// A document camera when its USB ids are known, or when `matchPattern` (the user's
-/// VELORA_DOCCAM_MATCH) is a case-insensitive part of its name.
+/// A document camera when its USB ids are known, its name says so ("Document Camera",
+/// "Visualiser", ...), or `matchPattern` (the user's VELORA_DOCCAM_MATCH) is a
+/// case-insensitive part of its name.
 bool isDocumentCamera(std::uint16_t vendorId, std::uint16_t productId, const QString &name,
                       const QString &matchPattern);
 

@@ -337,6 +337,34 @@ private Q_SLOTS:
         QVERIFY(next.capturedNs() > 0);
     }
 
+    void grabberMayCallBackFromTheCaptureThread()
+    {
+        // A consumer with nothing to paint releases each frame at once, from the callback.
+        struct Eager : QImageFrameGrabber
+        {
+            DocCamControl *control = nullptr;
+            KivoDocCam *camera = nullptr;
+            std::atomic<int> frames{0};
+            void oneFrameFetched(const CameraImage &) override
+            {
+                camera->brightness();
+                control->framePainted();
+                ++frames;
+            }
+            void frameError(int) override { }
+        } eager;
+        ManagerFixture fixture;
+        Attached key(documentCamera(QStringLiteral("Eager")));
+        fixture.manager->waitForIdle();
+        eager.camera = fixture.camera(QStringLiteral("Eager"));
+        DocCam::VideoFormat format;
+        eager.camera->getCurrentVideoFormat(format);
+        QCOMPARE(eager.camera->openStream(format, &eager, &eager.control), DocCam::Ok);
+        QCOMPARE(eager.control->start(), DocCam::Ok);
+        QTRY_VERIFY_WITH_TIMEOUT(eager.frames >= 5, 5000);
+        eager.control->release();
+    }
+
     void highQualityStillsAreLargerThanLiveFrames()
     {
         ManagerFixture fixture;

@@ -195,6 +195,12 @@ private Q_SLOTS:
         QTest::newRow("pattern in any case")
                 << quint16(0x046d) << quint16(0x0825) << QStringLiteral("Lab Visualiser 2")
                 << QStringLiteral("VISUALISER") << true;
+        QTest::newRow("name says document camera")
+                << quint16(0x2b46) << quint16(0x0001) << QStringLiteral("USB Document Camera")
+                << QString() << true;
+        QTest::newRow("any product of a document camera maker")
+                << quint16(0x1778) << quint16(0x0210) << QStringLiteral("VZ-R") << QString()
+                << true;
         QTest::newRow("pattern not in name")
                 << quint16(0x046d) << quint16(0x0825) << QStringLiteral("HD Pro Webcam C920")
                 << QStringLiteral("visualiser") << false;
