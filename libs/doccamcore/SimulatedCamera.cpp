@@ -90,42 +90,42 @@ const QStringList &pageText()
 } // namespace
 
 SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
-                                 const SimulatedCameras::Spec &spec, int number)
+                                 const SimulatedCameras::Setup &setup, int number)
     : CameraDevice(manager,
                    Identity{key,
-                            spec.modelName.isEmpty()
-                                    ? (spec.documentCamera
+                            setup.modelName.isEmpty()
+                                    ? (setup.documentCamera
                                                ? QStringLiteral("Velora Simulated Document Camera")
                                                : QStringLiteral("Velora Simulated Webcam"))
-                                    : spec.modelName,
-                            spec.vendorId,
-                            spec.productId ? spec.productId : quint16(0x0100 + number),
-                            spec.locationId ? spec.locationId : quint32(0x00100000 + number),
-                            spec.documentCamera})
-    , spec(spec)
-    , busy(spec.busy)
+                                    : setup.modelName,
+                            setup.vendorId,
+                            setup.productId ? setup.productId : quint16(0x0100 + number),
+                            setup.locationId ? setup.locationId : quint32(0x00100000 + number),
+                            setup.documentCamera})
+    , setup(setup)
+    , busy(setup.busy)
 { }
 
 DocCam::VideoFormat SimulatedCamera::liveFormat() const
 {
-    return {spec.size, spec.frameRate};
+    return {setup.size, setup.frameRate};
 }
 
 QSize SimulatedCamera::stillSize() const
 {
-    if (spec.noStills)
+    if (setup.noStills)
         return {};
-    if (spec.stillSize.isValid())
-        return spec.stillSize;
-    QSize still = spec.size * 2;
+    if (setup.stillSize.isValid())
+        return setup.stillSize;
+    QSize still = setup.size * 2;
     if (still.width() > 4096)
-        still = spec.size.scaled(4096, 4096, Qt::KeepAspectRatio);
-    return still.width() > spec.size.width() ? still : QSize();
+        still = setup.size.scaled(4096, 4096, Qt::KeepAspectRatio);
+    return still.width() > setup.size.width() ? still : QSize();
 }
 
 std::uint32_t SimulatedCamera::hardwareCapabilities() const
 {
-    std::uint32_t caps = OpticsCapabilities & ~spec.missingCapabilities;
+    std::uint32_t caps = OpticsCapabilities & ~setup.missingCapabilities;
     if (!stillSize().isEmpty())
         caps |= DocCam::CapHQStill;
     return caps;
@@ -148,7 +148,7 @@ CameraDevice::GrabResult SimulatedCamera::grabFrame(QImage &frame, int timeoutMs
     if (isGone())
         return GrabResult::Gone;
     // Frames are due at a steady rate from the start; a late consumer skips, never bunches.
-    const double periodMs = 1000.0 / qMax(1.0, spec.frameRate);
+    const double periodMs = 1000.0 / qMax(1.0, setup.frameRate);
     const qint64 dueMs = qint64(std::ceil((framesDelivered + 1) * periodMs));
     const qint64 waitMs = dueMs - clock.elapsed();
     if (waitMs > timeoutMs) {
@@ -183,7 +183,7 @@ int SimulatedCamera::applyControl(Control control, int value)
                 },
                 150);
     }
-    if (control == Control::Contrast && spec.tuningOnContrast) {
+    if (control == Control::Contrast && setup.tuningOnContrast) {
         addRef();
         manager()->post(
                 [this] {

@@ -10,12 +10,12 @@
 class SimulatedCamera : public CameraDevice
 {
 public:
-    SimulatedCamera(DocCamManager *manager, const QString &key, const SimulatedCameras::Spec &spec,
-                    int number);
+    SimulatedCamera(DocCamManager *manager, const QString &key,
+                    const SimulatedCameras::Setup &setup, int number);
 
-    std::uint8_t capabilityByte() const override { return spec.capabilityByte; }
-    std::uint32_t featureBits() const override { return spec.featureBits; }
-    std::uint32_t inputBits() const override { return spec.inputBits; }
+    std::uint8_t capabilityByte() const override { return setup.capabilityByte; }
+    std::uint32_t featureBits() const override { return setup.featureBits; }
+    std::uint32_t inputBits() const override { return setup.inputBits; }
 
     void setBusy(bool busy) { this->busy = busy; }
 
@@ -27,7 +27,7 @@ protected:
     void closeCapture() override;
     GrabResult grabFrame(QImage &frame, int timeoutMs) override;
     QImage grabStill() override;
-    bool stillWillArrive() const override { return !spec.stillsNeverArrive; }
+    bool stillWillArrive() const override { return !setup.stillsNeverArrive; }
     int applyControl(Control control, int value) override;
     std::uint32_t hardwareCapabilities() const override;
     DocCam::VideoFormat liveFormat() const override;
@@ -37,7 +37,7 @@ private:
     /// The page without the moving parts, redrawn only when the picture parameters change.
     QImage page(QSize size) const;
 
-    const SimulatedCameras::Spec spec;
+    const SimulatedCameras::Setup setup;
     std::atomic<bool> busy;
     QSize streamSize;
     QElapsedTimer clock;

@@ -21,7 +21,7 @@ class SimulatedBackend;
 struct Registry
 {
     std::mutex mutex;
-    std::vector<std::pair<QString, SimulatedCameras::Spec>> attached;
+    std::vector<std::pair<QString, SimulatedCameras::Setup>> attached;
     std::vector<SimulatedBackend *> backends;
     int nextNumber = 1;
     bool environmentLoaded = false;
@@ -32,10 +32,10 @@ struct Registry
         return registry;
     }
 
-    QString attach(const SimulatedCameras::Spec &spec)
+    QString attach(const SimulatedCameras::Setup &setup)
     {
         const QString key = QStringLiteral("sim:%1").arg(nextNumber++);
-        attached.emplace_back(key, spec);
+        attached.emplace_back(key, setup);
         return key;
     }
 
@@ -44,10 +44,10 @@ struct Registry
         if (environmentLoaded)
             return;
         environmentLoaded = true;
-        const auto specs
+        const auto setups
                 = SimulatedCameras::parse(qEnvironmentVariable("VELORA_SIMULATED_CAMERAS"));
-        for (const auto &spec : specs)
-            attach(spec);
+        for (const auto &setup : setups)
+            attach(setup);
     }
 };
 
@@ -71,8 +71,8 @@ public:
         registry.loadEnvironment();
         this->manager = manager;
         registry.backends.push_back(this);
-        for (const auto &[key, spec] : registry.attached)
-            attach(key, spec);
+        for (const auto &[key, setup] : registry.attached)
+            attach(key, setup);
     }
 
     void stop() override
@@ -85,11 +85,11 @@ public:
     }
 
     /// Called with the registry locked.
-    void attach(const QString &key, const SimulatedCameras::Spec &spec)
+    void attach(const QString &key, const SimulatedCameras::Setup &setup)
     {
-        if (!manager || spec.documentCamera != documentCameras)
+        if (!manager || setup.documentCamera != documentCameras)
             return;
-        auto *camera = new SimulatedCamera(manager, key, spec, numberOf(key));
+        auto *camera = new SimulatedCamera(manager, key, setup, numberOf(key));
         devices[key] = camera;
         manager->cameraArrived(camera);
     }
@@ -125,11 +125,11 @@ bool SimulatedCameras::isActive()
     return qEnvironmentVariableIsSet("VELORA_SIMULATED_CAMERAS");
 }
 
-QList<SimulatedCameras::Spec> SimulatedCameras::parse(const QString &value)
+QList<SimulatedCameras::Setup> SimulatedCameras::parse(const QString &value)
 {
     static const QRegularExpression entryPattern(
             QStringLiteral(R"(^(doccam|webcam):(\d+)x(\d+)((?:@[a-z]+)*)$)"));
-    QList<Spec> specs;
+    QList<Setup> setups;
     const QStringList entries = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &rawEntry : entries) {
         const QString entry = rawEntry.trimmed().toLower();
@@ -143,36 +143,36 @@ QList<SimulatedCameras::Spec> SimulatedCameras::parse(const QString &value)
                       qPrintable(rawEntry));
             continue;
         }
-        Spec spec;
-        spec.documentCamera = match.captured(1) == QLatin1String("doccam");
-        spec.size = size;
+        Setup setup;
+        setup.documentCamera = match.captured(1) == QLatin1String("doccam");
+        setup.size = size;
         const QStringList options = match.captured(4).split(QLatin1Char('@'), Qt::SkipEmptyParts);
         for (const QString &option : options) {
             if (option == QLatin1String("busy"))
-                spec.busy = true;
+                setup.busy = true;
             else if (option == QLatin1String("tuning"))
-                spec.tuningOnContrast = true;
+                setup.tuningOnContrast = true;
             else if (option == QLatin1String("hqlost"))
-                spec.stillsNeverArrive = true;
+                setup.stillsNeverArrive = true;
             else if (option == QLatin1String("nohq"))
-                spec.noStills = true;
+                setup.noStills = true;
             else
                 qCWarning(lcSimulated, "Unknown simulated camera option '@%s' ignored",
                           qPrintable(option));
         }
-        specs.append(spec);
+        setups.append(setup);
     }
-    return specs;
+    return setups;
 }
 
-QString SimulatedCameras::add(const Spec &spec)
+QString SimulatedCameras::add(const Setup &setup)
 {
     Registry &registry = Registry::instance();
     std::lock_guard lock(registry.mutex);
     registry.loadEnvironment();
-    const QString key = registry.attach(spec);
+    const QString key = registry.attach(setup);
     for (SimulatedBackend *backend : registry.backends)
-        backend->attach(key, spec);
+        backend->attach(key, setup);
     return key;
 }
 
@@ -191,9 +191,9 @@ void SimulatedCameras::setBusy(const QString &key, bool busy)
 {
     Registry &registry = Registry::instance();
     std::lock_guard lock(registry.mutex);
-    for (auto &[attachedKey, spec] : registry.attached) {
+    for (auto &[attachedKey, setup] : registry.attached) {
         if (attachedKey == key)
-            spec.busy = busy;
+            setup.busy = busy;
     }
     for (SimulatedBackend *backend : registry.backends)
         backend->setBusy(key, busy);

@@ -22,7 +22,7 @@ class CameraBackend;
 class SimulatedCameras
 {
 public:
-    struct Spec
+    struct Setup
     {
         bool documentCamera = true;
         QSize size{1920, 1080};
@@ -46,10 +46,10 @@ public:
     /// True when VELORA_SIMULATED_CAMERAS is set.
     static bool isActive();
     /// Parses a VELORA_SIMULATED_CAMERAS value; malformed entries are skipped with a warning.
-    static QList<Spec> parse(const QString &value);
+    static QList<Setup> parse(const QString &value);
 
     /// Attaches a camera; the manager of its kind reports it as added. Returns its key.
-    static QString add(const Spec &spec);
+    static QString add(const Setup &setup);
     /// Detaches a camera as if unplugged; false when no such camera is attached.
     static bool remove(const QString &key);
     /// Makes a camera's next start answer busy, or not.

@@ -164,21 +164,21 @@ struct ManagerFixture
     }
 };
 
-SimulatedCameras::Spec documentCamera(const QString &model, QSize size = {640, 480})
+SimulatedCameras::Setup documentCamera(const QString &model, QSize size = {640, 480})
 {
-    SimulatedCameras::Spec spec;
-    spec.modelName = model;
-    spec.size = size;
-    spec.frameRate = 60;
-    return spec;
+    SimulatedCameras::Setup setup;
+    setup.modelName = model;
+    setup.size = size;
+    setup.frameRate = 60;
+    return setup;
 }
 
 /// A simulated camera plugged in for one test, unplugged at its end however the test ends.
 struct Attached
 {
     QString key;
-    explicit Attached(const SimulatedCameras::Spec &spec)
-        : key(SimulatedCameras::add(spec))
+    explicit Attached(const SimulatedCameras::Setup &setup)
+        : key(SimulatedCameras::add(setup))
     { }
     ~Attached() { SimulatedCameras::remove(key); }
 };
@@ -242,15 +242,15 @@ class TestSimulatedCameras : public QObject
 private Q_SLOTS:
     void parsesTheEnvironmentList()
     {
-        const auto specs = SimulatedCameras::parse(
+        const auto setups = SimulatedCameras::parse(
                 QStringLiteral("doccam:1920x1080@busy@tuning, webcam:1280x720,bogus,doccam:9x9"));
-        QCOMPARE(specs.size(), 2);
-        QVERIFY(specs.at(0).documentCamera);
-        QCOMPARE(specs.at(0).size, QSize(1920, 1080));
-        QVERIFY(specs.at(0).busy);
-        QVERIFY(specs.at(0).tuningOnContrast);
-        QVERIFY(!specs.at(1).documentCamera);
-        QCOMPARE(specs.at(1).size, QSize(1280, 720));
+        QCOMPARE(setups.size(), 2);
+        QVERIFY(setups.at(0).documentCamera);
+        QCOMPARE(setups.at(0).size, QSize(1920, 1080));
+        QVERIFY(setups.at(0).busy);
+        QVERIFY(setups.at(0).tuningOnContrast);
+        QVERIFY(!setups.at(1).documentCamera);
+        QCOMPARE(setups.at(1).size, QSize(1280, 720));
     }
 
     void hotPlugReportsEventsInOrderPerKind()
@@ -264,7 +264,7 @@ private Q_SLOTS:
 
         Attached first(documentCamera(QStringLiteral("First")));
         Attached second(documentCamera(QStringLiteral("Second")));
-        SimulatedCameras::Spec webcam = documentCamera(QStringLiteral("Webcam"));
+        SimulatedCameras::Setup webcam = documentCamera(QStringLiteral("Webcam"));
         webcam.documentCamera = false;
         Attached third(webcam);
         QVERIFY(SimulatedCameras::remove(first.key));
@@ -296,9 +296,9 @@ private Q_SLOTS:
     void busyCameraRefusesToStart()
     {
         ManagerFixture fixture;
-        SimulatedCameras::Spec spec = documentCamera(QStringLiteral("Busy"));
-        spec.busy = true;
-        Attached key(spec);
+        SimulatedCameras::Setup setup = documentCamera(QStringLiteral("Busy"));
+        setup.busy = true;
+        Attached key(setup);
         fixture.manager->waitForIdle();
         {
             Stream stream(fixture.camera(QStringLiteral("Busy")));
@@ -378,7 +378,7 @@ private Q_SLOTS:
                         [&] { return !stream.sink.stills.isEmpty(); }));
         QCOMPARE(stream.sink.stills.at(0).size(), QSize(1280, 960));
 
-        SimulatedCameras::Spec none = documentCamera(QStringLiteral("No stills"));
+        SimulatedCameras::Setup none = documentCamera(QStringLiteral("No stills"));
         none.noStills = true;
         Attached noneKey(none);
         fixture.manager->waitForIdle();
@@ -451,9 +451,9 @@ private Q_SLOTS:
     void freezeHoldsThePictureAndListenersHearChanges()
     {
         ManagerFixture fixture;
-        SimulatedCameras::Spec spec = documentCamera(QStringLiteral("Freeze"));
-        spec.tuningOnContrast = true;
-        Attached key(spec);
+        SimulatedCameras::Setup setup = documentCamera(QStringLiteral("Freeze"));
+        setup.tuningOnContrast = true;
+        Attached key(setup);
         fixture.manager->waitForIdle();
         Stream stream(fixture.camera(QStringLiteral("Freeze")));
         ParameterRecorder listener;

@@ -18,9 +18,9 @@ private Q_SLOTS:
         window.show();
         QCOMPARE(view->statusText(), QStringLiteral("Camera not connected"));
 
-        SimulatedCameras::Spec spec;
-        spec.size = QSize(320, 240);
-        const QString key = SimulatedCameras::add(spec);
+        SimulatedCameras::Setup setup;
+        setup.size = QSize(320, 240);
+        const QString key = SimulatedCameras::add(setup);
         // Frames keep coming: each paint lets the camera send the next one.
         QTRY_VERIFY_WITH_TIMEOUT(view->frame().sequence() >= 5, 5000);
         QCOMPARE(view->frame().size(), QSize(320, 240));
@@ -30,8 +30,8 @@ private Q_SLOTS:
         QCOMPARE(view->statusText(), QStringLiteral("Camera not connected"));
 
         // A camera held by another application is retried until it is free.
-        spec.busy = true;
-        const QString busy = SimulatedCameras::add(spec);
+        setup.busy = true;
+        const QString busy = SimulatedCameras::add(setup);
         QTRY_COMPARE_WITH_TIMEOUT(view->statusText(), QStringLiteral("Camera in use"), 5000);
         SimulatedCameras::setBusy(busy, false);
         QTRY_VERIFY_WITH_TIMEOUT(!view->frame().isNull(), 5000);
