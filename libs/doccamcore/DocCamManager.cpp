@@ -322,7 +322,15 @@ void DocCamManager::waitForIdle()
 {
     if (std::this_thread::get_id() == d->thread.get_id())
         return;
-    std::promise<void> done;
-    post([&done] { done.set_value(); });
-    done.get_future().wait();
+    // A task may post more (a backend's start reports its cameras): wait until a pass finds
+    // nothing else due. Tasks set for later, such as the end of tuning, do not count.
+    for (;;) {
+        std::promise<bool> done;
+        post([this, &done] {
+            std::lock_guard lock(d->mutex);
+            done.set_value(d->tasks.empty() || d->tasks.begin()->first > Clock::now());
+        });
+        if (done.get_future().get())
+            return;
+    }
 }

@@ -48,7 +48,8 @@ public:
     void cameraArrived(CameraDevice *camera);
     void cameraLeft(CameraDevice *camera);
 
-    /// Blocks until every event posted so far has reached the listeners. For tests.
+    /// Blocks until every event due so far, and every event those caused, has reached the
+    /// listeners. For tests.
     void waitForIdle();
 
 private:

@@ -10,6 +10,8 @@
 #include <SimulatedCameras.h>
 #include <VeloraTest.h>
 
+#include <QScopeGuard>
+
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -260,6 +262,11 @@ private Q_SLOTS:
                 {{QStringLiteral("kind"), QStringLiteral("webcam")}});
         EventRecorder webcamEvents;
         webcams->registerEventListener(&webcamEvents);
+        // Whatever fails below, the manager must not call a recorder that no longer exists.
+        auto releaseWebcams = qScopeGuard([&] {
+            webcams->unregisterEventListener(&webcamEvents);
+            webcams->release();
+        });
         webcams->start();
 
         Attached first(documentCamera(QStringLiteral("First")));
@@ -285,12 +292,10 @@ private Q_SLOTS:
         // A listener that comes late still hears about the cameras already attached.
         EventRecorder late;
         documents.manager->registerEventListener(&late);
+        auto unregisterLate
+                = qScopeGuard([&] { documents.manager->unregisterEventListener(&late); });
         documents.manager->waitForIdle();
         QCOMPARE(late.cameraEvents(), QList<E>{E::CameraAdded});
-        documents.manager->unregisterEventListener(&late);
-
-        webcams->unregisterEventListener(&webcamEvents);
-        webcams->release();
     }
 
     void busyCameraRefusesToStart()
