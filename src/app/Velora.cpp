@@ -1,8 +1,7 @@
 #include "Velora.h"
 
-#include "DocCamPreview.h"
-
 #include <CameraWidget.h>
+#include <KivoscopeIntf.h>
 
 #include <QIcon>
 #include <QScreen>
@@ -13,8 +12,8 @@ Velora::Velora(QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Velora"));
     setWindowIcon(QIcon(QStringLiteral(":/Image/pics/velora.png")));
-    preview = new DocCamPreview(this);
-    setCentralWidget(preview->view());
+    kivoscope = KivoscopeIntf::getInstance(this);
+    setCentralWidget(kivoscope->view());
     // The size to return to when the presenter un-maximizes the window.
     const QRect available = screen()->availableGeometry();
     resize(available.size() * 4 / 5);
@@ -31,6 +30,6 @@ Velora::Velora(QWidget *parent)
 
 Velora::~Velora()
 {
-    // The camera stream goes first: its frames must not reach a view being destroyed.
-    delete preview;
+    // The camera goes first: its frames must not reach a view being destroyed.
+    kivoscope->release();
 }

@@ -2,7 +2,7 @@
 
 #include <QMainWindow>
 
-class DocCamPreview;
+class KivoscopeIntf;
 
 /// Velora's main window.
 class Velora : public QMainWindow
@@ -14,5 +14,5 @@ public:
     ~Velora() override;
 
 private:
-    DocCamPreview *preview;
+    KivoscopeIntf *kivoscope;
 };

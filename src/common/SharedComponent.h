@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <utility>
 
 /// The life cycle every component shares: one process-wide instance, created by the first
 /// getInstance() with a reference count of 1, given back with release() and destroyed when the
@@ -21,13 +22,14 @@
 template<typename Impl, typename Mutex = std::mutex> class SharedComponent
 {
 public:
-    static Impl *getInstance()
+    /// `args` are given to the constructor when this call creates the instance.
+    template<typename... Args> static Impl *getInstance(Args &&...args)
     {
         std::lock_guard lock(componentMutex());
         if (instance)
             ++instance->refCount;
         else
-            instance = new Impl();
+            instance = new Impl(std::forward<Args>(args)...);
         return instance;
     }
 

@@ -1,0 +1,421 @@
+#include "KivoscopeImpl.h"
+
+#include "CameraWidget.h"
+#include "KivoscopeCallbacks.h"
+
+#include <CameraImage.h>
+#include <DocCamControl.h>
+#include <DocCamManager.h>
+#include <KivoDocCam.h>
+#include <KivoSystemOsal.h>
+#include <LogModule.h>
+#include <MessageBox.h>
+
+#include <QApplication>
+#include <QEvent>
+
+namespace {
+const LogModule kivoscopeLog("velora/kivoscope");
+
+const QString NotConnected = QStringLiteral("Camera not connected");
+const QString InUse = QStringLiteral("Camera in use");
+const QString InUseNotification = QStringLiteral("KVDocCamInUseNotification");
+const QString NoDocCamNotification = QStringLiteral("KVNoDoCamNotification");
+constexpr int HqTimeoutMs = 10000;
+constexpr int SelectRetryMs = 2000;
+
+} // namespace
+
+KivoscopeIntf *KivoscopeIntf::getInstance(QWidget *parent)
+{
+    return KivoscopeImpl::getInstance(parent);
+}
+
+KivoscopeImpl::KivoscopeImpl(QWidget *parent)
+{
+    CppNotificaitonObserver::addObserver(InUseNotification, this);
+    CppNotificaitonObserver::addObserver(NoDocCamNotification, this);
+
+    hqTimer = new QTimer(this);
+    hqTimer->setObjectName(QStringLiteral("hqTimer"));
+    hqTimer->setSingleShot(true);
+    hqTimer->setInterval(HqTimeoutMs);
+    connect(hqTimer, &QTimer::timeout, this, &KivoscopeImpl::hqTimeOut);
+    selectTimer = new QTimer(this);
+    selectTimer->setObjectName(QStringLiteral("selectTimer"));
+    selectTimer->setSingleShot(true);
+    selectTimer->setInterval(SelectRetryMs);
+    connect(selectTimer, &QTimer::timeout, this, &KivoscopeImpl::selectOneDocCam);
+
+    cameraView = new CameraWidget(this, parent);
+    cameraView->setDelegate(this);
+    cameraView->setStatusText(NotConnected);
+    cameraView->installEventFilter(this);
+    hqGrabber = std::make_unique<PloverHQImageGrabber>(this);
+    parametersListener = std::make_unique<PloverParametersListener>(this);
+
+    manager = DocCamManager::getDocCamManager({});
+    manager->registerEventListener(this);
+    manager->start();
+    KivoSystemOsal::osalRegisterSystemEventListener(&KivoscopeImpl::systemEvent, this);
+}
+
+void KivoscopeImpl::systemEvent(int event, void *context)
+{
+    auto *controller = static_cast<KivoscopeImpl *>(context);
+    // Delivered wherever the system reports it; acted on in the GUI thread.
+    QMetaObject::invokeMethod(
+            controller,
+            [controller, event] {
+                if (event == DocCam::SystemEventSuspend)
+                    controller->disconnectCamera();
+                else if (event == DocCam::SystemEventResume)
+                    controller->selectOneDocCam();
+            },
+            Qt::QueuedConnection);
+}
+
+KivoscopeImpl::~KivoscopeImpl()
+{
+    KivoSystemOsal::osalRegisterSystemEventListener(nullptr, nullptr);
+    CppNotificaitonObserver::removeObserver(InUseNotification, this);
+    CppNotificaitonObserver::removeObserver(NoDocCamNotification, this);
+    hqTimer->disconnect(this);
+    selectTimer->disconnect(this);
+    disconnectCamera();
+    manager->unregisterEventListener(this);
+    for (KivoDocCam *camera : std::as_const(cameras))
+        camera->release();
+    cameras.clear();
+    manager->release();
+    hqGrabber.reset();
+    parametersListener.reset();
+    delete cameraView.data();
+}
+
+void KivoscopeImpl::release()
+{
+    releaseShared();
+}
+
+// ---- The view ----
+
+CameraWidget *KivoscopeImpl::view()
+{
+    std::lock_guard lock(componentMutex());
+    return cameraView.data();
+}
+
+void KivoscopeImpl::showView()
+{
+    std::lock_guard lock(componentMutex());
+    if (cameraView)
+        cameraView->show();
+}
+
+void KivoscopeImpl::hideView()
+{
+    std::lock_guard lock(componentMutex());
+    if (cameraView)
+        cameraView->hide();
+}
+
+QSize KivoscopeImpl::scaledPictureSize(QSize size)
+{
+    std::lock_guard lock(componentMutex());
+    DocCam::VideoFormat format;
+    if (!currentCamera || currentCamera->getCurrentVideoFormat(format) != DocCam::Ok
+        || !format.isValid())
+        return size;
+    QSize picture = format.size;
+    if (rotation == 90 || rotation == 270)
+        picture.transpose();
+    return picture.scaled(size, Qt::KeepAspectRatio);
+}
+
+void KivoscopeImpl::resizeView(QSize size)
+{
+    std::lock_guard lock(componentMutex());
+    if (!cameraView)
+        return;
+    cameraView->resize(size);
+}
+
+bool KivoscopeImpl::eventFilter(QObject *watched, QEvent *event)
+{
+    // However the view gets its size, the camera need not decode more pixels than it shows.
+    if (watched == cameraView && event->type() == QEvent::Resize) {
+        std::lock_guard lock(componentMutex());
+        if (control)
+            control->setDisplaySize(cameraView->size() * cameraView->devicePixelRatio());
+    }
+    return KivoscopeIntf::eventFilter(watched, event);
+}
+
+bool KivoscopeImpl::isConnected()
+{
+    std::lock_guard lock(componentMutex());
+    return currentCamera && cameraView && !cameraView->frame().isNull();
+}
+
+QString KivoscopeImpl::modelName()
+{
+    std::lock_guard lock(componentMutex());
+    return currentCamera ? currentCamera->modelName() : QString();
+}
+
+ResultCode KivoscopeImpl::grabCurrentFrame(QImage &image)
+{
+    std::lock_guard lock(componentMutex());
+    if (!currentCamera)
+        return Result::NoDevice;
+    return currentCamera->grabCurrentFrame(image);
+}
+
+void KivoscopeImpl::pictureStarted(CameraWidget *)
+{
+    std::lock_guard lock(componentMutex());
+    if (currentCamera)
+        Q_EMIT docCamConnected(currentCamera->modelName());
+}
+
+void KivoscopeImpl::framePainted(CameraWidget *)
+{
+    std::lock_guard lock(componentMutex());
+    if (control)
+        control->framePainted();
+}
+
+// ---- Cameras coming and going ----
+
+void KivoscopeImpl::docCamManagerEvent(DocCam::ManagerEvent event, KivoDocCam *camera)
+{
+    if (event != DocCam::ManagerEvent::CameraAdded && event != DocCam::ManagerEvent::CameraRemoved)
+        return;
+    // Held until the GUI thread has dealt with it, so the camera outlives the hand-over.
+    camera->addRef();
+    const bool added = event == DocCam::ManagerEvent::CameraAdded;
+    QMetaObject::invokeMethod(
+            this,
+            [this, camera, added] {
+                if (added)
+                    cameraAdded(camera);
+                else
+                    cameraRemoved(camera);
+                camera->release();
+            },
+            Qt::QueuedConnection);
+}
+
+void KivoscopeImpl::cameraAdded(KivoDocCam *camera)
+{
+    std::lock_guard lock(componentMutex());
+    if (cameras.contains(camera))
+        return;
+    camera->addRef();
+    cameras.append(camera);
+    // Searched one turn of the event loop later: cameras found together at start-up are then
+    // all in the list, and a busy first one does not raise a notice while a free second waits.
+    if (!currentCamera)
+        QMetaObject::invokeMethod(this, &KivoscopeImpl::selectOneDocCam, Qt::QueuedConnection);
+}
+
+void KivoscopeImpl::cameraRemoved(KivoDocCam *camera)
+{
+    std::lock_guard lock(componentMutex());
+    if (!cameras.removeOne(camera))
+        return;
+    if (camera == currentCamera) {
+        disconnectCamera();
+        if (cameraView)
+            cameraView->update();
+        Q_EMIT docCamDisconnected();
+    }
+    camera->release();
+    if (cameras.isEmpty()) {
+        if (cameraView)
+            cameraView->setStatusText(NotConnected);
+    } else if (!currentCamera) {
+        selectOneDocCam();
+    }
+}
+
+void KivoscopeImpl::selectOneDocCam()
+{
+    std::lock_guard lock(componentMutex());
+    selectTimer->stop();
+    if (cameraView)
+        cameraView->setStatusText(NotConnected);
+    if (currentCamera)
+        return;
+
+    bool someInUse = false;
+    for (KivoDocCam *camera : std::as_const(cameras)) {
+        DocCam::VideoFormat format;
+        DocCamControl *opened = nullptr;
+        if (camera->getCurrentVideoFormat(format) != DocCam::Ok
+            || camera->openStream(format, cameraView, &opened) != DocCam::Ok)
+            continue;
+        const int started = opened->start();
+        if (started != DocCam::Ok) {
+            someInUse = someInUse || started == DocCam::ErrorBusy;
+            opened->release();
+            continue;
+        }
+        currentCamera = camera;
+        control = opened;
+        if (cameraView) {
+            control->setDisplaySize(cameraView->size() * cameraView->devicePixelRatio());
+            cameraView->setWaiting(true);
+        }
+        currentCamera->installHQImageGrabber(hqGrabber.get());
+        break;
+    }
+
+    if (!currentCamera) {
+        if (releasedForOtherApp && someInUse)
+            return;
+        if (!someInUse)
+            return;
+        if (cameraView)
+            cameraView->setStatusText(InUse);
+        selectTimer->start(SelectRetryMs);
+        showInUseNotice();
+        return;
+    }
+
+    currentCamera->installParametersListener(parametersListener.get());
+    inputsClearedOnce = false;
+    readParameters();
+    publishActionStatus();
+}
+
+void KivoscopeImpl::showInUseNotice()
+{
+    if (inUseNoticeShown)
+        return;
+    inUseNoticeShown = true;
+    MessageBox::Question question;
+    question.icon = QMessageBox::Warning;
+    question.title = QStringLiteral("Kivo DocCam in use!");
+    question.text = QStringLiteral("Other applications are using the DocCam.");
+    question.informativeText
+            = QStringLiteral("Please try to close some applications and try again.");
+    question.buttons = QMessageBox::Ok;
+    question.parent = QApplication::activeWindow();
+    MessageBox::ask(question);
+}
+
+void KivoscopeImpl::disconnectCamera()
+{
+    std::lock_guard lock(componentMutex());
+    if (!currentCamera)
+        return;
+    if (cameraView)
+        cameraView->setWaiting(false);
+    currentCamera->removeParametersListener(parametersListener.get());
+    currentCamera->removeHQImageGrabber(hqGrabber.get());
+    // Stopping the stream first means no frame of this camera can follow the blank one below.
+    DocCamControl *stopped = control;
+    control = nullptr;
+    if (stopped)
+        stopped->release();
+    if (hqPending) {
+        hqPending = false;
+        hqTimer->stop();
+        Q_EMIT hqImageCaptureAborted(Result::NoDevice);
+    }
+    currentCamera = nullptr;
+    currentActionStatus = 0;
+    if (cameraView) {
+        cameraView->oneFrameFetched(CameraImage());
+        cameraView->setStatusText(NotConnected);
+    }
+    Q_EMIT actionStatusChanged(0);
+}
+
+ResultCode KivoscopeImpl::releaseCameraForOtherApp()
+{
+    std::lock_guard lock(componentMutex());
+    if (cameras.isEmpty())
+        return Result::NoDevice;
+    disconnectCamera();
+    releasedForOtherApp = true;
+    return Result::Success;
+}
+
+ResultCode KivoscopeImpl::reconnect()
+{
+    std::lock_guard lock(componentMutex());
+    if (cameras.isEmpty())
+        return Result::NoDevice;
+    selectOneDocCam();
+    if (!currentCamera)
+        return KivoscopeResult::ReconnectFailed;
+    releasedForOtherApp = false;
+    return Result::Success;
+}
+
+void KivoscopeImpl::notificationReceived(const QString &name)
+{
+    std::lock_guard lock(componentMutex());
+    if (!cameraView)
+        return;
+    if (name == InUseNotification && cameraView->statusText() != InUse) {
+        cameraView->setStatusText(InUse);
+        showInUseNotice();
+    } else if (name == NoDocCamNotification) {
+        cameraView->setStatusText(NotConnected);
+    }
+}
+
+// ---- High-quality stills ----
+
+ResultCode KivoscopeImpl::requestHQImage()
+{
+    std::lock_guard lock(componentMutex());
+    if (!currentCamera)
+        return Result::NoDevice;
+    if (!currentCamera->isHQImageSupported())
+        return KivoscopeResult::NoHQImage;
+    if (freeze)
+        return KivoscopeResult::Frozen;
+    if (hqPending)
+        return Result::Success;
+    const int asked = currentCamera->requestHQImage();
+    if (asked < 0)
+        return asked;
+    hqPending = true;
+    hqTimer->start(HqTimeoutMs);
+    return Result::Success;
+}
+
+void KivoscopeImpl::hqImageArrived(const QImage &image)
+{
+    std::lock_guard lock(componentMutex());
+    if (!image.isNull() || hqPending) {
+        hqPending = false;
+        hqTimer->stop();
+        Q_EMIT hqImageCaptured(image);
+        return;
+    }
+    // A still nobody asked for and that failed: the camera's own capture button. Take the
+    // picture from the live frame instead, once this call has returned.
+    QTimer::singleShot(1, this, &KivoscopeImpl::triggerCaptureVision);
+}
+
+void KivoscopeImpl::hqTimeOut()
+{
+    std::lock_guard lock(componentMutex());
+    if (!hqPending)
+        return;
+    hqPending = false;
+    Q_EMIT hqImageCaptureAborted(Result::Failure);
+}
+
+void KivoscopeImpl::triggerCaptureVision()
+{
+    kivoscopeLog.log(5,
+                     QStringLiteral("KivoscopeImpl::triggerCaptureVision() - No capture component "
+                                    "to take the picture"));
+}
