@@ -1,5 +1,6 @@
 #include <CameraWidget.h>
 #include <DocCamTypes.h>
+#include <KivoSystemOsal.h>
 #include <KivoscopeImpl.h>
 #include <MessageBox.h>
 #include <SimulatedCameras.h>
@@ -342,6 +343,12 @@ private Q_SLOTS:
 
         SimulatedCameras::setBusy(camera.key, false);
         QCOMPARE(controller->reconnect(), Result::Success);
+        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+
+        // Going to sleep lets the camera go; waking up takes it again.
+        KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventSuspend);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller->isConnected(), 5000);
+        KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventResume);
         QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
     }
 
