@@ -18,4 +18,8 @@ struct Artwork
 /// Every picture Velora ships.
 const std::vector<Artwork> &allArtwork();
 
+// Each family of pictures lives in its own file and adds itself here.
+void appendDocCamArtwork(std::vector<Artwork> &artwork);
+void appendSplitArtwork(std::vector<Artwork> &artwork);
+
 QImage render(const Artwork &artwork);

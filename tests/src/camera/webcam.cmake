@@ -1,0 +1,1 @@
+# Tests of the webcam component, split-screen panel and picture-in-picture frame.

@@ -1,0 +1,5 @@
+// The document camera panels' icons.
+
+#include "Artwork.h"
+
+void appendDocCamArtwork(std::vector<Artwork> &) { }
