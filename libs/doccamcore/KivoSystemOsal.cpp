@@ -2,6 +2,7 @@
 
 #include "DocCamTypes.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QObject>
 
@@ -18,7 +19,8 @@ class SleepWatcher : public QObject
     Q_OBJECT
 
 public:
-    SleepWatcher()
+    explicit SleepWatcher(QObject *parent)
+        : QObject(parent)
     {
         QDBusConnection bus = QDBusConnection::systemBus();
         if (bus.isConnected())
@@ -44,10 +46,10 @@ void KivoSystemOsal::osalRegisterSystemEventListener(SystemEventCallback callbac
         registeredCallback = callback;
         registeredContext = context;
     }
-    // Connected once, for the life of the process: the bus outlives every user of it.
+    // Connected once and kept with the application object: the bus outlives every user of it.
     static std::once_flag connected;
-    if (callback)
-        std::call_once(connected, [] { new SleepWatcher; });
+    if (callback && QCoreApplication::instance())
+        std::call_once(connected, [] { new SleepWatcher(QCoreApplication::instance()); });
 }
 
 void KivoSystemOsal::deliverSystemEvent(int event)

@@ -90,6 +90,8 @@ KivoscopeImpl::~KivoscopeImpl()
     manager->release();
     hqGrabber.reset();
     parametersListener.reset();
+    if (cameraView)
+        cameraView->removeEventFilter(this);
     delete cameraView.data();
 }
 
@@ -144,7 +146,8 @@ void KivoscopeImpl::resizeView(QSize size)
 bool KivoscopeImpl::eventFilter(QObject *watched, QEvent *event)
 {
     // However the view gets its size, the camera need not decode more pixels than it shows.
-    if (watched == cameraView && event->type() == QEvent::Resize) {
+    // The type first: a view being destroyed still sends events, and is no CameraWidget then.
+    if (event->type() == QEvent::Resize && watched == static_cast<QObject *>(cameraView.get())) {
         std::lock_guard lock(componentMutex());
         if (control)
             control->setDisplaySize(cameraView->size() * cameraView->devicePixelRatio());
@@ -192,17 +195,18 @@ void KivoscopeImpl::docCamManagerEvent(DocCam::ManagerEvent event, KivoDocCam *c
 {
     if (event != DocCam::ManagerEvent::CameraAdded && event != DocCam::ManagerEvent::CameraRemoved)
         return;
-    // Held until the GUI thread has dealt with it, so the camera outlives the hand-over.
+    // A reference travels with the hand-over, and is given back with it even when the call
+    // never runs because the controller went first.
     camera->addRef();
+    const std::shared_ptr<KivoDocCam> held(camera, [](KivoDocCam *c) { c->release(); });
     const bool added = event == DocCam::ManagerEvent::CameraAdded;
     QMetaObject::invokeMethod(
             this,
-            [this, camera, added] {
+            [this, held, added] {
                 if (added)
-                    cameraAdded(camera);
+                    cameraAdded(held.get());
                 else
-                    cameraRemoved(camera);
-                camera->release();
+                    cameraRemoved(held.get());
             },
             Qt::QueuedConnection);
 }
