@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class KivoscopeIntf;
+class WebCamIntf;
 
 /// Velora's main window.
 class Velora : public QMainWindow
@@ -15,4 +16,5 @@ public:
 
 private:
     KivoscopeIntf *kivoscope;
+    WebCamIntf *webCam;
 };

@@ -1,5 +1,6 @@
 #include "KivoscopeImpl.h"
 
+#include "CameraHandOver.h"
 #include "CameraWidget.h"
 #include "KivoscopeCallbacks.h"
 
@@ -195,20 +196,13 @@ void KivoscopeImpl::docCamManagerEvent(DocCam::ManagerEvent event, KivoDocCam *c
 {
     if (event != DocCam::ManagerEvent::CameraAdded && event != DocCam::ManagerEvent::CameraRemoved)
         return;
-    // A reference travels with the hand-over, and is given back with it even when the call
-    // never runs because the controller went first.
-    camera->addRef();
-    const std::shared_ptr<KivoDocCam> held(camera, [](KivoDocCam *c) { c->release(); });
     const bool added = event == DocCam::ManagerEvent::CameraAdded;
-    QMetaObject::invokeMethod(
-            this,
-            [this, held, added] {
-                if (added)
-                    cameraAdded(held.get());
-                else
-                    cameraRemoved(held.get());
-            },
-            Qt::QueuedConnection);
+    handOverToContext(this, camera, [this, added](KivoDocCam *held) {
+        if (added)
+            cameraAdded(held);
+        else
+            cameraRemoved(held);
+    });
 }
 
 void KivoscopeImpl::cameraAdded(KivoDocCam *camera)

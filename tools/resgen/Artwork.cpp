@@ -72,10 +72,15 @@ void paintAppIcon(QPainter &p, int size)
 
 const std::vector<Artwork> &allArtwork()
 {
-    static const std::vector<Artwork> artwork = {
-            {QStringLiteral("pics/velora.png"), 256, paintAppIcon},
-            {QStringLiteral("pics/velora-32.png"), 32, paintAppIcon},
-    };
+    static const std::vector<Artwork> artwork = [] {
+        std::vector<Artwork> all = {
+                {QStringLiteral("pics/velora.png"), 256, paintAppIcon},
+                {QStringLiteral("pics/velora-32.png"), 32, paintAppIcon},
+        };
+        appendDocCamArtwork(all);
+        appendSplitArtwork(all);
+        return all;
+    }();
     return artwork;
 }
 

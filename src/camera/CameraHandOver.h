@@ -1,0 +1,19 @@
+#pragma once
+
+#include <KivoDocCam.h>
+
+#include <QMetaObject>
+#include <QObject>
+
+#include <memory>
+
+/// Runs `work(camera)` later on `context`'s thread, for events the camera library reports on
+/// its own threads. A reference to the camera travels with the call and is given back when
+/// the call has run, or when it is dropped because `context` was destroyed first.
+template<typename Work> void handOverToContext(QObject *context, KivoDocCam *camera, Work work)
+{
+    camera->addRef();
+    const std::shared_ptr<KivoDocCam> held(camera, [](KivoDocCam *c) { c->release(); });
+    QMetaObject::invokeMethod(
+            context, [held, work = std::move(work)] { work(held.get()); }, Qt::QueuedConnection);
+}

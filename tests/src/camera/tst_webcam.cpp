@@ -1,0 +1,297 @@
+#include <CameraWidget.h>
+#include <SettingIntf.h>
+#include <SimulatedCameras.h>
+#include <VeloraTest.h>
+#include <WebCamImpl.h>
+
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace {
+
+const QString NotConnected = QStringLiteral("Camera not connected");
+const QString InUse = QStringLiteral("Camera in use");
+const QString VendorKey = QStringLiteral("webCam/LastWebCamVID");
+const QString ProductKey = QStringLiteral("webCam/LastWebCamPID");
+const QString LocationKey = QStringLiteral("webCam/LastWebCamLocationID");
+
+/// A simulated webcam plugged in for one test.
+struct Webcam
+{
+    QString key;
+    explicit Webcam(const QString &model, quint16 vendor = 0x1d6b, quint16 product = 0,
+                    quint32 location = 0, bool busy = false)
+    {
+        SimulatedCameras::Setup setup;
+        setup.documentCamera = false;
+        setup.modelName = model;
+        setup.size = QSize(320, 240);
+        setup.frameRate = 60;
+        setup.vendorId = vendor;
+        setup.productId = product;
+        setup.locationId = location;
+        setup.busy = busy;
+        key = SimulatedCameras::add(setup);
+    }
+    ~Webcam() { SimulatedCameras::remove(key); }
+    void unplug() { SimulatedCameras::remove(key); }
+};
+
+/// The component for one test, its main view in a shown window, given back at the end.
+struct Component
+{
+    QWidget window;
+    WebCamImpl *impl;
+
+    Component()
+        : impl(WebCamImpl::getInstance(&window))
+    {
+        window.resize(640, 240);
+        impl->mainView()->setGeometry(0, 0, 320, 240);
+        window.show();
+    }
+    ~Component() { impl->release(); }
+    WebCamImpl *operator->() const { return impl; }
+    QTimer *timer(const char *name) const { return impl->findChild<QTimer *>(QLatin1String(name)); }
+    CameraWidget *makeAuxView() const
+    {
+        CameraWidget *aux = impl->createAuxView(const_cast<QWidget *>(&window));
+        aux->setGeometry(320, 0, 320, 240);
+        aux->show();
+        return aux;
+    }
+};
+
+void storePreference(uint vendor, uint product, const QString &location)
+{
+    SettingIntf *settings = SettingIntf::getInstance();
+    settings->setValue(VendorKey, vendor);
+    settings->setValue(ProductKey, product);
+    settings->setValue(LocationKey, location);
+    settings->release();
+}
+
+qint64 sequenceOf(CameraWidget *view)
+{
+    return view->frame().isNull() ? -1 : view->frame().sequence();
+}
+
+} // namespace
+
+class TestWebCam : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { storePreference(0, 0, QString()); }
+
+    void identicalWebcamsPreferTheStoredSocketThenTheSameModel()
+    {
+        Webcam other(QStringLiteral("Other"), 0x0bda, 0x0101, 0x100);
+        Webcam first(QStringLiteral("Cam"), 0x046d, 0x0825, 0x1100);
+        Webcam second(QStringLiteral("Cam"), 0x046d, 0x0825, 0x1200);
+        // Only the low 16 bits of the stored ids count.
+        storePreference(0x1046d, 0x30825, QString::number(0x1200));
+
+        Component component;
+        QTRY_COMPARE_WITH_TIMEOUT(component->cameraCount(), 3, 5000);
+        component->switchDisplayOn();
+        QCOMPARE(component->mainCameraIndex(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!component->mainView()->frame().isNull(), 5000);
+
+        QSignalSpy lost(component.impl, &WebCamIntf::currentWebCamDisconnected);
+        second.unplug();
+        QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
+        // The same model in another socket wins over the first camera in the list.
+        QCOMPARE(component->mainCameraIndex(), 1);
+        QCOMPARE(component->cameraNames(), (QList<QString>{"Other", "Cam"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!component->mainView()->frame().isNull(), 5000);
+    }
+
+    void withoutStoredCameraTheFirstIsChosenAndKeepsStreaming()
+    {
+        Webcam a(QStringLiteral("A"));
+        Webcam b(QStringLiteral("B"));
+        Webcam c(QStringLiteral("C"));
+        Component component;
+        QTRY_COMPARE_WITH_TIMEOUT(component->cameraCount(), 3, 5000);
+        component->switchDisplayOn();
+        QCOMPARE(component->mainCameraIndex(), 0);
+
+        // Frames keep coming only if every paint of the view reaches the camera.
+        QTRY_VERIFY_WITH_TIMEOUT(sequenceOf(component->mainView()) > 0, 5000);
+        const qint64 first = sequenceOf(component->mainView());
+        QTRY_VERIFY_WITH_TIMEOUT(sequenceOf(component->mainView()) > first + 3, 5000);
+
+        component->switchDisplayOff();
+        QVERIFY(component->mainView()->frame().isNull());
+        QCOMPARE(component->mainCameraIndex(), -1);
+        QCOMPARE(component->mainView()->statusText(), NotConnected);
+    }
+
+    void firstCameraPluggedInIsShownOnceTheDisplayIsOn()
+    {
+        Component component;
+        component->switchDisplayOn();
+        QCOMPARE(component->mainView()->statusText(), NotConnected);
+        Webcam late(QStringLiteral("Late"));
+        QTRY_COMPARE_WITH_TIMEOUT(component->mainCameraIndex(), 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!component->mainView()->frame().isNull(), 5000);
+    }
+
+    void selectionIsRemembered()
+    {
+        Webcam a(QStringLiteral("A"), 0x1d6b, 0x0101, 0x2100);
+        Webcam b(QStringLiteral("B"), 0x0c45, 0x6366, 0x2200);
+        Component component;
+        QTRY_COMPARE_WITH_TIMEOUT(component->cameraCount(), 2, 5000);
+        QCOMPARE(component->selectMainCamera(2), WebCamResult::OutOfRange);
+        QCOMPARE(component->selectMainCamera(-1), WebCamResult::OutOfRange);
+        QCOMPARE(component->selectMainCamera(1), Result::Success);
+
+        SettingIntf *settings = SettingIntf::getInstance();
+        QCOMPARE(settings->value(VendorKey).toUInt(), 0x0c45u);
+        QCOMPARE(settings->value(ProductKey).toUInt(), 0x6366u);
+        QCOMPARE(settings->value(LocationKey).toString(), QString::number(0x2200));
+        settings->release();
+        // The display is off: remembered, not opened.
+        QCOMPARE(component->mainCameraIndex(), -1);
+        component->switchDisplayOn();
+        QCOMPARE(component->mainCameraIndex(), 1);
+    }
+
+    void auxiliaryViewOfTheMainCameraMirrorsIt()
+    {
+        Webcam only(QStringLiteral("Only"));
+        Component component;
+        QCOMPARE(component->selectAuxCamera(0), Result::Failure);
+        component->switchDisplayOn();
+        QTRY_VERIFY_WITH_TIMEOUT(!component->mainView()->frame().isNull(), 5000);
+
+        CameraWidget *aux = component.makeAuxView();
+        QCOMPARE(component->selectAuxCamera(0), Result::Success);
+        QCOMPARE(component->auxCameraIndex(), 0);
+        QCOMPARE(component->mainView()->forwardTarget(), aux);
+        // The camera has one stream: opening it again would have answered busy.
+        QVERIFY(!component.timer("auxRetryTimer")->isActive());
+        QVERIFY(aux->statusText() != InUse);
+
+        QTRY_VERIFY_WITH_TIMEOUT(sequenceOf(aux) > 0, 5000);
+        const qint64 first = sequenceOf(aux);
+        QTRY_VERIFY_WITH_TIMEOUT(sequenceOf(aux) > first + 3, 5000);
+
+        component->closeAuxCamera();
+        QCOMPARE(component->auxView(), nullptr);
+        QCOMPARE(component->mainView()->forwardTarget(), nullptr);
+        const qint64 mainNow = sequenceOf(component->mainView());
+        QTRY_VERIFY_WITH_TIMEOUT(sequenceOf(component->mainView()) > mainNow, 5000);
+    }
+
+    void auxiliaryViewTakesOverWhenTheMainCameraChanges()
+    {
+        Webcam a(QStringLiteral("A"));
+        Webcam b(QStringLiteral("B"));
+        Component component;
+        QTRY_COMPARE_WITH_TIMEOUT(component->cameraCount(), 2, 5000);
+        component->switchDisplayOn();
+        CameraWidget *aux = component.makeAuxView();
+        QCOMPARE(component->selectAuxCamera(0), Result::Success);
+        QCOMPARE(component->selectMainCamera(1), Result::Success);
+        // The auxiliary view now opens camera A itself.
+        QCOMPARE(component->auxCameraIndex(), 0);
+        QCOMPARE(component->mainView()->forwardTarget(), nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(sequenceOf(aux) > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!component->mainView()->frame().isNull(), 5000);
+    }
+
+    void busyWebcamIsRetriedEveryTwoSeconds()
+    {
+        Webcam held(QStringLiteral("Held"), 0x1d6b, 0, 0, true);
+        Component component;
+        QTRY_COMPARE_WITH_TIMEOUT(component->cameraCount(), 1, 5000);
+        component->switchDisplayOn();
+        QCOMPARE(component->mainView()->statusText(), InUse);
+        QTimer *retry = component.timer("mainRetryTimer");
+        QVERIFY(retry && retry->isActive());
+        QCOMPARE(retry->interval(), 2000);
+
+        // Still held: the retry arms itself again at its own period.
+        retry->start(1);
+        QTRY_COMPARE_WITH_TIMEOUT(retry->interval(), 2000, 5000);
+        QVERIFY(retry->isActive());
+        QCOMPARE(component->mainView()->statusText(), InUse);
+
+        SimulatedCameras::setBusy(held.key, false);
+        retry->start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!component->mainView()->frame().isNull(), 5000);
+        QVERIFY(!retry->isActive());
+        QCOMPARE(component->mainCameraIndex(), 0);
+    }
+
+    void busyAuxiliaryWebcamIsRetriedToo()
+    {
+        Webcam held(QStringLiteral("Held"), 0x1d6b, 0, 0, true);
+        Component component;
+        QTRY_COMPARE_WITH_TIMEOUT(component->cameraCount(), 1, 5000);
+        CameraWidget *aux = component.makeAuxView();
+        QCOMPARE(component->selectAuxCamera(0), DocCam::ErrorBusy);
+        QCOMPARE(aux->statusText(), InUse);
+        QTimer *retry = component.timer("auxRetryTimer");
+        QVERIFY(retry->isActive());
+        SimulatedCameras::setBusy(held.key, false);
+        retry->start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!aux->frame().isNull(), 5000);
+    }
+
+    void displayNames_data()
+    {
+        QTest::addColumn<QList<QString>>("models");
+        QTest::addColumn<QList<QString>>("names");
+        QTest::newRow("none") << QList<QString>{} << QList<QString>{};
+        QTest::newRow("distinct") << QList<QString>{"A", "B"} << QList<QString>{"A", "B"};
+        QTest::newRow("pair") << QList<QString>{"Cam", "Cam"} << QList<QString>{"Cam #1", "Cam #2"};
+        QTest::newRow("interleaved") << QList<QString>{"Cam", "X", "Cam", "Y", "X"}
+                                     << QList<QString>{"Cam #1", "X #1", "Cam #2", "Y", "X #2"};
+    }
+
+    void displayNames()
+    {
+        QFETCH(QList<QString>, models);
+        QFETCH(QList<QString>, names);
+        QCOMPARE(WebCamImpl::displayNames(models), names);
+    }
+
+    void listChangesAreAnnouncedOnHotPlug()
+    {
+        Component component;
+        QSignalSpy changed(component.impl, &WebCamIntf::webCamListChanged);
+        auto first = std::make_unique<Webcam>(QStringLiteral("Cam"));
+        Webcam second(QStringLiteral("Cam"));
+        Webcam solo(QStringLiteral("Solo"));
+        QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 3, 5000);
+        QCOMPARE(changed.last().at(0).value<QList<QString>>(),
+                 (QList<QString>{"Cam #1", "Cam #2", "Solo"}));
+        first.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 4, 5000);
+        QCOMPARE(changed.last().at(0).value<QList<QString>>(), (QList<QString>{"Cam", "Solo"}));
+        QCOMPARE(component->cameraNames(), (QList<QString>{"Cam", "Solo"}));
+    }
+
+    void unpluggingTheAuxiliaryCameraIsAnnounced()
+    {
+        Component component;
+        CameraWidget *aux = component.makeAuxView();
+        QSignalSpy lost(component.impl, &WebCamIntf::currentAuxWebCamDisconnected);
+        auto camera = std::make_unique<Webcam>(QStringLiteral("Aux"));
+        QTRY_COMPARE_WITH_TIMEOUT(component->auxCameraIndex(), 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!aux->frame().isNull(), 5000);
+        camera.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
+        QCOMPARE(component->auxCameraIndex(), -1);
+        QVERIFY(aux->frame().isNull());
+        QCOMPARE(aux->statusText(), NotConnected);
+    }
+};
+
+VELORA_TEST_MAIN(TestWebCam)
+#include "tst_webcam.moc"
