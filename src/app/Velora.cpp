@@ -30,7 +30,7 @@ Velora::Velora(QWidget *parent)
     layout->addWidget(webCamView, 2);
 
     auto *controls = new QVBoxLayout;
-    controls->addWidget(new DocCamControlPanel(kivoscope, central));
+    controls->addWidget(new DocCamControlPanel(kivoscope, central), 0, Qt::AlignTop);
     auto *webCamButton = new QPushButton(tr("Webcam"), central);
     webCamButton->setObjectName(QStringLiteral("webCamBtn"));
     webCamButton->setCheckable(true);
@@ -40,8 +40,8 @@ Velora::Velora(QWidget *parent)
         else
             webCam->switchDisplayOff();
     });
-    controls->addWidget(webCamButton);
-    controls->addStretch();
+    controls->addWidget(webCamButton, 0, Qt::AlignTop);
+    controls->addStretch(1);
     layout->addLayout(controls);
     setCentralWidget(central);
 
