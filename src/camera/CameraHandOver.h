@@ -1,6 +1,7 @@
 #pragma once
 
 #include <KivoDocCam.h>
+#include <ThreadHandOver.h>
 
 #include <QMetaObject>
 #include <QObject>
@@ -14,6 +15,12 @@ template<typename Work> void handOverToContext(QObject *context, KivoDocCam *cam
 {
     camera->addRef();
     const std::shared_ptr<KivoDocCam> held(camera, [](KivoDocCam *c) { c->release(); });
+    ThreadHandOver::published();
     QMetaObject::invokeMethod(
-            context, [held, work = std::move(work)] { work(held.get()); }, Qt::QueuedConnection);
+            context,
+            [held, work = std::move(work)] {
+                ThreadHandOver::received();
+                work(held.get());
+            },
+            Qt::QueuedConnection);
 }

@@ -1,5 +1,7 @@
 #include "CameraWidget.h"
 
+#include <ThreadHandOver.h>
+
 #include "CameraThrottleController.h"
 #include "CameraWidgetDelegate.h"
 #include "ui_CameraInitBar.h"
@@ -61,9 +63,11 @@ void CameraWidget::deliver(std::function<void()> work)
     }
     // The view is the context, so work still queued when it is destroyed is dropped with it.
     const quint64 generation = directDeliveries.load();
+    ThreadHandOver::published();
     QMetaObject::invokeMethod(
             this,
             [this, work = std::move(work), generation] {
+                ThreadHandOver::received();
                 if (generation == directDeliveries.load())
                     work();
             },

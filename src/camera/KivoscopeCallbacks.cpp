@@ -3,13 +3,21 @@
 #include "KivoscopeImpl.h"
 
 #include <KivoDocCam.h>
+#include <ThreadHandOver.h>
 
 namespace {
 /// Runs `work` on the controller's thread. Queued calls die with the controller, so nothing
 /// reaches a controller that is gone.
 template<typename Work> void onGuiThread(KivoscopeImpl *owner, Work work)
 {
-    QMetaObject::invokeMethod(owner, std::move(work), Qt::QueuedConnection);
+    ThreadHandOver::published();
+    QMetaObject::invokeMethod(
+            owner,
+            [work = std::move(work)] {
+                ThreadHandOver::received();
+                work();
+            },
+            Qt::QueuedConnection);
 }
 } // namespace
 

@@ -11,6 +11,7 @@
 #include <KivoSystemOsal.h>
 #include <LogModule.h>
 #include <MessageBox.h>
+#include <ThreadHandOver.h>
 
 #include <QApplication>
 #include <QEvent>
@@ -65,9 +66,11 @@ void KivoscopeImpl::systemEvent(int event, void *context)
 {
     auto *controller = static_cast<KivoscopeImpl *>(context);
     // Delivered wherever the system reports it; acted on in the GUI thread.
+    ThreadHandOver::published();
     QMetaObject::invokeMethod(
             controller,
             [controller, event] {
+                ThreadHandOver::received();
                 if (event == DocCam::SystemEventSuspend)
                     controller->disconnectCamera();
                 else if (event == DocCam::SystemEventResume)
