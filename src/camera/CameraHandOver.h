@@ -24,3 +24,15 @@ template<typename Work> void handOverToContext(QObject *context, KivoDocCam *cam
             },
             Qt::QueuedConnection);
 }
+
+/// Hands a manager's camera-added and camera-removed events to `context`'s thread, where
+/// `added(camera)` or `removed(camera)` runs; the manager's other events mean nothing here.
+template<typename Added, typename Removed>
+void handOverCameraEvent(QObject *context, DocCam::ManagerEvent event, KivoDocCam *camera,
+                         Added added, Removed removed)
+{
+    if (event == DocCam::ManagerEvent::CameraAdded)
+        handOverToContext(context, camera, std::move(added));
+    else if (event == DocCam::ManagerEvent::CameraRemoved)
+        handOverToContext(context, camera, std::move(removed));
+}

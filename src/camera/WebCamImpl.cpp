@@ -470,15 +470,9 @@ void WebCamImpl::docCamDisconnected()
 
 void WebCamImpl::docCamManagerEvent(DocCam::ManagerEvent event, KivoDocCam *camera)
 {
-    if (event != DocCam::ManagerEvent::CameraAdded && event != DocCam::ManagerEvent::CameraRemoved)
-        return;
-    const bool added = event == DocCam::ManagerEvent::CameraAdded;
-    handOverToContext(this, camera, [this, added](KivoDocCam *held) {
-        if (added)
-            cameraAdded(held);
-        else
-            cameraRemoved(held);
-    });
+    handOverCameraEvent(
+            this, event, camera, [this](KivoDocCam *held) { cameraAdded(held); },
+            [this](KivoDocCam *held) { cameraRemoved(held); });
 }
 
 void WebCamImpl::cameraAdded(KivoDocCam *camera)
