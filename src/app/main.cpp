@@ -1,5 +1,6 @@
 #include "MyApp.h"
 #include "StartUp.h"
+#include "TerminationWatcher.h"
 #include "Velora.h"
 
 #include <AutoSerialFileLogger.h>
@@ -24,6 +25,9 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    // Installed before anything is written, so a stop request never kills a half-done start.
+    TerminationWatcher termination;
+
     QCoreApplication::setApplicationName(QStringLiteral("Velora"));
 
     QFont font = QApplication::font();
@@ -43,6 +47,11 @@ int main(int argc, char **argv)
 
     auto window = std::make_unique<Velora>();
     app.setActivationWindow(window.get(), true);
+
+    // Asked to stop by the system: leave the way the presenter would, by closing the window.
+    // (The request is read in the event loop, so one that came during start-up waits for it.)
+    QObject::connect(&termination, &TerminationWatcher::terminationRequested, window.get(),
+                     &QWidget::close);
 
     const int exitCode = app.exec();
 

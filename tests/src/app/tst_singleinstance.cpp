@@ -125,6 +125,18 @@ private Q_SLOTS:
         stop(*first);
     }
 
+    void terminationClosesCleanlyAndFreesTheInstance()
+    {
+        auto first = startVelora();
+        QVERIFY(waitUntilListening(*first));
+        first->terminate(); // SIGTERM, as a logout sends
+        QVERIFY(first->waitForFinished(10000));
+        QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first->exitCode(), 0);
+        // A clean exit gives the lock back rather than leaving it for stale recovery.
+        QVERIFY(!QFile::exists(SingleInstanceGuard::defaultKey() + QStringLiteral(".lock")));
+    }
+
     void staleSocketOfKilledInstanceDoesNotBlock()
     {
         auto crashed = startVelora();
