@@ -79,6 +79,7 @@ const std::vector<Artwork> &allArtwork()
         };
         appendDocCamArtwork(all);
         appendSplitArtwork(all);
+        appendPresentationArtwork(all);
         return all;
     }();
     return artwork;

@@ -21,5 +21,6 @@ const std::vector<Artwork> &allArtwork();
 // Each family of pictures lives in its own file and adds itself here.
 void appendDocCamArtwork(std::vector<Artwork> &artwork);
 void appendSplitArtwork(std::vector<Artwork> &artwork);
+void appendPresentationArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);
