@@ -11,6 +11,7 @@
 #include <QScreen>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -170,7 +171,8 @@ void ImageWidget::startDecode(const QSize &scaledSize)
 {
     const quint64 request = generation;
     const QString file = imagePath;
-    decoder.start([this, request, file, scaledSize] {
+    std::function<void()> decode = [this, request, file, scaledSize] {
+        ThreadHandOver::received();
         QImageReader reader(file);
         const QImage picture = decodePicture(reader, scaledSize);
         ThreadHandOver::published();
@@ -181,7 +183,9 @@ void ImageWidget::startDecode(const QSize &scaledSize)
                     decoded(request, picture);
                 },
                 Qt::QueuedConnection);
-    });
+    };
+    ThreadHandOver::published();
+    decoder.start(std::move(decode));
 }
 
 void ImageWidget::decoded(quint64 request, const QImage &picture)
