@@ -14,23 +14,16 @@ DocCamControlPanel::DocCamControlPanel(KivoscopeIntf *controller, QWidget *paren
     , controller(controller)
 {
     setObjectName(QStringLiteral("DocCamControlPanel"));
-    const QString pics = QStringLiteral(":/Image/pics/docCam/");
-    autoFocusBtn = makeDocCamToolButton(this, QStringLiteral("autoFocusBtn"), tr("Auto focus"),
-                                        pics + QStringLiteral("focus.png"));
-    zoomInBtn = makeDocCamToolButton(this, QStringLiteral("zoomInBtn"), tr("Zoom in"),
-                                     pics + QStringLiteral("Zoom_In.png"));
-    zoomOutBtn = makeDocCamToolButton(this, QStringLiteral("zoomOutBtn"), tr("Zoom out"),
-                                      pics + QStringLiteral("Zoom_Out.png"));
-    resetZoomBtn = makeDocCamToolButton(this, QStringLiteral("resetZoomBtn"), tr("Reset zoom"),
-                                        pics + QStringLiteral("zoom_reset.png"));
-    pauseBtn = makeDocCamToolButton(this, QStringLiteral("pauseBtn"), tr("Pause"),
-                                    pics + QStringLiteral("pauseDoccam.png"), true);
-    rotateBtn = makeDocCamToolButton(this, QStringLiteral("rotateBtn"), tr("Rotate"),
-                                     pics + QStringLiteral("rotate.png"));
-    mirrorBtn = makeDocCamToolButton(this, QStringLiteral("mirrorBtn"), tr("Mirror"),
-                                     pics + QStringLiteral("flip.png"));
+    std::tie(autoFocusBtn, zoomInBtn, zoomOutBtn, resetZoomBtn, pauseBtn, rotateBtn, mirrorBtn)
+            = makeDocCamCommandButtons(this,
+                                       {QStringLiteral("autoFocusBtn"), QStringLiteral("zoomInBtn"),
+                                        QStringLiteral("zoomOutBtn"),
+                                        QStringLiteral("resetZoomBtn"), QStringLiteral("pauseBtn"),
+                                        QStringLiteral("rotateBtn"), QStringLiteral("mirrorBtn")},
+                                       {tr("Auto focus"), tr("Zoom in"), tr("Zoom out"),
+                                        tr("Reset zoom"), tr("Pause"), tr("Rotate"), tr("Mirror")});
     adjustBtn = makeDocCamToolButton(this, QStringLiteral("adjustBtn"), tr("Adjust image"),
-                                     pics + QStringLiteral("adjust_image.png"), true);
+                                     QStringLiteral(":/Image/pics/docCam/adjust_image.png"), true);
 
     // Focus and zoom on the first row, what is done to the whole picture on the second.
     auto *buttons = new QGridLayout;
@@ -58,13 +51,9 @@ DocCamControlPanel::DocCamControlPanel(KivoscopeIntf *controller, QWidget *paren
     layout->addStretch();
 
     connect(adjustBtn, &QToolButton::clicked, this, &DocCamControlPanel::adjustBtnClicked);
-    connect(autoFocusBtn, &QToolButton::clicked, this, &DocCamControlPanel::autoFocusRequest);
-    connect(zoomInBtn, &QToolButton::clicked, this, &DocCamControlPanel::zoomInRequest);
-    connect(zoomOutBtn, &QToolButton::clicked, this, &DocCamControlPanel::zoomOutRequest);
-    connect(resetZoomBtn, &QToolButton::clicked, this, &DocCamControlPanel::zoomResetRequest);
-    connect(pauseBtn, &QToolButton::clicked, this, &DocCamControlPanel::visionPauseRequest);
-    connect(rotateBtn, &QToolButton::clicked, this, &DocCamControlPanel::visionRotateRequest);
-    connect(mirrorBtn, &QToolButton::clicked, this, &DocCamControlPanel::visionMirrorRequest);
+    connectDocCamCommandButtons(
+            this,
+            {autoFocusBtn, zoomInBtn, zoomOutBtn, resetZoomBtn, pauseBtn, rotateBtn, mirrorBtn});
 
     connect(controller, &KivoscopeIntf::actionStatusChanged, this,
             &DocCamControlPanel::updateUIWithActionStatus);

@@ -20,3 +20,19 @@ QToolButton *makeDocCamToolButton(QWidget *parent, const QString &objectName, co
     button->setMinimumWidth(72);
     return button;
 }
+
+DocCamCommandButtons makeDocCamCommandButtons(QWidget *parent,
+                                              const std::array<QString, 7> &objectNames,
+                                              const std::array<QString, 7> &texts)
+{
+    static const char *const icons[]
+            = {"focus.png",       "Zoom_In.png", "Zoom_Out.png", "zoom_reset.png",
+               "pauseDoccam.png", "rotate.png",  "flip.png"};
+    constexpr std::size_t Pause = 4;
+    std::array<QToolButton *, 7> made{};
+    for (std::size_t i = 0; i < made.size(); ++i)
+        made[i] = makeDocCamToolButton(
+                parent, objectNames[i], texts[i],
+                QStringLiteral(":/Image/pics/docCam/") + QLatin1String(icons[i]), i == Pause);
+    return {made[0], made[1], made[2], made[3], made[4], made[5], made[6]};
+}

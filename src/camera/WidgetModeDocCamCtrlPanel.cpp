@@ -12,21 +12,14 @@ WidgetModeDocCamCtrlPanel::WidgetModeDocCamCtrlPanel(KivoscopeIntf *controller, 
     , controller(controller)
 {
     setObjectName(QStringLiteral("WidgetModeDocCamCtrlPanel"));
-    const QString pics = QStringLiteral(":/Image/pics/docCam/");
-    focusBtn = makeDocCamToolButton(this, QStringLiteral("focusBtn"), tr("Auto focus"),
-                                    pics + QStringLiteral("focus.png"));
-    zoomInBtn = makeDocCamToolButton(this, QStringLiteral("zoomInBtn"), tr("Zoom in"),
-                                     pics + QStringLiteral("Zoom_In.png"));
-    zoomOutBtn = makeDocCamToolButton(this, QStringLiteral("zoomOutBtn"), tr("Zoom out"),
-                                      pics + QStringLiteral("Zoom_Out.png"));
-    zoomResetBtn = makeDocCamToolButton(this, QStringLiteral("zoomResetBtn"), tr("Zoom reset"),
-                                        pics + QStringLiteral("zoom_reset.png"));
-    pauseBtn = makeDocCamToolButton(this, QStringLiteral("pauseBtn"), tr("Pause"),
-                                    pics + QStringLiteral("pauseDoccam.png"), true);
-    rotateBtn = makeDocCamToolButton(this, QStringLiteral("rotateBtn"), tr("Rotate"),
-                                     pics + QStringLiteral("rotate.png"));
-    mirrorBtn = makeDocCamToolButton(this, QStringLiteral("mirrorBtn"), tr("Mirror"),
-                                     pics + QStringLiteral("flip.png"));
+    std::tie(focusBtn, zoomInBtn, zoomOutBtn, zoomResetBtn, pauseBtn, rotateBtn, mirrorBtn)
+            = makeDocCamCommandButtons(this,
+                                       {QStringLiteral("focusBtn"), QStringLiteral("zoomInBtn"),
+                                        QStringLiteral("zoomOutBtn"),
+                                        QStringLiteral("zoomResetBtn"), QStringLiteral("pauseBtn"),
+                                        QStringLiteral("rotateBtn"), QStringLiteral("mirrorBtn")},
+                                       {tr("Auto focus"), tr("Zoom in"), tr("Zoom out"),
+                                        tr("Zoom reset"), tr("Pause"), tr("Rotate"), tr("Mirror")});
 
     // The widget-mode bar floats over other applications: icons only, the names in tooltips.
     auto *layout = new QHBoxLayout(this);
@@ -39,16 +32,8 @@ WidgetModeDocCamCtrlPanel::WidgetModeDocCamCtrlPanel(KivoscopeIntf *controller, 
         layout->addWidget(button);
     }
 
-    connect(focusBtn, &QToolButton::clicked, this, &WidgetModeDocCamCtrlPanel::autoFocusRequest);
-    connect(zoomInBtn, &QToolButton::clicked, this, &WidgetModeDocCamCtrlPanel::zoomInRequest);
-    connect(zoomOutBtn, &QToolButton::clicked, this, &WidgetModeDocCamCtrlPanel::zoomOutRequest);
-    connect(zoomResetBtn, &QToolButton::clicked, this,
-            &WidgetModeDocCamCtrlPanel::zoomResetRequest);
-    connect(pauseBtn, &QToolButton::clicked, this, &WidgetModeDocCamCtrlPanel::visionPauseRequest);
-    connect(rotateBtn, &QToolButton::clicked, this,
-            &WidgetModeDocCamCtrlPanel::visionRotateRequest);
-    connect(mirrorBtn, &QToolButton::clicked, this,
-            &WidgetModeDocCamCtrlPanel::visionMirrorRequest);
+    connectDocCamCommandButtons(
+            this, {focusBtn, zoomInBtn, zoomOutBtn, zoomResetBtn, pauseBtn, rotateBtn, mirrorBtn});
 
     connect(controller, &KivoscopeIntf::actionStatusChanged, this,
             &WidgetModeDocCamCtrlPanel::actionStatusChangeUI);
