@@ -1,20 +1,229 @@
 #pragma once
 
+#include <ResultCode.h>
+
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
+#include <functional>
+#include <memory>
+#include <vector>
+
+class GradeCamHandOver;
+class ImageControlPanel;
+class ImageWidget;
 class KivoscopeIntf;
+class PanelSlider;
+class PipView;
+class QAction;
+class QMenu;
+class QMimeData;
+class QPushButton;
+class SettingIntf;
+class ToolsPanel;
 class WebCamIntf;
+class WidgetModeToolBar;
 
-/// Velora's main window.
+namespace Ui {
+class Velora;
+}
+
+/// Velora's main window: the live picture and whatever is shown beside it in one of nine
+/// display modes, the sliding tool strip and media-library panel, widget mode, the recording
+/// indicator in the tray, and the exit sequence.
+///
+/// Display modes: 0 document camera alone; 1 document camera with the webcam in a movable
+/// picture-in-picture frame; 2 document camera | webcam; 3 document camera | media; 4, 5, 6 three
+/// views with the document camera, the webcam or the media as the large one; 7 a picture and
+/// 8 a video in full display. Modes 7 and 8 are entered only from 0, 1 and 2 and left back to the
+/// mode they came from.
+///
+/// Each component is wired in one place (a `wire...` function) so that components landing later
+/// add a function rather than growing the constructor.
 class Velora : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    /// Source values of the main view, as the camera views see them.
+    enum MainSource { DocCamSource = 1, MediaSource = 2, WebCamSource = 4 };
+    /// What the media area holds (mediaDisplayKind).
+    enum MediaKind { ImageShown = 0, VideoShown = 1, NothingShown = 2 };
+
+    static constexpr int SlideDuration = 100;
+    static constexpr int FirstLaunchPanelsTime = 5000;
+
+    /// An exit question of a component: its answer, negative when the user declined.
+    struct ExitQuery
+    {
+        std::function<ResultCode()> ask;
+        /// The answers that let the application exit; any other non-negative answer keeps the
+        /// window open without asking further.
+        QList<ResultCode> confirming;
+    };
+
     explicit Velora(QWidget *parent = nullptr);
     ~Velora() override;
 
+    int currentSplitMode() const { return splitMode; }
+    int previousMode() const { return previousSplitMode; }
+    int mediaKind() const { return mediaDisplayKind; }
+    int mainSource() const { return mainSourceValue; }
+    bool isInWidgetMode() const { return inWidgetMode; }
+    bool isToolsPanelShown() const { return toolsPanelStatus; }
+    bool isMediaLibShown() const { return mediaLibStatus; }
+    bool isImageFullScreen() const { return imageFullScreen; }
+    bool lastExitConfirmed() const { return exitConfirmed; }
+    /// The main-source value of `mode`.
+    static int mainSourceOf(int mode);
+
+    /// Puts the media library's panel at the window's left edge, behind the "Media Library"
+    /// handle, with the visibility remembered from the last exit.
+    void installMediaLibraryPanel(QWidget *panel);
+    /// Adds a component's question to the exit sequence, asked after those added before it.
+    void addExitQuery(ExitQuery query);
+
+    ToolsPanel *tools() const { return toolsPanel; }
+    WidgetModeToolBar *widgetModeBar() const { return widgetModeToolBar.get(); }
+    ImageWidget *fullImageView() const { return imageView; }
+    ImageWidget *splitImageView() const { return secondImageView; }
+    PipView *pictureInPicture() const { return pipView; }
+    QSystemTrayIcon *recordingTrayIcon() const { return trayIcon; }
+    QAction *recordingCounterAction() const { return counterAction; }
+    QAction *gradeCamAction() const;
+
+Q_SIGNALS:
+    void docCamAnnotationEnable(bool on);
+    void splitModeChange(int mode);
+    void isFullDisplayMode(bool yes);
+    void veloraMoved(QPoint topLeft);
+
+public Q_SLOTS:
+    void imgRequestToShow(const QString &path);
+    void becomeWidgetMode();
+    void leaveWidgetMode();
+    void startRecording();
+    void stopRecord();
+    void recordForceStopped(int reason, const QList<QString> &files);
+    void recordForceStopped(int reason);
+    void recordingStatusChangedUI(uint status);
+    void muteUnmuteRecord(bool mute);
+    void playPauseRecord(bool pause);
+    void pipMove();
+    void replacePipView();
+    void recordingCounterCount();
+    void becomeOneSplit();
+    void becomePipSplit();
+    void becomeDWTwoSplit();
+    void becomeDMTwoSplit();
+    void becomeDThreeSplit();
+    void becomeWThreeSplit();
+    void becomeMThreeSplit();
+    void becomeImageFullDisplaySplit();
+    void leaveImageFullDisplaySplit();
+    void changeImageFullScreenDisplayMode(bool fullScreen);
+
+protected Q_SLOTS:
+    void toolPanelShow();
+    void toolPanelHide();
+    void mediaLibPanelShow();
+    void mediaLibPanelClose();
+    void mediaLibPanelResized();
+    void getDocCamConnected(const QString &modelName);
+    void getDocCamDisConntect();
+
+private Q_SLOTS:
+    void raiseUpAllControlWidgets();
+    void hideToolsPanelAndMediaLib();
+    void curWebCamDisconnected();
+    void getWebCamListChanged(const QList<QString> &webCams);
+    void recordStopTrayTriggered(QSystemTrayIcon::ActivationReason reason);
+    void getResolutionChangedToResize(int screen);
+    void showAboutDialog();
+    void mediaHideControl();
+    void noMediaDisplay();
+    void actionGradeCamClicked();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
-    KivoscopeIntf *kivoscope;
-    WebCamIntf *webCam;
+    // Construction, one component at a time.
+    void wireImageViews();
+    void wireDocCam();
+    void wireWebCam();
+    void wireToolsPanel();
+    void wireWidgetModeBar();
+    void wirePipView();
+    void wireRecordingIndicator();
+    void wireScreens();
+    void applyFirstLaunchRule();
+
+    // Display modes.
+    void enterSplitMode(int mode);
+    void applyMode();
+    void layoutViews();
+    void placeControlWidgets();
+    QRect displayArea() const;
+    void showImageFile(const QString &path);
+    void leaveFullScreen();
+
+    // Recording indicator.
+    void clearRecordingIndicator();
+
+    bool dropAccepted(const QMimeData *mime, const QPoint &pos) const;
+    /// Answers the exit questions in order; true when the window may close.
+    bool askExitQueries();
+
+    std::unique_ptr<Ui::Velora> ui;
+    ImageWidget *imageView = nullptr;
+    SettingIntf *settings = nullptr;
+    KivoscopeIntf *kivoscope = nullptr;
+    WebCamIntf *webCam = nullptr;
+    ToolsPanel *toolsPanel = nullptr;
+    GradeCamHandOver *gradeCam = nullptr;
+    int splitMode = 0;
+    int previousSplitMode = 0;
+    int mediaDisplayKind = NothingShown;
+    int mainSourceValue = DocCamSource;
+    PipView *pipView = nullptr;
+    QRect pipGeometry;
+    std::unique_ptr<WidgetModeToolBar> widgetModeToolBar;
+    bool inWidgetMode = false;
+    QSystemTrayIcon *trayIcon = nullptr;
+    QMenu *trayMenu = nullptr;
+    QAction *counterAction = nullptr;
+    QAction *stopRecordAction = nullptr;
+    QAction *pauseAction = nullptr;
+    QAction *muteAction = nullptr;
+    int recordingSeconds = 0;
+    uint recordingStatus = 0;
+    QTimer recordingTimer;
+    bool exitConfirmed = false;
+    bool imageFullScreen = false;
+    bool mediaLibStatus = false;
+    bool toolsPanelStatus = false;
+    ImageControlPanel *imageControlPanel = nullptr;
+    ImageWidget *secondImageView = nullptr;
+    // The picture the media area shows while mediaDisplayKind is ImageShown.
+    QString shownImagePath;
+
+    QPushButton *toolsHandle = nullptr;
+    QPushButton *mediaLibHandle = nullptr;
+    std::unique_ptr<PanelSlider> toolsSlider;
+    std::unique_ptr<PanelSlider> mediaLibSlider;
+    QPointer<QWidget> mediaLibPanel;
+    std::vector<ExitQuery> exitQueries;
 };

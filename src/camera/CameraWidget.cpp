@@ -121,11 +121,15 @@ void CameraWidget::showFrame(const CameraImage &frame)
 
     // A frame of the same shape, whatever its resolution, lands in the same rectangle: repaint
     // only that, so a live picture does not cost a full-window repaint per frame.
-    const QSize fitted = previousSize.isEmpty() || newSize.isEmpty()
-            ? previousSize
-            : newSize.scaled(previousSize, Qt::KeepAspectRatio);
-    if (fitted == previousSize) {
+    // The first picture after none needs its rectangle too: without a picture the area is the
+    // whole widget.
+    const bool sameShape = !previousSize.isEmpty() && !newSize.isEmpty()
+            && newSize.scaled(previousSize, Qt::KeepAspectRatio) == previousSize;
+    if (sameShape) {
         update(pictureArea);
+    } else if (previousSize.isEmpty() || newSize.isEmpty()) {
+        updatePictureArea();
+        update();
     } else {
         webCamLog.log(7,
                       QStringLiteral("CameraWidget::oneFrameFetched - Different aspect ratio: "

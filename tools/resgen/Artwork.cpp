@@ -80,6 +80,7 @@ const std::vector<Artwork> &allArtwork()
         appendDocCamArtwork(all);
         appendSplitArtwork(all);
         appendPresentationArtwork(all);
+        appendToolsArtwork(all);
         return all;
     }();
     return artwork;

@@ -22,5 +22,6 @@ const std::vector<Artwork> &allArtwork();
 void appendDocCamArtwork(std::vector<Artwork> &artwork);
 void appendSplitArtwork(std::vector<Artwork> &artwork);
 void appendPresentationArtwork(std::vector<Artwork> &artwork);
+void appendToolsArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);

@@ -1,46 +1,498 @@
 #include <CameraWidget.h>
+#include <ImageControlPanel.h>
+#include <ImageWidget.h>
 #include <KivoscopeIntf.h>
+#include <MessageBox.h>
+#include <PipView.h>
+#include <SettingIntf.h>
+#include <SimulatedCameras.h>
+#include <SplitScreenPanel.h>
+#include <ToolsPanel.h>
 #include <Velora.h>
 #include <VeloraTest.h>
 #include <WebCamIntf.h>
+#include <WidgetModeToolBar.h>
 
+#include <QAction>
+#include <QDesktopServices>
+#include <QDropEvent>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
 
-/// The main window as it stands: the live document camera with its controls, and a webcam.
+namespace {
+
+/// The views a mode shows, as the test reads them off the window.
+struct Shown
+{
+    bool docCam;
+    bool webCam;
+    bool media;
+    bool pip;
+};
+
+QRect inCentral(const QWidget *view, const QWidget *central)
+{
+    return QRect(view->mapTo(central, QPoint(0, 0)), view->size());
+}
+
+/// Sends a drag of `urls` onto `window` at `pos`, and the drop if the drag was taken.
+bool drop(Velora &window, const QList<QUrl> &urls, const QPoint &pos)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent dropped(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &dropped);
+    return dropped.isAccepted();
+}
+
+} // namespace
+
+/// Urls opened through the desktop, caught instead of starting a browser.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
 class TestVelora : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void controlsActOnTheLivePictureAndTheWebcamShowsWhenAsked()
+    QTemporaryDir media;
+    QString picture;
+    UrlCatcher browser;
+
+    void settle(Velora &window)
     {
-        Velora window;
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
         QTRY_VERIFY_WITH_TIMEOUT(kivoscope->isConnected(), 5000);
-        QVERIFY(kivoscope->view()->isVisible());
+        kivoscope->release();
+    }
 
-        QSignalSpy zoomed(kivoscope, &KivoscopeIntf::zoomRatioChanged);
-        auto *zoomIn = window.findChild<QAbstractButton *>(QStringLiteral("zoomInBtn"));
-        QVERIFY(zoomIn);
-        QTRY_VERIFY_WITH_TIMEOUT(zoomIn->isEnabled(), 5000);
-        zoomIn->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!zoomed.isEmpty() && zoomed.last().at(0).toDouble() > 1.0, 5000);
+    static void setLaunchFlags(bool notFirst, bool tools, bool mediaLib)
+    {
+        SettingIntf *settings = SettingIntf::getInstance();
+        settings->setValue(QStringLiteral("NOT_FIRST_TIME_LAUNCH"), notFirst);
+        settings->setValue(QStringLiteral("TOOLS_PANEL_STATUS"), tools);
+        settings->setValue(QStringLiteral("MEDIA_LIB_STATUS"), mediaLib);
+        settings->release();
+    }
 
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QImage image(800, 600, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        picture = media.filePath(QStringLiteral("PHOTO.JPG"));
+        QVERIFY(image.save(picture, "JPEG"));
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+    }
+
+    void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+
+    void init()
+    {
+        // Most cases start as a later launch with both panels away.
+        setLaunchFlags(true, false, false);
+    }
+
+    void cleanup() { MessageBox::setAnswerer({}); }
+
+    void modesShowTheirViewsWithoutOverlap()
+    {
+        Velora window;
+        settle(window);
+        QWidget *central = window.centralWidget();
+        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
         WebCamIntf *webCam = WebCamIntf::getInstance();
-        CameraWidget *webCamView = webCam->mainView();
-        QVERIFY(!webCamView->isVisible());
-        auto *webCamButton = window.findChild<QPushButton *>(QStringLiteral("webCamBtn"));
-        webCamButton->click();
-        QVERIFY(webCamView->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!webCamView->frame().isNull(), 5000);
-        QCOMPARE(webCamView->frame().size(), QSize(320, 240));
-        webCamButton->click();
-        QVERIFY(!webCamView->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(webCamView->frame().isNull(), 5000);
+        QSignalSpy modes(&window, &Velora::splitModeChange);
 
+        const QList<Shown> expected = {
+                {true, false, false, false}, {true, true, false, true}, {true, true, false, false},
+                {true, false, true, false},  {true, true, true, false}, {true, true, true, false},
+                {true, true, true, false},
+        };
+        const QList<int> sources = {1, 1, 1, 1, 1, 4, 2};
+        const QStringList buttons
+                = {"oneSplitBtn",    "pipSplitBtn",    "dwSplitBtn",    "dmSplitBtn",
+                   "dThreeSplitBtn", "wThreeSplitBtn", "mThreeSplitBtn"};
+        for (int mode = 6; mode >= 0; --mode) {
+            window.tools()->splitPanel()->findChild<QToolButton *>(buttons.at(mode))->click();
+            QCOMPARE(window.currentSplitMode(), mode);
+            QCOMPARE(modes.last().at(0).toInt(), mode);
+            QCOMPARE(window.mainSource(), sources.at(mode));
+            const Shown want = expected.at(mode);
+            QCOMPARE(kivoscope->view()->isVisible(), want.docCam);
+            QCOMPARE(webCam->isDisplayOn(), want.webCam);
+            QCOMPARE(window.splitImageView()->isVisible(), want.media);
+            QCOMPARE(window.pictureInPicture()->isVisible(), want.pip);
+
+            // Side by side views tile the area; the frame of mode 1 lies over the camera.
+            QList<QRect> tiles;
+            if (want.docCam)
+                tiles << inCentral(kivoscope->view(), central);
+            if (want.webCam && !want.pip)
+                tiles << inCentral(webCam->mainView(), central);
+            if (want.media)
+                tiles << inCentral(window.splitImageView(), central);
+            for (int i = 0; i < tiles.size(); ++i) {
+                QVERIFY2(central->rect().contains(tiles.at(i)), qPrintable(QString::number(mode)));
+                for (int j = i + 1; j < tiles.size(); ++j)
+                    QVERIFY(!tiles.at(i).intersects(tiles.at(j)));
+            }
+            if (mode >= 4) {
+                // The large view of a three-way split is the mode's own source.
+                QWidget *large = mode == 4 ? kivoscope->view()
+                        : mode == 5        ? static_cast<QWidget *>(webCam->mainView())
+                                           : window.splitImageView();
+                QVERIFY(large->height() > central->height() * 0.9);
+            }
+        }
+
+        // A resize lays everything out again.
+        window.becomeDWTwoSplit();
+        window.showNormal();
+        window.resize(900, 500);
+        QTRY_COMPARE(kivoscope->view()->width() + webCam->mainView()->width(), central->width());
         webCam->release();
         kivoscope->release();
+    }
+
+    void pictureInPictureWalksTheCorners()
+    {
+        Velora window;
+        settle(window);
+        window.becomePipSplit();
+        PipView *pip = window.pictureInPicture();
+        const QRect area = window.centralWidget()->rect();
+        QVERIFY(area.contains(pip->geometry()));
+        QCOMPARE(pip->geometry().topRight(), area.topRight());
+        const QList<QPoint> corners
+                = {area.bottomRight(), area.bottomLeft(), area.topLeft(), area.topRight()};
+        for (int i = 0; i < 4; ++i) {
+            pip->moveButton()->click();
+            QCOMPARE(pip->cornerIndex(), (i + 1) % 4);
+            const QRect frame = pip->geometry();
+            QVERIFY(frame.topLeft() == corners.at(i) || frame.topRight() == corners.at(i)
+                    || frame.bottomLeft() == corners.at(i) || frame.bottomRight() == corners.at(i));
+        }
+        // The webcam's picture is inside the frame.
+        WebCamIntf *webCam = WebCamIntf::getInstance();
+        QCOMPARE(webCam->mainView()->parentWidget(), pip);
+        window.becomeDWTwoSplit();
+        QCOMPARE(webCam->mainView()->parentWidget(), window.centralWidget());
+        QVERIFY(!pip->isVisible());
+        webCam->release();
+    }
+
+    void imagesEnterFullDisplayOnlyFromTheFirstModes()
+    {
+        Velora window;
+        settle(window);
+        QSignalSpy full(&window, &Velora::isFullDisplayMode);
+        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        WebCamIntf *webCam = WebCamIntf::getInstance();
+
+        for (int from : {0, 1, 2}) {
+            full.clear();
+            window.becomeOneSplit();
+            if (from == 1)
+                window.becomePipSplit();
+            if (from == 2)
+                window.becomeDWTwoSplit();
+            window.imgRequestToShow(picture);
+            QCOMPARE(window.currentSplitMode(), 7);
+            QCOMPARE(window.previousMode(), from);
+            QCOMPARE(window.mainSource(), 2);
+            QCOMPARE(full.size(), 1);
+            QCOMPARE(full.last().at(0).toBool(), true);
+            QVERIFY(!kivoscope->view()->isVisible());
+            QVERIFY(!webCam->isDisplayOn());
+            QTRY_VERIFY(window.fullImageView()->hasImage() && window.fullImageView()->isVisible());
+            // The picture keeps its 4:3 shape inside the area.
+            QTRY_COMPARE(window.fullImageView()->width() * 3, window.fullImageView()->height() * 4);
+            auto *bar = window.findChild<ImageControlPanel *>();
+            QVERIFY(bar->isVisible());
+            // The tool strip cannot switch layouts or go to widget mode under a full display.
+            QVERIFY(!window.tools()->widgetModeButton()->isEnabled());
+
+            bar->findChild<QToolButton *>(QStringLiteral("closeBtn"))->click();
+            QCOMPARE(window.currentSplitMode(), from);
+            QCOMPARE(full.last().at(0).toBool(), false);
+            QCOMPARE(window.mediaKind(), int(Velora::NothingShown));
+            QVERIFY(window.tools()->widgetModeButton()->isEnabled());
+            QVERIFY(kivoscope->view()->isVisible());
+        }
+
+        // From a split with a media pane the picture goes into the pane; the mode stays.
+        for (int mode : {3, 4, 5, 6}) {
+            full.clear();
+            QMetaObject::invokeMethod(&window,
+                                      QList<const char *>{"becomeDMTwoSplit", "becomeDThreeSplit",
+                                                          "becomeWThreeSplit", "becomeMThreeSplit"}
+                                              .at(mode - 3));
+            window.imgRequestToShow(picture);
+            QCOMPARE(window.currentSplitMode(), mode);
+            QVERIFY(full.isEmpty());
+            QTRY_VERIFY(window.splitImageView()->hasImage());
+            QCOMPARE(window.mediaKind(), int(Velora::ImageShown));
+        }
+        webCam->release();
+        kivoscope->release();
+    }
+
+    void unreadablePictureReturnsToThePreviousModeAfterOneMessage()
+    {
+        Velora window;
+        settle(window);
+        const QString fake = media.filePath(QStringLiteral("notes.jpg"));
+        QFile text(fake);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("These are my lesson notes, not a picture.\n");
+        text.close();
+        QStringList asked;
+        MessageBox::setAnswerer([&](const MessageBox::Question &question) {
+            asked << question.text;
+            return QMessageBox::Ok;
+        });
+
+        window.becomePipSplit();
+        window.imgRequestToShow(fake);
+        QCOMPARE(asked, QStringList{QStringLiteral("Invalid format.")});
+        QCOMPARE(window.currentSplitMode(), 1);
+        QCOMPARE(window.mediaKind(), int(Velora::NothingShown));
+        QVERIFY(!window.fullImageView()->isVisible());
+    }
+
+    void dropsTakeExactlyOnePictureOutsideTheLibraryPanel()
+    {
+        Velora window;
+        settle(window);
+        auto *library = new QFrame;
+        library->resize(300, 200);
+        window.installMediaLibraryPanel(library);
+        const QPoint middle = window.centralWidget()->geometry().center();
+        const QUrl photo = QUrl::fromLocalFile(picture);
+
+        QVERIFY(!drop(window, {photo, photo}, middle));
+        QVERIFY(!drop(window, {QUrl::fromLocalFile(media.filePath("anim.gif"))}, middle));
+        // Videos wait for the video player.
+        QVERIFY(!drop(window, {QUrl::fromLocalFile(media.filePath("lesson.avi"))}, middle));
+        QCOMPARE(window.currentSplitMode(), 0);
+
+        window.findChild<QPushButton *>(QStringLiteral("mediaLibHandle"))->click();
+        QTRY_COMPARE(library->pos(), QPoint(0, 0));
+        const QPoint overLibrary = library->mapTo(&window, QPoint(20, 20));
+        QVERIFY(!drop(window, {photo}, overLibrary));
+        QCOMPARE(window.currentSplitMode(), 0);
+
+        // The upper-case name is a picture all the same.
+        QVERIFY(drop(window, {photo}, middle));
+        QCOMPARE(window.currentSplitMode(), 7);
+        QTRY_VERIFY(window.fullImageView()->hasImage());
+        QCOMPARE(window.fullImageView()->path(), picture);
+    }
+
+    void escapeLeavesFullScreen()
+    {
+        Velora window;
+        settle(window);
+        window.imgRequestToShow(picture);
+        auto *fullScreen = window.findChild<ImageControlPanel *>()->findChild<QToolButton *>(
+                QStringLiteral("fullScreenBtn"));
+        fullScreen->click();
+        QVERIFY(window.isImageFullScreen());
+        QTRY_VERIFY(window.isFullScreen());
+        QVERIFY(!window.menuBar()->isVisible());
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isImageFullScreen());
+        QVERIFY(!fullScreen->isChecked());
+        QVERIFY(window.menuBar()->isVisible());
+    }
+
+    void widgetModeRoundTrip()
+    {
+        Velora window;
+        settle(window);
+        window.becomeDWTwoSplit();
+        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        WebCamIntf *webCam = WebCamIntf::getInstance();
+        WidgetModeToolBar *bar = window.widgetModeBar();
+
+        window.tools()->widgetModeButton()->click();
+        QVERIFY(window.isInWidgetMode());
+        QVERIFY(!window.isVisible());
+        QVERIFY(bar->isVisible());
+        QVERIFY(bar->cameraContainer()->isAncestorOf(kivoscope->view()));
+        QVERIFY(kivoscope->view()->isVisible());
+        QVERIFY(!webCam->isDisplayOn());
+        const QRect available = window.screen()->availableGeometry();
+        QCOMPARE(bar->frameGeometry().right(), available.right());
+
+        bar->closeButton()->click();
+        QVERIFY(!window.isInWidgetMode());
+        QVERIFY(!bar->isVisible());
+        QVERIFY(window.isVisible());
+        QCOMPARE(kivoscope->view()->parentWidget(), window.centralWidget());
+        QCOMPARE(window.currentSplitMode(), 2);
+        QVERIFY(webCam->isDisplayOn());
+        QTRY_VERIFY(kivoscope->view()->width() > 0
+                    && kivoscope->view()->width() + webCam->mainView()->width()
+                            == window.centralWidget()->width());
+        webCam->release();
+        kivoscope->release();
+    }
+
+    void firstLaunchShowsThePanelsThenHidesThem()
+    {
+        setLaunchFlags(false, false, false);
+        {
+            Velora window;
+            settle(window);
+            QVERIFY(window.isToolsPanelShown());
+            QTRY_COMPARE(window.tools()->pos().y(), 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!window.isToolsPanelShown(), 7000);
+            QTRY_COMPARE(window.tools()->pos().y(), -window.tools()->height());
+            auto *handle = window.findChild<QPushButton *>(QStringLiteral("toolsHandle"));
+            QVERIFY(handle->isVisible());
+            QCOMPARE(handle->size(), QSize(130, 25));
+
+            // The presenter brings the strip back and leaves it open.
+            handle->click();
+            QVERIFY(window.isToolsPanelShown());
+            QTRY_COMPARE(window.tools()->pos().y(), 0);
+            QVERIFY(!handle->isVisible());
+            QVERIFY(window.close());
+            QVERIFY(window.lastExitConfirmed());
+        }
+        SettingIntf *settings = SettingIntf::getInstance();
+        QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), true);
+        QCOMPARE(settings->value(QStringLiteral("TOOLS_PANEL_STATUS")).toBool(), true);
+        QCOMPARE(settings->value(QStringLiteral("MEDIA_LIB_STATUS")).toBool(), false);
+        settings->setValue(QStringLiteral("MEDIA_LIB_STATUS"), true);
+        settings->release();
+
+        // The next start restores the panels at once, without the introduction.
+        Velora again;
+        settle(again);
+        auto *library = new QFrame;
+        library->resize(280, 100);
+        again.installMediaLibraryPanel(library);
+        QVERIFY(again.isToolsPanelShown());
+        QCOMPARE(again.tools()->pos().y(), 0);
+        QVERIFY(again.isMediaLibShown());
+        QCOMPARE(library->pos(), QPoint(0, 0));
+        QCOMPARE(library->height(), again.centralWidget()->height());
+        QTest::qWait(5500);
+        QVERIFY(again.isToolsPanelShown());
+    }
+
+    void cancelledExitQuestionWritesNothing()
+    {
+        setLaunchFlags(false, false, false);
+        SettingIntf *settings = SettingIntf::getInstance();
+        Velora window;
+        settle(window);
+        int asked = 0;
+        window.addExitQuery({[&] {
+                                 ++asked;
+                                 return MessageBox::question(&window, "Velora", "Stop now?")
+                                                 == QMessageBox::Yes
+                                         ? 0
+                                         : -3000;
+                             },
+                             {0}});
+        MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::No; });
+        QVERIFY(!window.close());
+        QCOMPARE(asked, 1);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.lastExitConfirmed());
+        QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), false);
+
+        MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::Yes; });
+        QVERIFY(window.close());
+        QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), true);
+        settings->release();
+    }
+
+    void gradeCamLendsTheCameraAndTakesItBack()
+    {
+        Velora window;
+        settle(window);
+        QAction *action = window.gradeCamAction();
+        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        QVERIFY(action->isEnabled());
+
+        QList<QMessageBox::StandardButton> answers = {QMessageBox::Cancel, QMessageBox::Yes};
+        MessageBox::setAnswerer([&](const MessageBox::Question &) { return answers.takeFirst(); });
+        action->trigger();
+        QCOMPARE(action->text(), QStringLiteral("GradeCam"));
+        QVERIFY(!action->isChecked());
+        QVERIFY(browser.opened.isEmpty());
+
+        action->trigger();
+        QCOMPARE(action->text(), QStringLiteral("Reconnect"));
+        QVERIFY(action->isChecked());
+        QCOMPARE(browser.opened.size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!kivoscope->isConnected(), 5000);
+
+        action->trigger();
+        QCOMPARE(action->text(), QStringLiteral("GradeCam"));
+        QVERIFY(!action->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(kivoscope->isConnected(), 5000);
+
+        // Without a camera there is nothing to lend. (The first simulated camera of the
+        // environment is the document camera.)
+        QVERIFY(SimulatedCameras::remove(QStringLiteral("sim:1")));
+        QTRY_VERIFY_WITH_TIMEOUT(!action->isEnabled(), 5000);
+        SimulatedCameras::Setup documentCamera;
+        documentCamera.size = QSize(640, 480);
+        SimulatedCameras::add(documentCamera);
+        QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 5000);
+        kivoscope->release();
+    }
+
+    void trayCounterFollowsTheRecording()
+    {
+        Velora window;
+        settle(window);
+        QSystemTrayIcon *tray = window.recordingTrayIcon();
+        QVERIFY(!tray->isVisible());
+        QVERIFY(!tray->icon().pixmap(16).isNull());
+        window.recordingStatusChangedUI(2 | 4);
+        window.startRecording();
+        QVERIFY(tray->isVisible());
+        for (int i = 0; i < 3723; ++i)
+            window.recordingCounterCount();
+        QCOMPARE(window.recordingCounterAction()->text(), QStringLiteral("Recording 01:02:03"));
+
+        // Paused is shown checked exactly when the recording is not running.
+        auto *pause = tray->contextMenu()->actions().at(3);
+        QCOMPARE(pause->text(), QStringLiteral("Pause"));
+        window.recordingStatusChangedUI(2);
+        QVERIFY(pause->isChecked());
+        window.recordingStatusChangedUI(2 | 4);
+        QVERIFY(!pause->isChecked());
+
+        window.stopRecord();
+        QVERIFY(!tray->isVisible());
+        QCOMPARE(window.recordingCounterAction()->text(), QStringLiteral("Recording 00:00:00"));
     }
 };
 

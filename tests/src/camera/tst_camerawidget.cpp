@@ -313,6 +313,13 @@ private Q_SLOTS:
         QTRY_COMPARE(view.statusText(), QStringLiteral("Camera not connected"));
         QVERIFY(view.frame().isNull());
         QTRY_COMPARE(recorder.united(), QRegion(view.rect()));
+
+        // The first picture after none keeps its shape rather than filling the view that was
+        // laid out without one.
+        view.resize(400, 240);
+        QTRY_COMPARE(view.pictureRect(), view.rect());
+        view.oneFrameFetched(solidFrame({1280, 720}));
+        QCOMPARE(view.pictureRect(), QRect(0, 7, 400, 225));
     }
 
     void pictureStartedOncePerStart()
