@@ -5,14 +5,23 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+namespace ArtworkKit {
+
+void toGrid(QPainter &p, int size)
+{
+    p.scale(size / Grid, size / Grid);
+}
+
+QPen stroke(const QColor &colour, double width)
+{
+    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+} // namespace ArtworkKit
+
 namespace {
 
-// One palette for every icon keeps them consistent side by side.
-const QColor Ink(0x26, 0x32, 0x38);
-const QColor Accent(0x1e, 0x88, 0xe5);
-const QColor AccentDark(0x15, 0x65, 0xc0);
-const QColor Paper(0xfa, 0xfa, 0xfa);
-const QColor Light(0xff, 0xd5, 0x4f);
+using namespace ArtworkKit;
 
 /// The application icon: a document camera looking down at a page, on a rounded tile.
 void paintAppIcon(QPainter &p, int size)
@@ -35,7 +44,7 @@ void paintAppIcon(QPainter &p, int size)
     page.closeSubpath();
     p.setBrush(Paper);
     p.drawPath(page);
-    p.setPen(QPen(QColor(0x90, 0xa4, 0xae), 5, Qt::SolidLine, Qt::RoundCap));
+    p.setPen(QPen(TextLine, 5, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(104, 164), QPointF(190, 164));
     p.drawLine(QPointF(96, 180), QPointF(172, 180));
 
@@ -55,7 +64,7 @@ void paintAppIcon(QPainter &p, int size)
     // Base, arm and head.
     p.setBrush(Ink);
     p.drawRoundedRect(QRectF(40, 196, 176, 20), 8, 8);
-    p.setPen(QPen(Ink, 14, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(stroke(Ink, 14));
     p.drawLine(QPointF(62, 200), QPointF(72, 64));
     p.drawLine(QPointF(72, 64), QPointF(150, 72));
     p.setPen(Qt::NoPen);

@@ -11,25 +11,7 @@
 
 namespace {
 
-const QColor Ink(0x26, 0x32, 0x38);
-const QColor Accent(0x1e, 0x88, 0xe5);
-const QColor AccentDark(0x15, 0x65, 0xc0);
-const QColor Paper(0xfa, 0xfa, 0xfa);
-const QColor Light(0xff, 0xd5, 0x4f);
-const QColor Leaf(0x43, 0xa0, 0x47);
-const QColor Petal(0xe5, 0x39, 0x35);
-
-constexpr double Grid = 64.0;
-
-void toGrid(QPainter &p, int size)
-{
-    p.scale(size / Grid, size / Grid);
-}
-
-QPen stroke(const QColor &colour, double width)
-{
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
+using namespace ArtworkKit;
 
 /// An arrow head at `tip` pointing along `angle` degrees (0 = right, 90 = down).
 void arrowHead(QPainter &p, QPointF tip, double angle, double length, const QColor &colour)
@@ -120,7 +102,7 @@ void page(QPainter &p, const QRectF &rect)
     p.setPen(stroke(Ink, 3));
     p.setBrush(Paper);
     p.drawRoundedRect(rect, 2, 2);
-    p.setPen(stroke(QColor(0x90, 0xa4, 0xae), 3));
+    p.setPen(stroke(TextLine, 3));
     const double x0 = rect.left() + 5, x1 = rect.right() - 5;
     for (double y = rect.top() + 7; y < rect.bottom() - 4; y += 6)
         p.drawLine(QPointF(x0, y), QPointF(y > rect.top() + 16 ? x1 - 4 : x1, y));
@@ -322,7 +304,7 @@ void paintMacro(QPainter &p, int size)
     leaf.quadTo(16, 52, 12, 40);
     leaf.quadTo(28, 40, 32, 52);
     p.drawPath(leaf);
-    p.setBrush(Petal);
+    p.setBrush(Red);
     for (int i = 0; i < 5; ++i) {
         p.save();
         p.translate(32, 22);

@@ -8,21 +8,7 @@
 
 namespace {
 
-const QColor Ink(0x26, 0x32, 0x38);
-const QColor Accent(0x1e, 0x88, 0xe5);
-const QColor Paper(0xfa, 0xfa, 0xfa);
-
-constexpr double Grid = 64.0;
-
-void toGrid(QPainter &p, int size)
-{
-    p.scale(size / Grid, size / Grid);
-}
-
-QPen stroke(const QColor &colour, double width)
-{
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
+using namespace ArtworkKit;
 
 /// Four corner brackets. With `outward` their corners sit at the edges of the icon, the frame
 /// the picture will grow to; otherwise they sit inside and point back to a smaller frame.

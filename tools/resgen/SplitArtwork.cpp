@@ -9,17 +9,16 @@
 
 namespace {
 
-// The application icon's palette, so these sit well beside it.
-const QColor Ink(0x26, 0x32, 0x38);
-const QColor Paper(0xfa, 0xfa, 0xfa);
-const QColor DocCamColour(0x1e, 0x88, 0xe5);
-const QColor WebCamColour(0x43, 0xa0, 0x47);
+using namespace ArtworkKit;
+
+// The application icon's palette, so these sit well beside it; the document camera and webcam
+// colours are the ones the tool strip's split icon uses too.
+constexpr QColor DocCamColour = Accent;
+constexpr QColor WebCamColour = Leaf;
 const QColor MediaColour(0xfb, 0x8c, 0x00);
 
 enum class Source { DocCam, WebCam, Media };
 
-// Drawn on a 64-unit grid whatever the output size.
-constexpr double Grid = 64;
 const QRectF Screen(3, 9, 58, 46);
 constexpr double Gap = 2.5;
 
@@ -72,7 +71,7 @@ void paintMedia(QPainter &p, const QRectF &area, const QColor &)
     play.lineTo(area.center().x() + h * 0.5, area.center().y());
     play.lineTo(area.center().x() - h * 0.36, area.bottom());
     play.closeSubpath();
-    p.setPen(QPen(Paper, h * 0.08, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(stroke(Paper, h * 0.08));
     p.setBrush(Paper);
     p.drawPath(play);
 }
@@ -106,7 +105,7 @@ void paintPane(QPainter &p, const QRectF &pane, Source source)
 /// The screen the panes sit on; answers the area inside its bezel.
 QRectF paintScreen(QPainter &p, int size)
 {
-    p.scale(size / Grid, size / Grid);
+    toGrid(p, size);
     p.setPen(Qt::NoPen);
     p.setBrush(Ink);
     p.drawRoundedRect(Screen, 5, 5);
@@ -157,7 +156,7 @@ void paintThree(QPainter &p, int size, Source large, Source upper, Source lower)
 /// corners, on a dark disc so that it reads over any picture.
 void paintPipMove(QPainter &p, int size)
 {
-    p.scale(size / Grid, size / Grid);
+    toGrid(p, size);
     QColor disc = Ink;
     disc.setAlpha(200);
     p.setPen(QPen(Paper, 2));
@@ -175,7 +174,7 @@ void paintPipMove(QPainter &p, int size)
     head.lineTo(33, 38);
     head.lineTo(35, 56);
     head.closeSubpath();
-    p.setPen(QPen(Paper, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(stroke(Paper, 2));
     p.setBrush(Paper);
     p.drawPath(head);
 }

@@ -9,25 +9,9 @@
 
 namespace {
 
-const QColor Ink(0x26, 0x32, 0x38);
-const QColor Accent(0x1e, 0x88, 0xe5);
-const QColor Paper(0xfa, 0xfa, 0xfa);
-const QColor Light(0xff, 0xd5, 0x4f);
-const QColor Leaf(0x43, 0xa0, 0x47);
-const QColor Alarm(0xe5, 0x39, 0x35);
+using namespace ArtworkKit;
+
 const QColor Rubber(0xf4, 0x8f, 0xb1);
-
-constexpr double Grid = 64.0;
-
-void toGrid(QPainter &p, int size)
-{
-    p.scale(size / Grid, size / Grid);
-}
-
-QPen stroke(const QColor &colour, double width)
-{
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
 
 void paintAnnotation(QPainter &p, int size)
 {
@@ -205,7 +189,7 @@ void paintRecord(QPainter &p, int size)
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(QPointF(32, 32), 26, 26);
     p.setPen(Qt::NoPen);
-    p.setBrush(Alarm);
+    p.setBrush(Red);
     p.drawEllipse(QPointF(32, 32), 16, 16);
 }
 
@@ -217,7 +201,7 @@ void paintRecordStop(QPainter &p, int size)
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(QPointF(32, 32), 26, 26);
     p.setPen(Qt::NoPen);
-    p.setBrush(Alarm);
+    p.setBrush(Red);
     p.drawRoundedRect(QRectF(20, 20, 24, 24), 4, 4);
 }
 
