@@ -408,9 +408,25 @@ void KivoscopeImpl::hqTimeOut()
     Q_EMIT hqImageCaptureAborted(Result::Failure);
 }
 
+void KivoscopeImpl::setStillCaptureHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(componentMutex());
+    stillCaptureHandler = std::move(handler);
+}
+
 void KivoscopeImpl::triggerCaptureVision()
 {
-    kivoscopeLog.log(5,
-                     QStringLiteral("KivoscopeImpl::triggerCaptureVision() - No capture component "
-                                    "to take the picture"));
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(componentMutex());
+        handler = stillCaptureHandler;
+    }
+    if (!handler) {
+        kivoscopeLog.log(5,
+                         QStringLiteral("KivoscopeImpl::triggerCaptureVision() - No capture "
+                                        "component to take the picture"));
+        return;
+    }
+    // Outside the lock: the capture waits in a dialog for a still this controller delivers.
+    handler();
 }

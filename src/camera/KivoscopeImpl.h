@@ -93,6 +93,7 @@ public:
     ResultCode requestHQImage() override;
     ResultCode releaseCameraForOtherApp() override;
     ResultCode reconnect() override;
+    void setStillCaptureHandler(std::function<void()> handler) override;
 
     // DocCamManagerEventListener, on the library's event thread
     void docCamManagerEvent(DocCam::ManagerEvent event, KivoDocCam *camera) override;
@@ -165,6 +166,7 @@ private:
     QPointer<CameraWidget> cameraView;
     DocCamManager *manager = nullptr;
     bool hqPending = false;
+    std::function<void()> stillCaptureHandler;
     QTimer *hqTimer = nullptr;
     QTimer *selectTimer = nullptr;
     std::unique_ptr<PloverHQImageGrabber> hqGrabber;

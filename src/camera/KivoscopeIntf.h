@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 class CameraWidget;
 class QWidget;
 
@@ -95,6 +97,9 @@ public:
     /// Lets another application have the camera until reconnect().
     virtual ResultCode releaseCameraForOtherApp() = 0;
     virtual ResultCode reconnect() = 0;
+    /// Who takes a picture when the camera's own capture button sends a still that came back
+    /// empty; the capture component's owner installs it, an empty function removes it.
+    virtual void setStillCaptureHandler(std::function<void()> handler) = 0;
 
 Q_SIGNALS:
     void docCamConnected(QString modelName);

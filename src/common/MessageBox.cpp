@@ -58,6 +58,12 @@ QMessageBox::StandardButton MessageBox::ask(const Question &question)
     QMessageBox box(question.icon, question.title, question.text, question.buttons,
                     question.parent);
     box.setInformativeText(question.informativeText);
+    if (question.richText) {
+        box.setTextFormat(Qt::RichText);
+        box.setTextInteractionFlags(Qt::TextBrowserInteraction);
+    }
+    if (question.windowFlags)
+        box.setWindowFlags(box.windowFlags() | question.windowFlags);
     if (question.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(question.defaultButton);
     return QMessageBox::StandardButton(box.exec());

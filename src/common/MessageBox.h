@@ -24,6 +24,10 @@ public:
         QMessageBox::StandardButtons buttons = QMessageBox::Ok;
         QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
         QWidget *parent = nullptr;
+        /// The text is rich text whose links open in the desktop's own applications.
+        bool richText = false;
+        /// Added to the box's window flags (for example to keep it above a floating bar).
+        Qt::WindowFlags windowFlags = {};
     };
     using Answerer = std::function<QMessageBox::StandardButton(const Question &)>;
 

@@ -324,6 +324,13 @@ private Q_SLOTS:
         QVERIFY(!window.isImageFullScreen());
         QVERIFY(!fullScreen->isChecked());
         QVERIFY(window.menuBar()->isVisible());
+
+        // Moving the window is announced with its frame's corner.
+        QSignalSpy moved(&window, &Velora::veloraMoved);
+        window.showNormal();
+        window.move(40, 30);
+        QTRY_VERIFY(!moved.isEmpty());
+        QCOMPARE(moved.last().at(0).toPoint(), window.frameGeometry().topLeft());
     }
 
     void widgetModeRoundTrip()
@@ -493,6 +500,13 @@ private Q_SLOTS:
         window.stopRecord();
         QVERIFY(!tray->isVisible());
         QCOMPARE(window.recordingCounterAction()->text(), QStringLiteral("Recording 00:00:00"));
+
+        // A new screen resolution ends the recording of the old one and maximizes again.
+        window.startRecording();
+        QVERIFY(tray->isVisible());
+        QVERIFY(QMetaObject::invokeMethod(&window, "getResolutionChangedToResize", Q_ARG(int, 0)));
+        QVERIFY(!tray->isVisible());
+        QTRY_VERIFY(window.isMaximized());
     }
 };
 

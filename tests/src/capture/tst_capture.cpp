@@ -1,0 +1,341 @@
+#include <CameraWidget.h>
+#include <CaptureIntf.h>
+#include <KivoSystem.h>
+#include <KivoscopeIntf.h>
+#include <LongTimers.h>
+#include <MessageBox.h>
+#include <SettingImpl.h>
+#include <SettingIntf.h>
+#include <SimulatedCameras.h>
+#include <VeloraTest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace {
+
+/// The largest average difference of one colour channel between two pictures of one size.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    double red = 0, green = 0, blue = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int column = 0; column < x.width(); ++column) {
+            red += std::abs(qRed(p[column]) - qRed(q[column]));
+            green += std::abs(qGreen(p[column]) - qGreen(q[column]));
+            blue += std::abs(qBlue(p[column]) - qBlue(q[column]));
+        }
+    }
+    const double pixels = double(x.width()) * x.height();
+    return std::max({red, green, blue}) / pixels;
+}
+
+QStringList jpegsIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+} // namespace
+
+class TestCapture : public QObject
+{
+    Q_OBJECT
+
+    KivoscopeIntf *kivoscope = nullptr;
+    CaptureIntf *capture = nullptr;
+    QTemporaryDir media;
+    QList<MessageBox::Question> asked;
+
+    void useMediaFolder(const QString &folder)
+    {
+        SettingIntf *settings = SettingIntf::getInstance();
+        settings->setSavePath(folder);
+        settings->release();
+    }
+
+    /// Checks that `path` holds the camera's live picture: same size, same content within
+    /// what JPEG and the moving marker change.
+    void verifyLivePicture(const QString &path)
+    {
+        QImage live;
+        QCOMPARE(kivoscope->grabCurrentFrame(live), 0);
+        const QImage saved(path);
+        QVERIFY2(!saved.isNull(), qPrintable(path));
+        QCOMPARE(saved.size(), live.size());
+        QVERIFY2(meanDifference(saved, live) < 6, qPrintable(path));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        kivoscope = KivoscopeIntf::getInstance();
+        QTRY_VERIFY_WITH_TIMEOUT(kivoscope->isConnected(), 5000);
+        capture = CaptureIntf::getInstance();
+        QCOMPARE(capture->getActionStatus(), 7u);
+        // A second of a time lapse lasts 10 ms here.
+        LongTimers::setMillisecondsPerSecond(10);
+    }
+
+    void cleanupTestCase()
+    {
+        capture->release();
+        kivoscope->release();
+    }
+
+    void init()
+    {
+        asked.clear();
+        MessageBox::setAnswerer([this](const MessageBox::Question &question) {
+            asked << question;
+            return MessageBox::defaultAnswer(question);
+        });
+        QDir(media.path()).removeRecursively();
+        QDir().mkpath(media.path());
+        useMediaFolder(media.path() + QLatin1Char('/'));
+        KivoSystem::setFreeSpaceOverride({});
+        capture->setTimeLapseParams(0, 0);
+    }
+
+    void cleanup() { MessageBox::setAnswerer({}); }
+
+    void stillPicturesAreSavedAndAnnounced()
+    {
+        QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
+        QSignalSpy desktop(capture, &CaptureIntf::fullScreenImageCaptured);
+        QString first, second, screen;
+        QCOMPARE(capture->captureVision(&first), 0);
+        QCOMPARE(capture->captureVision(&second), 0);
+        QCOMPARE(capture->captureScreen(&screen), 0);
+        QCOMPARE(camera.size(), 2);
+        QCOMPARE(camera.at(0).at(0).toString(), first);
+        QCOMPARE(desktop.size(), 1);
+        QCOMPARE(desktop.at(0).at(0).toString(), screen);
+
+        // Taken within a second or two of each other, none replaces another.
+        const QRegularExpression name(QStringLiteral(
+                "^Velora-\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d( \\(\\d+\\))?\\.jpg$"));
+        QCOMPARE(QSet<QString>({first, second, screen}).size(), 3);
+        for (const QString &path : {first, second, screen}) {
+            QVERIFY(QFileInfo(path).fileName().contains(name));
+            QCOMPARE(QFileInfo(path).path() + QLatin1Char('/'), media.path() + QLatin1Char('/'));
+            QCOMPARE(QImageReader(path).format(), QByteArray("jpeg"));
+        }
+        QCOMPARE(jpegsIn(media.path()).size(), 3);
+
+        // The simulated camera's stills are twice its live size: the high-quality path was used.
+        QCOMPARE(QImage(first).size(), QSize(1280, 960));
+        QImage live;
+        kivoscope->grabCurrentFrame(live);
+        QVERIFY(meanDifference(QImage(first).scaled(live.size(), Qt::IgnoreAspectRatio,
+                                                    Qt::SmoothTransformation),
+                               live)
+                < 8);
+        const QSize desktopSize = QGuiApplication::primaryScreen()->geometry().size();
+        QCOMPARE(QImage(screen).size(), desktopSize);
+    }
+
+    void nullOutParameterDoesNothing()
+    {
+        QSignalSpy status(capture, &CaptureIntf::actionStatusChanged);
+        QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
+        QSignalSpy desktop(capture, &CaptureIntf::fullScreenImageCaptured);
+        QCOMPARE(capture->captureVision(nullptr), -2000);
+        QCOMPARE(capture->captureScreen(nullptr), -2000);
+        uint time = 0;
+        QCOMPARE(capture->getTimeLapseParams(&time, nullptr), -2000);
+        QVERIFY(status.isEmpty() && camera.isEmpty() && desktop.isEmpty());
+        QVERIFY(jpegsIn(media.path()).isEmpty());
+        QVERIFY(asked.isEmpty());
+    }
+
+    void freeSpaceThreshold()
+    {
+        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(2097152); });
+        QString path;
+        QCOMPARE(capture->captureScreen(&path), 0);
+        QVERIFY(QFileInfo::exists(path));
+        QVERIFY(asked.isEmpty());
+
+        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(2097151); });
+        QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
+        QCOMPARE(capture->captureVision(&path), -1000);
+        QVERIFY(camera.isEmpty());
+        // The high-quality still and then the live frame were both refused.
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.first().title, QStringLiteral("Warning"));
+        QCOMPARE(asked.first().text, QStringLiteral("Not enough disk space!"));
+        QCOMPARE(asked.first().informativeText, QStringLiteral("Captured image cannot be saved."));
+        // Nothing written, not even a half-written temporary file.
+        QCOMPARE(jpegsIn(media.path()).size(), 1);
+    }
+
+    void removedDriveFallsBackToTheDefaultFolder()
+    {
+        // A folder below an ordinary file can never be created, as on a drive that is gone.
+        QFile blocker(media.filePath(QStringLiteral("not-a-folder")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        useMediaFolder(blocker.fileName() + QStringLiteral("/Media/"));
+
+        QString path;
+        QCOMPARE(capture->captureVision(&path), 0);
+        const QString fallback = SettingImpl::defaultSavePath();
+        QCOMPARE(QFileInfo(path).path() + QLatin1Char('/'), fallback);
+        SettingIntf *settings = SettingIntf::getInstance();
+        QCOMPARE(settings->getSavePath(), fallback);
+        settings->release();
+        QFile::remove(path);
+    }
+
+    void timeLapseSeries_data()
+    {
+        QTest::addColumn<uint>("time");
+        QTest::addColumn<uint>("interval");
+        QTest::addColumn<int>("pictures");
+        QTest::newRow("a minute every ten seconds") << 60u << 10u << 7;
+        QTest::newRow("time equal to the interval") << 10u << 10u << 2;
+    }
+
+    void timeLapseSeries()
+    {
+        QFETCH(uint, time);
+        QFETCH(uint, interval);
+        QFETCH(int, pictures);
+        QSignalSpy progress(capture, &CaptureIntf::timeLapseCaptureProgressUpdated);
+        QSignalSpy completed(capture, &CaptureIntf::timeLapseImageCaptureCompleted);
+        QSignalSpy shots(capture, &CaptureIntf::oneTimeLapseImageCaptured);
+
+        QCOMPARE(capture->toggleTimeLapseSettings(), 0);
+        QCOMPARE(capture->getActionStatus(), 0x3Cu);
+        QCOMPARE(capture->setTimeLapseParams(time, interval), 0);
+        QCOMPARE(capture->getActionStatus(), 0x3Cu | 0x40u);
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        QCOMPARE(capture->getActionStatus(), 0x188u);
+        // The first picture is taken at once; still pictures wait for the series.
+        QCOMPARE(shots.size(), 1);
+        QString path;
+        QCOMPARE(capture->captureVision(&path), -2001);
+        QCOMPARE(capture->captureScreen(&path), -2001);
+        QCOMPARE(capture->startTimeLapseCapture(), -2001);
+
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 5000);
+        const QStringList files = completed.first().first().toStringList();
+        QCOMPARE(files.size(), pictures);
+        QCOMPARE(progress.last().at(0).toUInt(), uint(pictures));
+        QCOMPARE(progress.last().at(1).toUInt(), uint(pictures));
+        const QString folder = QFileInfo(files.first()).path();
+        QVERIFY(QFileInfo(folder).fileName().startsWith(QStringLiteral("Velora-Time-Lapse_")));
+        QStringList expected;
+        for (int i = 1; i <= pictures; ++i)
+            expected << QStringLiteral("%1.jpg").arg(i);
+        QCOMPARE(jpegsIn(folder).size(), pictures);
+        for (int i = 0; i < pictures; ++i) {
+            QCOMPARE(QFileInfo(files.at(i)).fileName(), expected.at(i));
+            verifyLivePicture(files.at(i));
+        }
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(asked.first().text.startsWith(
+                QStringLiteral("<B>Time Lapse Capture Completed</B><br><br>%1 images have been "
+                               "captured in <a href=")
+                        .arg(pictures)));
+        QCOMPARE(capture->getActionStatus(), 7u);
+    }
+
+    void timeLapseRefusals()
+    {
+        QCOMPARE(capture->setTimeLapseParams(5, 10), 0);
+        QVERIFY(!(capture->getActionStatus() & 0x40));
+        QCOMPARE(capture->startTimeLapseCapture(), -2000);
+        QCOMPARE(capture->setTimeLapseParams(10, 0), 0);
+        QCOMPARE(capture->startTimeLapseCapture(), -2000);
+        QCOMPARE(capture->stopTimeLapseCapture(), -2002);
+        QVERIFY(jpegsIn(media.path()).isEmpty());
+    }
+
+    void timeLapseEndsEarly()
+    {
+        // Long intervals: only the first picture is taken before each series is ended.
+        LongTimers::setMillisecondsPerSecond(1000);
+        const auto restore = qScopeGuard([] { LongTimers::setMillisecondsPerSecond(10); });
+        QSignalSpy aborted(capture, &CaptureIntf::timeLapseImageCaptureAborted);
+        QSignalSpy shots(capture, &CaptureIntf::oneTimeLapseImageCaptured);
+        QCOMPARE(capture->setTimeLapseParams(600, 60), 0);
+
+        // Stopped by the presenter: the one picture is reported.
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        QCOMPARE(capture->stopTimeLapseCapture(), 0);
+        QCOMPARE(aborted.last().at(1).toInt(), 1000);
+        QCOMPARE(aborted.last().at(0).toStringList().size(), 1);
+        QVERIFY(asked.last().text.contains(QStringLiteral("1 image has been captured in")));
+
+        // The folder deleted under the series: ended at the next look, nothing reported.
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        const QString folder = QFileInfo(shots.last().first().toString()).path();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(QDir(folder).removeRecursively());
+        // The folder is watched every 200 ms; the next shot would only come after a minute.
+        QTRY_COMPARE_WITH_TIMEOUT(aborted.size(), 2, 1000);
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(aborted.last().at(1).toInt(), -1);
+        QVERIFY(aborted.last().at(0).toStringList().isEmpty());
+        QVERIFY(asked.last().text.endsWith(
+                QStringLiteral("Can't save image to destination folder.")));
+        QVERIFY(!QFileInfo::exists(folder));
+        QCOMPARE(capture->getActionStatus(), 7u);
+
+        // The presenter may leave during a series only by saying so.
+        QCOMPARE(capture->confirmExit(), 0);
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        MessageBox::setAnswerer([this](const MessageBox::Question &question) {
+            asked << question;
+            return QMessageBox::No;
+        });
+        QCOMPARE(capture->confirmExit(), -3000);
+        QCOMPARE(asked.last().informativeText, QStringLiteral("Time Lapse Capture is on going!"));
+        MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::Yes; });
+        QCOMPARE(capture->confirmExit(), 0);
+        QCOMPARE(capture->getActionStatus(), 7u);
+        QCOMPARE(capture->stopTimeLapseCapture(), -2002);
+    }
+
+    void unpluggedCameraEndsTheSeriesAndStillsFallBack()
+    {
+        QSignalSpy aborted(capture, &CaptureIntf::timeLapseImageCaptureAborted);
+        QSignalSpy shots(capture, &CaptureIntf::oneTimeLapseImageCaptured);
+        QCOMPARE(capture->setTimeLapseParams(600, 1), 0);
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        QTRY_VERIFY(shots.size() >= 3);
+        // The camera of the environment is the first simulated one.
+        QVERIFY(SimulatedCameras::remove(QStringLiteral("sim:1")));
+        QTRY_COMPARE_WITH_TIMEOUT(aborted.size(), 1, 5000);
+        QCOMPARE(aborted.first().at(1).toInt(), -1000);
+        const QStringList files = aborted.first().at(0).toStringList();
+        QVERIFY(files.size() >= 3);
+        for (const QString &file : files)
+            QVERIFY(QFileInfo::exists(file));
+        QCOMPARE(capture->getActionStatus(), 1u);
+        QString path;
+        QCOMPARE(capture->captureVision(&path), -1000);
+
+        // A camera whose stills never come: the live frame is taken instead.
+        SimulatedCameras::Setup lost;
+        lost.size = QSize(640, 480);
+        lost.noStills = true;
+        SimulatedCameras::add(lost);
+        QTRY_VERIFY_WITH_TIMEOUT(capture->getActionStatus() == 7u, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!kivoscope->view()->frame().isNull(), 5000);
+        QCOMPARE(capture->captureVision(&path), 0);
+        verifyLivePicture(path);
+    }
+};
+
+VELORA_TEST_MAIN(TestCapture)
+#include "tst_capture.moc"
