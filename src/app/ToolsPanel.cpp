@@ -7,9 +7,11 @@
 #include <KivoscopeIntf.h>
 #include <SplitScreenPanel.h>
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QScopedValueRollback>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -109,6 +111,7 @@ ToolsPanel::ToolsPanel(KivoscopeIntf *kivoscope, GradeCamHandOver *gradeCam, QWi
     for (QWidget *panel : {static_cast<QWidget *>(docCam), static_cast<QWidget *>(split)}) {
         subPanelLayout->addWidget(panel);
         panel->hide();
+        panel->installEventFilter(this);
     }
     subPanelArea->hide();
 
@@ -162,6 +165,22 @@ void ToolsPanel::setSubPanel(SubPanel which, QWidget *panel)
     panel->setParent(subPanelArea);
     subPanelLayout->addWidget(panel);
     panel->hide();
+    panel->installEventFilter(this);
+}
+
+bool ToolsPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // A sub-panel that grows or shrinks by itself (the capture panel opening its time-lapse
+    // settings) takes the strip with it; the new size is known once its layout has run.
+    if (event->type() == QEvent::LayoutRequest) {
+        auto *panel = qobject_cast<QWidget *>(watched);
+        if (panel && !panel->isHidden())
+            QTimer::singleShot(0, this, [this] {
+                if (sizeHint() != size())
+                    resizeToContents();
+            });
+    }
+    return QFrame::eventFilter(watched, event);
 }
 
 void ToolsPanel::setRecordingAvailable(bool available)

@@ -83,6 +83,9 @@ Q_SIGNALS:
     /// The panel took the size of what it now shows.
     void sizeChanged();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     /// The tools with a sub-panel below the strip, in the strip's order.
     enum Tool { AnnotationTool, DocCamTool, CaptureTool, SplitTool, PresenterTool, ToolCount };

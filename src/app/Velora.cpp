@@ -1,6 +1,7 @@
 #include "Velora.h"
 
 #include "AboutDialog.h"
+#include "CaptureSelectionPanel.h"
 #include "GradeCamHandOver.h"
 #include "PanelSlider.h"
 #include "ToolsPanel.h"
@@ -8,6 +9,7 @@
 #include "ui_Velora.h"
 
 #include <CameraWidget.h>
+#include <CaptureIntf.h>
 #include <ImageControlPanel.h>
 #include <ImageWidget.h>
 #include <KivoscopeIntf.h>
@@ -60,6 +62,7 @@ Velora::Velora(QWidget *parent)
     wireWebCam();
     wireToolsPanel();
     wireWidgetModeBar();
+    wireCapture();
     wirePipView();
     wireRecordingIndicator();
     wireScreens();
@@ -97,6 +100,8 @@ Velora::~Velora()
     delete toolsPanel;
     toolsPanel = nullptr;
     // The cameras go last: their frames must not reach views being destroyed.
+    kivoscope->setStillCaptureHandler({});
+    capture->release();
     webCam->release();
     kivoscope->release();
 }
@@ -211,6 +216,33 @@ void Velora::wireWidgetModeBar()
     widgetModeToolBar->hide();
     connect(widgetModeToolBar.get(), &WidgetModeToolBar::closeClicked, this,
             &Velora::leaveWidgetMode);
+}
+
+void Velora::wireCapture()
+{
+    capture = CaptureIntf::getInstance();
+    toolsPanel->setSubPanel(ToolsPanel::Capture, new CaptureSelectionPanel(capture));
+    connect(capture, &CaptureIntf::actionStatusChanged, widgetModeToolBar.get(),
+            &WidgetModeToolBar::captureActionStatusChangedUI);
+    widgetModeToolBar->captureActionStatusChangedUI(capture->getActionStatus());
+    widgetModeToolBar->setCaptureAvailable(true);
+    connect(widgetModeToolBar.get(), &WidgetModeToolBar::docCamCaptureRequested, this, [this] {
+        QString path;
+        capture->captureVision(&path);
+    });
+    connect(widgetModeToolBar.get(), &WidgetModeToolBar::screenCaptureRequested, this, [this] {
+        QString path;
+        capture->captureScreen(&path);
+    });
+    addExitQuery({[this] { return capture->confirmExit(); }, {Result::Success}});
+    // The camera's own capture button: a still nobody asked for that came back empty is taken
+    // from the live picture instead.
+    kivoscope->setStillCaptureHandler([] {
+        CaptureIntf *component = CaptureIntf::getInstance();
+        QString path;
+        component->captureVision(&path);
+        component->release();
+    });
 }
 
 void Velora::wirePipView()

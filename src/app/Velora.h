@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class CaptureIntf;
 class GradeCamHandOver;
 class ImageControlPanel;
 class ImageWidget;
@@ -165,6 +166,7 @@ private:
     void wireDocCam();
     void wireWebCam();
     void wireToolsPanel();
+    void wireCapture();
     void wireWidgetModeBar();
     void wirePipView();
     void wireRecordingIndicator();
@@ -192,6 +194,7 @@ private:
     SettingIntf *settings = nullptr;
     KivoscopeIntf *kivoscope = nullptr;
     WebCamIntf *webCam = nullptr;
+    CaptureIntf *capture = nullptr;
     ToolsPanel *toolsPanel = nullptr;
     GradeCamHandOver *gradeCam = nullptr;
     int splitMode = 0;

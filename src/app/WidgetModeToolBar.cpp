@@ -44,6 +44,38 @@ WidgetModeToolBar::WidgetModeToolBar(KivoscopeIntf *kivoscope, QWidget *parent)
     docCamPanel->setMaximumWidth(Width);
     mainLayout->addWidget(docCamPanel);
 
+    // Pictures in widget mode: the camera's and the whole desktop's, icons only like the
+    // camera row above.
+    captureRow = new QWidget(this);
+    captureRow->setObjectName(QStringLiteral("captureRow"));
+    auto *captureLayout = new QHBoxLayout(captureRow);
+    captureLayout->setContentsMargins(2, 2, 2, 2);
+    captureLayout->setSpacing(2);
+    auto makeCaptureButton
+            = [this, captureLayout](const QString &name, const QString &icon, const QString &tip) {
+                  auto *button = new QToolButton(captureRow);
+                  button->setObjectName(name);
+                  button->setIcon(QIcon(icon));
+                  button->setIconSize(QSize(24, 24));
+                  button->setToolTip(tip);
+                  button->setAutoRaise(true);
+                  captureLayout->addWidget(button);
+                  return button;
+              };
+    docCamCaptureBtn = makeCaptureButton(QStringLiteral("docCamCaptureBtn"),
+                                         QStringLiteral(":/Image/pics/tools_capture.png"),
+                                         tr("Take a picture of the document camera"));
+    screenCaptureBtn = makeCaptureButton(QStringLiteral("screenCaptureBtn"),
+                                         QStringLiteral(":/Image/pics/tools_widgetMode.png"),
+                                         tr("Take a picture of the desktop"));
+    captureLayout->addStretch(1);
+    connect(docCamCaptureBtn, &QAbstractButton::clicked, this,
+            &WidgetModeToolBar::docCamCaptureRequested);
+    connect(screenCaptureBtn, &QAbstractButton::clicked, this,
+            &WidgetModeToolBar::screenCaptureRequested);
+    mainLayout->addWidget(captureRow);
+    captureRow->hide();
+
     connect(kivoscope, &KivoscopeIntf::docCamConnected, this,
             &WidgetModeToolBar::docCamConnectedChangedUI);
     connect(kivoscope, &KivoscopeIntf::docCamDisconnected, this,
@@ -53,6 +85,7 @@ WidgetModeToolBar::WidgetModeToolBar(KivoscopeIntf *kivoscope, QWidget *parent)
     else
         docCamDisconnectedChagnedUI();
     recordUIChangedWithStatus(0);
+    captureActionStatusChangedUI(0);
 }
 
 WidgetModeToolBar::~WidgetModeToolBar()
@@ -193,6 +226,24 @@ void WidgetModeToolBar::recordUIChangedWithStatus(uint status)
 void WidgetModeToolBar::captureActionStatusChangedUI(uint status)
 {
     lastCaptureStatus = status;
+    // The capture component's bits: 0x1 a desktop picture, 0x2 a camera picture may be taken.
+    screenCaptureBtn->setEnabled(status & 0x1);
+    docCamCaptureBtn->setEnabled(status & 0x2);
+}
+
+void WidgetModeToolBar::setCaptureAvailable(bool available)
+{
+    captureRow->setVisible(available);
+}
+
+QAbstractButton *WidgetModeToolBar::docCamCaptureButton() const
+{
+    return docCamCaptureBtn;
+}
+
+QAbstractButton *WidgetModeToolBar::screenCaptureButton() const
+{
+    return screenCaptureBtn;
 }
 
 void WidgetModeToolBar::mousePressEvent(QMouseEvent *event)

@@ -52,6 +52,10 @@ public:
     /// Puts `panel` below the camera buttons, replacing (and deleting) any earlier one. The bar
     /// takes ownership; null only removes the earlier one.
     void setExtraPanel(QWidget *panel);
+    /// Shows the two picture buttons (camera and desktop) once a capture component is there.
+    void setCaptureAvailable(bool available);
+    QAbstractButton *docCamCaptureButton() const;
+    QAbstractButton *screenCaptureButton() const;
     QWidget *extraPanel() const { return extra; }
 
     /// Flush against the right edge of `available` (a screen's available geometry), vertically
@@ -73,6 +77,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void closeClicked();
+    void docCamCaptureRequested();
+    void screenCaptureRequested();
 
 protected:
     // A frameless window has no title bar to drag; the title row stands in for it.
@@ -92,6 +98,9 @@ private:
     QWidget *container = nullptr;
     WidgetModeDocCamCtrlPanel *docCamPanel = nullptr;
     QWidget *extra = nullptr;
+    QWidget *captureRow = nullptr;
+    QAbstractButton *docCamCaptureBtn = nullptr;
+    QAbstractButton *screenCaptureBtn = nullptr;
     QPointer<QWidget> heldView;
     uint lastRecordStatus = 0;
     uint lastCaptureStatus = 0;

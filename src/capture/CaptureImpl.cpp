@@ -315,6 +315,9 @@ ResultCode CaptureImpl::captureVision(QString *fullPath)
         waitForHighQualityStill();
         setActionStatus(kivoscope->isConnected() ? remembered : CaptureStatus::DesktopOnly);
         saved = hqResultPath;
+        // The wait ended without the still (its dialog was closed from elsewhere): the live
+        // frame stands in, and the still, should it come after all, is not wanted twice.
+        hqAbandoned = hqOutstanding;
     }
     hqOutstanding = false;
 
@@ -342,10 +345,13 @@ void CaptureImpl::waitForHighQualityStill()
     // The still may have been delivered (or refused) while it was being asked for.
     if (!hqOutstanding)
         return;
-    QWidget *parent = kivoscope->view();
-    if (!parent || parent->isHidden() || parent->mapToGlobal(QPoint(0, 0)).x() < 0
-        || parent->mapToGlobal(QPoint(0, 0)).y() < 0)
-        parent = QApplication::activeWindow();
+    // Centred over the live picture, but owned by its window: the view itself may be hidden
+    // or moved by a change of layout meanwhile, which must not end the wait.
+    QWidget *over = kivoscope->view();
+    if (!over || !over->isVisible() || over->mapToGlobal(QPoint(0, 0)).x() < 0
+        || over->mapToGlobal(QPoint(0, 0)).y() < 0)
+        over = QApplication::activeWindow();
+    QWidget *parent = over ? over->window() : nullptr;
 
     auto *dialog
             = new QDialog(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
@@ -357,8 +363,8 @@ void CaptureImpl::waitForHighQualityStill()
     layout->addWidget(busy);
     layout->addWidget(new QLabel(tr("Capturing..."), dialog), 0, Qt::AlignHCenter);
     dialog->setFixedSize(dialog->sizeHint());
-    if (parent) {
-        const QPoint centre = parent->mapToGlobal(parent->rect().center());
+    if (over) {
+        const QPoint centre = over->mapToGlobal(over->rect().center());
         dialog->move(centre - dialog->rect().center());
     }
     capturingDialog = dialog;
@@ -369,6 +375,11 @@ void CaptureImpl::waitForHighQualityStill()
 void CaptureImpl::hqImageCaptured(QImage hqImage)
 {
     Lock lock(componentMutex());
+    if (hqAbandoned) {
+        hqAbandoned = false;
+        captureLog.log(4, "CaptureImpl::hqImageCaptured() - A still given up on came late");
+        return;
+    }
     QString dir;
     QString saved;
     if (!getSaveDirPath(dir)) {
@@ -398,6 +409,7 @@ void CaptureImpl::hqImageCaptureAborted(int reason)
 {
     Lock lock(componentMutex());
     hqOutstanding = false;
+    hqAbandoned = false;
     if (capturingDialog) {
         capturingDialog->accept();
         Q_EMIT actionStatusChanged(idleStatus());
@@ -431,6 +443,7 @@ void CaptureImpl::docCamDisconnected()
     frozen = false;
     // A still that was waited for will not come now.
     hqOutstanding = false;
+    hqAbandoned = false;
     if (capturingDialog)
         capturingDialog->reject();
     setActionStatus(CaptureStatus::DesktopOnly);

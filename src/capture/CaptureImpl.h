@@ -94,5 +94,7 @@ private:
     std::unique_ptr<QSoundEffect> shutter;
     // A high-quality still was asked for and has neither arrived nor been given up.
     bool hqOutstanding = false;
+    // A still was given up on; if it arrives after all, it is not saved.
+    bool hqAbandoned = false;
     bool frozen = false;
 };

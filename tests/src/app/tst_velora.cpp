@@ -1,7 +1,9 @@
 #include <CameraWidget.h>
+#include <CaptureIntf.h>
 #include <ImageControlPanel.h>
 #include <ImageWidget.h>
 #include <KivoscopeIntf.h>
+#include <LongTimers.h>
 #include <MessageBox.h>
 #include <PipView.h>
 #include <SettingIntf.h>
@@ -17,6 +19,7 @@
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -416,18 +419,18 @@ private Q_SLOTS:
         SettingIntf *settings = SettingIntf::getInstance();
         Velora window;
         settle(window);
-        int asked = 0;
-        window.addExitQuery({[&] {
-                                 ++asked;
-                                 return MessageBox::question(&window, "Velora", "Stop now?")
-                                                 == QMessageBox::Yes
-                                         ? 0
-                                         : -3000;
-                             },
-                             {0}});
-        MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::No; });
+        // A running time lapse makes the capture component ask before Velora may go.
+        CaptureIntf *capture = CaptureIntf::getInstance();
+        LongTimers::setMillisecondsPerSecond(1000);
+        QCOMPARE(capture->setTimeLapseParams(3600, 600), 0);
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        QStringList asked;
+        MessageBox::setAnswerer([&](const MessageBox::Question &question) {
+            asked << question.text;
+            return QMessageBox::No;
+        });
         QVERIFY(!window.close());
-        QCOMPARE(asked, 1);
+        QCOMPARE(asked, QStringList{QStringLiteral("Do you really want to exit Velora?")});
         QVERIFY(window.isVisible());
         QVERIFY(!window.lastExitConfirmed());
         QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), false);
@@ -435,7 +438,50 @@ private Q_SLOTS:
         MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::Yes; });
         QVERIFY(window.close());
         QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), true);
+        QCOMPARE(capture->getActionStatus(), 7u);
+        capture->release();
         settings->release();
+    }
+
+    void picturesFromTheToolStripAndTheWidgetModeBar()
+    {
+        Velora window;
+        settle(window);
+        CaptureIntf *capture = CaptureIntf::getInstance();
+        QSignalSpy pictures(capture, &CaptureIntf::docCamImageCaptured);
+        QSignalSpy desktops(capture, &CaptureIntf::fullScreenImageCaptured);
+
+        auto *strip = window.tools();
+        window.findChild<QPushButton *>(QStringLiteral("toolsHandle"))->click();
+        strip->findChild<QToolButton *>(QStringLiteral("captureBtn"))->click();
+        auto *panel = strip->findChild<QFrame *>(QStringLiteral("CaptureSeletionPanel"));
+        QVERIFY(panel && panel->isVisible());
+        panel->findChild<QAbstractButton *>(QStringLiteral("docCamCaptureBtn"))->click();
+        QCOMPARE(pictures.size(), 1);
+
+        // Opening the time-lapse settings grows the panel, and the strip with it.
+        const int closedHeight = strip->height();
+        panel->findChild<QAbstractButton *>(QStringLiteral("timeLapesCaptureBtn"))->click();
+        QTRY_VERIFY(strip->height() > closedHeight);
+        QCOMPARE(strip->size(), strip->sizeHint());
+        QVERIFY(strip->rect().contains(
+                QRect(panel->findChild<QWidget *>(QStringLiteral("intervalWidget"))
+                              ->mapTo(strip, QPoint(0, 0)),
+                      panel->findChild<QWidget *>(QStringLiteral("intervalWidget"))->size())));
+        panel->findChild<QAbstractButton *>(QStringLiteral("timeLapesCaptureBtn"))->click();
+        QTRY_COMPARE(strip->height(), closedHeight);
+
+        window.becomeWidgetMode();
+        WidgetModeToolBar *bar = window.widgetModeBar();
+        QTRY_VERIFY(bar->docCamCaptureButton()->isEnabled());
+        bar->docCamCaptureButton()->click();
+        bar->screenCaptureButton()->click();
+        QCOMPARE(pictures.size(), 2);
+        QCOMPARE(desktops.size(), 1);
+        for (const auto &signal : {pictures.at(0), pictures.at(1), desktops.at(0)})
+            QVERIFY(QFileInfo::exists(signal.at(0).toString()));
+        window.leaveWidgetMode();
+        capture->release();
     }
 
     void gradeCamLendsTheCameraAndTakesItBack()
