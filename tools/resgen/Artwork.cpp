@@ -90,6 +90,7 @@ const std::vector<Artwork> &allArtwork()
         appendSplitArtwork(all);
         appendPresentationArtwork(all);
         appendToolsArtwork(all);
+        appendCaptureArtwork(all);
         return all;
     }();
     return artwork;

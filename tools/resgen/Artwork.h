@@ -27,6 +27,7 @@ void appendDocCamArtwork(std::vector<Artwork> &artwork);
 void appendSplitArtwork(std::vector<Artwork> &artwork);
 void appendPresentationArtwork(std::vector<Artwork> &artwork);
 void appendToolsArtwork(std::vector<Artwork> &artwork);
+void appendCaptureArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);
 
