@@ -15,6 +15,13 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DVELORA_SANITIZE=$(SANITIZE) \
 	-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 
+# The fuzz targets build with clang in a tree of their own (make fuzz); make test also runs a
+# short fuzzing test there.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELORA_FUZZ=ON \
+	-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+
 # ASan/UBSan: Qt and fontconfig keep caches alive until exit, which LeakSanitizer would
 # report on every test; the suppressions name only those libraries.
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1
@@ -22,13 +29,14 @@ export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/tsan.supp:halt_on_error=1:second_deadlock_stack=1
 
-.PHONY: run test deps configure build format check-format bench clean
+.PHONY: run test deps configure build format check-format bench clean fuzz fuzz-build
 
 run: build
 	tools/run-velora $(BUILD_DIR)/bin/velora
 
-test: check-format build
+test: check-format build fuzz-build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+	cd $(FUZZ_DIR) && ctest --output-on-failure --timeout 300
 
 deps:
 	@tools/install-deps
@@ -48,8 +56,22 @@ check-format: deps
 format:
 	@tools/check-format --fix
 
+$(FUZZ_DIR)/build.ninja: | deps
+	cmake -S . -B $(FUZZ_DIR) $(FUZZ_CMAKE_FLAGS)
+
+fuzz-build: deps $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+# Fuzzes the canvas reader for FUZZ_SECONDS over a copy of the checked-in corpus, so that the
+# inputs it finds stay out of the repository.
+fuzz: fuzz-build
+	rm -rf $(FUZZ_DIR)/corpus && cp -r tests/fuzz/corpus $(FUZZ_DIR)/corpus
+	QT_QPA_PLATFORM=offscreen $(FUZZ_DIR)/bin/fuzz_canvas_reader -max_total_time=$(FUZZ_SECONDS) \
+		-timeout=10 -rss_limit_mb=2048 -dict=tests/fuzz/canvas.dict -print_final_stats=1 \
+		-artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus
+
 bench: deps
 	bench/run
 
 clean:
-	rm -rf build build-address build-thread build-release
+	rm -rf build build-address build-thread build-release $(FUZZ_DIR)

@@ -1,0 +1,651 @@
+#include <CanvasScene.h>
+#include <FreehandGraphic.h>
+#include <GraphicFactory.h>
+#include <HiliterGraphic.h>
+#include <ImageGraphic.h>
+#include <LineGraphic.h>
+#include <ShapeGraphic.h>
+#include <TextGraphic.h>
+#include <VeloraTest.h>
+
+#include <QGraphicsRectItem>
+#include <QImage>
+#include <QPainter>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QXmlStreamReader>
+#include <QtMath>
+
+#include <memory>
+
+namespace {
+
+// The mix-in on a plain rectangle, for the operations whose outcome depends only on the mask.
+class MaskedGraphic : public QGraphicsRectItem, public BaseGraphic
+{
+public:
+    explicit MaskedGraphic(quint32 capabilities)
+        : QGraphicsRectItem(0, 0, 100, 50)
+        , BaseGraphic(this, capabilities)
+    { }
+    using BaseGraphic::scale;
+    using BaseGraphic::setScale;
+};
+
+bool near(const QPointF &a, const QPointF &b)
+{
+    return QLineF(a, b).length() < 1e-6;
+}
+
+std::unique_ptr<ShapeGraphic> rectangleShape()
+{
+    auto shape = std::make_unique<ShapeGraphic>(0);
+    shape->setPen(QPen(Qt::NoPen));
+    shape->setPath(ShapeGraphic::templatePath(0, QRectF(0, 0, 100, 50)));
+    return shape;
+}
+
+QImage render(QGraphicsScene &scene)
+{
+    QImage image(scene.sceneRect().size().toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    scene.render(&painter, QRectF(QPointF(), image.size()), scene.sceneRect());
+    return image;
+}
+
+} // namespace
+
+class TestGraphics : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void itemTypesAndFlags()
+    {
+        ShapeGraphic shape;
+        FreehandGraphic freehand;
+        TextGraphic text;
+        HiliterGraphic hiliter;
+        LineGraphic line;
+        ImageGraphic image;
+        QCOMPARE(shape.type(), 65537);
+        QCOMPARE(freehand.type(), 65538);
+        QCOMPARE(text.type(), 65540);
+        QCOMPARE(hiliter.type(), 65541);
+        QCOMPARE(line.type(), 6);
+        QCOMPARE(image.type(), 7);
+        for (QGraphicsItem *item :
+             {static_cast<QGraphicsItem *>(&shape), static_cast<QGraphicsItem *>(&text),
+              static_cast<QGraphicsItem *>(&image)}) {
+            QVERIFY(item->flags() & QGraphicsItem::ItemIsMovable);
+            QVERIFY(item->flags() & QGraphicsItem::ItemIsSelectable);
+            QCOMPARE(BaseGraphic::fromItem(item)->graphicsItem(), item);
+        }
+        QGraphicsRectItem plain;
+        QCOMPARE(BaseGraphic::fromItem(&plain), nullptr);
+        QCOMPARE(text.textInteractionFlags(), Qt::TextEditorInteraction);
+        QCOMPARE(image.transformationMode(), Qt::SmoothTransformation);
+    }
+
+    void transformTurnsAndMirrorsAboutTheCentre_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<qreal>("degree");
+        QTest::addColumn<bool>("flipped");
+        QTest::addColumn<bool>("mirrored");
+        QTest::addColumn<QPointF>("point");
+        QTest::addColumn<QPointF>("expected");
+        const qreal c30 = 50 * qCos(qDegreesToRadians(30.0));
+        const qreal s30 = 50 * qSin(qDegreesToRadians(30.0));
+        // The shape is (0, 0, 100, 50): its centre is (50, 25).
+        QTest::addRow("untouched")
+                << 1.0 << 0.0 << false << false << QPointF(100, 25) << QPointF(100, 25);
+        QTest::addRow("scale about the centre")
+                << 2.0 << 0.0 << false << false << QPointF(100, 25) << QPointF(150, 25);
+        QTest::addRow("90 degrees turn clockwise on screen")
+                << 1.0 << 90.0 << false << false << QPointF(100, 25) << QPointF(50, 75);
+        QTest::addRow("mirror left to right")
+                << 1.0 << 0.0 << false << true << QPointF(100, 25) << QPointF(0, 25);
+        QTest::addRow("flip top to bottom")
+                << 1.0 << 0.0 << true << false << QPointF(50, 50) << QPointF(50, 0);
+        QTest::addRow("unmirrored 30")
+                << 1.0 << 30.0 << false << false << QPointF(100, 25) << QPointF(50 + c30, 25 + s30);
+        // The right edge, mirrored to the left, moves up: still a clockwise turn on screen.
+        QTest::addRow("mirrored 30 keeps turning clockwise")
+                << 1.0 << 30.0 << false << true << QPointF(100, 25) << QPointF(50 - c30, 25 - s30);
+        QTest::addRow("flipped 30 keeps turning clockwise")
+                << 1.0 << 30.0 << true << false << QPointF(50, 0)
+                << QPointF(50 - 25 * qSin(qDegreesToRadians(30.0)),
+                           25 + 25 * qCos(qDegreesToRadians(30.0)));
+        QTest::addRow("flipped and mirrored is a half turn")
+                << 1.0 << 30.0 << true << true << QPointF(100, 25) << QPointF(50 - c30, 25 - s30);
+        QTest::addRow("scaled, mirrored, 90")
+                << 2.0 << 90.0 << false << true << QPointF(100, 25) << QPointF(50, -75);
+    }
+
+    void transformTurnsAndMirrorsAboutTheCentre()
+    {
+        QFETCH(qreal, scale);
+        QFETCH(qreal, degree);
+        QFETCH(bool, flipped);
+        QFETCH(bool, mirrored);
+        QFETCH(QPointF, point);
+        QFETCH(QPointF, expected);
+        auto shape = rectangleShape();
+        // Something to replace: the rebuild must not combine with an older transform.
+        shape->setTransform(QTransform::fromTranslate(13, 17));
+        shape->setScale(scale);
+        shape->setDegree(degree);
+        if (flipped)
+            shape->flip();
+        if (mirrored)
+            shape->mirror();
+        shape->rebuildTransform();
+        const QPointF mapped = shape->transform().map(point);
+        QVERIFY2(near(mapped, expected),
+                 qPrintable(QStringLiteral("(%1, %2)").arg(mapped.x()).arg(mapped.y())));
+        QVERIFY(near(shape->transform().map(QPointF(50, 25)), QPointF(50, 25)));
+    }
+
+    void scaleIgnoresNonPositiveAndUnchangedValues()
+    {
+        auto shape = rectangleShape();
+        shape->setScale(2.0);
+        const QTransform doubled = shape->transform();
+        QVERIFY(near(doubled.map(QPointF(100, 25)), QPointF(150, 25)));
+        shape->setScale(0.0);
+        shape->setScale(-1.5);
+        QCOMPARE(shape->scale(), 2.0);
+        QCOMPARE(shape->transform(), doubled);
+
+        // Setting the same scale does not rebuild: a transform set meanwhile survives.
+        const QTransform manual = QTransform::fromTranslate(7, 9);
+        shape->setTransform(manual);
+        shape->setScale(2.0);
+        QCOMPARE(shape->transform(), manual);
+        shape->setScale(3.0);
+        QVERIFY(near(shape->transform().map(QPointF(100, 25)), QPointF(200, 25)));
+    }
+
+    void degreeIgnoresFuzzilyEqualValues()
+    {
+        auto shape = rectangleShape();
+        shape->setDegree(30.0);
+        const QTransform manual = QTransform::fromTranslate(7, 9);
+        shape->setTransform(manual);
+        shape->setDegree(30.0 + 1e-13);
+        QCOMPARE(shape->transform(), manual);
+        QCOMPARE(shape->degree(), 30.0);
+        shape->setDegree(90.0);
+        QVERIFY(near(shape->transform().map(QPointF(100, 25)), QPointF(50, 75)));
+    }
+
+    void operationsNeedTheirCapability()
+    {
+        MaskedGraphic none(0);
+        none.setScale(2.0);
+        none.setDegree(45.0);
+        none.flip();
+        none.mirror();
+        QCOMPARE(none.scale(), 1.0);
+        QCOMPARE(none.degree(), 0.0);
+        QVERIFY(!none.isFlipped());
+        QVERIFY(!none.isMirrored());
+        QVERIFY(none.transform().isIdentity());
+
+        // Scaling along x only stretches x.
+        MaskedGraphic alongX(BaseGraphic::CapScaleX);
+        alongX.setScale(2.0);
+        QVERIFY(near(alongX.transform().map(QPointF(100, 50)), QPointF(150, 50)));
+
+        MaskedGraphic flipOnly(BaseGraphic::CapFlip);
+        flipOnly.mirror();
+        QVERIFY(!flipOnly.isMirrored());
+        flipOnly.flip();
+        QVERIFY(flipOnly.isFlipped());
+        flipOnly.flip();
+        QVERIFY(!flipOnly.isFlipped());
+        QVERIFY(flipOnly.transform().isIdentity());
+    }
+
+    void cloneCopiesEveryClassWithItsState()
+    {
+        CanvasScene scene;
+        auto *line = new LineGraphic;
+        line->setLine(QLineF(0, 0, 40, 0));
+        line->setStartAnchor(BaseGraphic::AnchorDot);
+        line->setPen(QPen(Qt::green, 6));
+        auto *shape = new ShapeGraphic(8);
+        shape->setPath(ShapeGraphic::templatePath(8, QRectF(0, 0, 30, 30)));
+        shape->setBrush(Qt::yellow);
+        shape->setScale(1.5);
+        shape->mirror();
+        auto *stroke = new HiliterGraphic;
+        QVERIFY(stroke->beginCreate(QPointF(5, 5)));
+        stroke->updateCreate(QPointF(25, 15));
+        auto *text = new TextGraphic;
+        text->setHtml(QStringLiteral("<b>Bold</b> words"));
+        text->setDefaultTextColor(Qt::blue);
+        QPixmap pixmap(4, 3);
+        pixmap.fill(Qt::red);
+        auto *image = new ImageGraphic(pixmap);
+        image->setOffset(2, 2);
+        const QList<BaseGraphic *> sources{line, shape, stroke, text, image};
+        for (BaseGraphic *source : sources) {
+            source->graphicsItem()->setPos(11, 12);
+            source->graphicsItem()->setZValue(3);
+            source->graphicsItem()->setOpacity(0.25);
+            source->setName(QStringLiteral("original"));
+            source->setFreeAspect(false);
+            scene.addItem(source->graphicsItem());
+        }
+
+        for (BaseGraphic *source : sources) {
+            std::unique_ptr<BaseGraphic> copy = GraphicFactory::clone(*source);
+            QVERIFY(copy);
+            QGraphicsItem *item = copy->graphicsItem();
+            QCOMPARE(item->type(), source->graphicsItem()->type());
+            QCOMPARE(copy->capabilities(), source->capabilities());
+            QCOMPARE(copy->name(), QStringLiteral("original"));
+            QVERIFY(!copy->isFreeAspect());
+            QVERIFY(!copy->isCreating());
+            QCOMPARE(item->pos(), QPointF(11, 12));
+            QCOMPARE(item->zValue(), 3.0);
+            QCOMPARE(item->opacity(), 0.25);
+            QCOMPARE(item->transform(), source->graphicsItem()->transform());
+            QCOMPARE(copy->scale(), source->scale());
+            QCOMPARE(copy->isMirrored(), source->isMirrored());
+            QCOMPARE(copy->pen(), source->pen());
+            QCOMPARE(copy->brush(), source->brush());
+            QCOMPARE(item->boundingRect(), source->graphicsItem()->boundingRect());
+            QVERIFY(item != source->graphicsItem());
+            QCOMPARE(item->scene(), nullptr);
+        }
+        auto textCopy = GraphicFactory::clone(*text);
+        auto *clonedText = dynamic_cast<TextGraphic *>(textCopy.get());
+        QCOMPARE(clonedText->toPlainText(), QStringLiteral("Bold words"));
+        QVERIFY(clonedText->document() != text->document());
+        QCOMPARE(clonedText->defaultTextColor(), QColor(Qt::blue));
+        auto strokeCopy = GraphicFactory::clone(*stroke);
+        auto *clonedStroke = dynamic_cast<HiliterGraphic *>(strokeCopy.get());
+        QVERIFY(clonedStroke);
+        QCOMPARE(clonedStroke->sourcePath(), stroke->sourcePath());
+        QVERIFY(!clonedStroke->isDrawingOffscreen());
+        stroke->endCreate();
+    }
+
+    void shapeFollowsTheDrag_data()
+    {
+        QTest::addColumn<quint32>("kind");
+        QTest::addColumn<bool>("freeAspect");
+        QTest::addColumn<QPointF>("pointer");
+        QTest::addColumn<QRectF>("bounds");
+        // Pressed at (100, 100).
+        QTest::addRow("free rectangle")
+                << 0u << true << QPointF(160, 130) << QRectF(100, 100, 60, 30);
+        QTest::addRow("dragged up and left")
+                << 0u << true << QPointF(40, 80) << QRectF(40, 80, 60, 20);
+        QTest::addRow("square takes the shorter side")
+                << 0u << false << QPointF(160, 130) << QRectF(100, 100, 30, 30);
+        QTest::addRow("square towards the top left")
+                << 0u << false << QPointF(20, 90) << QRectF(90, 90, 10, 10);
+        QTest::addRow("circle") << 1u << false << QPointF(100 + 50, 100 - 80)
+                                << QRectF(100, 50, 50, 50);
+        QTest::addRow("no drag is one unit")
+                << 2u << true << QPointF(100, 100) << QRectF(100, 100, 1, 1);
+        QTest::addRow("tiny difference counts as one")
+                << 0u << true << QPointF(100 + 1e-9, 120) << QRectF(100, 100, 1, 20);
+    }
+
+    void shapeFollowsTheDrag()
+    {
+        QFETCH(quint32, kind);
+        QFETCH(bool, freeAspect);
+        QFETCH(QPointF, pointer);
+        QFETCH(QRectF, bounds);
+        ShapeGraphic shape(kind);
+        QVERIFY(!shape.updateCreate(pointer));
+        QVERIFY(shape.beginCreate(QPointF(100, 100)));
+        shape.setFreeAspect(freeAspect);
+        QVERIFY(shape.updateCreate(pointer));
+        QVERIFY(!shape.updateCreate(pointer));
+        shape.endCreate();
+        QVERIFY(!shape.isCreating());
+        QCOMPARE(shape.path(), ShapeGraphic::templatePath(kind, bounds));
+        QVERIFY(!shape.updateCreate(pointer + QPointF(50, 50)));
+    }
+
+    void shapeKindsHaveTheirJoinsAndFitTheirRectangle()
+    {
+        const QRectF rect(10, 20, 200, 100);
+        QList<QPainterPath> seen;
+        for (quint32 kind = 0; kind <= 18; ++kind) {
+            const bool sharp = kind == 0 || (kind >= 2 && kind <= 13) || kind == 15 || kind == 16;
+            QCOMPARE(ShapeGraphic::joinStyle(kind), sharp ? Qt::MiterJoin : Qt::RoundJoin);
+            const QPainterPath path = ShapeGraphic::templatePath(kind, rect);
+            QVERIFY(!path.isEmpty());
+            QVERIFY2(rect.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(path.controlPointRect()),
+                     qPrintable(QString::number(kind)));
+            if (kind < 18) {
+                QVERIFY2(!seen.contains(path), qPrintable(QString::number(kind)));
+                seen << path;
+            }
+        }
+        QCOMPARE(ShapeGraphic::templatePath(18, rect), ShapeGraphic::templatePath(0, rect));
+        QCOMPARE(ShapeGraphic::joinStyle(99), Qt::RoundJoin);
+    }
+
+    void changingTheKindRedrawsInTheSameBounds()
+    {
+        auto shape = rectangleShape();
+        shape->setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin));
+        shape->setShapeType(17);
+        QCOMPARE(shape->shapeType(), 17u);
+        QCOMPARE(shape->path(), ShapeGraphic::templatePath(17, QRectF(0, 0, 100, 50)));
+        QCOMPARE(shape->pen().joinStyle(), Qt::RoundJoin);
+        shape->setShapeType(4);
+        QCOMPARE(shape->path().boundingRect(), QRectF(0, 0, 100, 50));
+        QCOMPARE(shape->pen().joinStyle(), Qt::MiterJoin);
+        // The same kind again changes nothing, not even a path set meanwhile.
+        shape->setPath(QPainterPath());
+        shape->setShapeType(4);
+        QVERIFY(shape->path().isEmpty());
+    }
+
+    void freehandStrokeDrawsOffscreenThenCaches()
+    {
+        FreehandGraphic stroke;
+        QVERIFY(stroke.beginCreate(QPointF(300, 200)));
+        QVERIFY(stroke.isCreating());
+        QCOMPARE(stroke.cacheMode(), QGraphicsItem::NoCache);
+        QCOMPARE(stroke.sourcePath().elementCount(), 2);
+        QCOMPARE(QPointF(stroke.sourcePath().elementAt(0)), QPointF(299.9, 200));
+        QCOMPARE(QPointF(stroke.sourcePath().elementAt(1)), QPointF(300, 200));
+        QVERIFY(stroke.isDrawingOffscreen());
+        QCOMPARE(stroke.offscreenRect(), QRectF(300 - 256, 200 - 256, 512, 512));
+
+        QVERIFY(stroke.updateCreate(QPointF(320, 210)));
+        QVERIFY(!stroke.updateCreate(QPointF(320, 210)));
+        QVERIFY(stroke.boundingRect().contains(QPointF(320, 210)));
+
+        // Leaving the pixmap grows it; the first pixels stay where they were.
+        QVERIFY(stroke.updateCreate(QPointF(900, 210)));
+        QVERIFY(stroke.isDrawingOffscreen());
+        QVERIFY(stroke.offscreenRect().contains(QPointF(900, 210)));
+        QVERIFY(stroke.offscreenRect().contains(QPointF(300 - 256, 200 - 256)));
+
+        stroke.endCreate();
+        QVERIFY(!stroke.isCreating());
+        QVERIFY(!stroke.isDrawingOffscreen());
+        QCOMPARE(stroke.cacheMode(), QGraphicsItem::DeviceCoordinateCache);
+        QCOMPARE(stroke.sourcePath().elementCount(), 4);
+        QVERIFY(!stroke.updateCreate(QPointF(0, 0)));
+    }
+
+    void hugeStrokeFallsBackToPaintingItsPath()
+    {
+        CanvasScene scene;
+        scene.setSceneRect(0, 0, 6000, 40);
+        auto *stroke = new FreehandGraphic;
+        stroke->setPen(QPen(Qt::black, 6, Qt::SolidLine, Qt::RoundCap));
+        scene.addItem(stroke);
+        QVERIFY(stroke->beginCreate(QPointF(10, 20)));
+        QVERIFY(stroke->updateCreate(QPointF(5900, 20)));
+        QVERIFY(stroke->isCreating());
+        QVERIFY(!stroke->isDrawingOffscreen());
+        const QImage image = render(scene);
+        QCOMPARE(qAlpha(image.pixel(5800, 20)), 255);
+        QCOMPARE(qAlpha(image.pixel(20, 20)), 255);
+        stroke->endCreate();
+    }
+
+    void strokeCachesOnlyWhatItCanAfford()
+    {
+        CanvasScene scene;
+        scene.setSceneRect(0, 0, 100, 100);
+        auto *stroke = new FreehandGraphic;
+        stroke->setPen(QPen(Qt::black, 4));
+        QPainterPath path(QPointF(10, 10));
+        path.lineTo(30, 30);
+        stroke->setSourcePath(path);
+        scene.addItem(stroke);
+        QCOMPARE(stroke->cacheMode(), QGraphicsItem::DeviceCoordinateCache);
+        stroke->setScale(1000);
+        QCOMPARE(stroke->cacheMode(), QGraphicsItem::NoCache);
+        stroke->setScale(2);
+        QCOMPARE(stroke->cacheMode(), QGraphicsItem::DeviceCoordinateCache);
+
+        // A tiny source blown up onto the image would make a device cache of gigabytes.
+        QImage image(400, 400, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        scene.renderUncached(&painter, image.rect(), QRectF(19, 19, 0.001, 0.001));
+        painter.end();
+        QCOMPARE(qAlpha(image.pixel(200, 200)), 255);
+        QCOMPARE(stroke->cacheMode(), QGraphicsItem::DeviceCoordinateCache);
+    }
+
+    void translucentStrokeStaysEvenWhereItCrossesItself()
+    {
+        CanvasScene scene;
+        scene.setSceneRect(0, 0, 200, 200);
+        scene.setBackgroundBrush(Qt::NoBrush);
+        auto *stroke = new HiliterGraphic;
+        stroke->setPen(QPen(Qt::black, 10, Qt::SolidLine, Qt::RoundCap));
+        scene.addItem(stroke);
+        QVERIFY(stroke->beginCreate(QPointF(20, 100)));
+        for (const QPointF &point : {QPointF(180, 100), QPointF(100, 180), QPointF(100, 20)})
+            stroke->updateCreate(point);
+
+        const auto alphaAt = [&scene](int x, int y) {
+            return qAlpha(render(scene).pixel(x, y));
+        };
+        const int crossing = alphaAt(100, 100);
+        const int single = alphaAt(60, 100);
+        QVERIFY2(qAbs(single - 127) <= 2, qPrintable(QString::number(single)));
+        QCOMPARE(crossing, single);
+
+        // Painted from its path, the finished stroke looks the same (within rounding).
+        stroke->endCreate();
+        const int finished = alphaAt(60, 100);
+        QVERIFY2(qAbs(finished - single) <= 1, qPrintable(QString::number(finished)));
+        QCOMPARE(alphaAt(100, 100), finished);
+        QCOMPARE(alphaAt(100, 60), finished);
+    }
+
+    void anchorsDecorateTheEnds()
+    {
+        LineGraphic line;
+        line.setPen(QPen(Qt::black, 4));
+        line.setLine(QLineF(0, 0, 100, 0));
+        const QRectF plain = line.boundingRect();
+        QVERIFY(line.anchorPath().isEmpty());
+
+        line.setEndAnchor(BaseGraphic::AnchorArrow);
+        const qreal reach = 12; // 3 x the pen width
+        QVERIFY(line.anchorPath().contains(QPointF(100 - reach / 2, 0)));
+        QVERIFY(!line.anchorPath().contains(QPointF(100 + reach / 2, 0)));
+        QVERIFY(line.boundingRect().height() > plain.height());
+        QVERIFY(line.shape().contains(QPointF(100 - reach / 2, reach / 8)));
+
+        line.setStartAnchor(BaseGraphic::AnchorDot);
+        QVERIFY(line.anchorPath().contains(QPointF(0, 0)));
+        QVERIFY(line.anchorPath().contains(QPointF(-2, 0)));
+
+        // The decorations follow the line.
+        line.setLine(QLineF(0, 0, 0, 100));
+        QVERIFY(line.anchorPath().contains(QPointF(0, 100 - reach / 2)));
+
+        line.setEndAnchor(7);
+        QCOMPARE(line.endAnchor(), 7);
+        QVERIFY(!line.anchorPath().contains(QPointF(0, 100 - reach / 2)));
+
+        FreehandGraphic stroke;
+        stroke.setPen(QPen(Qt::black, 4));
+        QPainterPath path(QPointF(0, 0));
+        for (int x = 1; x <= 50; ++x)
+            path.lineTo(x, (x % 2) * 0.5); // a shaky hand
+        stroke.setSourcePath(path);
+        const QRectF before = stroke.boundingRect();
+        stroke.setEndAnchor(BaseGraphic::AnchorArrow);
+        QVERIFY(stroke.anchorPath().contains(QPointF(50 - reach / 2, 0.25)));
+        QVERIFY(stroke.boundingRect().height() > before.height());
+        stroke.setEndAnchor(BaseGraphic::AnchorNone);
+        QCOMPARE(stroke.boundingRect(), before);
+    }
+
+    void lineDegreeFollowsTheDrawnDirection_data()
+    {
+        QTest::addColumn<QPointF>("end");
+        QTest::addColumn<qreal>("degree");
+        QTest::addRow("right") << QPointF(10, 0) << 0.0;
+        QTest::addRow("down and right") << QPointF(10, 10) << 45.0;
+        QTest::addRow("down") << QPointF(0, 10) << 90.0;
+        QTest::addRow("left") << QPointF(-10, 0) << 180.0;
+        QTest::addRow("up") << QPointF(0, -10) << 270.0;
+        QTest::addRow("up and right") << QPointF(10, -10) << 315.0;
+        QTest::addRow("a click") << QPointF(0, 0) << 0.0;
+    }
+
+    void lineDegreeFollowsTheDrawnDirection()
+    {
+        QFETCH(QPointF, end);
+        QFETCH(qreal, degree);
+        LineGraphic line;
+        QVERIFY(line.beginCreate(QPointF(0, 0)));
+        line.updateCreate(end);
+        line.endCreate();
+        QVERIFY(!line.isCreating());
+        QCOMPARE(line.line(), QLineF(QPointF(0, 0), end));
+        QVERIFY2(qAbs(line.degree() - degree) < 1e-9, qPrintable(QString::number(line.degree())));
+    }
+
+    void lineEditsChangeTheLineNotTheTransform()
+    {
+        LineGraphic line;
+        line.setLine(QLineF(0, 0, 100, 0));
+        line.setScale(2.0);
+        QVERIFY(near(line.line().p1(), QPointF(-50, 0)));
+        QVERIFY(near(line.line().p2(), QPointF(150, 0)));
+        line.setScale(0);
+        line.setScale(1.0);
+        QVERIFY(near(line.line().p1(), QPointF(0, 0)));
+        QVERIFY(near(line.line().p2(), QPointF(100, 0)));
+
+        line.setDegree(90);
+        QCOMPARE(line.degree(), 90.0);
+        QVERIFY(near(line.line().p1(), QPointF(50, -50)));
+        QVERIFY(near(line.line().p2(), QPointF(50, 50)));
+        QVERIFY(qAbs(LineGraphic::directionOf(line.line()) - 90) < 1e-9);
+
+        line.setDegree(30);
+        const QLineF turned = line.line();
+        line.flip();
+        QVERIFY(line.isFlipped());
+        QCOMPARE(line.degree(), 330.0);
+        QVERIFY(qAbs(LineGraphic::directionOf(line.line()) - 330) < 1e-9);
+        line.mirror();
+        QVERIFY(line.isMirrored());
+        QCOMPARE(line.degree(), 210.0);
+        QVERIFY(qAbs(LineGraphic::directionOf(line.line()) - 210) < 1e-9);
+        line.mirror();
+        line.flip();
+        QCOMPARE(line.degree(), 30.0);
+        QVERIFY(near(line.line().p1(), turned.p1()));
+        QVERIFY(near(line.line().p2(), turned.p2()));
+        QVERIFY(line.transform().isIdentity());
+    }
+
+    void textFormattingIsOneUndoStepAtTheCursor()
+    {
+        TextGraphic text;
+        text.setDefaultTextColor(Qt::darkGreen);
+        text.setPlainText(QStringLiteral("one two"));
+        QCOMPARE(text.textColor(), QColor(Qt::darkGreen));
+
+        QTextCursor cursor(text.document());
+        cursor.setPosition(0);
+        cursor.setPosition(3, QTextCursor::KeepAnchor);
+        text.setTextCursor(cursor);
+        text.setBold(true);
+        text.setItalic(true);
+        text.setUnderline(true);
+        text.setFontPointSize(31);
+        text.setFontFamily(QStringLiteral("Carlito"));
+        text.setTextColor(Qt::red);
+        QCOMPARE(text.textColor(), QColor(Qt::red));
+
+        QTextCursor first(text.document());
+        first.setPosition(2);
+        const QTextCharFormat formatted = first.charFormat();
+        QCOMPARE(formatted.fontWeight(), int(QFont::Bold));
+        QVERIFY(formatted.fontItalic());
+        QVERIFY(formatted.fontUnderline());
+        QCOMPARE(formatted.fontPointSize(), 31.0);
+        QCOMPARE(formatted.fontFamilies().toStringList(), QStringList{QStringLiteral("Carlito")});
+        QTextCursor last(text.document());
+        last.setPosition(6);
+        QVERIFY(last.charFormat().fontWeight() != QFont::Bold);
+
+        // Each change is one step of the document's undo: five undos leave only the bold.
+        text.document()->undo();
+        QVERIFY(!first.charFormat().hasProperty(QTextFormat::ForegroundBrush));
+        QCOMPARE(first.charFormat().fontPointSize(), 31.0);
+        for (int i = 0; i < 4; ++i)
+            text.document()->undo();
+        QCOMPARE(first.charFormat().fontWeight(), int(QFont::Bold));
+        QVERIFY(!first.charFormat().fontItalic());
+        text.document()->undo();
+        QVERIFY(first.charFormat().fontWeight() != QFont::Bold);
+    }
+
+    void textReportsLostFocus()
+    {
+        CanvasScene scene;
+        auto *text = new TextGraphic;
+        scene.addItem(text);
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&scene, &activate);
+        QList<QGraphicsTextItem *> lost;
+        connect(text, &TextGraphic::lostFocus, this,
+                [&lost](QGraphicsTextItem &item) { lost << &item; });
+        text->setFocus();
+        QVERIFY(text->hasFocus());
+        QVERIFY(lost.isEmpty());
+        text->clearFocus();
+        QCOMPARE(lost, QList<QGraphicsTextItem *>{text});
+    }
+
+    void textAndImageStayOutOfTheFile()
+    {
+        TextGraphic text;
+        ImageGraphic image;
+        QXmlStreamReader reader(QByteArray("<graphic type=\"65540\"/>"));
+        reader.readNextStartElement();
+        QVERIFY(!text.readXml(reader));
+        QVERIFY(!image.readXml(reader));
+        QVERIFY(!text.hasCapability(BaseGraphic::CapSave));
+        QVERIFY(!image.hasCapability(BaseGraphic::CapSave));
+    }
+
+    void imageIsPlacedCentredOnThePointer()
+    {
+        ImageGraphic empty;
+        QVERIFY(!empty.beginCreate(QPointF(10, 10)));
+
+        QPixmap pixmap(40, 20);
+        pixmap.fill(Qt::red);
+        ImageGraphic image(pixmap);
+        QVERIFY(image.beginCreate(QPointF(100, 100)));
+        QCOMPARE(image.pos(), QPointF(80, 90));
+        QVERIFY(image.updateCreate(QPointF(120, 100)));
+        QVERIFY(!image.updateCreate(QPointF(120, 100)));
+        QCOMPARE(image.pos(), QPointF(100, 90));
+        image.endCreate();
+        QVERIFY(!image.updateCreate(QPointF(0, 0)));
+    }
+};
+
+VELORA_TEST_MAIN(TestGraphics)
+#include "tst_graphics.moc"
