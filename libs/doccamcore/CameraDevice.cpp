@@ -184,6 +184,7 @@ int CameraDevice::stop()
         d->stopRequested = true;
         thread = std::move(d->captureThread);
     }
+    wakeCapture();
     if (thread.joinable())
         thread.join();
     closeCapture();
@@ -329,10 +330,15 @@ int CameraDevice::requestHQImage()
 {
     if (!isHQImageSupported())
         return DocCam::ErrorUnsupported;
-    std::lock_guard lock(d->mutex);
-    if (!d->capturing)
-        return DocCam::ErrorInvalid;
-    d->hqRequested = true;
+    {
+        std::lock_guard lock(d->mutex);
+        if (!d->capturing)
+            return DocCam::ErrorInvalid;
+        d->hqRequested = true;
+    }
+    // The capture thread is most likely waiting for the next frame; the presenter should not
+    // wait for it too.
+    wakeCapture();
     return DocCam::Ok;
 }
 

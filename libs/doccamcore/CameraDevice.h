@@ -161,6 +161,11 @@ protected:
     /// On the capture thread, with the capture open: one still at stillSize() (switching the
     /// device to that size and back if it must). A null image when it failed.
     virtual QImage grabStill() = 0;
+    /// From any thread: makes the grabFrame() waiting on the capture thread, or else the next
+    /// one, return GrabResult::Timeout at once, so that a still request or a stop is served
+    /// without waiting for the next frame. The frame that was awaited stays due when it was.
+    /// The default does nothing; requests then wait for the next frame or the timeout.
+    virtual void wakeCapture() { }
     /// False when a requested still will never come (a camera that swallows the request); the
     /// library then delivers nothing, as such a camera would.
     virtual bool stillWillArrive() const { return true; }

@@ -6,9 +6,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <thread>
 
 namespace {
 std::uint32_t capabilityOf(CameraDevice::Control control)
@@ -87,7 +87,87 @@ const QStringList &pageText()
     };
     return lines;
 }
+
+// Live frames and stills.
+constexpr std::size_t MaxCachedPages = 2;
 } // namespace
+
+/// Memory for stills, lent out as pictures and taken back when the last copy of a picture goes.
+///
+/// A still of a 4K camera is 48 MB. Memory that large comes fresh from the system for every
+/// allocation, and its first touch costs a page fault per 4 KB, which adds up to hundreds of
+/// milliseconds on some machines; memory used before costs nothing. A buffer is only drawn
+/// into while no picture holds it, so a still the consumer keeps never changes under it.
+class SimulatedCamera::StillBuffers : public std::enable_shared_from_this<StillBuffers>
+{
+public:
+    explicit StillBuffers(QSize size)
+        : size(size)
+    { }
+
+    /// The size of the pictures lent.
+    const QSize size;
+
+    /// A picture of `size` in QImage::Format_RGB32 that nobody else holds; its pixels are left
+    /// as they were.
+    QImage lend();
+
+private:
+    struct Buffer
+    {
+        std::unique_ptr<uchar[]> pixels;
+        bool lent = false;
+    };
+    struct Loan
+    {
+        std::shared_ptr<StillBuffers> owner;
+        Buffer *buffer;
+    };
+    static void takeBack(void *loan);
+
+    // One still being saved, one being drawn, one more kept by a consumer; beyond that a
+    // still gets memory of its own rather than the camera holding more.
+    static constexpr std::size_t MaxBuffers = 3;
+
+    std::mutex mutex;
+    std::vector<std::unique_ptr<Buffer>> buffers;
+};
+
+QImage SimulatedCamera::StillBuffers::lend()
+{
+    const qsizetype bytesPerLine = qsizetype(size.width()) * 4;
+    Buffer *free = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        const auto found = std::find_if(buffers.begin(), buffers.end(),
+                                        [](const auto &buffer) { return !buffer->lent; });
+        if (found != buffers.end()) {
+            free = found->get();
+        } else if (buffers.size() < MaxBuffers) {
+            buffers.push_back(std::make_unique<Buffer>());
+            free = buffers.back().get();
+            free->pixels = std::make_unique_for_overwrite<uchar[]>(std::size_t(bytesPerLine)
+                                                                   * std::size_t(size.height()));
+        }
+        if (free)
+            free->lent = true;
+    }
+    if (!free)
+        return QImage(size, QImage::Format_RGB32);
+    // The mutex taken in takeBack() orders the last reader's use of the pixels before the next
+    // drawing, which an atomic reference count read on its own would not.
+    return QImage(free->pixels.get(), size.width(), size.height(), bytesPerLine,
+                  QImage::Format_RGB32, &StillBuffers::takeBack,
+                  new Loan{shared_from_this(), free});
+}
+
+void SimulatedCamera::StillBuffers::takeBack(void *loan)
+{
+    // The loan, and with it perhaps the last reference to the buffers, goes after the unlock.
+    const std::unique_ptr<Loan> returned(static_cast<Loan *>(loan));
+    std::lock_guard lock(returned->owner->mutex);
+    returned->buffer->lent = false;
+}
 
 SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                                  const SimulatedCameras::Setup &setup, int number)
@@ -104,6 +184,7 @@ SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                             setup.documentCamera})
     , setup(setup)
     , busy(setup.busy)
+    , stillBuffers(std::make_shared<StillBuffers>(stillSize()))
 { }
 
 DocCam::VideoFormat SimulatedCamera::liveFormat() const
@@ -138,6 +219,9 @@ int SimulatedCamera::openCapture(const DocCam::VideoFormat &format)
     streamSize = format.size;
     framesDelivered = 0;
     clock.start();
+    // A wake meant for the last stream has nothing left to cut short.
+    std::lock_guard lock(wakeMutex);
+    wakeRequested = false;
     return DocCam::Ok;
 }
 
@@ -151,17 +235,30 @@ CameraDevice::GrabResult SimulatedCamera::grabFrame(QImage &frame, int timeoutMs
     const double periodMs = 1000.0 / qMax(1.0, setup.frameRate);
     const qint64 dueMs = qint64(std::ceil((framesDelivered + 1) * periodMs));
     const qint64 waitMs = dueMs - clock.elapsed();
-    if (waitMs > timeoutMs) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    // A wake returns without the frame, which stays due at the same moment.
+    if (waitMs > 0 && (sleepUnlessWoken(qMin(waitMs, qint64(timeoutMs))) || waitMs > timeoutMs))
         return GrabResult::Timeout;
-    }
-    if (waitMs > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
     framesDelivered = qMax(framesDelivered + 1, qint64(clock.elapsed() / periodMs));
     if (isGone())
         return GrabResult::Gone;
     frame = render(streamSize, framesDelivered);
     return GrabResult::Frame;
+}
+
+bool SimulatedCamera::sleepUnlessWoken(qint64 ms)
+{
+    std::unique_lock lock(wakeMutex);
+    const bool woken = wakeSignal.wait_for(lock, std::chrono::milliseconds(ms),
+                                           [this] { return wakeRequested; });
+    wakeRequested = false;
+    return woken;
+}
+
+void SimulatedCamera::wakeCapture()
+{
+    std::lock_guard lock(wakeMutex);
+    wakeRequested = true;
+    wakeSignal.notify_one();
 }
 
 QImage SimulatedCamera::grabStill()
@@ -203,8 +300,16 @@ QImage SimulatedCamera::page(QSize size) const
                                    p.exposure, p.focus, p.redGain, p.blueGain, p.cameraMode,
                                    p.modeFlag, p.autoImage, p.autoExposure, p.autoWhiteBalance);
     std::lock_guard lock(pageMutex);
-    if (key == cachedPageKey && !cachedPage.isNull())
-        return cachedPage;
+    const auto cached
+            = std::find_if(cachedPages.begin(), cachedPages.end(),
+                           [size](const CachedPage &c) { return c.image.size() == size; });
+    if (cached != cachedPages.end()) {
+        if (cached->key == key) {
+            std::rotate(cachedPages.begin(), cached, cached + 1);
+            return cachedPages.front().image;
+        }
+        cachedPages.erase(cached);
+    }
 
     // Brightness and exposure lift the paper, contrast pulls the ink towards it, the gains tint.
     const double light = 0.93 + 0.006 * (p.brightness - 50) + 0.003 * (p.exposure - 50);
@@ -295,15 +400,27 @@ QImage SimulatedCamera::page(QSize size) const
         image = image.scaled(size / (1 + blur), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                         .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
-    cachedPage = image;
-    cachedPageKey = key;
+    cachedPages.insert(cachedPages.begin(), CachedPage{key, image});
+    if (cachedPages.size() > MaxCachedPages)
+        cachedPages.pop_back();
     return image;
 }
 
 QImage SimulatedCamera::render(QSize size, qint64 tick) const
 {
-    QImage frame = page(size);
-    QPainter painter(&frame); // detaches from the cached page
+    const QImage background = page(size);
+    QImage frame;
+    QPainter painter;
+    if (!size.isEmpty() && size == stillBuffers->size) {
+        frame = stillBuffers->lend();
+        painter.begin(&frame);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, background);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    } else {
+        frame = background;
+        painter.begin(&frame); // detaches from the cached page
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     const double unit = size.height() / 40.0;
 
@@ -322,5 +439,6 @@ QImage SimulatedCamera::render(QSize size, qint64 tick) const
     painter.drawText(QRectF(size.width() - unit * 16, unit, unit * 15, unit * 3),
                      Qt::AlignRight | Qt::AlignVCenter,
                      QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")));
+    painter.end();
     return frame;
 }

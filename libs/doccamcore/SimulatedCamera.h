@@ -5,6 +5,11 @@
 
 #include <QElapsedTimer>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 /// A camera drawn in software: a page of text with a moving marker, a clock and the current
 /// parameters, so that every control shows in the picture.
 class SimulatedCamera : public CameraDevice
@@ -26,6 +31,7 @@ protected:
     int openCapture(const DocCam::VideoFormat &format) override;
     void closeCapture() override;
     GrabResult grabFrame(QImage &frame, int timeoutMs) override;
+    void wakeCapture() override;
     QImage grabStill() override;
     bool stillWillArrive() const override { return !setup.stillsNeverArrive; }
     int applyControl(Control control, int value) override;
@@ -34,8 +40,12 @@ protected:
     QSize stillSize() const override;
 
 private:
+    class StillBuffers;
+
     /// The page without the moving parts, redrawn only when the picture parameters change.
     QImage page(QSize size) const;
+    /// Sleeps `ms` unless wakeCapture() is or was called; true when woken.
+    bool sleepUnlessWoken(qint64 ms);
 
     const SimulatedCameras::Setup setup;
     std::atomic<bool> busy;
@@ -43,7 +53,19 @@ private:
     QElapsedTimer clock;
     qint64 framesDelivered = 0;
 
+    std::mutex wakeMutex;
+    std::condition_variable wakeSignal;
+    bool wakeRequested = false;
+
+    struct CachedPage
+    {
+        quint64 key = 0;
+        QImage image;
+    };
     mutable std::mutex pageMutex;
-    mutable QImage cachedPage;
-    mutable quint64 cachedPageKey = 0;
+    // One page per size drawn, most recently used first: live frames and stills each keep
+    // theirs, so a still does not have to redraw its page after every live frame.
+    mutable std::vector<CachedPage> cachedPages;
+    // Where stills are drawn; shared with the pictures it lends, which may outlive the camera.
+    const std::shared_ptr<StillBuffers> stillBuffers;
 };

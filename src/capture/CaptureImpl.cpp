@@ -8,6 +8,7 @@
 #include <MessageBox.h>
 #include <SettingImpl.h>
 #include <SettingIntf.h>
+#include <ThreadHandOver.h>
 
 #include <QApplication>
 #include <QDateTime>
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
@@ -25,6 +25,11 @@
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -82,6 +87,18 @@ void warn(const QString &text, const QString &informativeText)
             QMessageBox::Ok, false);
 }
 
+struct TurboJpegDeleter
+{
+    void operator()(void *handle) const { tjDestroy(static_cast<tjhandle>(handle)); }
+};
+struct TurboJpegBytesDeleter
+{
+    void operator()(unsigned char *bytes) const { tjFree(bytes); }
+};
+
+/// libjpeg-turbo's name for the byte order of a 32-bit QImage pixel (0xffRRGGBB in memory).
+constexpr int Rgb32Layout = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
+
 } // namespace
 
 CaptureIntf *CaptureIntf::getInstance()
@@ -117,10 +134,14 @@ CaptureImpl::CaptureImpl()
     connect(&shotTimer, &QTimer::timeout, this, &CaptureImpl::timeLapseShot);
     dirWatchTimer.setInterval(FolderWatchInterval);
     connect(&dirWatchTimer, &QTimer::timeout, this, &CaptureImpl::checkDirExist);
+    stillWriter.setMaxThreadCount(1);
+    stillWriter.setObjectName(QStringLiteral("velora-still"));
 }
 
 CaptureImpl::~CaptureImpl()
 {
+    // A still on its way to disk is finished; its report back is dropped with this object.
+    stillWriter.waitForDone();
     shutter.reset();
     QFile::remove(soundPath);
     stopTimers();
@@ -174,7 +195,7 @@ bool CaptureImpl::getSaveDirPath(QString &dir)
     return QDir(dir).exists();
 }
 
-bool CaptureImpl::saveImageToPath(const QImage &image, const QString &path)
+bool CaptureImpl::checkSaveFolder(const QString &path)
 {
     const QString dir = folderOf(path);
     const QFileInfo folder(dir);
@@ -182,7 +203,7 @@ bool CaptureImpl::saveImageToPath(const QImage &image, const QString &path)
         return false;
     if (!folder.isWritable()) {
         stopTimers();
-        captureLog.log(2, "CaptureImpl::saveImageToPath - Permission Denied");
+        captureLog.log(2, "CaptureImpl::checkSaveFolder - Permission Denied");
         warn(QStringLiteral("Permission Denied! You do not have access to the directory."),
              QStringLiteral("You do not have permission to write to %1.")
                      .arg(QDir::toNativeSeparators(dir)));
@@ -190,42 +211,76 @@ bool CaptureImpl::saveImageToPath(const QImage &image, const QString &path)
     }
     if (KivoSystem::freeSpace(dir) <= MinimumFreeSpace) {
         stopTimers();
-        captureLog.log(2, "CaptureImpl::saveImageToPath - Not enough disk space!");
+        captureLog.log(2, "CaptureImpl::checkSaveFolder - Not enough disk space!");
         warn(QStringLiteral("Not enough disk space!"),
              QStringLiteral("Captured image cannot be saved."));
+        return false;
+    }
+    return true;
+}
+
+bool CaptureImpl::saveImageToPath(const QImage &image, const QString &path)
+{
+    return checkSaveFolder(path) && writeJpeg(image, path);
+}
+
+bool CaptureImpl::writeJpeg(const QImage &image, const QString &path)
+{
+    // Encoded from the picture's own memory: 32-bit pictures as they are, grey ones (black and
+    // white) as one-channel JPEGs, anything else after one conversion.
+    const bool grey = image.depth() <= 8 && image.isGrayscale();
+    const QImage::Format layout = grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
+    const QImage source = image.format() == layout || image.format() == QImage::Format_ARGB32
+            ? image
+            : image.convertToFormat(layout);
+
+    const std::unique_ptr<void, TurboJpegDeleter> encoder(tjInitCompress());
+    unsigned char *bytes = nullptr;
+    unsigned long size = 0;
+    // Colour at half resolution both ways (4:2:0), the usual choice for photographs.
+    const bool encoded = encoder
+            && tjCompress2(encoder.get(), source.constBits(), source.width(),
+                           int(source.bytesPerLine()), source.height(),
+                           grey ? TJPF_GRAY : Rgb32Layout, &bytes, &size,
+                           grey ? TJSAMP_GRAY : TJSAMP_420, JpegQuality, 0)
+                    == 0;
+    const std::unique_ptr<unsigned char, TurboJpegBytesDeleter> jpeg(bytes);
+    if (!encoded) {
+        captureLog.log(2, "CaptureImpl::writeJpeg - Encoding %s failed: %s", qPrintable(path),
+                       tjGetErrorStr2(encoder.get()));
         return false;
     }
 
     // Written beside the target and renamed into place: a full disk or a crash half-way
     // leaves no truncated picture under the real name.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        captureLog.log(2, "CaptureImpl::saveImageToPath - Cannot write %s: %s", qPrintable(path),
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(reinterpret_cast<const char *>(jpeg.get()), qint64(size)) != qint64(size)) {
+        captureLog.log(2, "CaptureImpl::writeJpeg - Cannot write %s: %s", qPrintable(path),
                        qPrintable(file.errorString()));
-        return false;
-    }
-    QImageWriter writer(&file, "jpg");
-    writer.setQuality(JpegQuality);
-    if (!writer.write(image)) {
-        captureLog.log(2, "CaptureImpl::saveImageToPath - Encoding %s failed: %s", qPrintable(path),
-                       qPrintable(writer.errorString()));
         file.cancelWriting();
         return false;
     }
     if (!file.commit()) {
-        captureLog.log(2, "CaptureImpl::saveImageToPath - Cannot finish %s: %s", qPrintable(path),
+        captureLog.log(2, "CaptureImpl::writeJpeg - Cannot finish %s: %s", qPrintable(path),
                        qPrintable(file.errorString()));
         return false;
     }
     return true;
 }
 
-QString CaptureImpl::freeBaseName(const QString &dir)
+QString CaptureImpl::freeBaseName(const QString &dir) const
 {
+    auto taken = [this, &dir](const QString &base) {
+        const QString path = dir + base + QStringLiteral(".jpg");
+        return QFileInfo::exists(path)
+                || std::any_of(stillWrites.begin(), stillWrites.end(),
+                               [&path](const auto &write) { return write.second.path == path; });
+    };
     // Two pictures within one second: the later one is numbered rather than replacing the first.
     const QString stamp = QStringLiteral("Velora-") + timeStamp();
     QString base = stamp;
-    for (int n = 2; QFileInfo::exists(dir + base + QStringLiteral(".jpg")); ++n)
+    for (int n = 2; taken(base); ++n)
         base = QStringLiteral("%1 (%2)").arg(stamp).arg(n);
     return base;
 }
@@ -316,8 +371,13 @@ ResultCode CaptureImpl::captureVision(QString *fullPath)
         setActionStatus(kivoscope->isConnected() ? remembered : CaptureStatus::DesktopOnly);
         saved = hqResultPath;
         // The wait ended without the still (its dialog was closed from elsewhere): the live
-        // frame stands in, and the still, should it come after all, is not wanted twice.
+        // frame stands in, and the still, should it come after all or be on its way to disk,
+        // is not wanted twice.
         hqAbandoned = hqOutstanding;
+        for (auto &write : stillWrites) {
+            if (write.second.use == StillUse::Awaited)
+                write.second.use = StillUse::Unwanted;
+        }
     }
     hqOutstanding = false;
 
@@ -343,7 +403,7 @@ ResultCode CaptureImpl::captureVision(QString *fullPath)
 void CaptureImpl::waitForHighQualityStill()
 {
     // The still may have been delivered (or refused) while it was being asked for.
-    if (!hqOutstanding)
+    if (!hqOutstanding && !awaitedStillBeingWritten())
         return;
     // Centred over the live picture, but owned by its window: the view itself may be hidden
     // or moved by a change of layout meanwhile, which must not end the wait.
@@ -380,29 +440,84 @@ void CaptureImpl::hqImageCaptured(QImage hqImage)
         captureLog.log(4, "CaptureImpl::hqImageCaptured() - A still given up on came late");
         return;
     }
+    // A still nobody here asked for (the camera's own button) is announced like any other.
+    const StillUse use = hqOutstanding ? StillUse::Awaited : StillUse::Announced;
+    // Arrived: a still the camera sends next is not taken for this one.
+    hqOutstanding = false;
     QString dir;
-    QString saved;
     if (!getSaveDirPath(dir)) {
         captureLog.log(2, "CaptureImpl::hqImageCaptured() - No directory to save");
     } else {
         const QString path = dir + freeBaseName(dir) + QStringLiteral(".jpg");
-        if (saveImageToPath(hqImage, path)) {
-            saved = path;
-            playShutterSound();
+        // The questions come first, here; only the encoding and the writing go to the writer.
+        if (checkSaveFolder(path)) {
+            writeStill(hqImage, path, use);
+            return;
         }
     }
-    hqResultPath = saved;
-    if (!hqOutstanding) {
-        // A still nobody here asked for (the camera's own button): announce it like any other.
-        if (!saved.isEmpty())
+    if (use == StillUse::Awaited)
+        endStillWait({});
+}
+
+void CaptureImpl::writeStill(const QImage &still, const QString &path, StillUse use)
+{
+    const quint64 write = ++lastStillWrite;
+    stillWrites[write] = StillWrite{path, use};
+    std::function<void()> job = [this, write, still, path] {
+        ThreadHandOver::received();
+        const bool written = writeJpeg(still, path);
+        ThreadHandOver::published();
+        QMetaObject::invokeMethod(
+                this,
+                [this, write, written] {
+                    ThreadHandOver::received();
+                    stillWritten(write, written);
+                },
+                Qt::QueuedConnection);
+    };
+    ThreadHandOver::published();
+    stillWriter.start(std::move(job));
+}
+
+void CaptureImpl::stillWritten(quint64 write, bool written)
+{
+    Lock lock(componentMutex());
+    const auto found = stillWrites.find(write);
+    if (found == stillWrites.end())
+        return;
+    const StillWrite still = found->second;
+    stillWrites.erase(found);
+    if (still.use == StillUse::Unwanted) {
+        // One press, one picture: the live frame has been saved in its place.
+        if (written)
+            QFile::remove(still.path);
+        captureLog.log(4, "CaptureImpl::stillWritten() - A still given up on came late");
+        return;
+    }
+    const QString saved = written ? still.path : QString();
+    if (written)
+        playShutterSound();
+    if (still.use == StillUse::Announced) {
+        if (written)
             Q_EMIT docCamImageCaptured(saved);
         return;
     }
-    hqOutstanding = false;
+    endStillWait(saved);
+}
+
+void CaptureImpl::endStillWait(const QString &path)
+{
+    hqResultPath = path;
     if (capturingDialog) {
         capturingDialog->accept();
         Q_EMIT actionStatusChanged(idleStatus());
     }
+}
+
+bool CaptureImpl::awaitedStillBeingWritten() const
+{
+    return std::any_of(stillWrites.begin(), stillWrites.end(),
+                       [](const auto &write) { return write.second.use == StillUse::Awaited; });
 }
 
 void CaptureImpl::hqImageCaptureAborted(int reason)
@@ -410,7 +525,8 @@ void CaptureImpl::hqImageCaptureAborted(int reason)
     Lock lock(componentMutex());
     hqOutstanding = false;
     hqAbandoned = false;
-    if (capturingDialog) {
+    // A still already in hand ends the wait itself once written.
+    if (capturingDialog && !awaitedStillBeingWritten()) {
         capturingDialog->accept();
         Q_EMIT actionStatusChanged(idleStatus());
     }
@@ -441,10 +557,11 @@ void CaptureImpl::docCamDisconnected()
     Lock lock(componentMutex());
     stopTimers();
     frozen = false;
-    // A still that was waited for will not come now.
+    // A still that was waited for will not come now. One already in hand was taken before the
+    // camera went: it is still written, and ends the wait itself.
     hqOutstanding = false;
     hqAbandoned = false;
-    if (capturingDialog)
+    if (capturingDialog && !awaitedStillBeingWritten())
         capturingDialog->reject();
     setActionStatus(CaptureStatus::DesktopOnly);
     if (timeLapseRunning)

@@ -6,8 +6,10 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -61,11 +63,35 @@ private:
     CaptureImpl();
     ~CaptureImpl() override;
 
+    /// What becomes of a high-quality still once it is written.
+    enum class StillUse {
+        Awaited, ///< captureVision() waits for it
+        Announced, ///< nobody here asked for it (the camera's own button): announced when saved
+        Unwanted, ///< the wait for it ended without it: the live frame stood in
+    };
+    struct StillWrite
+    {
+        QString path;
+        StillUse use = StillUse::Awaited;
+    };
+
     bool getSaveDirPath(QString &dir);
+    /// Whether a picture may be written to `path`'s folder; says why not to the presenter.
+    bool checkSaveFolder(const QString &path);
+    /// Checks the folder, then writes: for pictures small enough to write at once.
     bool saveImageToPath(const QImage &image, const QString &path);
+    /// Encodes `image` as a JPEG file at `path`. Safe on any thread; shows nothing.
+    static bool writeJpeg(const QImage &image, const QString &path);
+    /// Writes a high-quality still on the writer thread; stillWritten() follows.
+    void writeStill(const QImage &still, const QString &path, StillUse use);
+    void stillWritten(quint64 write, bool written);
+    /// Ends the wait of captureVision() with `path`, empty when there is no picture.
+    void endStillWait(const QString &path);
+    bool awaitedStillBeingWritten() const;
     QString captureCurrentFrame(const QString &dir, const QString &baseName);
-    /// The next free "Velora-<time>" name in `dir`, without ".jpg".
-    static QString freeBaseName(const QString &dir);
+    /// The next free "Velora-<time>" name in `dir`, without ".jpg", counting the pictures still
+    /// being written as taken.
+    QString freeBaseName(const QString &dir) const;
     void playShutterSound();
     void showCaptureResult(const QString &title, int count, const QString &folderOrMessage);
     void waitForHighQualityStill();
@@ -97,4 +123,10 @@ private:
     // A still was given up on; if it arrives after all, it is not saved.
     bool hqAbandoned = false;
     bool frozen = false;
+    // Stills on their way to disk, by number; touched on the GUI thread only.
+    std::map<quint64, StillWrite> stillWrites;
+    quint64 lastStillWrite = 0;
+    // One thread, so that stills are written in the order they came; the GUI thread only
+    // checks the folder and hands the picture over.
+    QThreadPool stillWriter;
 };

@@ -86,6 +86,8 @@ int V4l2Camera::openCapture(const DocCam::VideoFormat &format)
         }
         device = std::move(opened);
         sinceLastFrame.start();
+        // A wake meant for the last stream has nothing left to cut short.
+        wake.clear();
     }
     setInitialParameters(parametersFrom(controls.levels(values)));
     return DocCam::Ok;
@@ -101,18 +103,28 @@ CameraDevice::GrabResult V4l2Camera::grabFrame(QImage &frame, int timeoutMs)
 {
     if (!device)
         return GrabResult::Gone;
-    switch (device->nextFrame(frame, timeoutMs, displaySize())) {
+    switch (device->nextFrame(frame, timeoutMs, displaySize(), wake.descriptor())) {
     case V4l2Device::Wait::Frame:
         sinceLastFrame.restart();
         return GrabResult::Frame;
     case V4l2Device::Wait::Gone:
         return GrabResult::Gone;
+    case V4l2Device::Wait::Woken:
+        // Cleared before the capture loop looks at the requests, so a wake raised after this
+        // point is not lost but cuts the next wait short.
+        wake.clear();
+        return GrabResult::Timeout;
     case V4l2Device::Wait::Timeout:
         break;
     }
     if (sinceLastFrame.elapsed() >= StallResetMs && !resetStream())
         return GrabResult::Gone;
     return GrabResult::Timeout;
+}
+
+void V4l2Camera::wakeCapture()
+{
+    wake.raise();
 }
 
 bool V4l2Camera::resetStream()
@@ -135,6 +147,7 @@ QImage V4l2Camera::waitForFrame(int timeoutMs)
         case V4l2Device::Wait::Gone:
             return {};
         case V4l2Device::Wait::Timeout:
+        case V4l2Device::Wait::Woken:
             break;
         }
     }

@@ -4,6 +4,7 @@
 #include "V4l2ControlMap.h"
 #include "V4l2DeviceDescription.h"
 #include "V4l2FormatChoice.h"
+#include "V4l2WakeEvent.h"
 
 #include <QElapsedTimer>
 
@@ -25,6 +26,7 @@ protected:
     int openCapture(const DocCam::VideoFormat &format) override;
     void closeCapture() override;
     GrabResult grabFrame(QImage &frame, int timeoutMs) override;
+    void wakeCapture() override;
     QImage grabStill() override;
     int applyControl(Control control, int value) override;
     std::uint32_t hardwareCapabilities() const override;
@@ -51,4 +53,6 @@ private:
     std::unique_ptr<V4l2Device> device;
     V4l2StreamFormat streamFormat;
     QElapsedTimer sinceLastFrame;
+    // Lives as long as the camera, so that waking needs no lock on `device`.
+    V4l2WakeEvent wake;
 };

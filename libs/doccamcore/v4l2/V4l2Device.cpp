@@ -361,7 +361,8 @@ int V4l2Device::requeue(unsigned index)
     return ioctlResult(VIDIOC_QBUF, &buffer);
 }
 
-V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs, QSize atLeast)
+V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs, QSize atLeast,
+                                       int wakeDescriptor)
 {
     if (!fd.isValid() || !streaming)
         return Wait::Gone;
@@ -374,10 +375,13 @@ V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs, QSize atLea
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(fd.get(), &readable);
+        if (wakeDescriptor >= 0)
+            FD_SET(wakeDescriptor, &readable);
         timeval timeout{};
         timeout.tv_sec = remaining / 1000;
         timeout.tv_usec = (remaining % 1000) * 1000;
-        const int ready = ::select(fd.get() + 1, &readable, nullptr, nullptr, &timeout);
+        const int ready = ::select(std::max(fd.get(), wakeDescriptor) + 1, &readable, nullptr,
+                                   nullptr, &timeout);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -385,6 +389,10 @@ V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs, QSize atLea
         }
         if (ready == 0)
             return Wait::Timeout;
+        // Before the frame: whoever woke the wait (a still, a stop) is waiting for it, and a
+        // frame that is ready stays queued for the next call.
+        if (wakeDescriptor >= 0 && FD_ISSET(wakeDescriptor, &readable))
+            return Wait::Woken;
 
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;

@@ -16,7 +16,7 @@
 class V4l2Device
 {
 public:
-    enum class Wait { Frame, Timeout, Gone };
+    enum class Wait { Frame, Timeout, Gone, Woken };
 
     V4l2Device() = default;
     ~V4l2Device();
@@ -43,8 +43,9 @@ public:
     V4l2StreamFormat negotiatedFormat() const { return negotiated; }
 
     /// Waits up to `timeoutMs` for a good frame and decodes it. Buffers the driver flags as
-    /// damaged and frames that do not decode are skipped within the same wait.
-    Wait nextFrame(QImage &frame, int timeoutMs, QSize atLeast = {});
+    /// damaged and frames that do not decode are skipped within the same wait. Answers
+    /// Wait::Woken as soon as `wakeDescriptor` (see V4l2WakeEvent) is readable, leaving it so.
+    Wait nextFrame(QImage &frame, int timeoutMs, QSize atLeast = {}, int wakeDescriptor = -1);
 
     /// DocCam::Ok, DocCam::ErrorBusy or DocCam::ErrorDevice.
     int setControl(std::uint32_t id, int value);

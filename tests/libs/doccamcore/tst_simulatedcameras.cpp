@@ -10,6 +10,7 @@
 #include <SimulatedCameras.h>
 #include <VeloraTest.h>
 
+#include <QElapsedTimer>
 #include <QScopeGuard>
 
 #include <condition_variable>
@@ -390,6 +391,134 @@ private Q_SLOTS:
         KivoDocCam *camera = fixture.camera(QStringLiteral("No stills"));
         QVERIFY(!camera->isHQImageSupported());
         QCOMPARE(camera->requestHQImage(), DocCam::ErrorUnsupported);
+    }
+
+    void stillsKeptByTheConsumerStayAsTheyWere()
+    {
+        QList<QImage> kept;
+        QList<QImage> asDelivered;
+        {
+            ManagerFixture fixture;
+            Attached key(documentCamera(QStringLiteral("Kept stills")));
+            fixture.manager->waitForIdle();
+            Stream stream(fixture.camera(QStringLiteral("Kept stills")));
+            QCOMPARE(stream.startResult, DocCam::Ok);
+            // More stills than the camera keeps memory for, every one of them still held.
+            for (int i = 0; i < 5; ++i) {
+                QCOMPARE(stream.camera->requestHQImage(), DocCam::Ok);
+                QVERIFY(waitFor(stream.sink.mutex, stream.sink.changed,
+                                [&] { return stream.sink.stills.size() > i; }));
+                {
+                    std::lock_guard lock(stream.sink.mutex);
+                    asDelivered.append(stream.sink.stills.last().copy());
+                }
+                // A frame between two stills moves the marker, so no two stills are alike.
+                stream.sink.nextFrame();
+            }
+            std::lock_guard lock(stream.sink.mutex);
+            kept = stream.sink.stills;
+        }
+        // The camera is gone; the pictures it gave out are not.
+        QCOMPARE(kept.size(), asDelivered.size());
+        for (int i = 0; i < kept.size(); ++i) {
+            QCOMPARE(kept.at(i).size(), QSize(1280, 960));
+            QVERIFY2(kept.at(i) == asDelivered.at(i), qPrintable(QString::number(i)));
+            if (i > 0)
+                QVERIFY(kept.at(i) != kept.at(i - 1));
+        }
+    }
+
+    void stillsFollowTheControls()
+    {
+        ManagerFixture fixture;
+        Attached key(documentCamera(QStringLiteral("Still controls")));
+        fixture.manager->waitForIdle();
+        Stream stream(fixture.camera(QStringLiteral("Still controls")));
+        auto nextStill = [&stream] {
+            qsizetype before = 0;
+            {
+                std::lock_guard lock(stream.sink.mutex);
+                before = stream.sink.stills.size();
+            }
+            if (stream.camera->requestHQImage() != DocCam::Ok
+                || !waitFor(stream.sink.mutex, stream.sink.changed,
+                            [&] { return stream.sink.stills.size() > before; }))
+                return QImage();
+            std::lock_guard lock(stream.sink.mutex);
+            return stream.sink.stills.last();
+        };
+        const QImage before = nextStill();
+        // Live frames in between, as there always are.
+        stream.sink.nextFrame();
+        QCOMPARE(stream.sink.control->setBrightness(90), DocCam::Ok);
+        stream.sink.nextFrame();
+        const QImage after = nextStill();
+        QVERIFY(!before.isNull() && !after.isNull());
+        QVERIFY(differingStillParts(before, after) > 20);
+    }
+
+    void stillRequestsAddNoLiveFrames()
+    {
+        // Paints every frame at once, so frames come as fast as the camera's rate allows.
+        struct Eager : QImageFrameGrabber, QImageHQImageGrabber
+        {
+            DocCamControl *control = nullptr;
+            std::mutex mutex;
+            std::condition_variable changed;
+            int frames = 0;
+            int stills = 0;
+            void oneFrameFetched(const CameraImage &) override
+            {
+                {
+                    std::lock_guard lock(mutex);
+                    ++frames;
+                    changed.notify_all();
+                }
+                control->framePainted();
+            }
+            void frameError(int) override { }
+            void hqImageGrabbed(const QImage &) override
+            {
+                std::lock_guard lock(mutex);
+                ++stills;
+                changed.notify_all();
+            }
+        } eager;
+        ManagerFixture fixture;
+        SimulatedCameras::Setup setup = documentCamera(QStringLiteral("Still pacing"));
+        setup.frameRate = 20;
+        Attached key(setup);
+        fixture.manager->waitForIdle();
+        KivoDocCam *camera = fixture.camera(QStringLiteral("Still pacing"));
+        DocCam::VideoFormat format;
+        camera->getCurrentVideoFormat(format);
+        QCOMPARE(camera->openStream(format, &eager, &eager.control), DocCam::Ok);
+        camera->installHQImageGrabber(&eager);
+        const auto close = qScopeGuard([&] {
+            camera->removeHQImageGrabber(&eager);
+            eager.control->release();
+        });
+
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        QCOMPARE(eager.control->start(), DocCam::Ok);
+        // Stills asked for between frames cut the wait for the next frame short, again and
+        // again; the frame stays due when it was.
+        for (int i = 1; i <= 10; ++i) {
+            QCOMPARE(camera->requestHQImage(), DocCam::Ok);
+            QVERIFY(waitFor(eager.mutex, eager.changed, [&] { return eager.stills == i; }));
+            int frames = 0;
+            {
+                std::lock_guard lock(eager.mutex);
+                frames = eager.frames;
+            }
+            QVERIFY(waitFor(eager.mutex, eager.changed, [&] { return eager.frames > frames; }));
+        }
+        std::lock_guard lock(eager.mutex);
+        const qint64 elapsedMs = sinceStart.elapsed();
+        // The n-th frame is not due before n periods of 50 ms.
+        QVERIFY2(eager.frames <= elapsedMs / 50 + 1,
+                 qPrintable(QStringLiteral("%1 frames in %2 ms").arg(eager.frames).arg(elapsedMs)));
     }
 
     void everyControlChangesThePictureOrTheParameter_data()

@@ -1,4 +1,5 @@
 #include <CameraWidget.h>
+#include <CaptureImpl.h>
 #include <CaptureIntf.h>
 #include <KivoSystem.h>
 #include <KivoscopeIntf.h>
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -40,6 +42,20 @@ double meanDifference(const QImage &a, const QImage &b)
 QStringList jpegsIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+/// How many playback streams this test program has open on the sound server (PULSE_SERVER, set
+/// by ctest's PulseAudio fixture), or -1 when the server does not answer.
+int ownPlaybackStreams()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    if (!pactl.waitForFinished(10000) || pactl.exitStatus() != QProcess::NormalExit
+        || pactl.exitCode() != 0)
+        return -1;
+    const QString owner = QStringLiteral("application.process.id = \"%1\"")
+                                  .arg(QCoreApplication::applicationPid());
+    return QString::fromLocal8Bit(pactl.readAllStandardOutput()).count(owner);
 }
 
 } // namespace
@@ -141,6 +157,23 @@ private Q_SLOTS:
         QCOMPARE(QImage(screen).size(), desktopSize);
     }
 
+    void shutterSoundPlaysThroughTheSoundServer()
+    {
+        const QString sound = static_cast<CaptureImpl *>(capture)->shutterSoundPath();
+        QVERIFY2(QFileInfo(sound).size() > 0, qPrintable(sound));
+        QVERIFY2(ownPlaybackStreams() >= 0,
+                 qPrintable(QStringLiteral("No sound server answers at PULSE_SERVER=\"%1\"; "
+                                           "ctest starts one for this test")
+                                    .arg(qEnvironmentVariable("PULSE_SERVER"))));
+        // Once the earlier pictures' sounds have ended, a stream can only be this picture's.
+        QTRY_COMPARE_WITH_TIMEOUT(ownPlaybackStreams(), 0, 5000);
+        QString path;
+        QCOMPARE(capture->captureScreen(&path), 0);
+        // The quarter-second sound keeps its stream open for over a second.
+        QTRY_VERIFY2_WITH_TIMEOUT(ownPlaybackStreams() > 0, "The shutter sound was not played",
+                                  5000);
+    }
+
     void nullOutParameterDoesNothing()
     {
         QSignalSpy status(capture, &CaptureIntf::actionStatusChanged);
@@ -152,6 +185,38 @@ private Q_SLOTS:
         QCOMPARE(capture->getTimeLapseParams(&time, nullptr), -2000);
         QVERIFY(status.isEmpty() && camera.isEmpty() && desktop.isEmpty());
         QVERIFY(jpegsIn(media.path()).isEmpty());
+        QVERIFY(asked.isEmpty());
+    }
+
+    void blackAndWhiteStillsAreSavedGrey()
+    {
+        QCOMPARE(kivoscope->setColorEffect(1), 0);
+        const auto colour = qScopeGuard([this] { kivoscope->setColorEffect(0); });
+        QString path;
+        QCOMPARE(capture->captureVision(&path), 0);
+        const QImage saved(path);
+        QCOMPARE(saved.size(), QSize(1280, 960));
+        // One channel in the file, not three equal ones.
+        QCOMPARE(saved.format(), QImage::Format_Grayscale8);
+    }
+
+    void stillsTheCameraSendsByItselfAreSavedAndAnnounced()
+    {
+        // As when the presenter presses the camera's own button: nobody here asked.
+        QSignalSpy arrived(kivoscope, &KivoscopeIntf::hqImageCaptured);
+        QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
+        QCOMPARE(kivoscope->requestHQImage(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(arrived.size(), 1, 5000);
+        // The second comes while the first may still be on its way to disk, within the same
+        // second: it must not take the first one's name.
+        QCOMPARE(kivoscope->requestHQImage(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(camera.size(), 2, 5000);
+        QCOMPARE(jpegsIn(media.path()).size(), 2);
+        for (const QList<QVariant> &announced : std::as_const(camera)) {
+            const QString path = announced.first().toString();
+            QCOMPARE(QImageReader(path).format(), QByteArray("jpeg"));
+            QCOMPARE(QImage(path).size(), QSize(1280, 960));
+        }
         QVERIFY(asked.isEmpty());
     }
 

@@ -1,10 +1,13 @@
 #include <VeloraTest.h>
 #include <v4l2/V4l2Device.h>
 #include <v4l2/V4l2FormatChoice.h>
+#include <v4l2/V4l2WakeEvent.h>
 
 #include <DocCamTypes.h>
 
 #include <QDir>
+
+#include <poll.h>
 
 /// The ioctl side against what this machine has: a real camera when one is plugged in.
 class TestV4l2Device : public QObject
@@ -12,6 +15,13 @@ class TestV4l2Device : public QObject
     Q_OBJECT
 
 private:
+    /// Whether `descriptor` can be read now, without waiting.
+    static bool readable(int descriptor)
+    {
+        pollfd watched{descriptor, POLLIN, 0};
+        return ::poll(&watched, 1, 0) == 1 && (watched.revents & POLLIN);
+    }
+
     /// The first node that streams a format the library decodes, with its description.
     static std::optional<std::pair<QString, V4l2DeviceDescription>> firstCamera()
     {
@@ -54,6 +64,22 @@ private Q_SLOTS:
         QCOMPARE(device.nextFrame(frame, 10), V4l2Device::Wait::Gone);
     }
 
+    void wakeEventStaysRaisedUntilCleared()
+    {
+        V4l2WakeEvent wake;
+        QVERIFY(wake.descriptor() >= 0);
+        QVERIFY(!readable(wake.descriptor()));
+        // Raised twice before the capture thread looks: one clear answers both.
+        wake.raise();
+        wake.raise();
+        QVERIFY(readable(wake.descriptor()));
+        QVERIFY(readable(wake.descriptor()));
+        wake.clear();
+        QVERIFY(!readable(wake.descriptor()));
+        wake.clear();
+        QVERIFY(!readable(wake.descriptor()));
+    }
+
     void realCameraStreamsFrames()
     {
         const auto camera = firstCamera();
@@ -76,6 +102,18 @@ private Q_SLOTS:
             QCOMPARE(device.nextFrame(frame, 5000), V4l2Device::Wait::Frame);
             QCOMPARE(frame.format(), QImage::Format_RGB32);
             QCOMPARE(frame.size(), device.negotiatedFormat().size);
+        }
+
+        // A raised wake ends the wait before any frame, until it is cleared.
+        {
+            V4l2WakeEvent wake;
+            wake.raise();
+            QImage frame;
+            QCOMPARE(device.nextFrame(frame, 5000, {}, wake.descriptor()), V4l2Device::Wait::Woken);
+            QVERIFY(frame.isNull());
+            QCOMPARE(device.nextFrame(frame, 5000, {}, wake.descriptor()), V4l2Device::Wait::Woken);
+            wake.clear();
+            QCOMPARE(device.nextFrame(frame, 5000, {}, wake.descriptor()), V4l2Device::Wait::Frame);
         }
 
         // Stopping and restarting, as a high-quality still does, streams again.
