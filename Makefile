@@ -27,7 +27,7 @@ FUZZ_CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELORA_FUZZ=ON \
 export ASAN_OPTIONS ?= detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS ?= print_stacktrace=1:halt_on_error=1
-export TSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/tsan.supp:halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS ?= suppressions=$(CURDIR)/tools/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0
 
 .PHONY: run test deps configure build format check-format bench clean fuzz fuzz-build
 

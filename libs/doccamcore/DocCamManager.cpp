@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -256,13 +257,16 @@ int DocCamManager::stop()
         d->backend->stop();
         d->dispatch(DocCam::ManagerEvent::ManagerStopped, nullptr);
     } else if (d->backend) {
-        std::promise<void> done;
-        post([this, &done] {
+        // The promise is shared with the task: set_value() may still be finishing on the
+        // manager's thread when wait() returns here, so it must not live on this stack.
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> finished = done->get_future();
+        post([this, done] {
             d->backend->stop();
             d->dispatch(DocCam::ManagerEvent::ManagerStopped, nullptr);
-            done.set_value();
+            done->set_value();
         });
-        done.get_future().wait();
+        finished.wait();
     }
     return DocCam::Ok;
 }
