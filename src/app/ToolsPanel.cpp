@@ -5,6 +5,7 @@
 #include <DocCamControlPanel.h>
 #include <DocCamToolButton.h>
 #include <KivoscopeIntf.h>
+#include <RecordingStatus.h>
 #include <SplitScreenPanel.h>
 
 #include <QEvent>
@@ -288,7 +289,7 @@ void ToolsPanel::startStopRecording(bool on)
     }
     // Pressed stays pressed while the recording gets going: a dialog may ask first, and
     // startRecording(false) undoes the press if it is declined.
-    if (recordStatus & RecordingMayStart)
+    if (recordStatus & RecordingStatus::MayStart)
         Q_EMIT startRecordingRequested();
     else
         showRecordStatus();
@@ -378,7 +379,7 @@ void ToolsPanel::close(Tool tool)
 
 void ToolsPanel::showRecordStatus()
 {
-    const bool recording = recordStatus & RecordingInProgress;
+    const bool recording = recordStatus & RecordingStatus::Exists;
     const QString text = recording ? tr("Click to stop") : tr("Record");
     recordBtn->setChecked(recording);
     recordBtn->setText(text);

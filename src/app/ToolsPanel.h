@@ -25,10 +25,6 @@ public:
     /// The sub-panels that the components built after this panel hand in with setSubPanel().
     enum SubPanel { Annotation, Capture, Presenter };
 
-    /// Bits of the recording status given to recordUIChangedWithStatus().
-    static constexpr uint RecordingMayStart = 0x1;
-    static constexpr uint RecordingInProgress = 0x2;
-
     /// `kivoscope` and `gradeCam` must outlive the panel.
     ToolsPanel(KivoscopeIntf *kivoscope, GradeCamHandOver *gradeCam, QWidget *parent = nullptr);
 
@@ -72,7 +68,7 @@ public Q_SLOTS:
     /// last status; accepted, it stays pressed until the recording reports its new status.
     void startRecording(bool accepted);
     void clearAll();
-    /// Shows the recording status, a combination of RecordingMayStart and RecordingInProgress.
+    /// Shows the recording status, as RecordingStatus bits.
     void recordUIChangedWithStatus(uint status);
 
 Q_SIGNALS:

@@ -6,6 +6,7 @@
 #include "Velora.h"
 
 #include <LogModule.h>
+#include <RecordingStatus.h>
 
 #include <QCursor>
 #include <QFileInfo>
@@ -15,9 +16,6 @@ namespace {
 
 const LogModule recordingLog("velora/mainWindow");
 
-/// Recording status flags as the recording component publishes them.
-constexpr uint RecordingExists = 2;
-constexpr uint RecordingRunning = 4;
 /// The reason of a forced stop whose files are not worth announcing.
 constexpr int RecordingDiscarded = -4001;
 
@@ -61,7 +59,7 @@ void Velora::startRecording()
 
 void Velora::stopRecord()
 {
-    if (!(recordingStatus & RecordingExists))
+    if (!(recordingStatus & RecordingStatus::Exists))
         return;
     clearRecordingIndicator();
 }
@@ -88,7 +86,7 @@ void Velora::recordForceStopped(int reason)
 void Velora::recordingStatusChangedUI(uint status)
 {
     recordingStatus = status;
-    pauseAction->setChecked(!(status & RecordingRunning));
+    pauseAction->setChecked(!(status & RecordingStatus::Running));
 }
 
 void Velora::muteUnmuteRecord(bool mute)

@@ -1,6 +1,8 @@
 #include "WidgetModeToolBar.h"
 
+#include <CaptureIntf.h>
 #include <KivoscopeIntf.h>
+#include <RecordingStatus.h>
 #include <WidgetModeDocCamCtrlPanel.h>
 
 #include <QGridLayout>
@@ -220,15 +222,14 @@ void WidgetModeToolBar::docCamDisconnectedChagnedUI()
 void WidgetModeToolBar::recordUIChangedWithStatus(uint status)
 {
     lastRecordStatus = status;
-    recordIndicator->setVisible(status & RecordingExists);
+    recordIndicator->setVisible(status & RecordingStatus::Exists);
 }
 
 void WidgetModeToolBar::captureActionStatusChangedUI(uint status)
 {
     lastCaptureStatus = status;
-    // The capture component's bits: 0x1 a desktop picture, 0x2 a camera picture may be taken.
-    screenCaptureBtn->setEnabled(status & 0x1);
-    docCamCaptureBtn->setEnabled(status & 0x2);
+    screenCaptureBtn->setEnabled(status & CaptureStatus::DesktopCapture);
+    docCamCaptureBtn->setEnabled(status & CaptureStatus::DocCamCapture);
 }
 
 void WidgetModeToolBar::setCaptureAvailable(bool available)

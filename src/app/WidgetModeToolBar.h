@@ -31,8 +31,6 @@ class WidgetModeToolBar : public QFrame
 public:
     /// The bar's fixed width, which is also the side of the square camera picture.
     static constexpr int Width = 320;
-    /// The recording status bit that means a recording exists (running or paused).
-    static constexpr uint RecordingExists = 0x2;
 
     /// A top-level window; `kivoscope` must outlive the bar.
     explicit WidgetModeToolBar(KivoscopeIntf *kivoscope, QWidget *parent = nullptr);
