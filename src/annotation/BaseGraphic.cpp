@@ -1,13 +1,13 @@
 #include "BaseGraphic.h"
 
 #include "CanvasXml.h"
+#include "CanvasXmlReader.h"
+#include "CanvasXmlWriter.h"
 
 #include <QCursor>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QTransform>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 BaseGraphic::BaseGraphic(QGraphicsItem *self, quint32 capabilities)
     : capabilityMask(capabilities)
@@ -139,43 +139,41 @@ bool BaseGraphic::updateCreate(const QPointF &)
 
 void BaseGraphic::endCreate() { }
 
-void BaseGraphic::writeXml(QXmlStreamWriter &) const { }
+void BaseGraphic::writeXml(CanvasXmlWriter &) const { }
 
-bool BaseGraphic::readXml(QXmlStreamReader &)
+bool BaseGraphic::readXml(CanvasXmlReader &)
 {
     return false;
 }
 
-void BaseGraphic::writeCommonAttributes(QXmlStreamWriter &writer) const
+void BaseGraphic::writeCommonAttributes(CanvasXmlWriter &writer) const
 {
-    writer.writeAttribute(QStringLiteral("type"), QString::number(item->type()));
-    CanvasXml::writeDouble(writer, QStringLiteral("opacity"), item->opacity());
-    CanvasXml::writeDouble(writer, QStringLiteral("x"), item->pos().x());
-    CanvasXml::writeDouble(writer, QStringLiteral("y"), item->pos().y());
-    CanvasXml::writeDouble(writer, QStringLiteral("z"), item->zValue());
+    CanvasXml::writeInt(writer, "type", item->type());
+    CanvasXml::writeDouble(writer, "opacity", item->opacity());
+    CanvasXml::writeDouble(writer, "x", item->pos().x());
+    CanvasXml::writeDouble(writer, "y", item->pos().y());
+    CanvasXml::writeDouble(writer, "z", item->zValue());
 }
 
-bool BaseGraphic::readCommonAttributes(QXmlStreamReader &reader)
+bool BaseGraphic::readCommonAttributes(CanvasXmlReader &reader)
 {
     if (reader.hasError())
         return false;
-    const QXmlStreamAttributes attributes = reader.attributes();
-    if (attributes.hasAttribute(QStringLiteral("opacity"))) {
-        const auto opacity = CanvasXml::readDouble(reader, u"opacity");
+    if (reader.hasAttribute("opacity")) {
+        const auto opacity = CanvasXml::readDouble(reader, "opacity");
         if (!opacity)
             return false;
         item->setOpacity(*opacity);
     }
-    if (attributes.hasAttribute(QStringLiteral("x"))
-        && attributes.hasAttribute(QStringLiteral("y"))) {
-        const auto x = CanvasXml::readDouble(reader, u"x");
-        const auto y = CanvasXml::readDouble(reader, u"y");
+    if (reader.hasAttribute("x") && reader.hasAttribute("y")) {
+        const auto x = CanvasXml::readDouble(reader, "x");
+        const auto y = CanvasXml::readDouble(reader, "y");
         if (!x || !y)
             return false;
         item->setPos(*x, *y);
     }
-    if (attributes.hasAttribute(QStringLiteral("z"))) {
-        const auto z = CanvasXml::readDouble(reader, u"z");
+    if (reader.hasAttribute("z")) {
+        const auto z = CanvasXml::readDouble(reader, "z");
         if (!z)
             return false;
         item->setZValue(*z);
@@ -183,39 +181,38 @@ bool BaseGraphic::readCommonAttributes(QXmlStreamReader &reader)
     return true;
 }
 
-void BaseGraphic::writeTransformAttributes(QXmlStreamWriter &writer) const
+void BaseGraphic::writeTransformAttributes(CanvasXmlWriter &writer) const
 {
     if (hasCapability(CapAnchors)) {
-        writer.writeAttribute(QStringLiteral("start_anchor"), QString::number(startAnchorValue));
-        writer.writeAttribute(QStringLiteral("end_anchor"), QString::number(endAnchorValue));
+        CanvasXml::writeInt(writer, "start_anchor", startAnchorValue);
+        CanvasXml::writeInt(writer, "end_anchor", endAnchorValue);
     }
-    CanvasXml::writeDouble(writer, QStringLiteral("scale"), scaleValue);
-    CanvasXml::writeDouble(writer, QStringLiteral("degree"), degreeValue);
-    CanvasXml::writeBool(writer, QStringLiteral("flipped"), flipped);
-    CanvasXml::writeBool(writer, QStringLiteral("mirrored"), mirrored);
+    CanvasXml::writeDouble(writer, "scale", scaleValue);
+    CanvasXml::writeDouble(writer, "degree", degreeValue);
+    CanvasXml::writeBool(writer, "flipped", flipped);
+    CanvasXml::writeBool(writer, "mirrored", mirrored);
 }
 
-bool BaseGraphic::readTransformAttributes(QXmlStreamReader &reader)
+bool BaseGraphic::readTransformAttributes(CanvasXmlReader &reader)
 {
     if (reader.hasError())
         return false;
     if (hasCapability(CapAnchors)) {
-        const auto start = CanvasXml::readInt(reader, u"start_anchor");
-        const auto end = CanvasXml::readInt(reader, u"end_anchor");
+        const auto start = CanvasXml::readInt(reader, "start_anchor");
+        const auto end = CanvasXml::readInt(reader, "end_anchor");
         if (!start || !end)
             return false;
         startAnchorValue = *start;
         endAnchorValue = *end;
     }
-    const auto scale = CanvasXml::readDouble(reader, u"scale");
-    const auto degree = CanvasXml::readDouble(reader, u"degree");
+    const auto scale = CanvasXml::readDouble(reader, "scale");
+    const auto degree = CanvasXml::readDouble(reader, "degree");
     if (!scale || !degree)
         return false;
     scaleValue = *scale;
     degreeValue = *degree;
-    const QXmlStreamAttributes attributes = reader.attributes();
-    flipped = attributes.value(QStringLiteral("flipped")) == u"1";
-    mirrored = attributes.value(QStringLiteral("mirrored")) == u"1";
+    flipped = reader.attribute("flipped") == QByteArrayView("1");
+    mirrored = reader.attribute("mirrored") == QByteArrayView("1");
     return true;
 }
 

@@ -10,8 +10,8 @@
 #include <QtGlobal>
 
 class QGraphicsItem;
-class QXmlStreamReader;
-class QXmlStreamWriter;
+class CanvasXmlReader;
+class CanvasXmlWriter;
 
 /// What every annotation item carries beside its scene-graph base: the editing operations that
 /// tools, panels and undo commands call, the drawing-gesture protocol, and the item's part of the
@@ -122,10 +122,10 @@ public:
     // 26-27: the item's part of the canvas file, inside its `graphic` element.
 
     /// Writes the attributes and children of the `graphic` element.
-    virtual void writeXml(QXmlStreamWriter &writer) const;
+    virtual void writeXml(CanvasXmlWriter &writer) const;
     /// Reads them from a reader positioned on the `graphic` start element. On failure the
     /// reader carries the error (see CanvasXml) and false is returned.
-    virtual bool readXml(QXmlStreamReader &reader);
+    virtual bool readXml(CanvasXmlReader &reader);
 
     quint32 capabilities() const { return capabilityMask; }
     bool hasCapability(quint32 capability) const { return (capabilityMask & capability) != 0; }
@@ -154,15 +154,15 @@ public:
     void setAttachedItems(const QList<QGraphicsItem *> &items) { attached = items; }
 
     /// Writes `type`, `opacity`, `x`, `y` and `z`.
-    void writeCommonAttributes(QXmlStreamWriter &writer) const;
+    void writeCommonAttributes(CanvasXmlWriter &writer) const;
     /// Reads `opacity`, `x` with `y`, and `z`, each only when present.
-    bool readCommonAttributes(QXmlStreamReader &reader);
+    bool readCommonAttributes(CanvasXmlReader &reader);
     /// Writes `start_anchor` and `end_anchor` (items with CapAnchors), `scale`, `degree`,
     /// `flipped` and `mirrored`.
-    void writeTransformAttributes(QXmlStreamWriter &writer) const;
+    void writeTransformAttributes(CanvasXmlWriter &writer) const;
     /// Reads and stores what writeTransformAttributes() writes, without applying it: the item
     /// rebuilds its transform once its geometry has been read.
-    bool readTransformAttributes(QXmlStreamReader &reader);
+    bool readTransformAttributes(CanvasXmlReader &reader);
 
     /// Replaces the item's transform with translate(centre) · scale(sx, sy) · rotate(angle) ·
     /// translate(−centre) about the centre of the bounding rectangle, where sx and sy carry the

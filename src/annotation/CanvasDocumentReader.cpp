@@ -5,11 +5,9 @@
 bool CanvasDocumentReader::open(QIODevice *device)
 {
     setDevice(device);
-    while (!atEnd() && !isStartElement())
-        readNext();
-    if (!isStartElement() || name() != u"document"
-        || attributes().value(QStringLiteral("company")) != u"Kivo"
-        || attributes().value(QStringLiteral("version")) != u"1.0") {
+    readNextStartElement();
+    if (!isStartElement() || name() != "document" || attribute("company") != QByteArrayView("Kivo")
+        || attribute("version") != QByteArrayView("1.0")) {
         CanvasXml::raise(*this, CanvasXml::invalidFormatMessage());
         return false;
     }

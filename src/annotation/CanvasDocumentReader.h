@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QXmlStreamReader>
+#include "CanvasXmlReader.h"
 
 class QIODevice;
 
@@ -9,13 +9,13 @@ class QIODevice;
 ///
 /// Every failure, here or in the scene, leaves errorString() with one of CanvasXml's three
 /// messages for the caller to show or log.
-class CanvasDocumentReader : public QXmlStreamReader
+class CanvasDocumentReader : public CanvasXmlReader
 {
 public:
     CanvasDocumentReader() = default;
 
-    /// Reads from `device`, which must be open for reading. False, with "Unable to read due to
-    /// invalid format.", unless the first element is a `document` of company "Kivo" and
+    /// Reads everything `device` holds (it must be open for reading). False, with "Unable to read
+    /// due to invalid format.", unless the first element is a `document` of company "Kivo" and
     /// version "1.0".
     bool open(QIODevice *device);
 };

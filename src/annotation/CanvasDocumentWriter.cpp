@@ -7,9 +7,9 @@ bool CanvasDocumentWriter::open(QIODevice *device)
     setDevice(device);
     setAutoFormatting(true);
     writeStartDocument();
-    writeStartElement(QStringLiteral("document"));
-    writeAttribute(QStringLiteral("company"), QStringLiteral("Kivo"));
-    writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
+    writeStartElement("document");
+    writeAttribute("company", "Kivo");
+    writeAttribute("version", "1.0");
     return !hasError();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QXmlStreamWriter>
+#include "CanvasXmlWriter.h"
 
 class QIODevice;
 
@@ -11,13 +11,13 @@ class QIODevice;
 ///     writer.open(&file);
 ///     scene.writeXml(writer);
 ///     writer.close();
-class CanvasDocumentWriter : public QXmlStreamWriter
+class CanvasDocumentWriter : public CanvasXmlWriter
 {
 public:
     CanvasDocumentWriter() = default;
 
     /// Starts the document on `device`, which must be open for writing.
     bool open(QIODevice *device);
-    /// Ends `document` and the document; false when the device refused some of it.
+    /// Ends `document` and the document and flushes; false when the device refused some of it.
     bool close();
 };

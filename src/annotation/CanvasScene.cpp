@@ -2,11 +2,11 @@
 
 #include "BaseGraphic.h"
 #include "CanvasXml.h"
+#include "CanvasXmlReader.h"
+#include "CanvasXmlWriter.h"
 #include "GraphicFactory.h"
 
 #include <QGraphicsItem>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <utility>
 
@@ -74,18 +74,18 @@ void CanvasScene::renderUncached(QPainter *painter, const QRectF &target, const 
         item->setCacheMode(mode);
 }
 
-void CanvasScene::writeXml(QXmlStreamWriter &writer) const
+void CanvasScene::writeXml(CanvasXmlWriter &writer) const
 {
-    writer.writeStartElement(QStringLiteral("canvas"));
-    CanvasXml::writeDouble(writer, QStringLiteral("zMin"), zBottom);
-    CanvasXml::writeDouble(writer, QStringLiteral("zMax"), zTop);
-    CanvasXml::writeInt(writer, QStringLiteral("item_count"), saveableItemCount());
-    CanvasXml::writeBrush(writer, backgroundBrush(), QStringLiteral("background_brush"));
-    CanvasXml::writeRect(writer, sceneRect(), QStringLiteral("scene_rect"));
+    writer.writeStartElement("canvas");
+    CanvasXml::writeDouble(writer, "zMin", zBottom);
+    CanvasXml::writeDouble(writer, "zMax", zTop);
+    CanvasXml::writeInt(writer, "item_count", saveableItemCount());
+    CanvasXml::writeBrush(writer, backgroundBrush(), "background_brush");
+    CanvasXml::writeRect(writer, sceneRect(), "scene_rect");
     const QList<QGraphicsItem *> all = items(Qt::DescendingOrder);
     for (QGraphicsItem *item : all) {
         if (const BaseGraphic *graphic = saveable(item)) {
-            writer.writeStartElement(QStringLiteral("graphic"));
+            writer.writeStartElement("graphic");
             graphic->writeXml(writer);
             writer.writeEndElement();
         }
@@ -93,13 +93,13 @@ void CanvasScene::writeXml(QXmlStreamWriter &writer) const
     writer.writeEndElement();
 }
 
-bool CanvasScene::readXml(QXmlStreamReader &reader)
+bool CanvasScene::readXml(CanvasXmlReader &reader)
 {
-    if (!CanvasXml::enterElement(reader, u"canvas"))
+    if (!CanvasXml::enterElement(reader, "canvas"))
         return false;
-    const auto zMin = CanvasXml::readDouble(reader, u"zMin");
-    const auto zMax = CanvasXml::readDouble(reader, u"zMax");
-    const auto itemCount = CanvasXml::readInt(reader, u"item_count");
+    const auto zMin = CanvasXml::readDouble(reader, "zMin");
+    const auto zMax = CanvasXml::readDouble(reader, "zMax");
+    const auto itemCount = CanvasXml::readInt(reader, "item_count");
     if (!zMin || !zMax || !itemCount)
         return false;
     setZRange(*zMin, *zMax);
@@ -108,24 +108,24 @@ bool CanvasScene::readXml(QXmlStreamReader &reader)
         CanvasXml::raise(reader, CanvasXml::corruptDataMessage());
         return false;
     }
-    if (reader.name() == u"background_brush") {
-        const auto background = CanvasXml::readBrush(reader, u"background_brush");
+    if (reader.name() == "background_brush") {
+        const auto background = CanvasXml::readBrush(reader, "background_brush");
         if (!background)
             return false;
         setBackgroundBrush(*background);
     }
-    const auto rect = CanvasXml::readRect(reader, u"scene_rect");
+    const auto rect = CanvasXml::readRect(reader, "scene_rect");
     if (!rect)
         return false;
     setSceneRect(*rect);
 
     // The count only bounds the loop; every item must really be in the file.
     for (int i = 0; i < *itemCount; ++i) {
-        if (!reader.readNextStartElement() || reader.name() != u"graphic") {
+        if (!reader.readNextStartElement() || reader.name() != "graphic") {
             CanvasXml::raise(reader, CanvasXml::corruptDataMessage());
             return false;
         }
-        const auto type = CanvasXml::readInt(reader, u"type");
+        const auto type = CanvasXml::readInt(reader, "type");
         if (!type)
             return false;
         std::unique_ptr<BaseGraphic> graphic = GraphicFactory::createSaveable(*type);

@@ -2,8 +2,8 @@
 
 #include <QGraphicsScene>
 
-class QXmlStreamReader;
-class QXmlStreamWriter;
+class CanvasXmlReader;
+class CanvasXmlWriter;
 
 /// The annotation scene with its z range, and its `canvas` element of the canvas file.
 ///
@@ -41,11 +41,11 @@ public:
 
     /// Writes the `canvas` element: z range, item count, background, scene rectangle and one
     /// `graphic` per saveable item from the top of the stack down.
-    void writeXml(QXmlStreamWriter &writer) const;
+    void writeXml(CanvasXmlWriter &writer) const;
     /// Reads a `canvas` element into this scene, adding its items to those already there. Stops
     /// at the first error and answers false; the reader then holds one of CanvasXml's messages
     /// and the items read before the error stay in the scene.
-    bool readXml(QXmlStreamReader &reader);
+    bool readXml(CanvasXmlReader &reader);
 
 private:
     qreal zBottom = -1.0;

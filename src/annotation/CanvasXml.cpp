@@ -1,8 +1,9 @@
 #include "CanvasXml.h"
 
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
+#include "CanvasXmlReader.h"
+#include "CanvasXmlWriter.h"
 
+#include <charconv>
 #include <cmath>
 
 const QString &CanvasXml::invalidFormatMessage()
@@ -23,76 +24,112 @@ const QString &CanvasXml::insufficientMemoryMessage()
     return text;
 }
 
-void CanvasXml::raise(QXmlStreamReader &reader, const QString &message)
+void CanvasXml::raise(CanvasXmlReader &reader, const QString &message)
 {
     // The first of our messages wins; a parser error (a truncated or malformed file) is replaced
     // so that the user always sees one of the three texts.
-    if (reader.error() == QXmlStreamReader::CustomError)
+    if (reader.error() == CanvasXmlReader::CustomError)
         return;
     reader.raiseError(message);
 }
 
-QString CanvasXml::formatDouble(double value)
+namespace {
+
+/// The text of a number as the file holds it: "g" format with 6 significant digits, correctly
+/// rounded, a negative zero written as "0".
+struct NumberText
 {
-    return QString::number(value, 'g', 6);
+    explicit NumberText(double value)
+    {
+        const auto end = std::to_chars(text, text + sizeof text, value == 0 ? 0.0 : value,
+                                       std::chars_format::general, 6);
+        length = end.ptr - text;
+    }
+    QByteArrayView view() const { return QByteArrayView(text, length); }
+
+    char text[32];
+    qsizetype length = 0;
+};
+
+} // namespace
+
+double CanvasXml::roundTrip(double value)
+{
+    const NumberText number(value);
+    double read = 0;
+    std::from_chars(number.text, number.text + number.length, read);
+    return read;
 }
 
-void CanvasXml::writeDouble(QXmlStreamWriter &writer, const QString &name, double value)
+void CanvasXml::writeDouble(CanvasXmlWriter &writer, QByteArrayView name, double value)
 {
-    writer.writeAttribute(name, formatDouble(value));
+    writer.writeAttribute(name, NumberText(value).view());
 }
 
-void CanvasXml::writeInt(QXmlStreamWriter &writer, const QString &name, qint64 value)
+void CanvasXml::writeInt(CanvasXmlWriter &writer, QByteArrayView name, qint64 value)
 {
-    writer.writeAttribute(name, QString::number(value));
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, value);
+    writer.writeAttribute(name, QByteArrayView(text, end.ptr - text));
 }
 
-void CanvasXml::writeBool(QXmlStreamWriter &writer, const QString &name, bool value)
+void CanvasXml::writeBool(CanvasXmlWriter &writer, QByteArrayView name, bool value)
 {
-    writer.writeAttribute(name, value ? QStringLiteral("1") : QStringLiteral("0"));
+    writer.writeAttribute(name, value ? "1" : "0");
 }
 
 namespace {
 
-std::optional<QString> attributeText(QXmlStreamReader &reader, QStringView name)
+std::optional<QByteArrayView> attributeText(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (reader.hasError() || !reader.isStartElement()) {
         CanvasXml::raise(reader, CanvasXml::corruptDataMessage());
         return std::nullopt;
     }
-    const QXmlStreamAttributes attributes = reader.attributes();
-    for (const QXmlStreamAttribute &attribute : attributes) {
-        if (attribute.qualifiedName() == name && !attribute.value().isEmpty())
-            return attribute.value().toString();
+    const auto value = reader.attribute(name);
+    if (!value || value->isEmpty()) {
+        CanvasXml::raise(reader, CanvasXml::corruptDataMessage());
+        return std::nullopt;
     }
-    CanvasXml::raise(reader, CanvasXml::corruptDataMessage());
-    return std::nullopt;
+    // Surrounding blanks are allowed around a number, as in the files older tools wrote.
+    QByteArrayView text = value->trimmed();
+    if (text.startsWith('+'))
+        text = text.sliced(1);
+    return text;
+}
+
+/// The number the whole of `text` spells, or nothing.
+template<typename Number> std::optional<Number> parse(QByteArrayView text)
+{
+    Number value{};
+    const char *end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
 
-std::optional<double> CanvasXml::readDouble(QXmlStreamReader &reader, QStringView name)
+std::optional<double> CanvasXml::readDouble(CanvasXmlReader &reader, QByteArrayView name)
 {
     const auto text = attributeText(reader, name);
     if (!text)
         return std::nullopt;
-    bool ok = false;
-    const double value = text->toDouble(&ok);
+    const auto value = parse<double>(*text);
     // "nan" and "inf" parse, but no coordinate, scale or opacity can use them.
-    return ok && std::isfinite(value) ? value : 0.0;
+    return value && std::isfinite(*value) ? *value : 0.0;
 }
 
-std::optional<int> CanvasXml::readInt(QXmlStreamReader &reader, QStringView name)
+std::optional<int> CanvasXml::readInt(CanvasXmlReader &reader, QByteArrayView name)
 {
     const auto text = attributeText(reader, name);
     if (!text)
         return std::nullopt;
-    bool ok = false;
-    const int value = text->toInt(&ok);
-    return ok ? value : 0;
+    return parse<int>(*text).value_or(0);
 }
 
-bool CanvasXml::enterElement(QXmlStreamReader &reader, QStringView name)
+bool CanvasXml::enterElement(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (reader.hasError() || (!reader.isStartElement() && !reader.readNextStartElement())) {
         raise(reader, corruptDataMessage());
@@ -105,7 +142,7 @@ bool CanvasXml::enterElement(QXmlStreamReader &reader, QStringView name)
     return true;
 }
 
-bool CanvasXml::leaveElement(QXmlStreamReader &reader)
+bool CanvasXml::leaveElement(CanvasXmlReader &reader)
 {
     if (!reader.hasError())
         reader.skipCurrentElement();
@@ -116,66 +153,66 @@ bool CanvasXml::leaveElement(QXmlStreamReader &reader)
     return true;
 }
 
-void CanvasXml::writeRect(QXmlStreamWriter &writer, const QRectF &rect, const QString &name)
+void CanvasXml::writeRect(CanvasXmlWriter &writer, const QRectF &rect, QByteArrayView name)
 {
     writer.writeStartElement(name);
-    writeDouble(writer, QStringLiteral("x"), rect.x());
-    writeDouble(writer, QStringLiteral("y"), rect.y());
-    writeDouble(writer, QStringLiteral("w"), rect.width());
-    writeDouble(writer, QStringLiteral("h"), rect.height());
+    writeDouble(writer, "x", rect.x());
+    writeDouble(writer, "y", rect.y());
+    writeDouble(writer, "w", rect.width());
+    writeDouble(writer, "h", rect.height());
     writer.writeEndElement();
 }
 
-std::optional<QRectF> CanvasXml::readRect(QXmlStreamReader &reader, QStringView name)
+std::optional<QRectF> CanvasXml::readRect(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (!enterElement(reader, name))
         return std::nullopt;
-    const auto x = readDouble(reader, u"x");
-    const auto y = readDouble(reader, u"y");
-    const auto w = readDouble(reader, u"w");
-    const auto h = readDouble(reader, u"h");
+    const auto x = readDouble(reader, "x");
+    const auto y = readDouble(reader, "y");
+    const auto w = readDouble(reader, "w");
+    const auto h = readDouble(reader, "h");
     if (!x || !y || !w || !h || !leaveElement(reader))
         return std::nullopt;
     return QRectF(*x, *y, *w, *h);
 }
 
-void CanvasXml::writePoint(QXmlStreamWriter &writer, const QPointF &point, const QString &name)
+void CanvasXml::writePoint(CanvasXmlWriter &writer, const QPointF &point, QByteArrayView name)
 {
     writer.writeStartElement(name);
-    writeDouble(writer, QStringLiteral("x"), point.x());
-    writeDouble(writer, QStringLiteral("y"), point.y());
+    writeDouble(writer, "x", point.x());
+    writeDouble(writer, "y", point.y());
     writer.writeEndElement();
 }
 
-std::optional<QPointF> CanvasXml::readPoint(QXmlStreamReader &reader, QStringView name)
+std::optional<QPointF> CanvasXml::readPoint(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (!enterElement(reader, name))
         return std::nullopt;
-    const auto x = readDouble(reader, u"x");
-    const auto y = readDouble(reader, u"y");
+    const auto x = readDouble(reader, "x");
+    const auto y = readDouble(reader, "y");
     if (!x || !y || !leaveElement(reader))
         return std::nullopt;
     return QPointF(*x, *y);
 }
 
-void CanvasXml::writeColor(QXmlStreamWriter &writer, const QColor &color, const QString &name)
+void CanvasXml::writeColor(CanvasXmlWriter &writer, const QColor &color, QByteArrayView name)
 {
     writer.writeStartElement(name);
-    writeInt(writer, QStringLiteral("r"), color.red());
-    writeInt(writer, QStringLiteral("g"), color.green());
-    writeInt(writer, QStringLiteral("b"), color.blue());
-    writeInt(writer, QStringLiteral("a"), color.alpha());
+    writeInt(writer, "r", color.red());
+    writeInt(writer, "g", color.green());
+    writeInt(writer, "b", color.blue());
+    writeInt(writer, "a", color.alpha());
     writer.writeEndElement();
 }
 
-std::optional<QColor> CanvasXml::readColor(QXmlStreamReader &reader, QStringView name)
+std::optional<QColor> CanvasXml::readColor(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (!enterElement(reader, name))
         return std::nullopt;
-    const auto r = readInt(reader, u"r");
-    const auto g = readInt(reader, u"g");
-    const auto b = readInt(reader, u"b");
-    const auto a = readInt(reader, u"a");
+    const auto r = readInt(reader, "r");
+    const auto g = readInt(reader, "g");
+    const auto b = readInt(reader, "b");
+    const auto a = readInt(reader, "a");
     if (!r || !g || !b || !a || !leaveElement(reader))
         return std::nullopt;
     // Out-of-range components would make QColor warn and turn invalid; clamp them instead.
@@ -185,21 +222,21 @@ std::optional<QColor> CanvasXml::readColor(QXmlStreamReader &reader, QStringView
     return QColor(channel(*r), channel(*g), channel(*b), channel(*a));
 }
 
-void CanvasXml::writePen(QXmlStreamWriter &writer, const QPen &pen, const QString &name)
+void CanvasXml::writePen(CanvasXmlWriter &writer, const QPen &pen, QByteArrayView name)
 {
     writer.writeStartElement(name);
-    writeInt(writer, QStringLiteral("style"), int(pen.style()));
-    writeDouble(writer, QStringLiteral("width"), pen.widthF());
+    writeInt(writer, "style", int(pen.style()));
+    writeDouble(writer, "width", pen.widthF());
     writeColor(writer, pen.color());
     writer.writeEndElement();
 }
 
-std::optional<QPen> CanvasXml::readPen(QXmlStreamReader &reader, QStringView name)
+std::optional<QPen> CanvasXml::readPen(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (!enterElement(reader, name))
         return std::nullopt;
-    const auto style = readInt(reader, u"style");
-    const auto width = readDouble(reader, u"width");
+    const auto style = readInt(reader, "style");
+    const auto width = readDouble(reader, "width");
     if (!style || !width)
         return std::nullopt;
     if (!reader.readNextStartElement()) {
@@ -235,20 +272,20 @@ bool brushHasColor(Qt::BrushStyle style)
 
 } // namespace
 
-void CanvasXml::writeBrush(QXmlStreamWriter &writer, const QBrush &brush, const QString &name)
+void CanvasXml::writeBrush(CanvasXmlWriter &writer, const QBrush &brush, QByteArrayView name)
 {
     writer.writeStartElement(name);
-    writeInt(writer, QStringLiteral("style"), int(brush.style()));
+    writeInt(writer, "style", int(brush.style()));
     if (brushHasColor(brush.style()))
         writeColor(writer, brush.color());
     writer.writeEndElement();
 }
 
-std::optional<QBrush> CanvasXml::readBrush(QXmlStreamReader &reader, QStringView name)
+std::optional<QBrush> CanvasXml::readBrush(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (!enterElement(reader, name))
         return std::nullopt;
-    const auto style = readInt(reader, u"style");
+    const auto style = readInt(reader, "style");
     if (!style)
         return std::nullopt;
     QBrush brush;
@@ -273,29 +310,26 @@ std::optional<QBrush> CanvasXml::readBrush(QXmlStreamReader &reader, QStringView
     return brush;
 }
 
-void CanvasXml::writePath(QXmlStreamWriter &writer, const QPainterPath &path)
+void CanvasXml::writePath(CanvasXmlWriter &writer, const QPainterPath &path)
 {
-    writer.writeStartElement(QStringLiteral("path"));
-    writeInt(writer, QStringLiteral("count"), path.elementCount());
+    writer.writeStartElement("path");
+    writeInt(writer, "count", path.elementCount());
     // The bounds of the points as the file holds them, rounded to its digits, so that a path
     // read back writes the very same attributes again.
-    const auto rounded = [](qreal value) {
-        return formatDouble(value).toDouble();
-    };
     QRectF bounds;
     for (int i = 0; i < path.elementCount(); ++i) {
         const QPainterPath::Element element = path.elementAt(i);
-        const QRectF point(rounded(element.x), rounded(element.y), 0, 0);
+        const QRectF point(roundTrip(element.x), roundTrip(element.y), 0, 0);
         bounds = i == 0
                 ? point
                 : QRectF(
                         QPointF(qMin(bounds.left(), point.x()), qMin(bounds.top(), point.y())),
                         QPointF(qMax(bounds.right(), point.x()), qMax(bounds.bottom(), point.y())));
     }
-    writeDouble(writer, QStringLiteral("x"), bounds.x());
-    writeDouble(writer, QStringLiteral("y"), bounds.y());
-    writeDouble(writer, QStringLiteral("w"), bounds.width());
-    writeDouble(writer, QStringLiteral("h"), bounds.height());
+    writeDouble(writer, "x", bounds.x());
+    writeDouble(writer, "y", bounds.y());
+    writeDouble(writer, "w", bounds.width());
+    writeDouble(writer, "h", bounds.height());
     // A stroke has hundreds of points; one per line would make the file mostly indentation.
     const bool formatting = writer.autoFormatting();
     writer.setAutoFormatting(false);
@@ -305,11 +339,11 @@ void CanvasXml::writePath(QXmlStreamWriter &writer, const QPainterPath &path)
     writer.writeEndElement();
 }
 
-std::optional<QPainterPath> CanvasXml::readPath(QXmlStreamReader &reader)
+std::optional<QPainterPath> CanvasXml::readPath(CanvasXmlReader &reader)
 {
-    if (!enterElement(reader, u"path"))
+    if (!enterElement(reader, "path"))
         return std::nullopt;
-    const auto count = readInt(reader, u"count");
+    const auto count = readInt(reader, "count");
     if (!count)
         return std::nullopt;
     QPainterPath path;

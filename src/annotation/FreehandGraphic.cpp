@@ -2,13 +2,13 @@
 
 #include "AnchorDecoration.h"
 #include "CanvasXml.h"
+#include "CanvasXmlReader.h"
+#include "CanvasXmlWriter.h"
 
 #include <QLineF>
 #include <QPainter>
 #include <QPainterPathStroker>
 #include <QStyleOptionGraphicsItem>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <cmath>
 
@@ -327,7 +327,7 @@ void FreehandGraphic::endCreate()
     updateCacheMode();
 }
 
-void FreehandGraphic::writeXml(QXmlStreamWriter &writer) const
+void FreehandGraphic::writeXml(CanvasXmlWriter &writer) const
 {
     writeCommonAttributes(writer);
     writeTransformAttributes(writer);
@@ -335,7 +335,7 @@ void FreehandGraphic::writeXml(QXmlStreamWriter &writer) const
     CanvasXml::writePath(writer, source);
 }
 
-bool FreehandGraphic::readXml(QXmlStreamReader &reader)
+bool FreehandGraphic::readXml(CanvasXmlReader &reader)
 {
     if (!readCommonAttributes(reader) || !readTransformAttributes(reader))
         return false;

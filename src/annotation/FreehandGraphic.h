@@ -53,8 +53,8 @@ public:
     bool updateCreate(const QPointF &point) override;
     void endCreate() override;
 
-    void writeXml(QXmlStreamWriter &writer) const override;
-    bool readXml(QXmlStreamReader &reader) override;
+    void writeXml(CanvasXmlWriter &writer) const override;
+    bool readXml(CanvasXmlReader &reader) override;
 
     /// The recorded points.
     QPainterPath sourcePath() const { return source; }

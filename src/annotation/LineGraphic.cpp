@@ -2,10 +2,10 @@
 
 #include "AnchorDecoration.h"
 #include "CanvasXml.h"
+#include "CanvasXmlReader.h"
+#include "CanvasXmlWriter.h"
 
 #include <QPainter>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <cmath>
 
@@ -188,21 +188,21 @@ void LineGraphic::endCreate()
     setCreating(false);
 }
 
-void LineGraphic::writeXml(QXmlStreamWriter &writer) const
+void LineGraphic::writeXml(CanvasXmlWriter &writer) const
 {
     writeCommonAttributes(writer);
     writeTransformAttributes(writer);
     CanvasXml::writePen(writer, pen());
     const QLineF current = line();
-    writer.writeStartElement(QStringLiteral("line"));
-    CanvasXml::writeDouble(writer, QStringLiteral("x1"), current.x1());
-    CanvasXml::writeDouble(writer, QStringLiteral("y1"), current.y1());
-    CanvasXml::writeDouble(writer, QStringLiteral("x2"), current.x2());
-    CanvasXml::writeDouble(writer, QStringLiteral("y2"), current.y2());
+    writer.writeStartElement("line");
+    CanvasXml::writeDouble(writer, "x1", current.x1());
+    CanvasXml::writeDouble(writer, "y1", current.y1());
+    CanvasXml::writeDouble(writer, "x2", current.x2());
+    CanvasXml::writeDouble(writer, "y2", current.y2());
     writer.writeEndElement();
 }
 
-bool LineGraphic::readXml(QXmlStreamReader &reader)
+bool LineGraphic::readXml(CanvasXmlReader &reader)
 {
     if (!readCommonAttributes(reader) || !readTransformAttributes(reader))
         return false;
@@ -211,12 +211,12 @@ bool LineGraphic::readXml(QXmlStreamReader &reader)
         return false;
     }
     const auto linePen = CanvasXml::readPen(reader);
-    if (!linePen || !CanvasXml::enterElement(reader, u"line"))
+    if (!linePen || !CanvasXml::enterElement(reader, "line"))
         return false;
-    const auto x1 = CanvasXml::readDouble(reader, u"x1");
-    const auto y1 = CanvasXml::readDouble(reader, u"y1");
-    const auto x2 = CanvasXml::readDouble(reader, u"x2");
-    const auto y2 = CanvasXml::readDouble(reader, u"y2");
+    const auto x1 = CanvasXml::readDouble(reader, "x1");
+    const auto y1 = CanvasXml::readDouble(reader, "y1");
+    const auto x2 = CanvasXml::readDouble(reader, "x2");
+    const auto y2 = CanvasXml::readDouble(reader, "y2");
     if (!x1 || !y1 || !x2 || !y2 || !CanvasXml::leaveElement(reader))
         return false;
     // The line's edits live in its geometry, so the stored scale and degree are not applied

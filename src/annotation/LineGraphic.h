@@ -52,8 +52,8 @@ public:
     /// Takes the drawn direction as the line's degree.
     void endCreate() override;
 
-    void writeXml(QXmlStreamWriter &writer) const override;
-    bool readXml(QXmlStreamReader &reader) override;
+    void writeXml(CanvasXmlWriter &writer) const override;
+    bool readXml(CanvasXmlReader &reader) override;
 
     /// The outlines of the anchor decorations, filled and stroked with the pen.
     QPainterPath anchorPath() const { return decorations; }

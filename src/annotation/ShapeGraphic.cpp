@@ -1,10 +1,10 @@
 #include "ShapeGraphic.h"
 
 #include "CanvasXml.h"
+#include "CanvasXmlReader.h"
+#include "CanvasXmlWriter.h"
 
 #include <QPolygonF>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 #include <QtMath>
 
 #include <array>
@@ -234,21 +234,21 @@ void ShapeGraphic::endCreate()
     setCreating(false);
 }
 
-void ShapeGraphic::writeXml(QXmlStreamWriter &writer) const
+void ShapeGraphic::writeXml(CanvasXmlWriter &writer) const
 {
     writeCommonAttributes(writer);
     writeTransformAttributes(writer);
-    CanvasXml::writeInt(writer, QStringLiteral("shape"), kind);
+    CanvasXml::writeInt(writer, "shape", kind);
     CanvasXml::writePen(writer, pen());
     CanvasXml::writeBrush(writer, brush());
     CanvasXml::writePath(writer, path());
 }
 
-bool ShapeGraphic::readXml(QXmlStreamReader &reader)
+bool ShapeGraphic::readXml(CanvasXmlReader &reader)
 {
     if (!readCommonAttributes(reader) || !readTransformAttributes(reader))
         return false;
-    const auto shapeKind = CanvasXml::readInt(reader, u"shape");
+    const auto shapeKind = CanvasXml::readInt(reader, "shape");
     if (!shapeKind)
         return false;
     kind = quint32(*shapeKind);

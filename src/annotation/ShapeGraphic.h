@@ -54,8 +54,8 @@ public:
     bool updateCreate(const QPointF &point) override;
     void endCreate() override;
 
-    void writeXml(QXmlStreamWriter &writer) const override;
-    bool readXml(QXmlStreamReader &reader) override;
+    void writeXml(CanvasXmlWriter &writer) const override;
+    bool readXml(CanvasXmlReader &reader) override;
 
     /// The outline of `kind` filling `rect`.
     static QPainterPath templatePath(quint32 kind, const QRectF &rect);

@@ -9,6 +9,7 @@
 #include <VeloraTest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGraphicsRectItem>
 #include <QRandomGenerator>
 
@@ -143,6 +144,22 @@ private Q_SLOTS:
 </document>
 )";
         QCOMPARE(save(scene), expected);
+    }
+
+    void fullDiskIsReportedByClose()
+    {
+        QFile full(QStringLiteral("/dev/full"));
+        if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            QSKIP("this system has no /dev/full");
+        CanvasScene scene;
+        auto *line = new LineGraphic;
+        line->setLine(QLineF(0, 0, 5, 5));
+        scene.addItem(line);
+        CanvasDocumentWriter writer;
+        QVERIFY(writer.open(&full));
+        scene.writeXml(writer);
+        QVERIFY(!writer.close());
+        QVERIFY(writer.hasError());
     }
 
     void emptyCanvasRoundTripLeavesTheItemsAlone()
@@ -502,6 +519,25 @@ private Q_SLOTS:
         QTest::addRow("mismatched end tag") << envelope(
                 canvasHead("1") + lineGraphic().replace("</graphic>", "</graphix>") + "</canvas>")
                                             << corrupt << 1;
+        // XML the writer never produces but other tools may: accepted where well formed.
+        QTest::addRow("comments, instructions, CDATA, single quotes")
+                << envelope(canvasHead("1") + "<!-- note --><?tool x?><![CDATA[<graphic>]]>"
+                            + lineGraphic().replace("x=\"0\"", "x='0'") + "</canvas>")
+                << QString() << 1;
+        QTest::addRow("document type refused")
+                << QByteArray("<!DOCTYPE d [<!ENTITY a \"aaaa\">]>") + envelope("") << invalidFormat
+                << 0;
+        QTest::addRow("other encoding refused")
+                << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-16\"?>") + envelope("")
+                << invalidFormat << 0;
+        QTest::addRow("unknown entity")
+                << envelope(canvasHead("1") + lineGraphic("&lol;") + "</canvas>") << corrupt << 0;
+        QTest::addRow("attribute twice") << envelope(
+                canvasHead("1") + lineGraphic().replace("z=\"0\"", "z=\"0\" z=\"1\"") + "</canvas>")
+                                         << corrupt << 0;
+        QTest::addRow("unquoted attribute")
+                << envelope(canvasHead("1") + lineGraphic().replace("z=\"0\"", "z=0") + "</canvas>")
+                << corrupt << 0;
     }
 
     void hostileFilesFailCleanly()
@@ -517,13 +553,21 @@ private Q_SLOTS:
         QCOMPARE(scene.items().size(), itemsLeft);
     }
 
-    void nonNumbersReadAsZero()
+    void attributeNumbersAreReadLikeXmlTools()
     {
-        CanvasScene scene;
-        QVERIFY(load(envelope(canvasHead("1") + lineGraphic("nan") + "</canvas>"), scene).ok);
-        auto *line = dynamic_cast<LineGraphic *>(scene.items().value(0));
-        QVERIFY(line);
-        QCOMPARE(line->line(), QLineF(0, 0, 10, 10));
+        const auto firstX = [](const QByteArray &x1) {
+            CanvasScene scene;
+            if (!load(envelope(canvasHead("1") + lineGraphic(x1) + "</canvas>"), scene).ok)
+                return qQNaN();
+            const auto *line = dynamic_cast<LineGraphic *>(scene.items().value(0));
+            return line ? line->line().x1() : qQNaN();
+        };
+        QCOMPARE(firstX("nan"), 0.0);
+        QCOMPARE(firstX("1e999"), 0.0);
+        QCOMPARE(firstX("3 4"), 0.0);
+        QCOMPARE(firstX("&#49;&#x32;.5"), 12.5);
+        QCOMPARE(firstX("&#10;+7&#9;"), 7.0);
+        QCOMPARE(firstX("-2.5e1"), -25.0);
     }
 
     void everyTruncationFailsWithOurMessage()

@@ -8,12 +8,12 @@
 #include <TextGraphic.h>
 #include <VeloraTest.h>
 
+#include <CanvasXmlReader.h>
 #include <QGraphicsRectItem>
 #include <QImage>
 #include <QPainter>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QXmlStreamReader>
 #include <QtMath>
 
 #include <memory>
@@ -621,7 +621,7 @@ private Q_SLOTS:
     {
         TextGraphic text;
         ImageGraphic image;
-        QXmlStreamReader reader(QByteArray("<graphic type=\"65540\"/>"));
+        CanvasXmlReader reader(QByteArray("<graphic type=\"65540\"/>"));
         reader.readNextStartElement();
         QVERIFY(!text.readXml(reader));
         QVERIFY(!image.readXml(reader));
