@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+class BaseGraphic;
+class CanvasEditor;
+class QGraphicsSceneMouseEvent;
+
+/// A tool turns the mouse gestures on a canvas into items. The canvas hands each mouse event to
+/// the editor's current tool first; an event the tool leaves ignored gets the scene's own
+/// handling. This base ignores every event, which is all the move tool needs: the view's hand
+/// scrolling does its work.
+///
+/// A gesture runs from press to release; while it runs the tool holds the item being created,
+/// and the editor refuses tool changes and edits.
+class BaseTool
+{
+public:
+    explicit BaseTool(CanvasEditor *editor);
+    virtual ~BaseTool();
+
+    BaseTool(const BaseTool &) = delete;
+    BaseTool &operator=(const BaseTool &) = delete;
+
+    virtual void mousePressEvent(QGraphicsSceneMouseEvent *event);
+    virtual void mouseMoveEvent(QGraphicsSceneMouseEvent *event);
+    virtual void mouseReleaseEvent(QGraphicsSceneMouseEvent *event);
+    virtual void mouseDoubleClickEvent(QGraphicsSceneMouseEvent *event);
+    /// Forgets the item being created; the item stays where it is, finished as it stands.
+    virtual void reset();
+
+    bool isCreating() const { return creatingItem != nullptr; }
+    BaseGraphic *creating() const { return creatingItem; }
+
+protected:
+    /// The shared second half of a drawing tool's press: z order, beginCreate() (showing
+    /// `beginFailure` and dropping the item when it fails), adding the item to the canvas and
+    /// recording it for undo.
+    void startGraphic(BaseGraphic *graphic, QGraphicsSceneMouseEvent *event,
+                      const QString &beginFailure);
+    /// Extends the gesture; the event is accepted only when the item changed.
+    void continueGraphic(QGraphicsSceneMouseEvent *event);
+    void finishGraphic(QGraphicsSceneMouseEvent *event);
+
+    CanvasEditor *editor;
+    BaseGraphic *creatingItem = nullptr;
+};
