@@ -91,6 +91,7 @@ const std::vector<Artwork> &allArtwork()
         appendPresentationArtwork(all);
         appendToolsArtwork(all);
         appendCaptureArtwork(all);
+        appendCursorArtwork(all);
         return all;
     }();
     return artwork;

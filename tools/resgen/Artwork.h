@@ -28,6 +28,7 @@ void appendSplitArtwork(std::vector<Artwork> &artwork);
 void appendPresentationArtwork(std::vector<Artwork> &artwork);
 void appendToolsArtwork(std::vector<Artwork> &artwork);
 void appendCaptureArtwork(std::vector<Artwork> &artwork);
+void appendCursorArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);
 
