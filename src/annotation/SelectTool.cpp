@@ -29,10 +29,13 @@ void SelectTool::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
         view->viewport()->setCursor(under ? Qt::SizeAllCursor : Qt::ArrowCursor);
 
     const QList<QGraphicsItem *> selected = canvas->selectedItems();
-    if (!(event->buttons() & Qt::LeftButton) || selected.isEmpty() || moved || !under)
+    if (!(event->buttons() & Qt::LeftButton) || selected.isEmpty() || moved)
         return;
-    // The press may have landed on a child (an anchor) of a selected item.
-    if (!selected.contains(under) && !selected.contains(under->topLevelItem()))
+    // The scene moves the selection when the press landed on a selected item; a fast first
+    // move may already have left that item behind, so the press point decides.
+    QGraphicsItem *grabbed
+            = canvas->itemAt(event->buttonDownScenePos(Qt::LeftButton), QTransform());
+    if (!grabbed || !selected.contains(grabbed->topLevelItem()))
         return;
     // The scene moves the items after this handler, so their positions are still the ones
     // from before the drag.

@@ -1,0 +1,351 @@
+#include "CanvasBoard.h"
+
+#include <FreehandGraphic.h>
+#include <HiliterGraphic.h>
+#include <ImageGraphic.h>
+#include <LineGraphic.h>
+#include <MessageBox.h>
+#include <ShapeGraphic.h>
+#include <TextGraphic.h>
+#include <VeloraTest.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <QUndoStack>
+
+namespace {
+
+QList<QPointF> horizontal(qreal y)
+{
+    return {QPointF(100, y), QPointF(300, y), QPointF(500, y), QPointF(700, y)};
+}
+
+template<typename Graphic> int countOf(const QList<QGraphicsItem *> &items)
+{
+    return int(std::count_if(items.begin(), items.end(),
+                             [](QGraphicsItem *item) { return item->type() == Graphic::Type; }));
+}
+
+void flushDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class TestCanvasEditor : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { MessageBox::setAnswerer({}); }
+
+    void drawingToolsIgnoreTheRightButton_data()
+    {
+        QTest::addColumn<int>("tool");
+        QTest::newRow("freehand") << int(AnnotationIntf::FreehandTool);
+        QTest::newRow("line") << int(AnnotationIntf::LineTool);
+        QTest::newRow("shape") << int(AnnotationIntf::ShapeTool);
+        QTest::newRow("highlighter") << int(AnnotationIntf::HiliterTool);
+        QTest::newRow("text") << int(AnnotationIntf::TextTool);
+    }
+    void drawingToolsIgnoreTheRightButton()
+    {
+        QFETCH(int, tool);
+        CanvasBoard board;
+        board.editor.setTool(AnnotationIntf::Tool(tool));
+        board.pointer.drag(horizontal(200), Qt::RightButton);
+        QVERIFY(board.items().isEmpty());
+        QCOMPARE(board.editor.undoStack()->count(), 0);
+    }
+
+    void aStrokeIsOneItemAndOneUndoStep()
+    {
+        CanvasBoard board;
+        board.editor.setPen(QPen(Qt::blue, 6.0));
+        board.editor.toolFreehand();
+        board.pointer.drag(horizontal(200));
+
+        QCOMPARE(board.items().size(), 1);
+        auto *stroke = static_cast<FreehandGraphic *>(board.items().first());
+        QCOMPARE(stroke->type(), int(FreehandGraphic::Type));
+        QCOMPARE(stroke->pen().color(), QColor(Qt::blue));
+        QVERIFY(stroke->sceneBoundingRect().contains(QRectF(110, 198, 580, 4)));
+        QVERIFY(!stroke->isCreating());
+        QVERIFY(board.view.isDirty());
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Freehand"));
+
+        board.editor.editUndo();
+        QVERIFY(board.items().isEmpty());
+        board.editor.editRedo();
+        QCOMPARE(board.items(), QList<QGraphicsItem *>{stroke});
+    }
+
+    void toolsCannotChangeInTheMiddleOfAStroke()
+    {
+        CanvasBoard board;
+        board.editor.toolFreehand();
+        const QList<QPointF> points = horizontal(300);
+        board.pointer.press(points[0]);
+        board.pointer.move(points[1]);
+
+        QVERIFY(!board.editor.setTool(AnnotationIntf::LineTool));
+        board.editor.toolEraser();
+        QCOMPARE(board.editor.currentToolKind(), AnnotationIntf::FreehandTool);
+
+        board.pointer.move(points[2]);
+        board.pointer.release(points[2]);
+        QCOMPARE(board.items().size(), 1);
+        auto *stroke = static_cast<FreehandGraphic *>(board.items().first());
+        QVERIFY(!stroke->isCreating());
+        QVERIFY(stroke->sceneBoundingRect().contains(points[2] - QPointF(1, 0)));
+        QVERIFY(board.editor.setTool(AnnotationIntf::LineTool));
+        QCOMPARE(board.editor.currentToolKind(), AnnotationIntf::LineTool);
+    }
+
+    void drawingToolsShowTheirOwnPointers()
+    {
+        CanvasBoard board;
+        board.editor.toolFreehand();
+        const QCursor pencil = board.view.viewport()->cursor();
+        QCOMPARE(pencil.shape(), Qt::BitmapCursor);
+        QVERIFY(!pencil.pixmap().isNull());
+        QCOMPARE(pencil.hotSpot(), QPoint(6, 30));
+        board.editor.toolEraser();
+        QCOMPARE(board.view.viewport()->cursor().hotSpot(), QPoint(9, 27));
+        board.editor.toolLine();
+        QCOMPARE(board.view.viewport()->cursor().shape(), Qt::CrossCursor);
+    }
+
+    void theEraserTakesOneItemPerEventTopmostFirst()
+    {
+        CanvasBoard board;
+        board.editor.toolFreehand();
+        for (int i = 0; i < 3; ++i)
+            board.pointer.drag(horizontal(400));
+        const QList<QGraphicsItem *> strokes = board.items();
+        QCOMPARE(strokes.size(), 3);
+
+        board.editor.toolEraser();
+        board.pointer.press(QPointF(400, 400));
+        QCOMPARE(board.items(), strokes.mid(0, 2));
+        board.pointer.move(QPointF(402, 400));
+        QCOMPARE(board.items(), strokes.mid(0, 1));
+        board.pointer.move(QPointF(404, 400));
+        QVERIFY(board.items().isEmpty());
+        board.pointer.release(QPointF(404, 400));
+
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Eraser"));
+        board.editor.editUndo();
+        QCOMPARE(board.items(), strokes);
+    }
+
+    void aTextBoxLeftEmptyDisappearsWithoutAnUndoStep()
+    {
+        CanvasBoard board;
+        QApplication::setActiveWindow(&board.view);
+        QVERIFY(QTest::qWaitForWindowActive(&board.view));
+        board.editor.toolText();
+        board.pointer.click(QPointF(100, 100));
+        QCOMPARE(countOf<TextGraphic>(board.items()), 1);
+
+        board.pointer.click(QPointF(600, 500));
+        flushDeferredDeletes();
+        QVERIFY(board.items().isEmpty());
+        QCOMPARE(board.editor.undoStack()->count(), 0);
+    }
+
+    void aTextBoxWithTextIsOneUndoStepOnceEditingEnds()
+    {
+        CanvasBoard board;
+        QApplication::setActiveWindow(&board.view);
+        QVERIFY(QTest::qWaitForWindowActive(&board.view));
+        board.editor.setPen(QPen(Qt::darkGreen));
+        board.editor.toolText();
+        board.pointer.click(QPointF(100, 100));
+        QTest::keyClicks(board.view.viewport(), QStringLiteral("Hello"));
+        QCOMPARE(board.editor.undoStack()->count(), 0);
+
+        board.pointer.click(QPointF(600, 500));
+        flushDeferredDeletes();
+        QCOMPARE(board.items().size(), 1);
+        auto *text = static_cast<TextGraphic *>(board.items().first());
+        QCOMPARE(text->toPlainText(), QStringLiteral("Hello"));
+        QCOMPARE(text->defaultTextColor(), QColor(Qt::darkGreen));
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Text"));
+        board.editor.editUndo();
+        QVERIFY(board.items().isEmpty());
+    }
+
+    void insertedPicturesCascadeAndWrapAfterTwentySteps()
+    {
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("page.png"));
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QVERIFY(image.save(picture));
+
+        CanvasBoard board;
+        QString folder;
+        board.editor.insertImageFiles(QStringList(21, picture), folder);
+
+        QCOMPARE(folder, dir.path());
+        const QList<QGraphicsItem *> pictures = board.items();
+        QCOMPARE(pictures.size(), 21);
+        QCOMPARE(pictures[1]->pos(), QPointF(20, 20));
+        QCOMPARE(pictures[19]->pos(), QPointF(380, 380));
+        QCOMPARE(pictures[20]->pos(), QPointF(0, 0));
+        QVERIFY(board.view.isDirty());
+        QCOMPARE(board.editor.undoStack()->count(), 1);
+        board.editor.editUndo();
+        QVERIFY(board.items().isEmpty());
+    }
+
+    void anUnreadablePictureStopsTheInsertion()
+    {
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("page.png"));
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QVERIFY(image.save(picture));
+        const QString notes = dir.filePath(QStringLiteral("notes.png"));
+        QFile file(notes);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a picture");
+        file.close();
+
+        QList<MessageBox::Question> asked;
+        MessageBox::setAnswerer([&](const MessageBox::Question &question) {
+            asked.append(question);
+            return QMessageBox::Ok;
+        });
+        CanvasBoard board;
+        QString folder;
+        board.editor.insertImageFiles({picture, notes, picture}, folder);
+
+        QCOMPARE(board.items().size(), 1);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].text, QStringLiteral("The format is not supported."));
+        QCOMPARE(asked[0].title, QStringLiteral("Velora"));
+        QCOMPARE(asked[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void opacityLeavesHighlighterStrokesAlone()
+    {
+        CanvasBoard board;
+        board.editor.toolFreehand();
+        board.pointer.drag(horizontal(200));
+        board.editor.toolHiliter();
+        board.pointer.drag(horizontal(300));
+        board.editor.editSelectAll();
+        board.editor.editSetOpacity(0.4);
+
+        QGraphicsItem *stroke = board.items()[0];
+        QGraphicsItem *hiliter = board.items()[1];
+        QCOMPARE(hiliter->type(), int(HiliterGraphic::Type));
+        QCOMPARE(stroke->opacity(), 0.4);
+        QCOMPARE(hiliter->opacity(), 1.0);
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Opacity"));
+        board.editor.editUndo();
+        QCOMPARE(stroke->opacity(), 1.0);
+    }
+
+    void draggingTheSelectionIsOneMoveStep()
+    {
+        CanvasBoard board;
+        board.editor.toolLine();
+        board.pointer.drag({QPointF(100, 100), QPointF(300, 100)});
+        board.pointer.drag({QPointF(100, 200), QPointF(300, 200)});
+        board.editor.toolSelect();
+        board.editor.editSelectAll();
+        board.pointer.drag({QPointF(200, 100), QPointF(220, 120), QPointF(250, 160)});
+
+        const QList<QGraphicsItem *> lines = board.items();
+        QCOMPARE(lines[0]->pos(), QPointF(50, 60));
+        QCOMPARE(lines[1]->pos(), QPointF(50, 60));
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Move"));
+        board.editor.editUndo();
+        QCOMPARE(lines[0]->pos(), QPointF(0, 0));
+        QCOMPARE(lines[1]->pos(), QPointF(0, 0));
+    }
+
+    void clonesLandOffsetOnTop()
+    {
+        CanvasBoard board;
+        board.editor.setShapeKind(2);
+        board.editor.toolShape();
+        board.pointer.drag({QPointF(100, 100), QPointF(200, 200)});
+        board.editor.toolLine();
+        board.pointer.drag({QPointF(400, 100), QPointF(500, 100)});
+        QGraphicsItem *shape = board.items()[0];
+        board.editor.toolSelect();
+        shape->setSelected(true);
+        board.editor.editClone();
+
+        QCOMPARE(board.items().size(), 3);
+        auto *copy = static_cast<ShapeGraphic *>(board.items().last());
+        QCOMPARE(copy->type(), int(ShapeGraphic::Type));
+        QCOMPARE(copy->shapeType(), 2u);
+        QCOMPARE(copy->pos(), shape->pos() + QPointF(20, 20));
+        QCOMPARE(copy->path(), static_cast<ShapeGraphic *>(shape)->path());
+        board.editor.editUndo();
+        QCOMPARE(board.items().size(), 2);
+    }
+
+    void bringForwardAndSendBackwardExchangeWithTheNeighbour()
+    {
+        CanvasBoard board;
+        board.editor.toolLine();
+        for (int y : {100, 200, 300})
+            board.pointer.drag({QPointF(100, y), QPointF(300, y)});
+        const QList<QGraphicsItem *> lines = board.items();
+        board.editor.toolSelect();
+
+        lines[0]->setSelected(true);
+        board.editor.editBringForward();
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[0], lines[2]}));
+        board.editor.editBringToFront();
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[2], lines[0]}));
+        board.editor.editSendBackward();
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[0], lines[2]}));
+        board.editor.editUndo();
+        board.editor.editUndo();
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[0], lines[2]}));
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Bring Forward"));
+    }
+
+    void clearingTheViewWithoutUndoForgetsTheItems()
+    {
+        CanvasBoard board;
+        board.editor.toolFreehand();
+        board.pointer.drag(horizontal(200));
+        board.view.setViewTransform(30, 2.0, true);
+        board.editor.editClearView(&board.view, false, true);
+
+        QVERIFY(board.items().isEmpty());
+        QVERIFY(!board.view.isDirty());
+        QCOMPARE(board.view.rotation(), 0.0);
+        QCOMPARE(board.view.scaleFactor(), 1.0);
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Freehand"));
+    }
+
+    void viewRotationSnapsToTheSides_data()
+    {
+        QTest::addColumn<qreal>("asked");
+        QTest::addColumn<qreal>("shown");
+        QTest::newRow("near 90") << 88.0 << 90.0;
+        QTest::newRow("near 270") << 272.5 << 270.0;
+        QTest::newRow("past a turn") << 450.0 << 90.0;
+        QTest::newRow("negative") << -92.0 << 270.0;
+        QTest::newRow("elsewhere") << 45.0 << 45.0;
+    }
+    void viewRotationSnapsToTheSides()
+    {
+        QFETCH(qreal, asked);
+        QFETCH(qreal, shown);
+        QCOMPARE(CanvasView::snappedDegree(asked), shown);
+    }
+};
+
+VELORA_TEST_MAIN(TestCanvasEditor)
+#include "tst_canvaseditor.moc"
