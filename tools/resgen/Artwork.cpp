@@ -92,6 +92,7 @@ const std::vector<Artwork> &allArtwork()
         appendToolsArtwork(all);
         appendCaptureArtwork(all);
         appendCursorArtwork(all);
+        appendAnnotationArtwork(all);
         return all;
     }();
     return artwork;

@@ -29,6 +29,7 @@ void appendPresentationArtwork(std::vector<Artwork> &artwork);
 void appendToolsArtwork(std::vector<Artwork> &artwork);
 void appendCaptureArtwork(std::vector<Artwork> &artwork);
 void appendCursorArtwork(std::vector<Artwork> &artwork);
+void appendAnnotationArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);
 

@@ -1,0 +1,7 @@
+#include "LinePanel.h"
+
+LinePanel::LinePanel(QWidget *parent)
+    : PenSettingsPanel(AnnotationIntf::LinePen, parent)
+{
+    setObjectName(QStringLiteral("LinePanel"));
+}

@@ -1,0 +1,61 @@
+#include "ShapePanel.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QToolButton>
+
+#include <tuple>
+
+namespace {
+
+enum ShapeKind { Circle = 0, Square = 2, Triangle = 3 };
+
+} // namespace
+
+ShapePanel::ShapePanel(QWidget *parent)
+    : PenSettingsPanel(AnnotationIntf::ShapePen, parent)
+{
+    setObjectName(QStringLiteral("ShapePanel"));
+
+    shapes = new QButtonGroup(this);
+    shapes->setExclusive(true);
+    auto *row = new QHBoxLayout;
+    row->setSpacing(2);
+    const std::tuple<const char *, ShapeKind, QString, const char *> buttons[] = {
+            {"circleBtn", Circle, tr("Circle"), "shape_circle.png"},
+            {"squareBtn", Square, tr("Square"), "shape_square.png"},
+            {"triangleBtn", Triangle, tr("Triangle"), "shape_triangle.png"},
+    };
+    for (const auto &[objectName, kind, text, icon] : buttons) {
+        auto *button = new QToolButton(this);
+        button->setObjectName(QLatin1String(objectName));
+        button->setToolTip(text);
+        button->setIcon(QIcon(QStringLiteral(":/Image/pics/") + QLatin1String(icon)));
+        button->setIconSize(QSize(24, 24));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        shapes->addButton(button, kind);
+        row->addWidget(button);
+    }
+    row->addStretch(1);
+
+    // A kind without a button of its own still checks one, so the group never shows no shape.
+    const int current = AnnotationIntf::current() ? AnnotationIntf::current()->shapeKind() : Circle;
+    const int shown = current == Circle || current == Square ? current : Triangle;
+    shapes->button(shown)->setChecked(true);
+
+    QGridLayout *grid = settingsGrid();
+    const int line = grid->rowCount();
+    grid->addWidget(new QLabel(tr("Shape:"), this), line, 0);
+    grid->addLayout(row, line, 1, 1, 2);
+
+    connect(shapes, &QButtonGroup::idClicked, this, &ShapePanel::shapeButtonClicked);
+}
+
+void ShapePanel::shapeButtonClicked(int kind)
+{
+    if (AnnotationIntf *annotation = AnnotationIntf::current())
+        annotation->setShapeKind(kind);
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "PenSettingsPanel.h"
+
+class QButtonGroup;
+
+/// The pen settings of the shape tool and the kind of shape it draws: circle, square or
+/// triangle (shape kinds 0, 2 and 3).
+class ShapePanel : public PenSettingsPanel
+{
+    Q_OBJECT
+
+public:
+    explicit ShapePanel(QWidget *parent = nullptr);
+
+public Q_SLOTS:
+    /// `kind` is the id of the button clicked, which is the shape kind it stands for.
+    void shapeButtonClicked(int kind);
+
+private:
+    QButtonGroup *shapes;
+};

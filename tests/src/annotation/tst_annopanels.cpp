@@ -1,0 +1,474 @@
+#include "CanvasBoard.h"
+
+#include <AnnoPanel.h>
+#include <AnnotationIntf.h>
+#include <ColorButton.h>
+#include <ColorWheel.h>
+#include <ColorWheelGeometry.h>
+#include <FontSizeValidator.h>
+#include <FreehandPanel.h>
+#include <LinePanel.h>
+#include <ShapePanel.h>
+#include <TextPanel.h>
+#include <VeloraTest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QToolButton>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(AnnotationIntf::PenTool)
+Q_DECLARE_METATYPE(AnnotationIntf::Tool)
+
+namespace {
+
+/// The shared annotation component, held for one test so that each starts from its own
+/// default pens and an empty history.
+struct Component
+{
+    AnnotationIntf *annotation = AnnotationIntf::getInstance();
+    ~Component() { annotation->release(); }
+    AnnotationIntf *operator->() const { return annotation; }
+};
+
+template<typename T> T *child(const QObject *parent, const char *name)
+{
+    T *found = parent->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no %s", name);
+    return found;
+}
+
+QString text(const QObject *parent, const char *label)
+{
+    return child<QLabel>(parent, label)->text();
+}
+
+std::unique_ptr<QWidget> penPanel(AnnotationIntf::PenTool tool)
+{
+    switch (tool) {
+    case AnnotationIntf::FreehandPen:
+        return std::make_unique<FreehandPanel>();
+    case AnnotationIntf::LinePen:
+        return std::make_unique<LinePanel>();
+    case AnnotationIntf::ShapePen:
+        break;
+    }
+    return std::make_unique<ShapePanel>();
+}
+
+void addPenToolRows()
+{
+    QTest::addColumn<AnnotationIntf::PenTool>("tool");
+    QTest::newRow("freehand") << AnnotationIntf::FreehandPen;
+    QTest::newRow("line") << AnnotationIntf::LinePen;
+    QTest::newRow("shape") << AnnotationIntf::ShapePen;
+}
+
+/// Moves `slider` as far as its keys go one way.
+void slideToEnd(QSlider *slider, Qt::Key key)
+{
+    slider->setFocus();
+    QTest::keyClick(slider, key);
+}
+
+/// The colour wheel with the colour dialog answered by the test.
+class AnsweredColorWheel : public ColorWheel
+{
+public:
+    QColor answer;
+    QList<QColor> asked;
+
+protected:
+    QColor askForColor(const QColor &initial) override
+    {
+        asked << initial;
+        return answer;
+    }
+};
+
+QPoint pointOf(const QWidget &widget, const QPolygonF &unitPolygon)
+{
+    const QPointF unit = ColorWheelGeometry::inside(unitPolygon);
+    return QPoint(qRound(unit.x() * widget.width()), qRound(unit.y() * widget.height()));
+}
+
+/// The tool bar in a window with a canvas laid over the window's drawing area.
+struct Board
+{
+    QWidget window;
+    QWidget *drawingArea;
+    AnnoPanel *panel;
+    CanvasView *view = nullptr;
+
+    Board()
+        : drawingArea(new QWidget(&window))
+        , panel(new AnnoPanel(&window))
+    {
+        drawingArea->setGeometry(0, 0, 400, 300);
+        panel->move(0, 310);
+        window.resize(std::max(panel->width(), 400), 310 + 200);
+        view = AnnotationIntf::current()->createCanvas(drawingArea, QSize(400, 300));
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+    }
+    QToolButton *button(const char *name) const { return child<QToolButton>(panel, name); }
+    int items() const
+    {
+        int count = 0;
+        for (const QGraphicsItem *item : view->scene()->items())
+            count += item->parentItem() == nullptr;
+        return count;
+    }
+    void drawStroke()
+    {
+        QTest::mouseClick(button("freehandBtn"), Qt::LeftButton);
+        Pointer(view).drag({{40, 40}, {80, 60}, {120, 50}});
+    }
+};
+
+} // namespace
+
+class TestAnnoPanels : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void transparencyRunsFromOpaqueToInvisible_data() { addPenToolRows(); }
+    void transparencyRunsFromOpaqueToInvisible()
+    {
+        QFETCH(AnnotationIntf::PenTool, tool);
+        Component annotation;
+        const QColor hue = annotation->penColor(tool);
+        auto panel = penPanel(tool);
+        panel->show();
+        auto *slider = child<QSlider>(panel.get(), "transparencySlider");
+
+        slideToEnd(slider, Qt::Key_End);
+        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 100 %"));
+        QCOMPARE(annotation->penColor(tool).alpha(), 0);
+        QCOMPARE(annotation->penColor(tool).rgb(), hue.rgb());
+
+        slideToEnd(slider, Qt::Key_Home);
+        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 0 %"));
+        QCOMPARE(annotation->penColor(tool).alpha(), 255);
+    }
+
+    void thicknessStopsAtOnePixel_data() { addPenToolRows(); }
+    void thicknessStopsAtOnePixel()
+    {
+        QFETCH(AnnotationIntf::PenTool, tool);
+        Component annotation;
+        auto panel = penPanel(tool);
+        panel->show();
+        auto *slider = child<QSlider>(panel.get(), "thicknessSlider");
+        slideToEnd(slider, Qt::Key_Home);
+        QTest::keyClick(slider, Qt::Key_PageDown);
+        QTest::keyClick(slider, Qt::Key_Down);
+        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 1 px"));
+        QCOMPARE(annotation->penWidth(tool), 1.0);
+    }
+
+    void withoutComponentSlidersOnlyShowTheirValue_data() { addPenToolRows(); }
+    void withoutComponentSlidersOnlyShowTheirValue()
+    {
+        QFETCH(AnnotationIntf::PenTool, tool);
+        QVERIFY(!AnnotationIntf::current());
+        auto panel = penPanel(tool);
+        panel->show();
+        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 8 px"));
+        slideToEnd(child<QSlider>(panel.get(), "thicknessSlider"), Qt::Key_End);
+        slideToEnd(child<QSlider>(panel.get(), "transparencySlider"), Qt::Key_End);
+        QTest::mouseClick(child<ColorButton>(panel.get(), "greenBtn"), Qt::LeftButton);
+        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 99 px"));
+        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 100 %"));
+        QVERIFY(!AnnotationIntf::current());
+    }
+
+    void panelStartsFromPenAndKeepsTransparencyForNewColour_data() { addPenToolRows(); }
+    void panelStartsFromPenAndKeepsTransparencyForNewColour()
+    {
+        QFETCH(AnnotationIntf::PenTool, tool);
+        Component annotation;
+        annotation->setPenWidth(tool, 12);
+        annotation->setPenColor(tool, QColor(0, 0, 255, 0));
+        auto panel = penPanel(tool);
+        panel->show();
+        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 12 px"));
+        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 100 %"));
+        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), QColor(0, 0, 255));
+
+        auto *red = child<ColorButton>(panel.get(), "redBtn");
+        QTest::mouseClick(red, Qt::LeftButton);
+        QColor expected = red->color();
+        expected.setAlpha(0);
+        QCOMPARE(annotation->penColor(tool), expected);
+        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), red->color());
+    }
+
+    void shapeButtonSetsKind_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("circle") << "circleBtn" << 3 << 0;
+        QTest::newRow("square") << "squareBtn" << 0 << 2;
+        QTest::newRow("triangle") << "triangleBtn" << 0 << 3;
+    }
+    void shapeButtonSetsKind()
+    {
+        QFETCH(QString, button);
+        QFETCH(int, before);
+        QFETCH(int, kind);
+        Component annotation;
+        annotation->setShapeKind(before);
+        ShapePanel panel;
+        panel.show();
+        QTest::mouseClick(child<QToolButton>(&panel, qPrintable(button)), Qt::LeftButton);
+        QCOMPARE(annotation->shapeKind(), kind);
+        QVERIFY(child<QToolButton>(&panel, qPrintable(button))->isChecked());
+    }
+
+    void shapeButtonOfCurrentKindIsChecked_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("checked");
+        QTest::newRow("0") << 0 << "circleBtn";
+        QTest::newRow("2") << 2 << "squareBtn";
+        QTest::newRow("3") << 3 << "triangleBtn";
+        QTest::newRow("other") << 1 << "triangleBtn";
+    }
+    void shapeButtonOfCurrentKindIsChecked()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, checked);
+        Component annotation;
+        annotation->setShapeKind(kind);
+        ShapePanel panel;
+        for (const char *name : {"circleBtn", "squareBtn", "triangleBtn"})
+            QCOMPARE(child<QToolButton>(&panel, name)->isChecked(), checked == QLatin1String(name));
+    }
+
+    void fontSizeValidator_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QValidator::State>("state");
+        QTest::newRow("empty") << "" << QValidator::Invalid;
+        QTest::newRow("zero") << "0" << QValidator::Invalid;
+        QTest::newRow("smallest") << "1" << QValidator::Acceptable;
+        QTest::newRow("largest") << "99" << QValidator::Acceptable;
+        QTest::newRow("too large") << "100" << QValidator::Invalid;
+        QTest::newRow("letters") << "ab" << QValidator::Invalid;
+    }
+    void fontSizeValidator()
+    {
+        QFETCH(QString, input);
+        QFETCH(QValidator::State, state);
+        FontSizeValidator validator(1, 99);
+        int pos = 0;
+        QCOMPARE(validator.validate(input, pos), state);
+    }
+
+    void textSettingsReachComponent()
+    {
+        Component annotation;
+        TextPanel panel;
+        panel.show();
+        QTest::mouseClick(child<QToolButton>(&panel, "boldBtn"), Qt::LeftButton);
+        QTest::mouseClick(child<QToolButton>(&panel, "underlineBtn"), Qt::LeftButton);
+        QVERIFY(annotation->textFont().bold());
+        QVERIFY(!annotation->textFont().italic());
+        QVERIFY(annotation->textFont().underline());
+
+        QLineEdit *size = child<QComboBox>(&panel, "fontSizeComboBox")->lineEdit();
+        size->selectAll();
+        QTest::keyClicks(size, QStringLiteral("37"));
+        QTest::keyClick(size, Qt::Key_Return);
+        QCOMPARE(annotation->textFont().pointSize(), 37);
+    }
+
+    void colorWheelSegmentGivesItsColour_data()
+    {
+        QTest::addColumn<int>("segment");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("red") << 0 << QColor(252, 58, 59);
+        QTest::newRow("orange") << 1 << QColor(255, 156, 58);
+        QTest::newRow("yellow") << 2 << QColor(255, 230, 52);
+        QTest::newRow("green") << 3 << QColor(76, 180, 52);
+        QTest::newRow("blue") << 4 << QColor(48, 85, 255);
+        QTest::newRow("purple") << 5 << QColor(110, 52, 186);
+    }
+    void colorWheelSegmentGivesItsColour()
+    {
+        QFETCH(int, segment);
+        QFETCH(QColor, colour);
+        ColorWheel wheel;
+        wheel.resize(90, 90);
+        wheel.show();
+        QSignalSpy changed(&wheel, &ColorWheel::colorChanged);
+        const QPoint centre = pointOf(wheel, ColorWheelGeometry::segment(segment));
+        QTest::mouseClick(&wheel, Qt::LeftButton, {}, centre);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).value<QColor>(), colour);
+        QCOMPARE(wheel.color(), colour);
+
+        // The colour already current is not announced again.
+        QTest::mouseClick(&wheel, Qt::LeftButton, {}, centre);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void colorWheelMiddleAsksForAnyColour_data()
+    {
+        QTest::addColumn<QColor>("answer");
+        QTest::addColumn<QColor>("current");
+        QTest::newRow("chosen") << QColor(12, 34, 56) << QColor(12, 34, 56);
+        QTest::newRow("cancelled") << QColor() << QColor(Qt::black);
+    }
+    void colorWheelMiddleAsksForAnyColour()
+    {
+        QFETCH(QColor, answer);
+        QFETCH(QColor, current);
+        AnsweredColorWheel wheel;
+        wheel.answer = answer;
+        wheel.resize(90, 90);
+        wheel.show();
+        QSignalSpy changed(&wheel, &ColorWheel::colorChanged);
+        QTest::mouseClick(&wheel, Qt::LeftButton, {},
+                          pointOf(wheel, ColorWheelGeometry::moreColours()));
+        QCOMPARE(wheel.asked, QList<QColor>{QColor(Qt::black)});
+        QCOMPARE(wheel.color(), current);
+        QCOMPARE(changed.count(), answer.isValid() ? 1 : 0);
+    }
+
+    void toolButtonShowsItsSettings_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<AnnotationIntf::Tool>("tool");
+        QTest::newRow("freehand") << "freehandBtn"
+                                  << "FreehandPanel" << AnnotationIntf::FreehandTool;
+        QTest::newRow("line") << "lineBtn"
+                              << "LinePanel" << AnnotationIntf::LineTool;
+        QTest::newRow("shape") << "shapeBtn"
+                               << "ShapePanel" << AnnotationIntf::ShapeTool;
+        QTest::newRow("text") << "textBtn"
+                              << "TextPanel" << AnnotationIntf::TextTool;
+    }
+    void toolButtonShowsItsSettings()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, settings);
+        QFETCH(AnnotationIntf::Tool, tool);
+        Component annotation;
+        Board board;
+        const QStringList panels = {QStringLiteral("FreehandPanel"), QStringLiteral("LinePanel"),
+                                    QStringLiteral("ShapePanel"), QStringLiteral("TextPanel")};
+        const auto shownPanels = [&board, &panels] {
+            QStringList shown;
+            for (const QString &name : panels) {
+                if (board.panel->findChild<QWidget *>(name)->isVisible())
+                    shown << name;
+            }
+            return shown;
+        };
+        // Start from another tool, so that its panel has to go.
+        const char *other = button == QLatin1String("textBtn") ? "lineBtn" : "textBtn";
+        QTest::mouseClick(board.button(other), Qt::LeftButton);
+        QTRY_COMPARE(shownPanels().size(), 1);
+
+        QTest::mouseClick(board.button(qPrintable(button)), Qt::LeftButton);
+        QCOMPARE(annotation->currentTool(), tool);
+        QVERIFY(board.button(qPrintable(button))->isChecked());
+        QTRY_COMPARE(shownPanels(), QStringList{settings});
+
+        // The chosen tool's button again goes back to selecting, with no settings shown.
+        QTest::mouseClick(board.button(qPrintable(button)), Qt::LeftButton);
+        QCOMPARE(annotation->currentTool(), AnnotationIntf::SelectTool);
+        QVERIFY(!board.button(qPrintable(button))->isChecked());
+        QTRY_VERIFY(!child<QWidget>(board.panel, "settingsArea")->isVisible());
+        QCOMPARE(shownPanels(), QStringList());
+    }
+
+    void undoAndRedoButtonsFollowHistory()
+    {
+        Component annotation;
+        Board board;
+        QVERIFY(!board.button("undoBtn")->isEnabled());
+        QVERIFY(!board.button("redoBtn")->isEnabled());
+
+        board.drawStroke();
+        QCOMPARE(board.items(), 1);
+        QVERIFY(board.button("undoBtn")->isEnabled());
+        QVERIFY(!board.button("redoBtn")->isEnabled());
+
+        QTest::mouseClick(board.button("undoBtn"), Qt::LeftButton);
+        QCOMPARE(board.items(), 0);
+        QVERIFY(!board.button("undoBtn")->isEnabled());
+        QVERIFY(board.button("redoBtn")->isEnabled());
+
+        QTest::mouseClick(board.button("redoBtn"), Qt::LeftButton);
+        QCOMPARE(board.items(), 1);
+        QVERIFY(!board.button("redoBtn")->isEnabled());
+    }
+
+    void shortcutsEditActiveCanvas_data()
+    {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<bool>("selectFirst");
+        QTest::addColumn<int>("itemsAfter");
+        QTest::addColumn<int>("itemsAfterUndo");
+        QTest::newRow("clear") << QKeySequence(QStringLiteral("Ctrl+K")) << false << 0 << 1;
+        QTest::newRow("delete") << QKeySequence(QKeySequence::Delete) << true << 0 << 1;
+        QTest::newRow("delete nothing chosen")
+                << QKeySequence(QKeySequence::Delete) << false << 1 << 0;
+    }
+    void shortcutsEditActiveCanvas()
+    {
+        QFETCH(QKeySequence, key);
+        QFETCH(bool, selectFirst);
+        QFETCH(int, itemsAfter);
+        QFETCH(int, itemsAfterUndo);
+        Component annotation;
+        Board board;
+        board.drawStroke();
+        QCOMPARE(board.items(), 1);
+        if (selectFirst) {
+            for (QGraphicsItem *item : board.view->scene()->items())
+                item->setSelected(true);
+        }
+        board.window.activateWindow();
+        QTest::keySequence(&board.window, key);
+        QCOMPARE(board.items(), itemsAfter);
+        QTest::keySequence(&board.window, QKeySequence::Undo);
+        QCOMPARE(board.items(), itemsAfterUndo);
+        QTest::keySequence(&board.window, QKeySequence::Redo);
+        QCOMPARE(board.items(), itemsAfter);
+    }
+
+    void panelRegistersForUndoStateWhileItLives()
+    {
+        Component annotation;
+        {
+            Board board;
+            board.drawStroke();
+            QVERIFY(board.button("undoBtn")->isEnabled());
+        }
+        // Gone, the panel is no longer told; a stroke drawn now must not reach it.
+        QWidget window;
+        CanvasView *view = annotation->createCanvas(&window, QSize(200, 200));
+        annotation->setActiveCanvas(view);
+        window.resize(200, 200);
+        window.show();
+        annotation->selectTool(AnnotationIntf::FreehandTool);
+        Pointer(view).drag({{20, 20}, {60, 60}});
+        QCOMPARE(view->scene()->items().isEmpty(), false);
+    }
+};
+
+VELORA_TEST_MAIN(TestAnnoPanels)
+#include "tst_annopanels.moc"
