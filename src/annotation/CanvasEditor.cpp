@@ -11,6 +11,7 @@
 #include "SelectTool.h"
 #include "ShapeTool.h"
 #include "TextTool.h"
+#include "UndoCommands.h"
 
 #include <MessageBox.h>
 
@@ -229,16 +230,28 @@ bool CanvasEditor::takeOutOfScene(QGraphicsItem *item)
     return true;
 }
 
+void CanvasEditor::endTextEditing()
+{
+    // A box being edited may remove itself when it loses focus; that must not happen in the
+    // middle of an undo step that takes it out of the scene.
+    if (Canvas *scene = canvas())
+        scene->setFocusItem(nullptr);
+}
+
 void CanvasEditor::editUndo()
 {
-    if (!isCreating())
-        undo->undo();
+    if (isCreating())
+        return;
+    endTextEditing();
+    undo->undo();
 }
 
 void CanvasEditor::editRedo()
 {
-    if (!isCreating())
-        undo->redo();
+    if (isCreating())
+        return;
+    endTextEditing();
+    undo->redo();
 }
 
 void CanvasEditor::editSelectAll()
@@ -340,9 +353,17 @@ void CanvasEditor::textLostFocus(QGraphicsTextItem &item)
             record(command);
         return;
     }
-    // Deferred: this runs inside the box's own focus-out handler.
-    textTool->discardHeldCommand(&item);
-    if (QGraphicsScene *scene = item.scene())
-        scene->removeItem(&item);
-    item.deleteLater();
+    QGraphicsScene *scene = item.scene();
+    if (!scene)
+        return;
+    scene->removeItem(&item);
+    if (textTool->discardHeldCommand(&item)) {
+        // Never recorded, so nothing refers to it. Deferred: this runs inside the box's own
+        // focus-out handler.
+        item.deleteLater();
+    } else {
+        // A box emptied after it was recorded: its creation is in the history, so emptying it
+        // is a deletion that undo can take back.
+        record(new UndoDeleteGraphic(scene, &item));
+    }
 }

@@ -136,6 +136,7 @@ private:
     using Change = std::function<QUndoCommand *(BaseGraphic *graphic, QUndoCommand *macro)>;
 
     BaseTool *toolFor(AnnotationIntf::Tool kind) const;
+    void endTextEditing();
     void applyViewSettings(CanvasView *view, AnnotationIntf::Tool kind) const;
     /// The selected graphics in stacking order, bottom first; empty when edits are refused.
     QList<BaseGraphic *> editableSelection() const;

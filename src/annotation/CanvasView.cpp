@@ -12,7 +12,6 @@ CanvasView::CanvasView(QGraphicsScene *scene, QWidget *parent)
     // changed are updated, and a stroke in progress costs a few small rectangles per move.
     setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
     setCacheMode(QGraphicsView::CacheNone);
-    setOptimizationFlag(QGraphicsView::DontSavePainterState);
     setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform
                    | QPainter::TextAntialiasing);
 }

@@ -86,10 +86,11 @@ QUndoCommand *TextTool::takeHeldCommand(const QGraphicsTextItem *item)
     return heldCommand.release();
 }
 
-void TextTool::discardHeldCommand(const QGraphicsTextItem *item)
+bool TextTool::discardHeldCommand(const QGraphicsTextItem *item)
 {
-    if (item == heldItem) {
-        heldCommand.reset();
-        heldItem = nullptr;
-    }
+    if (!heldCommand || item != heldItem)
+        return false;
+    heldCommand.reset();
+    heldItem = nullptr;
+    return true;
 }

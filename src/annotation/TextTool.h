@@ -22,8 +22,9 @@ public:
 
     /// The held command of `item`, for the undo stack; null when none is held for it.
     QUndoCommand *takeHeldCommand(const QGraphicsTextItem *item);
-    /// Drops the held command of `item` if there is one.
-    void discardHeldCommand(const QGraphicsTextItem *item);
+    /// Drops the held command of `item`; false when none was held for it (the box is already
+    /// in the undo history).
+    bool discardHeldCommand(const QGraphicsTextItem *item);
 
 private:
     void createText(QGraphicsSceneMouseEvent *event);

@@ -26,6 +26,15 @@ template<typename Graphic> int countOf(const QList<QGraphicsItem *> &items)
                              [](QGraphicsItem *item) { return item->type() == Graphic::Type; }));
 }
 
+/// A small picture in `dir`; empty when it cannot be written.
+QString writePicture(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("page.png"));
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return image.save(path) ? path : QString();
+}
+
 void flushDeferredDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -180,10 +189,8 @@ private Q_SLOTS:
     void insertedPicturesCascadeAndWrapAfterTwentySteps()
     {
         QTemporaryDir dir;
-        const QString picture = dir.filePath(QStringLiteral("page.png"));
-        QImage image(40, 30, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        QVERIFY(image.save(picture));
+        const QString picture = writePicture(dir);
+        QVERIFY(!picture.isEmpty());
 
         CanvasBoard board;
         QString folder;
@@ -204,10 +211,8 @@ private Q_SLOTS:
     void anUnreadablePictureStopsTheInsertion()
     {
         QTemporaryDir dir;
-        const QString picture = dir.filePath(QStringLiteral("page.png"));
-        QImage image(40, 30, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        QVERIFY(image.save(picture));
+        const QString picture = writePicture(dir);
+        QVERIFY(!picture.isEmpty());
         const QString notes = dir.filePath(QStringLiteral("notes.png"));
         QFile file(notes);
         QVERIFY(file.open(QIODevice::WriteOnly));
