@@ -75,9 +75,11 @@ CanvasEditor::CanvasEditor(QObject *parent)
 
 CanvasEditor::~CanvasEditor()
 {
-    for (CanvasView *view : std::as_const(viewList)) {
-        if (auto *canvas = qobject_cast<Canvas *>(view->scene()); canvas && canvas->owner() == this)
-            canvas->setOwner(nullptr);
+    // The views may already be gone (a view is destroyed with the widget it lies over), so
+    // the canvases are reached through pointers that noticed.
+    for (const QPointer<Canvas> &scene : std::as_const(drivenCanvases)) {
+        if (scene && scene->owner() == this)
+            scene->setOwner(nullptr);
     }
 }
 
@@ -113,8 +115,10 @@ void CanvasEditor::addView(CanvasView *view)
     viewList.append(view);
     if (!mainCanvasView)
         mainCanvasView = view;
-    if (auto *scene = qobject_cast<Canvas *>(view->scene()))
+    if (auto *scene = qobject_cast<Canvas *>(view->scene())) {
         scene->setOwner(this);
+        drivenCanvases.append(scene);
+    }
     applyViewSettings(view, currentToolKind());
 }
 

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPen>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -151,6 +152,7 @@ private:
 
     CanvasView *mainCanvasView = nullptr;
     QList<CanvasView *> viewList;
+    QList<QPointer<Canvas>> drivenCanvases;
     std::unique_ptr<GenericTool<FreehandGraphic>> freehandTool;
     std::unique_ptr<GenericTool<LineGraphic>> lineTool;
     std::unique_ptr<SelectTool> selectTool;
