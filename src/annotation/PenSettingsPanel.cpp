@@ -3,7 +3,6 @@
 #include "ColorCube.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QSlider>
 
@@ -48,15 +47,13 @@ QLabel *makeValueLabel(QWidget *parent, const char *objectName)
 } // namespace
 
 PenSettingsPanel::PenSettingsPanel(AnnotationIntf::PenTool tool, QWidget *parent)
-    : QWidget(parent)
+    : ToolSettingsPanel(parent)
     , penTool(tool)
 {
     thicknessSlider = makeSlider(this, "thicknessSlider", MinThickness, MaxThickness);
     thicknessLabel = makeValueLabel(this, "thicknessLabel");
     transparencySlider = makeSlider(this, "transparencySlider", 0, 100);
     transparencyLabel = makeValueLabel(this, "transparencyLabel");
-    colorCube = new ColorCube(this);
-    colorCube->setObjectName(QStringLiteral("colorCube"));
 
     int thickness = DefaultThickness;
     if (AnnotationIntf *annotation = AnnotationIntf::current()) {
@@ -64,15 +61,13 @@ PenSettingsPanel::PenSettingsPanel(AnnotationIntf::PenTool tool, QWidget *parent
                                MaxThickness);
         const QColor color = annotation->penColor(tool);
         transparencySlider->setValue(transparencyOf(color.alpha()));
-        colorCube->setColor(color);
+        colorCube()->setColor(color);
     }
     thicknessSlider->setValue(thickness);
     showThickness(thicknessSlider->value());
     showTransparency(transparencySlider->value());
 
-    grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
+    QGridLayout *grid = settingsGrid();
     grid->addWidget(new QLabel(tr("Thickness:"), this), 0, 0);
     grid->addWidget(thicknessSlider, 0, 1);
     grid->addWidget(thicknessLabel, 0, 2);
@@ -80,15 +75,9 @@ PenSettingsPanel::PenSettingsPanel(AnnotationIntf::PenTool tool, QWidget *parent
     grid->addWidget(transparencySlider, 1, 1);
     grid->addWidget(transparencyLabel, 1, 2);
 
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 6, 8, 6);
-    layout->setSpacing(12);
-    layout->addLayout(grid);
-    layout->addWidget(colorCube, 0, Qt::AlignVCenter);
-
     connect(thicknessSlider, &QSlider::valueChanged, this, &PenSettingsPanel::thicknessChanged);
     connect(transparencySlider, &QSlider::valueChanged, this, &PenSettingsPanel::opacityChanged);
-    connect(colorCube, &ColorCube::colorChanged, this, &PenSettingsPanel::colorChanged);
+    connect(colorCube(), &ColorCube::colorChanged, this, &PenSettingsPanel::colorChanged);
 }
 
 void PenSettingsPanel::thicknessChanged(int value)
@@ -107,14 +96,14 @@ void PenSettingsPanel::opacityChanged(int value)
 
 void PenSettingsPanel::colorChanged(QColor newColor)
 {
-    colorCube->setColor(newColor);
+    colorCube()->setColor(newColor);
     if (AnnotationIntf *annotation = AnnotationIntf::current())
         annotation->setPenColor(penTool, penColor(transparencySlider->value()));
 }
 
 QColor PenSettingsPanel::penColor(int transparency) const
 {
-    QColor color = colorCube->color();
+    QColor color = colorCube()->color();
     color.setAlpha(alphaOf(transparency));
     return color;
 }

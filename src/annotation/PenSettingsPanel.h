@@ -1,12 +1,10 @@
 #pragma once
 
 #include "AnnotationIntf.h"
+#include "ToolSettingsPanel.h"
 
 #include <QColor>
-#include <QWidget>
 
-class ColorCube;
-class QGridLayout;
 class QLabel;
 class QSlider;
 
@@ -15,7 +13,7 @@ class QSlider;
 /// The freehand, line and shape panels are this panel for their tool. Each change goes straight
 /// to the annotation component, when there is one; the panel keeps no pen of its own beyond
 /// what its controls show.
-class PenSettingsPanel : public QWidget
+class PenSettingsPanel : public ToolSettingsPanel
 {
     Q_OBJECT
 
@@ -32,10 +30,6 @@ protected:
     /// Built from the component's current pen for `tool` when there is a component.
     PenSettingsPanel(AnnotationIntf::PenTool tool, QWidget *parent);
 
-    /// The grid of the panel's rows: a label, a control and a value in columns 0 to 2. Tools
-    /// with more settings add rows below the two sliders.
-    QGridLayout *settingsGrid() const { return grid; }
-
 private:
     /// The cube's colour with the alpha of `transparency`.
     QColor penColor(int transparency) const;
@@ -43,10 +37,8 @@ private:
     void showTransparency(int value);
 
     AnnotationIntf::PenTool penTool;
-    QGridLayout *grid;
     QSlider *thicknessSlider;
     QLabel *thicknessLabel;
     QSlider *transparencySlider;
     QLabel *transparencyLabel;
-    ColorCube *colorCube;
 };

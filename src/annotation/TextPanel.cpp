@@ -20,7 +20,7 @@ constexpr int MaxFontSize = 99;
 } // namespace
 
 TextPanel::TextPanel(QWidget *parent)
-    : QWidget(parent)
+    : ToolSettingsPanel(parent)
 {
     setObjectName(QStringLiteral("TextPanel"));
     AnnotationIntf *annotation = AnnotationIntf::current();
@@ -51,10 +51,8 @@ TextPanel::TextPanel(QWidget *parent)
     italicBtn = addStyleButton("italicBtn", tr("Italic"), "italic", font.italic());
     underlineBtn = addStyleButton("underlineBtn", tr("Underline"), "underline", font.underline());
 
-    colorCube = new ColorCube(this);
-    colorCube->setObjectName(QStringLiteral("colorCube"));
     if (annotation)
-        colorCube->setColor(annotation->textColor());
+        colorCube()->setColor(annotation->textColor());
 
     auto *fontRow = new QHBoxLayout;
     fontRow->setSpacing(4);
@@ -66,19 +64,11 @@ TextPanel::TextPanel(QWidget *parent)
     styleRow->addWidget(italicBtn);
     styleRow->addWidget(underlineBtn);
     styleRow->addStretch(1);
-    auto *grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(4);
+    QGridLayout *grid = settingsGrid();
     grid->addWidget(new QLabel(tr("Font:"), this), 0, 0);
     grid->addLayout(fontRow, 0, 1);
     grid->addWidget(new QLabel(tr("Style:"), this), 1, 0);
     grid->addLayout(styleRow, 1, 1);
-
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 6, 8, 6);
-    layout->setSpacing(12);
-    layout->addLayout(grid);
-    layout->addWidget(colorCube, 0, Qt::AlignVCenter);
 
     connect(fontComboBox, &QFontComboBox::currentFontChanged, this, &TextPanel::fontFamilyChanged);
     connect(fontComboBox->lineEdit(), &QLineEdit::editingFinished, this,
@@ -89,7 +79,7 @@ TextPanel::TextPanel(QWidget *parent)
     connect(boldBtn, &QToolButton::clicked, this, &TextPanel::boldBtnClicked);
     connect(italicBtn, &QToolButton::clicked, this, &TextPanel::italicBtnClicked);
     connect(underlineBtn, &QToolButton::clicked, this, &TextPanel::underlineBtnClicked);
-    connect(colorCube, &ColorCube::colorChanged, this, &TextPanel::fontColorChanged);
+    connect(colorCube(), &ColorCube::colorChanged, this, &TextPanel::fontColorChanged);
 }
 
 void TextPanel::fontEditingFinished()

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "ToolSettingsPanel.h"
+
 #include <QColor>
 #include <QFont>
-#include <QWidget>
 
-class ColorCube;
 class QComboBox;
 class QFontComboBox;
 class QToolButton;
@@ -13,7 +13,7 @@ class QToolButton;
 ///
 /// Each change goes to the annotation component, when there is one, which applies it to the
 /// selected text and to the text typed from now on.
-class TextPanel : public QWidget
+class TextPanel : public ToolSettingsPanel
 {
     Q_OBJECT
 
@@ -40,5 +40,4 @@ private:
     QToolButton *boldBtn;
     QToolButton *italicBtn;
     QToolButton *underlineBtn;
-    ColorCube *colorCube;
 };

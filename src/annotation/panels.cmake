@@ -14,6 +14,7 @@ if(NOT VELORA_FUZZ)
         PenSettingsPanel.cpp PenSettingsPanel.h
         ShapePanel.cpp ShapePanel.h
         TextPanel.cpp TextPanel.h
+        ToolSettingsPanel.cpp ToolSettingsPanel.h
     )
     target_include_directories(annopanels PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(annopanels PUBLIC annotation Qt6::Widgets PRIVATE Qt6::StateMachine)
