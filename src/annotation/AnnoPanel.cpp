@@ -54,8 +54,10 @@ AnnoPanel::AnnoPanel(QWidget *parent)
     connect(ui->undoBtn, &QToolButton::clicked, this, &AnnoPanel::undoCanvas);
     connect(ui->redoBtn, &QToolButton::clicked, this, &AnnoPanel::redoCanvas);
 
-    if (AnnotationIntf *annotation = AnnotationIntf::current())
+    if (AnnotationIntf *annotation = AnnotationIntf::current()) {
         annotation->setUpdateAnnoState(this);
+        connect(annotation, &AnnotationIntf::toolChanged, this, &AnnoPanel::followTool);
+    }
 }
 
 AnnoPanel::~AnnoPanel()
@@ -230,14 +232,36 @@ void AnnoPanel::switchToText()
 
 void AnnoPanel::switchTo(State tool)
 {
-    const State target = current == tool ? Normal : tool;
+    const State target = requested == tool ? Normal : tool;
     AnnotationIntf *annotation = AnnotationIntf::current();
     // The component refuses while a stroke is being drawn; the panel then stays as it is.
     if (annotation && !annotation->selectTool(toolOf(target))) {
         showCurrentTool();
         return;
     }
-    switch (target) {
+    request(target);
+}
+
+void AnnoPanel::followTool(AnnotationIntf::Tool tool)
+{
+    // Tools without a state of their own, and no tool at all (the main window leaving
+    // annotation), show the normal state: no settings.
+    State state = Normal;
+    for (int tooled = Freehand; tooled < StateCount; ++tooled) {
+        if (toolOf(tooled) == tool)
+            state = State(tooled);
+    }
+    request(state);
+}
+
+void AnnoPanel::request(State state)
+{
+    if (state == requested) {
+        showCurrentTool();
+        return;
+    }
+    requested = state;
+    switch (state) {
     case Normal:
         Q_EMIT normalRequested(QPrivateSignal());
         break;

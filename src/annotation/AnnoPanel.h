@@ -26,8 +26,9 @@ class AnnoPanel;
 /// with a marker pointing at it. Clicking the chosen tool again goes back to the normal state.
 ///
 /// Everything the panel does goes to the annotation component of the moment (skipped when there
-/// is none). The component tells the panel when undo and redo become available; the panel
-/// registers for that when it is built, so build it after the component.
+/// is none). The component tells the panel when undo and redo become available, and the panel
+/// follows tool changes made elsewhere; it registers for both when it is built, so build it after
+/// the component.
 class AnnoPanel : public QWidget, public UpdateAnnoStateIntf
 {
     Q_OBJECT
@@ -64,6 +65,10 @@ Q_SIGNALS:
     void shapeRequested(QPrivateSignal);
     void textRequested(QPrivateSignal);
 
+private Q_SLOTS:
+    /// Shows the state of `tool` when someone else chose it.
+    void followTool(AnnotationIntf::Tool tool);
+
 protected:
     void timerEvent(QTimerEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -85,6 +90,8 @@ private:
     QPoint markerPos(State tool) const;
     /// Moves to `tool`'s state, or back to the normal state when `tool`'s is the current one.
     void switchTo(State tool);
+    /// Asks the state machine for `state`, unless it is on its way there already.
+    void request(State state);
     void enter(State state);
     /// The widgets shown in `state`.
     QList<QWidget *> ownWidgets(State state) const;
@@ -100,6 +107,8 @@ private:
     std::array<QState *, StateCount> states{};
     QList<QPropertyAnimation *> animations;
     State current = Normal;
+    /// Where the machine was last sent; ahead of `current` while a request is being processed.
+    State requested = Normal;
     /// What the last state change will hide once its slide is over.
     QList<QWidget *> pendingHide;
     int hideTimer = 0;

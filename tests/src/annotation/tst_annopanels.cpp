@@ -394,6 +394,26 @@ private Q_SLOTS:
         QCOMPARE(shownPanels(), QStringList());
     }
 
+    void panelFollowsToolChosenElsewhere()
+    {
+        Component annotation;
+        Board board;
+        QTest::mouseClick(board.button("freehandBtn"), Qt::LeftButton);
+        QTRY_VERIFY(
+                board.panel->findChild<QWidget *>(QStringLiteral("FreehandPanel"))->isVisible());
+
+        annotation->selectTool(AnnotationIntf::NoTool);
+        QTRY_VERIFY(!child<QWidget>(board.panel, "settingsArea")->isVisible());
+        QVERIFY(!board.button("freehandBtn")->isChecked());
+
+        annotation->selectTool(AnnotationIntf::TextTool);
+        QTRY_VERIFY(board.panel->findChild<QWidget *>(QStringLiteral("TextPanel"))->isVisible());
+        QVERIFY(board.button("textBtn")->isChecked());
+        // Its button now leaves the tool, as if the panel had chosen it.
+        QTest::mouseClick(board.button("textBtn"), Qt::LeftButton);
+        QCOMPARE(annotation->currentTool(), AnnotationIntf::SelectTool);
+    }
+
     void undoAndRedoButtonsFollowHistory()
     {
         Component annotation;
