@@ -31,6 +31,8 @@ TextPanel::TextPanel(QWidget *parent)
     fontComboBox = new QFontComboBox(this);
     fontComboBox->setObjectName(QStringLiteral("fontComboBox"));
     fontComboBox->setToolTip(tr("Font"));
+    // A typed name the list does not know must not join the list of installed fonts.
+    fontComboBox->setInsertPolicy(QComboBox::NoInsert);
     fontComboBox->setCurrentFont(font);
 
     fontSizeComboBox = new QComboBox(this);
