@@ -322,6 +322,27 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
     }
 
+    void colorWheelPointsAtItsButtons_data()
+    {
+        QTest::addColumn<QPointF>("unit");
+        QTest::addColumn<Qt::CursorShape>("cursor");
+        QTest::newRow("segment") << ColorWheelGeometry::inside(ColorWheelGeometry::segment(2))
+                                 << Qt::PointingHandCursor;
+        QTest::newRow("middle") << QPointF(0.5, 0.5) << Qt::PointingHandCursor;
+        QTest::newRow("corner") << QPointF(0.02, 0.02) << Qt::ArrowCursor;
+    }
+    void colorWheelPointsAtItsButtons()
+    {
+        QFETCH(QPointF, unit);
+        QFETCH(Qt::CursorShape, cursor);
+        ColorWheel wheel;
+        wheel.resize(90, 90);
+        wheel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wheel));
+        QTest::mouseMove(&wheel, QPoint(qRound(unit.x() * 90), qRound(unit.y() * 90)));
+        QTRY_COMPARE(wheel.cursor().shape(), cursor);
+    }
+
     void colorWheelMiddleAsksForAnyColour_data()
     {
         QTest::addColumn<QColor>("answer");
@@ -385,6 +406,13 @@ private Q_SLOTS:
         QCOMPARE(annotation->currentTool(), tool);
         QVERIFY(board.button(qPrintable(button))->isChecked());
         QTRY_COMPARE(shownPanels(), QStringList{settings});
+        // Slid into place, with the marker under the tool's button.
+        QCOMPARE(board.panel->findChild<QWidget *>(settings)->pos(), QPoint(0, 0));
+        const QWidget *marker = child<QWidget>(board.panel, "labelBack");
+        QVERIFY(marker->isVisible());
+        QVERIFY(qAbs(marker->geometry().center().x()
+                     - board.button(qPrintable(button))->geometry().center().x())
+                <= 1);
 
         // The chosen tool's button again goes back to selecting, with no settings shown.
         QTest::mouseClick(board.button(qPrintable(button)), Qt::LeftButton);
