@@ -274,6 +274,25 @@ private Q_SLOTS:
         QCOMPARE(lines[1]->pos(), QPointF(0, 0));
     }
 
+    void aRubberBandSelectionIsDeletedInOneStep()
+    {
+        CanvasBoard board;
+        board.editor.toolFreehand();
+        board.pointer.drag(horizontal(200));
+        board.pointer.drag(horizontal(300));
+        board.pointer.drag(horizontal(600));
+        const QList<QGraphicsItem *> strokes = board.items();
+        board.editor.toolSelect();
+        board.pointer.drag({QPointF(50, 150), QPointF(400, 250), QPointF(800, 350)});
+        QCOMPARE(board.canvas.selectedItems().size(), 2);
+
+        board.editor.editDelete();
+        QCOMPARE(board.items(), QList<QGraphicsItem *>{strokes[2]});
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Delete"));
+        board.editor.editUndo();
+        QCOMPARE(board.items(), strokes);
+    }
+
     void clonesLandOffsetOnTop()
     {
         CanvasBoard board;
