@@ -82,7 +82,6 @@ CanvasView *AnnotationImpl::createCanvas(QWidget *over, const QSize &size, bool 
     view->makeOverlay();
     view->setFocusPolicy(Qt::StrongFocus);
     view->setAcceptDrops(true);
-    scrollBarsVisible = scrollBars;
     const Qt::ScrollBarPolicy policy = scrollBars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     view->setHorizontalScrollBarPolicy(policy);
     view->setVerticalScrollBarPolicy(policy);
@@ -338,7 +337,6 @@ void AnnotationImpl::setViewTransform(CanvasView *view, qreal degree, qreal scal
 
 void AnnotationImpl::setScrollBarsVisible(bool visible)
 {
-    scrollBarsVisible = visible;
     const Qt::ScrollBarPolicy policy = visible ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     for (const auto &entry : entries) {
         entry->view->setHorizontalScrollBarPolicy(policy);

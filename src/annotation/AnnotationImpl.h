@@ -109,7 +109,6 @@ private:
     QColor textColour = Qt::red;
     QFont font;
     int kind = 0;
-    bool scrollBarsVisible = false;
     UpdateAnnoStateIntf *updateState = nullptr;
     QMetaObject::Connection undoConnection;
     QMetaObject::Connection redoConnection;
