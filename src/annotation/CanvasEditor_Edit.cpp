@@ -48,6 +48,19 @@ QList<QGraphicsItem *> stackedItems(const QGraphicsScene *scene)
     return items;
 }
 
+/// Sets one value of `graphic` through its own setter, which may refuse or adjust it; a
+/// command is made only when the value really changed.
+template<typename Command>
+QUndoCommand *setGraphicValue(BaseGraphic *graphic, qreal (BaseGraphic::*get)() const,
+                              void (BaseGraphic::*set)(qreal), qreal value, QUndoCommand *macro)
+{
+    const qreal old = (graphic->*get)();
+    (graphic->*set)(value);
+    if ((graphic->*get)() == old)
+        return nullptr;
+    return new Command(graphic, old, macro);
+}
+
 } // namespace
 
 QList<BaseGraphic *> CanvasEditor::editableSelection() const
@@ -114,24 +127,20 @@ void CanvasEditor::editSetOpacity(qreal newOpacity)
 void CanvasEditor::editScale(qreal newScale)
 {
     changeSelection(UndoText::scale(), BaseGraphic::CapScaleX | BaseGraphic::CapScaleY,
-                    [&](BaseGraphic *graphic, QUndoCommand *macro) -> QUndoCommand * {
-                        const qreal old = graphic->scale();
-                        graphic->setScale(newScale);
-                        if (graphic->scale() == old)
-                            return nullptr;
-                        return new UndoScaleGraphic(graphic, old, macro);
+                    [&](BaseGraphic *graphic, QUndoCommand *macro) {
+                        return setGraphicValue<UndoScaleGraphic>(graphic, &BaseGraphic::scale,
+                                                                 &BaseGraphic::setScale, newScale,
+                                                                 macro);
                     });
 }
 
 void CanvasEditor::editRotate(qreal newDegree)
 {
     changeSelection(UndoText::rotate(), BaseGraphic::CapRotate,
-                    [&](BaseGraphic *graphic, QUndoCommand *macro) -> QUndoCommand * {
-                        const qreal old = graphic->degree();
-                        graphic->setDegree(newDegree);
-                        if (graphic->degree() == old)
-                            return nullptr;
-                        return new UndoRotateGraphic(graphic, old, macro);
+                    [&](BaseGraphic *graphic, QUndoCommand *macro) {
+                        return setGraphicValue<UndoRotateGraphic>(graphic, &BaseGraphic::degree,
+                                                                  &BaseGraphic::setDegree,
+                                                                  newDegree, macro);
                     });
 }
 

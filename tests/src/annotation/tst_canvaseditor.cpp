@@ -255,6 +255,26 @@ private Q_SLOTS:
         QCOMPARE(stroke->opacity(), 1.0);
     }
 
+    void anEditThatChangesNothingLeavesNoUndoStep()
+    {
+        CanvasBoard board;
+        board.editor.toolLine();
+        board.pointer.drag({QPointF(100, 100), QPointF(300, 100)});
+        board.editor.toolSelect();
+        board.editor.editSelectAll();
+        auto *line = static_cast<LineGraphic *>(board.items().first());
+
+        board.editor.editScale(2.0);
+        QCOMPARE(line->scale(), 2.0);
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Scale"));
+        const int steps = board.editor.undoStack()->count();
+        board.editor.editScale(2.0);
+        board.editor.editRotate(line->degree());
+        QCOMPARE(board.editor.undoStack()->count(), steps);
+        board.editor.editUndo();
+        QCOMPARE(line->scale(), 1.0);
+    }
+
     void draggingTheSelectionIsOneMoveStep()
     {
         CanvasBoard board;
