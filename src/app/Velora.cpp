@@ -8,6 +8,7 @@
 #include "WidgetModeToolBar.h"
 #include "ui_Velora.h"
 
+#include <AnnotationIntf.h>
 #include <CameraWidget.h>
 #include <CaptureIntf.h>
 #include <ImageControlPanel.h>
@@ -63,6 +64,7 @@ Velora::Velora(QWidget *parent)
     wireToolsPanel();
     wireWidgetModeBar();
     wireCapture();
+    wireAnnotation();
     wirePipView();
     wireRecordingIndicator();
     wireScreens();
@@ -97,6 +99,8 @@ Velora::~Velora()
     settings->release();
     delete imageView;
     imageView = nullptr;
+    // Gives back the camera canvas too, before the camera view that holds it goes.
+    annotation->release();
     delete toolsPanel;
     toolsPanel = nullptr;
     // The cameras go last: their frames must not reach views being destroyed.

@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+class AnnotationIntf;
+class CanvasView;
 class CaptureIntf;
 class GradeCamHandOver;
 class ImageControlPanel;
@@ -97,6 +99,8 @@ public:
     QSystemTrayIcon *recordingTrayIcon() const { return trayIcon; }
     QAction *recordingCounterAction() const { return counterAction; }
     QAction *gradeCamAction() const;
+    CanvasView *cameraCanvas() const { return docCamCanvas; }
+    CanvasView *pictureCanvas() const { return imageCanvas; }
 
 Q_SIGNALS:
     void docCamAnnotationEnable(bool on);
@@ -137,6 +141,9 @@ protected Q_SLOTS:
     void mediaLibPanelResized();
     void getDocCamConnected(const QString &modelName);
     void getDocCamDisConntect();
+    void visionZoomRatioChanged(double ratio);
+    void visionRotationChanged(uint degree);
+    void visionMirrorChanged(bool mirror);
 
 private Q_SLOTS:
     void raiseUpAllControlWidgets();
@@ -167,6 +174,7 @@ private:
     void wireWebCam();
     void wireToolsPanel();
     void wireCapture();
+    void wireAnnotation();
     void wireWidgetModeBar();
     void wirePipView();
     void wireRecordingIndicator();
@@ -182,6 +190,10 @@ private:
     void showImageFile(const QString &path);
     void leaveFullScreen();
 
+    // Annotation.
+    void activateCanvasForMode();
+    void applyCameraTransformToCanvas();
+
     // Recording indicator.
     void clearRecordingIndicator();
 
@@ -195,6 +207,13 @@ private:
     KivoscopeIntf *kivoscope = nullptr;
     WebCamIntf *webCam = nullptr;
     CaptureIntf *capture = nullptr;
+    AnnotationIntf *annotation = nullptr;
+    // Children of the camera view and of the full-display image view.
+    CanvasView *docCamCanvas = nullptr;
+    CanvasView *imageCanvas = nullptr;
+    double visionZoom = 1.0;
+    uint visionRotation = 0;
+    bool visionMirrored = false;
     ToolsPanel *toolsPanel = nullptr;
     GradeCamHandOver *gradeCam = nullptr;
     int splitMode = 0;

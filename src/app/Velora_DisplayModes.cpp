@@ -157,6 +157,7 @@ void Velora::applyMode()
             webCam->switchDisplayOff();
     }
     layoutViews();
+    activateCanvasForMode();
     pipView->setVisible(splitMode == 1);
     raiseUpAllControlWidgets();
 }

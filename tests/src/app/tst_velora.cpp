@@ -1,4 +1,6 @@
+#include <AnnotationIntf.h>
 #include <CameraWidget.h>
+#include <CanvasView.h>
 #include <CaptureIntf.h>
 #include <ImageControlPanel.h>
 #include <ImageWidget.h>
@@ -20,6 +22,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsScene>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -58,6 +61,20 @@ bool drop(Velora &window, const QList<QUrl> &urls, const QPoint &pos)
     return dropped.isAccepted();
 }
 
+/// A stroke drawn by the left button across `view`, the way a hand moves it.
+void drawStroke(QGraphicsView *view, QPoint from, QPoint to)
+{
+    QWidget *target = view->viewport();
+    QTest::mousePress(target, Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 8; ++step) {
+        const QPoint at = from + (to - from) * step / 8;
+        QMouseEvent move(QEvent::MouseMove, at, target->mapToGlobal(at), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &move);
+    }
+    QTest::mouseRelease(target, Qt::LeftButton, {}, to);
+}
+
 } // namespace
 
 /// Urls opened through the desktop, caught instead of starting a browser.
@@ -79,6 +96,16 @@ class TestVelora : public QObject
     QTemporaryDir media;
     QString picture;
     UrlCatcher browser;
+    // The environment's first simulated camera is the document camera; a case that unplugs it
+    // plugs in another under a new key.
+    QString documentCameraKey = QStringLiteral("sim:1");
+
+    void replugDocumentCamera()
+    {
+        SimulatedCameras::Setup documentCamera;
+        documentCamera.size = QSize(640, 480);
+        documentCameraKey = SimulatedCameras::add(documentCamera);
+    }
 
     void settle(Velora &window)
     {
@@ -484,6 +511,62 @@ private Q_SLOTS:
         capture->release();
     }
 
+    void annotationDrawsOnTheShownPicture()
+    {
+        Velora window;
+        settle(window);
+        CanvasView *cameraCanvas = window.cameraCanvas();
+        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        QVERIFY(cameraCanvas && cameraCanvas->isVisible());
+        QCOMPARE(cameraCanvas->parentWidget(), kivoscope->view());
+        QTRY_COMPARE(cameraCanvas->geometry(), kivoscope->view()->rect());
+
+        // The annotation panel of the strip chooses the pen; the stroke lands on the camera.
+        window.findChild<QPushButton *>(QStringLiteral("toolsHandle"))->click();
+        window.tools()->findChild<QToolButton *>(QStringLiteral("annoBtn"))->click();
+        auto *freehand = window.tools()->findChild<QToolButton *>(QStringLiteral("freehandBtn"));
+        QVERIFY(freehand && freehand->isVisible());
+        freehand->click();
+        drawStroke(cameraCanvas, QPoint(40, 40), QPoint(200, 120));
+        QCOMPARE(cameraCanvas->scene()->items().size(), 1);
+
+        // A picture in full display has a canvas of its own, active while it is shown.
+        window.imgRequestToShow(picture);
+        QTRY_VERIFY(window.fullImageView()->isVisible());
+        CanvasView *pictureCanvas = window.pictureCanvas();
+        QTRY_VERIFY(pictureCanvas->isVisible());
+        AnnotationIntf *annotation = AnnotationIntf::getInstance();
+        QCOMPARE(annotation->activeCanvas(), pictureCanvas);
+        drawStroke(pictureCanvas, QPoint(10, 10), QPoint(60, 60));
+        QCOMPARE(pictureCanvas->scene()->items().size(), 1);
+        window.leaveImageFullDisplaySplit();
+        QCOMPARE(annotation->activeCanvas(), cameraCanvas);
+
+        // "Clear all" of the strip empties the active canvas only.
+        window.tools()->findChild<QToolButton *>(QStringLiteral("clearAllBtn"))->click();
+        QVERIFY(cameraCanvas->scene()->items().isEmpty());
+        QCOMPARE(pictureCanvas->scene()->items().size(), 1);
+
+        // Drawings turn and mirror with the camera picture.
+        QSignalSpy turned(kivoscope, &KivoscopeIntf::rotationChanged);
+        QCOMPARE(kivoscope->rotate(), Result::Success);
+        QTRY_COMPARE(turned.size(), 1);
+        QCOMPARE(cameraCanvas->rotation(), turned.at(0).at(0).toUInt() % 360);
+        QVERIFY(cameraCanvas->rotation() != 0);
+        QSignalSpy mirrored(kivoscope, &KivoscopeIntf::mirrorChanged);
+        QCOMPARE(kivoscope->toggleMirror(), Result::Success);
+        QTRY_COMPARE(mirrored.size(), 1);
+        QCOMPARE(cameraCanvas->isMirrored(), mirrored.at(0).at(0).toBool());
+
+        // No camera, nothing to draw on.
+        QVERIFY(SimulatedCameras::remove(documentCameraKey));
+        QTRY_VERIFY_WITH_TIMEOUT(!cameraCanvas->isVisibleTo(kivoscope->view()), 5000);
+        replugDocumentCamera();
+        QTRY_VERIFY_WITH_TIMEOUT(cameraCanvas->isVisibleTo(kivoscope->view()), 5000);
+        annotation->release();
+        kivoscope->release();
+    }
+
     void gradeCamLendsTheCameraAndTakesItBack()
     {
         Velora window;
@@ -510,13 +593,10 @@ private Q_SLOTS:
         QVERIFY(!action->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(kivoscope->isConnected(), 5000);
 
-        // Without a camera there is nothing to lend. (The first simulated camera of the
-        // environment is the document camera.)
-        QVERIFY(SimulatedCameras::remove(QStringLiteral("sim:1")));
+        // Without a camera there is nothing to lend.
+        QVERIFY(SimulatedCameras::remove(documentCameraKey));
         QTRY_VERIFY_WITH_TIMEOUT(!action->isEnabled(), 5000);
-        SimulatedCameras::Setup documentCamera;
-        documentCamera.size = QSize(640, 480);
-        SimulatedCameras::add(documentCamera);
+        replugDocumentCamera();
         QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 5000);
         kivoscope->release();
     }
