@@ -5,15 +5,11 @@
 // pointer event takes to reach the screen (the end of the canvas paint that shows it).
 
 #include "BenchReport.h"
+#include "SimulatedStream.h"
 
 #include <AnnotationIntf.h>
 #include <CameraThrottleController.h>
-#include <CameraWidget.h>
 #include <CanvasView.h>
-#include <DocCamControl.h>
-#include <DocCamManager.h>
-#include <KivoDocCam.h>
-#include <SimulatedCameras.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -124,14 +121,6 @@ void sendMouse(QWidget *target, QEvent::Type type, QPointF position, Qt::MouseBu
 
 Figures run(bool withCanvas)
 {
-    DocCamManager *manager = DocCamManager::getDocCamManager({});
-    manager->start();
-    SimulatedCameras::Setup setup;
-    setup.size = CameraSize;
-    const QString key = SimulatedCameras::add(setup);
-    manager->waitForIdle();
-    KivoDocCam *camera = manager->cameras().value(0);
-
     FrameCounter counter;
     CameraWidget view(&counter);
     view.resize(ViewSize);
@@ -150,11 +139,7 @@ Figures run(bool withCanvas)
     }
     QWidget *target = canvas ? canvas->viewport() : &view;
 
-    DocCam::VideoFormat format;
-    camera->getCurrentVideoFormat(format);
-    camera->openStream(format, &view, &counter.control);
-    counter.control->setDisplaySize(view.size() * view.devicePixelRatio());
-    counter.control->start();
+    std::optional<SimulatedStream> stream(std::in_place, CameraSize, view, counter.control);
 
     // Settle: the first frames pay for drawing the simulated page.
     QEventLoop loop;
@@ -214,14 +199,12 @@ Figures run(bool withCanvas)
         figures.itemsLeft = int(items.size()) - 1; // the probe is not the gesture's
     }
 
-    counter.control->release();
+    // The camera stops before its view and canvas go.
+    stream.reset();
     if (annotation) {
         annotation->destroyCanvas(canvas);
         annotation->release();
     }
-    SimulatedCameras::remove(key);
-    manager->waitForIdle();
-    manager->release();
     return figures;
 }
 

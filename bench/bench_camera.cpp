@@ -4,6 +4,7 @@
 // of the paint that shows it.
 
 #include "BenchReport.h"
+#include "SimulatedStream.h"
 
 #include <CameraDevice.h>
 #include <CameraImage.h>
@@ -223,23 +224,11 @@ PipelineFigures runPipeline(const QList<QByteArray> &pictures, QSize size)
 /// Frames per second the simulated document camera delivers into a view over three seconds.
 double simulatedFramesPerSecond(QSize size)
 {
-    DocCamManager *manager = DocCamManager::getDocCamManager({});
-    manager->start();
-    SimulatedCameras::Setup setup;
-    setup.size = size;
-    const QString key = SimulatedCameras::add(setup);
-    manager->waitForIdle();
-    KivoDocCam *camera = manager->cameras().value(0);
-
     Pacer pacer;
     CameraWidget view(&pacer);
     view.resize(1280, 720);
     view.show();
-    DocCam::VideoFormat format;
-    camera->getCurrentVideoFormat(format);
-    camera->openStream(format, &view, &pacer.control);
-    pacer.control->setDisplaySize(view.size());
-    pacer.control->start();
+    const SimulatedStream stream(size, view, pacer.control);
 
     // Settle first: the first frames pay for drawing the page.
     QEventLoop loop;
@@ -250,13 +239,7 @@ double simulatedFramesPerSecond(QSize size)
     wall.start();
     QTimer::singleShot(3000, &loop, &QEventLoop::quit);
     loop.exec();
-    const double fps = (view.frame().sequence() - firstSequence) * 1000.0 / wall.elapsed();
-
-    pacer.control->release();
-    SimulatedCameras::remove(key);
-    manager->waitForIdle();
-    manager->release();
-    return fps;
+    return (view.frame().sequence() - firstSequence) * 1000.0 / wall.elapsed();
 }
 
 } // namespace

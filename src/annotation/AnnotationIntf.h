@@ -25,8 +25,17 @@ class AnnotationIntf : public QObject
 
 public:
     /// The drawing tools, in the order of the editor's tool slots.
-    enum Tool { NoTool, SelectTool, MoveTool, FreehandTool, LineTool, ShapeTool, TextTool,
-                HiliterTool, EraserTool };
+    enum Tool {
+        NoTool,
+        SelectTool,
+        MoveTool,
+        FreehandTool,
+        LineTool,
+        ShapeTool,
+        TextTool,
+        HiliterTool,
+        EraserTool
+    };
     /// The tools whose pen the panels set.
     enum PenTool { FreehandPen, LinePen, ShapePen };
 
@@ -39,8 +48,7 @@ public:
     /// A new canvas of `size` scene units shown by a transparent view that is a child of
     /// `over`, covering it and following its resizes. Null when it cannot be created (after
     /// the "Not enough memory." box). The first canvas becomes the active one.
-    virtual CanvasView *createCanvas(QWidget *over, const QSize &size,
-                                     bool scrollBars = false) = 0;
+    virtual CanvasView *createCanvas(QWidget *over, const QSize &size, bool scrollBars = false) = 0;
     /// Destroys a canvas made by createCanvas() (also done when its widget goes away).
     virtual void destroyCanvas(CanvasView *view) = 0;
     /// Where edit commands and undo go from now on.
@@ -81,8 +89,7 @@ public:
     /// The active canvas's view turned by `degree` (snapped to 90 and 270 when close) and scaled
     /// by `scale` about its centre; `mirrored` flips it left to right. Used to keep drawings on
     /// the paper when the camera picture is zoomed, rotated or mirrored.
-    virtual void setViewTransform(CanvasView *view, qreal degree, qreal scale,
-                                  bool mirrored) = 0;
+    virtual void setViewTransform(CanvasView *view, qreal degree, qreal scale, bool mirrored) = 0;
     virtual void setScrollBarsVisible(bool visible) = 0;
 
     /// Renders the active canvas into `image` (filled transparent first, scaled to fit).
