@@ -37,6 +37,8 @@ AnnotationImpl::AnnotationImpl()
     const QPen pen(Qt::red, DefaultPenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     std::fill(std::begin(pens), std::end(pens), pen);
     hiliterPen = QPen(Qt::yellow, HiliterPenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    // Text on a projected camera picture is read from the back of the room.
+    font.setPointSize(DefaultTextPointSize);
 }
 
 AnnotationImpl::~AnnotationImpl()

@@ -26,6 +26,7 @@ class AnnotationImpl : public AnnotationIntf, public SharedComponent<AnnotationI
 public:
     static constexpr qreal DefaultPenWidth = 4.0;
     static constexpr qreal HiliterPenWidth = 16.0;
+    static constexpr int DefaultTextPointSize = 24;
 
     using SharedComponent::getInstance;
 
