@@ -51,21 +51,12 @@ struct Panel
             parts << button(qPrintable(prefix + QLatin1String(unit)))->text();
         return parts.join(QLatin1Char(':'));
     }
-    /// Enters a value the way the presenter does: hours, then minutes, then seconds.
-    void enter(const QString &prefix, int hours, int minutes, int seconds) const
+    /// Clicks the named buttons in turn; "name*n" clicks one n times.
+    void play(const QString &script) const
     {
-        const QString inc = QStringLiteral("inc") + prefix.at(0).toUpper() + prefix.mid(1)
-                + QStringLiteral("Btn");
-        const std::pair<const char *, int> steps[]
-                = {{"Hour", hours}, {"Min", minutes}, {"Sec", seconds}};
-        for (const auto &[unit, count] : steps) {
-            if (count == 0)
-                continue;
-            QToolButton *field = button(qPrintable(prefix + QLatin1String(unit)));
-            if (!field->isChecked())
-                QTest::mouseClick(field, Qt::LeftButton);
-            click(qPrintable(inc), count);
-        }
+        for (const QString &step : script.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            click(qPrintable(step.section(QLatin1Char('*'), 0, 0)),
+                  step.contains(QLatin1Char('*')) ? step.section(QLatin1Char('*'), 1).toInt() : 1);
     }
     /// How many pictures the progress label says are taken.
     int captured() const { return progress().section(QLatin1Char('/'), 0, 0).toInt(); }
@@ -204,91 +195,56 @@ private Q_SLOTS:
 
     // --- Editing the time and the interval ---------------------------------------------------
 
-    void stepsFollowTheCheckedUnitAndStopAtTheLimits()
+    void editorsStepByTheCheckedUnitWithinTheLimits_data()
     {
-        Panel p(capture);
-        openSettings(p);
-        p.click("intervalHour");
-        p.click("incIntervalBtn", 7);
-        QCOMPARE(p.shown("interval"), QStringLiteral("06:00:00"));
-        p.click("timeHour");
-        p.click("incTimeBtn", 73);
-        QCOMPARE(p.shown("time"), QStringLiteral("72:00:00"));
-        p.click("timeSec");
-        p.click("incTimeBtn");
-        QCOMPARE(p.shown("time"), QStringLiteral("72:00:00"));
-        QCOMPARE(params(), std::pair(259200u, 21600u));
-
-        p.click("timeMin");
-        p.click("decTimeBtn", 2);
-        QCOMPARE(p.shown("time"), QStringLiteral("71:58:00"));
-        p.click("timeSec");
-        p.click("decTimeBtn", 3);
-        QCOMPARE(p.shown("time"), QStringLiteral("71:57:57"));
-        QCOMPARE(params().first, 259077u);
+        // "clicks on the open settings => time interval [checked unit buttons]".
+        QTest::addColumn<QString>("script");
+        QTest::newRow("interval stops at six hours")
+                << "intervalHour incIntervalBtn*7 => 00:00:00 06:00:00 intervalHour";
+        QTest::newRow("time stops at 72 hours, seconds too")
+                << "timeHour incTimeBtn*73 timeSec incTimeBtn => 72:00:00 00:00:00 timeSec";
+        QTest::newRow("down from the limit by minutes, then seconds")
+                << "timeHour incTimeBtn*72 timeMin decTimeBtn*2 timeSec decTimeBtn*3 => 71:57:57 "
+                   "00:00:00 timeSec";
+        QTest::newRow("nothing below zero") << "decIntervalBtn => 00:00:00 00:00:00";
+        QTest::newRow("no step below the checked unit")
+                << "intervalMin incIntervalBtn intervalSec incIntervalBtn*30 intervalHour "
+                   "decIntervalBtn => 00:00:00 00:01:30 intervalHour";
+        QTest::newRow("no unit checked steps seconds")
+                << "intervalMin incIntervalBtn*2 decIntervalBtn intervalMin decIntervalBtn*31 => "
+                   "00:00:00 00:00:29";
+        QTest::newRow("units of one editor exclude each other, not the other's")
+                << "timeHour intervalSec timeMin => 00:00:00 00:00:00 timeMin intervalSec";
+        QTest::newRow("single digits") << "timeHour incTimeBtn timeMin incTimeBtn*2 timeSec "
+                                          "incTimeBtn*3 => 01:02:03 00:00:00 timeSec";
+        QTest::newRow("two digits") << "timeHour incTimeBtn*12 timeMin incTimeBtn*34 timeSec "
+                                       "incTimeBtn*56 => 12:34:56 00:00:00 timeSec";
+        QTest::newRow("seconds carry") << "timeSec incTimeBtn*61 => 00:01:01 00:00:00 timeSec";
+        QTest::newRow("minutes carry")
+                << "timeMin incTimeBtn*60 timeSec incTimeBtn*9 => 01:00:09 00:00:00 timeSec";
     }
 
-    void decrementNeverGoesBelowZeroNorBelowItsUnit()
+    void editorsStepByTheCheckedUnitWithinTheLimits()
     {
+        QFETCH(QString, script);
         Panel p(capture);
         openSettings(p);
-        p.click("decIntervalBtn");
-        QCOMPARE(p.shown("interval"), QStringLiteral("00:00:00"));
-        p.enter(QStringLiteral("interval"), 0, 1, 30);
-        QCOMPARE(p.shown("interval"), QStringLiteral("00:01:30"));
-        p.click("intervalHour");
-        p.click("decIntervalBtn");
-        QCOMPARE(p.shown("interval"), QStringLiteral("00:01:30"));
-        p.click("intervalMin");
-        p.click("decIntervalBtn", 2);
-        QCOMPARE(p.shown("interval"), QStringLiteral("00:00:30"));
-        // Unchecking the minute leaves no unit checked: steps of a second.
-        p.click("intervalMin");
-        p.click("decIntervalBtn", 31);
-        QCOMPARE(p.shown("interval"), QStringLiteral("00:00:00"));
-        QCOMPARE(params().second, 0u);
-    }
-
-    void unitsOfAnEditorExcludeEachOther()
-    {
-        Panel p(capture);
-        openSettings(p);
-        p.click("timeHour");
-        p.click("intervalSec");
-        p.click("timeMin");
-        QVERIFY(!p.button("timeHour")->isChecked() && p.button("timeMin")->isChecked());
-        // The other editor keeps its own unit.
-        QVERIFY(p.button("intervalSec")->isChecked());
-        p.click("timeSec");
-        QVERIFY(!p.button("timeMin")->isChecked() && p.button("timeSec")->isChecked());
-        p.click("timeSec");
-        for (const char *name : {"timeHour", "timeMin", "timeSec"})
-            QVERIFY2(!p.button(name)->isChecked(), name);
-    }
-
-    void valuesReadAsTwoDigitFields_data()
-    {
-        QTest::addColumn<int>("hours");
-        QTest::addColumn<int>("minutes");
-        QTest::addColumn<int>("seconds");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("single digits") << 1 << 2 << 3 << "01:02:03";
-        QTest::newRow("two digits") << 12 << 34 << 56 << "12:34:56";
-        QTest::newRow("seconds carry") << 0 << 0 << 61 << "00:01:01";
-        QTest::newRow("minutes carry") << 0 << 60 << 9 << "01:00:09";
-    }
-
-    void valuesReadAsTwoDigitFields()
-    {
-        QFETCH(int, hours);
-        QFETCH(int, minutes);
-        QFETCH(int, seconds);
-        QFETCH(QString, expected);
-        Panel p(capture);
-        openSettings(p);
-        p.enter(QStringLiteral("time"), hours, minutes, seconds);
-        QCOMPARE(p.shown("time"), expected);
-        QCOMPARE(params().first, uint(hours * 3600 + minutes * 60 + seconds));
+        p.play(script.section(QStringLiteral(" => "), 0, 0));
+        const QStringList expected = script.section(QStringLiteral(" => "), 1).split(u' ');
+        QCOMPARE(p.shown(QStringLiteral("time")), expected[0]);
+        QCOMPARE(p.shown(QStringLiteral("interval")), expected[1]);
+        QStringList checked;
+        for (const char *name :
+             {"timeHour", "timeMin", "timeSec", "intervalHour", "intervalMin", "intervalSec"})
+            if (p.button(name)->isChecked())
+                checked << QLatin1String(name);
+        QCOMPARE(checked, expected.mid(2));
+        // The component holds what the editors show.
+        const auto seconds = [](const QString &hms) {
+            const QStringList f = hms.split(u':');
+            return uint(f[0].toInt() * 3600 + f[1].toInt() * 60 + f[2].toInt());
+        };
+        QCOMPARE(params(), std::pair(seconds(expected[0]), seconds(expected[1])));
     }
 
     // --- Starting, running and stopping a time lapse -----------------------------------------
@@ -311,8 +267,9 @@ private Q_SLOTS:
         QFETCH(QString, message);
         Panel p(capture);
         openSettings(p);
-        p.enter(QStringLiteral("time"), 0, 0, time);
-        p.enter(QStringLiteral("interval"), 0, 0, interval);
+        p.play(QStringLiteral("timeSec incTimeBtn*%1 intervalSec incIntervalBtn*%2")
+                       .arg(time)
+                       .arg(interval));
         // As a click would: the button pressed first, then the slot.
         p.button("startStopBtn")->setChecked(true);
         p.panel->startStopTimeLapesCapture(true);
@@ -341,8 +298,7 @@ private Q_SLOTS:
         Panel p(capture);
         QSignalSpy completed(capture, &CaptureIntf::timeLapseImageCaptureCompleted);
         openSettings(p);
-        p.enter(QStringLiteral("time"), 0, 0, 3);
-        p.enter(QStringLiteral("interval"), 0, 0, 1);
+        p.play(QStringLiteral("timeSec incTimeBtn*3 intervalSec incIntervalBtn"));
         QVERIFY(p.button("startStopBtn")->isEnabled());
         p.click("startStopBtn");
         QVERIFY(running());
@@ -374,8 +330,7 @@ private Q_SLOTS:
         Panel p(capture);
         QSignalSpy aborted(capture, &CaptureIntf::timeLapseImageCaptureAborted);
         openSettings(p);
-        p.enter(QStringLiteral("time"), 0, 5, 0);
-        p.enter(QStringLiteral("interval"), 0, 0, 1);
+        p.play(QStringLiteral("timeMin incTimeBtn*5 intervalSec incIntervalBtn"));
         p.click("startStopBtn");
         QTRY_VERIFY_WITH_TIMEOUT(p.captured() >= 3, 5000);
         QVERIFY(p.progress().endsWith(QStringLiteral("/ 301")));
