@@ -31,6 +31,13 @@ constexpr QSize CameraSize(3840, 2160);
 constexpr QSize ViewSize(1920, 1080);
 constexpr int GesturePoints = 2000;
 constexpr double EventsPerSecond = 120;
+constexpr int Rounds = 3;
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
 
 qint64 nowNs()
 {
@@ -137,7 +144,6 @@ Figures run(bool withCanvas)
         probe = new PaintProbe(canvas->sceneRect());
         canvas->scene()->addItem(probe);
     }
-    QWidget *target = canvas ? canvas->viewport() : &view;
 
     std::optional<SimulatedStream> stream(std::in_place, CameraSize, view, counter.control);
 
@@ -163,8 +169,11 @@ Figures run(bool withCanvas)
                     : next + 1 == int(points.size()) ? QEvent::MouseButtonRelease
                                                      : QEvent::MouseMove;
             sentNs.push_back(nowNs());
-            sendMouse(target, type, points[size_t(next)],
-                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton);
+            // The reference has nothing to take the events: in Velora the camera view is
+            // always under its canvas, and the events are the canvas's work to measure.
+            if (canvas)
+                sendMouse(canvas->viewport(), type, points[size_t(next)],
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton);
         }
         if (next >= int(points.size())) {
             pointer.stop();
@@ -217,28 +226,44 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    // The runs without a canvas come before and after the one with it, so that neither side
-    // gains from the camera's warm-up or loses to a moment of load.
-    const Figures before = run(false);
-    const Figures drawn = run(true);
-    const Figures after = run(false);
-    const double plainFps = (before.framesPerSecond + after.framesPerSecond) / 2;
-    if (drawn.itemsLeft != 1) {
-        std::fprintf(stderr,
-                     "bench_annotation: FAILED: the gesture left %d items, not one stroke\n",
-                     drawn.itemsLeft);
-        return 1;
+    // The frame rate wanders from run to run on a small machine (the simulated 4K camera alone
+    // takes most of a core), so the two kinds of run alternate, three of each, and the medians
+    // are compared.
+    std::vector<double> plainFps, drawnFps, p99s;
+    Figures drawn;
+    for (int round = 0; round < Rounds; ++round) {
+        for (const bool withCanvas : {round % 2 == 1, round % 2 == 0}) {
+            const Figures figures = run(withCanvas);
+            if (!withCanvas) {
+                plainFps.push_back(figures.framesPerSecond);
+                continue;
+            }
+            if (figures.itemsLeft != 1) {
+                std::fprintf(stderr,
+                             "bench_annotation: FAILED: the gesture left %d items, not one "
+                             "stroke\n",
+                             figures.itemsLeft);
+                return 1;
+            }
+            drawnFps.push_back(figures.framesPerSecond);
+            p99s.push_back(figures.p99LatencyMs);
+            drawn.maxLatencyMs = std::max(drawn.maxLatencyMs, figures.maxLatencyMs);
+        }
     }
-    std::printf("camera frames per second: %.2f without a canvas (mean of a run before and one "
-                "after), %.2f while drawing\n",
-                plainFps, drawn.framesPerSecond);
-    std::printf("stroke latency: median %.2f ms, worst %.2f ms; %d canvas paints for %d "
-                "pointer events\n",
-                drawn.medianLatencyMs, drawn.maxLatencyMs, drawn.canvasPaints, GesturePoints);
-    Bench::report("annotation over 4K camera: frames shown per second while drawing",
-                  drawn.framesPerSecond, plainFps, "fps", Bench::Better::Higher,
-                  "the same camera and view without a canvas");
-    Bench::report("annotation stroke latency p99 (pointer event to end of paint)",
-                  drawn.p99LatencyMs, 16, "ms", Bench::Better::Lower, "16 ms goal");
+    std::printf("camera frames per second without a canvas:");
+    for (const double fps : plainFps)
+        std::printf(" %.2f", fps);
+    std::printf("; while drawing:");
+    for (const double fps : drawnFps)
+        std::printf(" %.2f", fps);
+    std::printf("\nstroke latency p99 per run:");
+    for (const double p99 : p99s)
+        std::printf(" %.2f", p99);
+    std::printf(" ms; worst single event %.2f ms\n", drawn.maxLatencyMs);
+    Bench::report("annotation over 4K camera: frames shown per second while drawing (median)",
+                  median(drawnFps), median(plainFps), "fps", Bench::Better::Higher,
+                  "the same camera and view without a canvas (median)");
+    Bench::report("annotation stroke latency p99 (pointer event to end of paint, median run)",
+                  median(p99s), 16, "ms", Bench::Better::Lower, "16 ms goal");
     return 0;
 }
