@@ -92,16 +92,17 @@ const QStringList &pageText()
 constexpr std::size_t MaxCachedPages = 2;
 } // namespace
 
-/// Memory for stills, lent out as pictures and taken back when the last copy of a picture goes.
+/// Memory for stills or live frames of one size, lent out as pictures and taken back when the
+/// last copy of a picture goes.
 ///
-/// A still of a 4K camera is 48 MB. Memory that large comes fresh from the system for every
-/// allocation, and its first touch costs a page fault per 4 KB, which adds up to hundreds of
-/// milliseconds on some machines; memory used before costs nothing. A buffer is only drawn
-/// into while no picture holds it, so a still the consumer keeps never changes under it.
-class SimulatedCamera::StillBuffers : public std::enable_shared_from_this<StillBuffers>
+/// A still of a 4K camera is 48 MB, a live 4K frame 33 MB. Memory that large comes fresh from the
+/// system for every allocation, and its first touch costs a page fault per 4 KB, which adds up to
+/// hundreds of milliseconds on some machines; memory used before costs nothing. A buffer is only
+/// drawn into while no picture holds it, so a still the consumer keeps never changes under it.
+class SimulatedCamera::FrameBuffers : public std::enable_shared_from_this<FrameBuffers>
 {
 public:
-    explicit StillBuffers(QSize size)
+    explicit FrameBuffers(QSize size)
         : size(size)
     { }
 
@@ -120,20 +121,20 @@ private:
     };
     struct Loan
     {
-        std::shared_ptr<StillBuffers> owner;
+        std::shared_ptr<FrameBuffers> owner;
         Buffer *buffer;
     };
     static void takeBack(void *loan);
 
-    // One still being saved, one being drawn, one more kept by a consumer; beyond that a
-    // still gets memory of its own rather than the camera holding more.
+    // One picture being drawn, one on its way or being saved, one more kept by a consumer;
+    // beyond that a picture gets memory of its own rather than the camera holding more.
     static constexpr std::size_t MaxBuffers = 3;
 
     std::mutex mutex;
     std::vector<std::unique_ptr<Buffer>> buffers;
 };
 
-QImage SimulatedCamera::StillBuffers::lend()
+QImage SimulatedCamera::FrameBuffers::lend()
 {
     const qsizetype bytesPerLine = qsizetype(size.width()) * 4;
     Buffer *free = nullptr;
@@ -157,11 +158,11 @@ QImage SimulatedCamera::StillBuffers::lend()
     // The mutex taken in takeBack() orders the last reader's use of the pixels before the next
     // drawing, which an atomic reference count read on its own would not.
     return QImage(free->pixels.get(), size.width(), size.height(), bytesPerLine,
-                  QImage::Format_RGB32, &StillBuffers::takeBack,
+                  QImage::Format_RGB32, &FrameBuffers::takeBack,
                   new Loan{shared_from_this(), free});
 }
 
-void SimulatedCamera::StillBuffers::takeBack(void *loan)
+void SimulatedCamera::FrameBuffers::takeBack(void *loan)
 {
     // The loan, and with it perhaps the last reference to the buffers, goes after the unlock.
     const std::unique_ptr<Loan> returned(static_cast<Loan *>(loan));
@@ -184,7 +185,7 @@ SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                             setup.documentCamera})
     , setup(setup)
     , busy(setup.busy)
-    , stillBuffers(std::make_shared<StillBuffers>(stillSize()))
+    , stillBuffers(std::make_shared<FrameBuffers>(stillSize()))
 { }
 
 DocCam::VideoFormat SimulatedCamera::liveFormat() const
@@ -217,6 +218,10 @@ int SimulatedCamera::openCapture(const DocCam::VideoFormat &format)
     if (busy)
         return DocCam::ErrorBusy;
     streamSize = format.size;
+    // Frames of the stream are drawn into memory used before (see FrameBuffers); the pictures
+    // of an earlier stream keep their own pool alive for as long as they are held.
+    if (!liveBuffers || liveBuffers->size != streamSize)
+        liveBuffers = std::make_shared<FrameBuffers>(streamSize);
     framesDelivered = 0;
     clock.start();
     // A wake meant for the last stream has nothing left to cut short.
@@ -411,8 +416,13 @@ QImage SimulatedCamera::render(QSize size, qint64 tick) const
     const QImage background = page(size);
     QImage frame;
     QPainter painter;
-    if (!size.isEmpty() && size == stillBuffers->size) {
-        frame = stillBuffers->lend();
+    FrameBuffers *pool = nullptr;
+    if (!size.isEmpty() && size == stillBuffers->size)
+        pool = stillBuffers.get();
+    else if (!size.isEmpty() && liveBuffers && size == liveBuffers->size)
+        pool = liveBuffers.get();
+    if (pool) {
+        frame = pool->lend();
         painter.begin(&frame);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, background);

@@ -40,7 +40,7 @@ protected:
     QSize stillSize() const override;
 
 private:
-    class StillBuffers;
+    class FrameBuffers;
 
     /// The page without the moving parts, redrawn only when the picture parameters change.
     QImage page(QSize size) const;
@@ -66,6 +66,8 @@ private:
     // One page per size drawn, most recently used first: live frames and stills each keep
     // theirs, so a still does not have to redraw its page after every live frame.
     mutable std::vector<CachedPage> cachedPages;
-    // Where stills are drawn; shared with the pictures it lends, which may outlive the camera.
-    const std::shared_ptr<StillBuffers> stillBuffers;
+    // Where stills and live frames are drawn; shared with the pictures they lend, which may
+    // outlive the camera. The live pool is replaced when a stream of another size opens.
+    const std::shared_ptr<FrameBuffers> stillBuffers;
+    std::shared_ptr<FrameBuffers> liveBuffers;
 };
