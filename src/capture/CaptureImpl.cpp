@@ -1,4 +1,5 @@
 #include "CaptureImpl.h"
+#include "JpegWriter.h"
 
 #include <CameraWidget.h>
 #include <KivoSystem.h>
@@ -19,14 +20,11 @@
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QScreen>
 #include <QSoundEffect>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QVBoxLayout>
-
-#include <turbojpeg.h>
 
 #include <algorithm>
 #include <functional>
@@ -86,18 +84,6 @@ void warn(const QString &text, const QString &informativeText)
     showBox(QMessageBox::Warning, QStringLiteral("Warning"), text, informativeText, QMessageBox::Ok,
             QMessageBox::Ok, false);
 }
-
-struct TurboJpegDeleter
-{
-    void operator()(void *handle) const { tjDestroy(static_cast<tjhandle>(handle)); }
-};
-struct TurboJpegBytesDeleter
-{
-    void operator()(unsigned char *bytes) const { tjFree(bytes); }
-};
-
-/// libjpeg-turbo's name for the byte order of a 32-bit QImage pixel (0xffRRGGBB in memory).
-constexpr int Rgb32Layout = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
 
 } // namespace
 
@@ -221,52 +207,7 @@ bool CaptureImpl::checkSaveFolder(const QString &path)
 
 bool CaptureImpl::saveImageToPath(const QImage &image, const QString &path)
 {
-    return checkSaveFolder(path) && writeJpeg(image, path);
-}
-
-bool CaptureImpl::writeJpeg(const QImage &image, const QString &path)
-{
-    // Encoded from the picture's own memory: 32-bit pictures as they are, grey ones (black and
-    // white) as one-channel JPEGs, anything else after one conversion.
-    const bool grey = image.depth() <= 8 && image.isGrayscale();
-    const QImage::Format layout = grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
-    const QImage source = image.format() == layout || image.format() == QImage::Format_ARGB32
-            ? image
-            : image.convertToFormat(layout);
-
-    const std::unique_ptr<void, TurboJpegDeleter> encoder(tjInitCompress());
-    unsigned char *bytes = nullptr;
-    unsigned long size = 0;
-    // Colour at half resolution both ways (4:2:0), the usual choice for photographs.
-    const bool encoded = encoder
-            && tjCompress2(encoder.get(), source.constBits(), source.width(),
-                           int(source.bytesPerLine()), source.height(),
-                           grey ? TJPF_GRAY : Rgb32Layout, &bytes, &size,
-                           grey ? TJSAMP_GRAY : TJSAMP_420, JpegQuality, 0)
-                    == 0;
-    const std::unique_ptr<unsigned char, TurboJpegBytesDeleter> jpeg(bytes);
-    if (!encoded) {
-        captureLog.log(2, "CaptureImpl::writeJpeg - Encoding %s failed: %s", qPrintable(path),
-                       tjGetErrorStr2(encoder.get()));
-        return false;
-    }
-
-    // Written beside the target and renamed into place: a full disk or a crash half-way
-    // leaves no truncated picture under the real name.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(reinterpret_cast<const char *>(jpeg.get()), qint64(size)) != qint64(size)) {
-        captureLog.log(2, "CaptureImpl::writeJpeg - Cannot write %s: %s", qPrintable(path),
-                       qPrintable(file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        captureLog.log(2, "CaptureImpl::writeJpeg - Cannot finish %s: %s", qPrintable(path),
-                       qPrintable(file.errorString()));
-        return false;
-    }
-    return true;
+    return checkSaveFolder(path) && JpegWriter::write(image, path, JpegQuality);
 }
 
 QString CaptureImpl::freeBaseName(const QString &dir) const
@@ -465,7 +406,7 @@ void CaptureImpl::writeStill(const QImage &still, const QString &path, StillUse 
     stillWrites[write] = StillWrite{path, use};
     std::function<void()> job = [this, write, still, path] {
         ThreadHandOver::received();
-        const bool written = writeJpeg(still, path);
+        const bool written = JpegWriter::write(still, path, JpegQuality);
         ThreadHandOver::published();
         QMetaObject::invokeMethod(
                 this,

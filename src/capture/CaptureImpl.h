@@ -80,8 +80,6 @@ private:
     bool checkSaveFolder(const QString &path);
     /// Checks the folder, then writes: for pictures small enough to write at once.
     bool saveImageToPath(const QImage &image, const QString &path);
-    /// Encodes `image` as a JPEG file at `path`. Safe on any thread; shows nothing.
-    static bool writeJpeg(const QImage &image, const QString &path);
     /// Writes a high-quality still on the writer thread; stillWritten() follows.
     void writeStill(const QImage &still, const QString &path, StillUse use);
     void stillWritten(quint64 write, bool written);

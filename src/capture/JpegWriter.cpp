@@ -1,0 +1,75 @@
+#include "JpegWriter.h"
+
+#include <LogModule.h>
+
+#include <QImage>
+#include <QSaveFile>
+#include <QString>
+#include <QSysInfo>
+
+#include <turbojpeg.h>
+
+#include <memory>
+
+namespace {
+
+const LogModule jpegLog("velora/capture");
+
+struct TurboJpegDeleter
+{
+    void operator()(void *handle) const { tjDestroy(static_cast<tjhandle>(handle)); }
+};
+struct TurboJpegBytesDeleter
+{
+    void operator()(unsigned char *bytes) const { tjFree(bytes); }
+};
+
+/// libjpeg-turbo's name for the byte order of a 32-bit QImage pixel (0xffRRGGBB in memory).
+constexpr int Rgb32Layout = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
+
+} // namespace
+
+bool JpegWriter::write(const QImage &image, const QString &path, int quality)
+{
+    // Encoded from the picture's own memory: 32-bit pictures as they are, grey ones (black and
+    // white) as one-channel JPEGs, anything else after one conversion.
+    const bool grey = image.depth() <= 8 && image.isGrayscale();
+    const QImage::Format layout = grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32;
+    const QImage source = image.format() == layout || image.format() == QImage::Format_ARGB32
+            ? image
+            : image.convertToFormat(layout);
+
+    const std::unique_ptr<void, TurboJpegDeleter> encoder(tjInitCompress());
+    unsigned char *bytes = nullptr;
+    unsigned long size = 0;
+    // Colour at half resolution both ways (4:2:0), the usual choice for photographs.
+    const bool encoded = encoder
+            && tjCompress2(encoder.get(), source.constBits(), source.width(),
+                           int(source.bytesPerLine()), source.height(),
+                           grey ? TJPF_GRAY : Rgb32Layout, &bytes, &size,
+                           grey ? TJSAMP_GRAY : TJSAMP_420, quality, 0)
+                    == 0;
+    const std::unique_ptr<unsigned char, TurboJpegBytesDeleter> jpeg(bytes);
+    if (!encoded) {
+        jpegLog.log(2, "JpegWriter::write - Encoding %s failed: %s", qPrintable(path),
+                    tjGetErrorStr2(encoder.get()));
+        return false;
+    }
+
+    // Written beside the target and renamed into place: a full disk or a crash half-way
+    // leaves no truncated picture under the real name.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(reinterpret_cast<const char *>(jpeg.get()), qint64(size)) != qint64(size)) {
+        jpegLog.log(2, "JpegWriter::write - Cannot write %s: %s", qPrintable(path),
+                    qPrintable(file.errorString()));
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        jpegLog.log(2, "JpegWriter::write - Cannot finish %s: %s", qPrintable(path),
+                    qPrintable(file.errorString()));
+        return false;
+    }
+    return true;
+}
