@@ -557,6 +557,11 @@ private Q_SLOTS:
         QCOMPARE(kivoscope->toggleMirror(), Result::Success);
         QTRY_COMPARE(mirrored.size(), 1);
         QCOMPARE(cameraCanvas->isMirrored(), mirrored.at(0).at(0).toBool());
+        QSignalSpy zoomed(kivoscope, &KivoscopeIntf::zoomRatioChanged);
+        QCOMPARE(kivoscope->zoomIn(), Result::Success);
+        QTRY_COMPARE(zoomed.size(), 1);
+        QVERIFY(zoomed.at(0).at(0).toDouble() > 1.0);
+        QCOMPARE(cameraCanvas->scaleFactor(), zoomed.at(0).at(0).toDouble());
 
         // No camera, nothing to draw on.
         QVERIFY(SimulatedCameras::remove(documentCameraKey));
