@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 
 namespace Bench {
@@ -23,6 +25,27 @@ template<typename Body> double callsPerSecond(Body body, double seconds = 1.0)
         best = qMax(best, calls / (timer.nsecsElapsed() / 1e9));
     }
     return best;
+}
+
+/// The value `share` of `values` lie at or below (0.5 the median, 0.99 the 99th percentile);
+/// 0 when there are none.
+template<typename Values> double percentile(Values values, double share)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto last = std::size_t(values.size()) - 1;
+    return values[std::min(last, std::size_t(double(values.size()) * share))];
+}
+
+/// The middle value, or the mean of the middle two; 0 when there are none.
+template<typename Values> double median(Values values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = std::size_t(values.size());
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 enum class Better { Higher, Lower };

@@ -33,12 +33,6 @@ constexpr int GesturePoints = 2000;
 constexpr double EventsPerSecond = 120;
 constexpr int Rounds = 3;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 qint64 nowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -111,9 +105,7 @@ struct Figures
 {
     double framesPerSecond = 0;
     double p99LatencyMs = 0;
-    double medianLatencyMs = 0;
     double maxLatencyMs = 0;
-    int canvasPaints = 0;
     int itemsLeft = 0;
 };
 
@@ -196,14 +188,8 @@ Figures run(bool withCanvas)
             if (painted != probe->paintedNs.end())
                 latencies.push_back((*painted - sent) / 1e6);
         }
-        std::sort(latencies.begin(), latencies.end());
-        if (!latencies.empty()) {
-            figures.medianLatencyMs = latencies[latencies.size() / 2];
-            figures.maxLatencyMs = latencies.back();
-            figures.canvasPaints = int(probe->paintedNs.size());
-            figures.p99LatencyMs
-                    = latencies[std::min(latencies.size() - 1, size_t(latencies.size() * 0.99))];
-        }
+        figures.p99LatencyMs = Bench::percentile(latencies, 0.99);
+        figures.maxLatencyMs = Bench::percentile(latencies, 1.0);
         const QList<QGraphicsItem *> items = canvas->scene()->items();
         figures.itemsLeft = int(items.size()) - 1; // the probe is not the gesture's
     }
@@ -261,9 +247,9 @@ int main(int argc, char **argv)
         std::printf(" %.2f", p99);
     std::printf(" ms; worst single event %.2f ms\n", drawn.maxLatencyMs);
     Bench::report("annotation over 4K camera: frames shown per second while drawing (median)",
-                  median(drawnFps), median(plainFps), "fps", Bench::Better::Higher,
+                  Bench::median(drawnFps), Bench::median(plainFps), "fps", Bench::Better::Higher,
                   "the same camera and view without a canvas (median)");
     Bench::report("annotation stroke latency p99 (pointer event to end of paint, median run)",
-                  median(p99s), 16, "ms", Bench::Better::Lower, "16 ms goal");
+                  Bench::median(p99s), 16, "ms", Bench::Better::Lower, "16 ms goal");
     return 0;
 }

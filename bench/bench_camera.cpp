@@ -210,12 +210,8 @@ PipelineFigures runPipeline(const QList<QByteArray> &pictures, QSize size)
     figures.painted = int(pacer.latenciesMs.size());
     figures.cpuMsPerFrame = cpu * 1000 / figures.decoded;
     figures.coreShareAt30 = cpu / seconds;
-    std::sort(pacer.latenciesMs.begin(), pacer.latenciesMs.end());
-    if (!pacer.latenciesMs.isEmpty()) {
-        figures.medianLatencyMs = pacer.latenciesMs.at(pacer.latenciesMs.size() / 2);
-        figures.p99LatencyMs = pacer.latenciesMs.at(
-                qMin(pacer.latenciesMs.size() - 1, qsizetype(pacer.latenciesMs.size() * 0.99)));
-    }
+    figures.medianLatencyMs = Bench::median(pacer.latenciesMs);
+    figures.p99LatencyMs = Bench::percentile(pacer.latenciesMs, 0.99);
     camera->release();
     manager->release();
     return figures;

@@ -27,12 +27,6 @@ constexpr int Strokes = 10000;
 constexpr int PointsPerStroke = 200;
 constexpr int Rounds = 5;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void fail(const char *what)
 {
     std::fprintf(stderr, "bench_canvas: FAILED: %s\n", what);
@@ -123,10 +117,12 @@ int main(int argc, char **argv)
     const double bytes = double(QFile(path).size());
     std::printf("canvas file: %d strokes of %d points, %.1f MB\n", Strokes, PointsPerStroke,
                 bytes / 1e6);
-    Bench::report("canvas write, 10000 strokes x 200 points", median(writes), median(references),
-                  "ms", Bench::Better::Lower, "xmllint --stream --noout (parse only)");
-    Bench::report("canvas read, 10000 strokes x 200 points", median(reads), median(references),
-                  "ms", Bench::Better::Lower, "xmllint --stream --noout");
+    Bench::report("canvas write, 10000 strokes x 200 points", Bench::median(writes),
+                  Bench::median(references), "ms", Bench::Better::Lower,
+                  "xmllint --stream --noout (parse only)");
+    Bench::report("canvas read, 10000 strokes x 200 points", Bench::median(reads),
+                  Bench::median(references), "ms", Bench::Better::Lower,
+                  "xmllint --stream --noout");
     Bench::report("canvas file size", bytes / 1e6, bytes / 1e6, "MB", Bench::Better::Lower,
                   "the same file");
     return 0;

@@ -47,14 +47,7 @@ namespace {
 constexpr int JpegQuality = 90;
 const char *const ReferenceTool = "cjpeg -quality 90";
 
-double median(QList<double> values)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
-}
+using Bench::median;
 
 double msOf(qint64 ns)
 {

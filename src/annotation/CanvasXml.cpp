@@ -153,73 +153,59 @@ bool CanvasXml::leaveElement(CanvasXmlReader &reader)
     return true;
 }
 
+namespace {
+
+constexpr std::array<QByteArrayView, 4> RectAttributes{"x", "y", "w", "h"};
+constexpr std::array<QByteArrayView, 2> PointAttributes{"x", "y"};
+constexpr std::array<QByteArrayView, 4> ColorAttributes{"r", "g", "b", "a"};
+
+} // namespace
+
 void CanvasXml::writeRect(CanvasXmlWriter &writer, const QRectF &rect, QByteArrayView name)
 {
-    writer.writeStartElement(name);
-    writeDouble(writer, "x", rect.x());
-    writeDouble(writer, "y", rect.y());
-    writeDouble(writer, "w", rect.width());
-    writeDouble(writer, "h", rect.height());
-    writer.writeEndElement();
+    writeNumbers<double, 4>(writer, name, RectAttributes,
+                            {rect.x(), rect.y(), rect.width(), rect.height()});
 }
 
 std::optional<QRectF> CanvasXml::readRect(CanvasXmlReader &reader, QByteArrayView name)
 {
-    if (!enterElement(reader, name))
+    const auto values = readNumbers<double, 4>(reader, name, RectAttributes);
+    if (!values)
         return std::nullopt;
-    const auto x = readDouble(reader, "x");
-    const auto y = readDouble(reader, "y");
-    const auto w = readDouble(reader, "w");
-    const auto h = readDouble(reader, "h");
-    if (!x || !y || !w || !h || !leaveElement(reader))
-        return std::nullopt;
-    return QRectF(*x, *y, *w, *h);
+    const auto [x, y, w, h] = *values;
+    return QRectF(x, y, w, h);
 }
 
 void CanvasXml::writePoint(CanvasXmlWriter &writer, const QPointF &point, QByteArrayView name)
 {
-    writer.writeStartElement(name);
-    writeDouble(writer, "x", point.x());
-    writeDouble(writer, "y", point.y());
-    writer.writeEndElement();
+    writeNumbers<double, 2>(writer, name, PointAttributes, {point.x(), point.y()});
 }
 
 std::optional<QPointF> CanvasXml::readPoint(CanvasXmlReader &reader, QByteArrayView name)
 {
-    if (!enterElement(reader, name))
+    const auto values = readNumbers<double, 2>(reader, name, PointAttributes);
+    if (!values)
         return std::nullopt;
-    const auto x = readDouble(reader, "x");
-    const auto y = readDouble(reader, "y");
-    if (!x || !y || !leaveElement(reader))
-        return std::nullopt;
-    return QPointF(*x, *y);
+    return QPointF((*values)[0], (*values)[1]);
 }
 
 void CanvasXml::writeColor(CanvasXmlWriter &writer, const QColor &color, QByteArrayView name)
 {
-    writer.writeStartElement(name);
-    writeInt(writer, "r", color.red());
-    writeInt(writer, "g", color.green());
-    writeInt(writer, "b", color.blue());
-    writeInt(writer, "a", color.alpha());
-    writer.writeEndElement();
+    writeNumbers<int, 4>(writer, name, ColorAttributes,
+                         {color.red(), color.green(), color.blue(), color.alpha()});
 }
 
 std::optional<QColor> CanvasXml::readColor(CanvasXmlReader &reader, QByteArrayView name)
 {
-    if (!enterElement(reader, name))
+    const auto values = readNumbers<int, 4>(reader, name, ColorAttributes);
+    if (!values)
         return std::nullopt;
-    const auto r = readInt(reader, "r");
-    const auto g = readInt(reader, "g");
-    const auto b = readInt(reader, "b");
-    const auto a = readInt(reader, "a");
-    if (!r || !g || !b || !a || !leaveElement(reader))
-        return std::nullopt;
+    const auto [r, g, b, a] = *values;
     // Out-of-range components would make QColor warn and turn invalid; clamp them instead.
     const auto channel = [](int value) {
         return qBound(0, value, 255);
     };
-    return QColor(channel(*r), channel(*g), channel(*b), channel(*a));
+    return QColor(channel(r), channel(g), channel(b), channel(a));
 }
 
 void CanvasXml::writePen(CanvasXmlWriter &writer, const QPen &pen, QByteArrayView name)

@@ -9,10 +9,13 @@
 #include <QRectF>
 #include <QString>
 
+#include <array>
+#include <cstddef>
 #include <optional>
+#include <type_traits>
 
-class CanvasXmlReader;
-class CanvasXmlWriter;
+#include "CanvasXmlReader.h"
+#include "CanvasXmlWriter.h"
 
 /// The element and attribute codecs shared by the canvas file and its items, and the three
 /// messages a failed read leaves in the reader.
@@ -50,6 +53,17 @@ public:
     static std::optional<double> readDouble(CanvasXmlReader &reader, QByteArrayView name);
     static std::optional<int> readInt(CanvasXmlReader &reader, QByteArrayView name);
 
+    /// An element whose attributes are all numbers (a rectangle, a point, a colour, a line).
+    template<typename Number, std::size_t Count>
+    static void writeNumbers(CanvasXmlWriter &writer, QByteArrayView name,
+                             const std::array<QByteArrayView, Count> &attributes,
+                             const std::array<Number, Count> &values);
+    /// Reads such an element (see the class comment); nothing when an attribute is missing.
+    template<typename Number, std::size_t Count>
+    static std::optional<std::array<Number, Count>>
+    readNumbers(CanvasXmlReader &reader, QByteArrayView name,
+                const std::array<QByteArrayView, Count> &attributes);
+
     static void writeRect(CanvasXmlWriter &writer, const QRectF &rect,
                           QByteArrayView name = "rect");
     static std::optional<QRectF> readRect(CanvasXmlReader &reader, QByteArrayView name = "rect");
@@ -86,3 +100,41 @@ public:
     /// end; the reader then stands on that end element.
     static bool leaveElement(CanvasXmlReader &reader);
 };
+
+template<typename Number, std::size_t Count>
+inline void CanvasXml::writeNumbers(CanvasXmlWriter &writer, QByteArrayView name,
+                                    const std::array<QByteArrayView, Count> &attributes,
+                                    const std::array<Number, Count> &values)
+{
+    writer.writeStartElement(name);
+    for (std::size_t i = 0; i < Count; ++i) {
+        if constexpr (std::is_floating_point_v<Number>)
+            writeDouble(writer, attributes[i], values[i]);
+        else
+            writeInt(writer, attributes[i], values[i]);
+    }
+    writer.writeEndElement();
+}
+
+template<typename Number, std::size_t Count>
+inline std::optional<std::array<Number, Count>>
+CanvasXml::readNumbers(CanvasXmlReader &reader, QByteArrayView name,
+                       const std::array<QByteArrayView, Count> &attributes)
+{
+    if (!enterElement(reader, name))
+        return std::nullopt;
+    std::array<Number, Count> values{};
+    for (std::size_t i = 0; i < Count; ++i) {
+        std::optional<Number> value;
+        if constexpr (std::is_floating_point_v<Number>)
+            value = readDouble(reader, attributes[i]);
+        else
+            value = readInt(reader, attributes[i]);
+        if (!value)
+            return std::nullopt;
+        values[i] = *value;
+    }
+    if (!leaveElement(reader))
+        return std::nullopt;
+    return values;
+}

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr std::array<QByteArrayView, 4> LineAttributes{"x1", "y1", "x2", "y2"};
+
 qreal normalizedDegree(qreal degree)
 {
     qreal normalized = std::fmod(degree, 360.0);
@@ -194,12 +196,8 @@ void LineGraphic::writeXml(CanvasXmlWriter &writer) const
     writeTransformAttributes(writer);
     CanvasXml::writePen(writer, pen());
     const QLineF current = line();
-    writer.writeStartElement("line");
-    CanvasXml::writeDouble(writer, "x1", current.x1());
-    CanvasXml::writeDouble(writer, "y1", current.y1());
-    CanvasXml::writeDouble(writer, "x2", current.x2());
-    CanvasXml::writeDouble(writer, "y2", current.y2());
-    writer.writeEndElement();
+    CanvasXml::writeNumbers<double, 4>(writer, "line", LineAttributes,
+                                       {current.x1(), current.y1(), current.x2(), current.y2()});
 }
 
 bool LineGraphic::readXml(CanvasXmlReader &reader)
@@ -211,17 +209,15 @@ bool LineGraphic::readXml(CanvasXmlReader &reader)
         return false;
     }
     const auto linePen = CanvasXml::readPen(reader);
-    if (!linePen || !CanvasXml::enterElement(reader, "line"))
+    if (!linePen)
         return false;
-    const auto x1 = CanvasXml::readDouble(reader, "x1");
-    const auto y1 = CanvasXml::readDouble(reader, "y1");
-    const auto x2 = CanvasXml::readDouble(reader, "x2");
-    const auto y2 = CanvasXml::readDouble(reader, "y2");
-    if (!x1 || !y1 || !x2 || !y2 || !CanvasXml::leaveElement(reader))
+    const auto ends = CanvasXml::readNumbers<double, 4>(reader, "line", LineAttributes);
+    if (!ends)
         return false;
+    const auto [x1, y1, x2, y2] = *ends;
     // The line's edits live in its geometry, so the stored scale and degree are not applied
     // again as a transform.
     QGraphicsLineItem::setPen(*linePen);
-    setLine(QLineF(*x1, *y1, *x2, *y2));
+    setLine(QLineF(x1, y1, x2, y2));
     return true;
 }

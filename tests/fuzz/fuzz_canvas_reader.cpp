@@ -3,8 +3,9 @@
 // Besides the sanitizers' findings, one property is checked: a canvas that was read
 // successfully writes a file that reads back successfully.
 
+#include "CanvasFileHelpers.h"
+
 #include <CanvasDocumentReader.h>
-#include <CanvasDocumentWriter.h>
 #include <CanvasScene.h>
 
 #include <QApplication>
@@ -45,18 +46,6 @@ bool read(const QByteArray &bytes, CanvasScene &scene)
     return ok;
 }
 
-QByteArray write(const CanvasScene &scene)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    CanvasDocumentWriter writer;
-    writer.open(&buffer);
-    scene.writeXml(writer);
-    writer.close();
-    return bytes;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -80,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!ok)
         return 0;
     CanvasScene again;
-    if (!read(write(scene), again))
+    if (!read(CanvasFile::save(scene), again))
         std::abort();
     return 0;
 }
