@@ -207,7 +207,25 @@ bool CaptureImpl::checkSaveFolder(const QString &path)
 
 bool CaptureImpl::saveImageToPath(const QImage &image, const QString &path)
 {
-    return checkSaveFolder(path) && JpegWriter::write(image, path, JpegQuality);
+    return checkSaveFolder(path) && writePicture(image, path);
+}
+
+bool CaptureImpl::writePicture(const QImage &image, const QString &path)
+{
+    QString failure;
+    if (JpegWriter::write(image, path, JpegQuality, &failure))
+        return true;
+    reportWriteFailure(path, failure);
+    return false;
+}
+
+void CaptureImpl::reportWriteFailure(const QString &path, const QString &reason)
+{
+    // As with a full disk: a running series ends at this picture rather than failing again at
+    // every interval.
+    stopTimers();
+    warn(QStringLiteral("The captured image could not be saved."),
+         QStringLiteral("Writing %1 failed: %2.").arg(QDir::toNativeSeparators(path), reason));
 }
 
 QString CaptureImpl::freeBaseName(const QString &dir) const
@@ -304,6 +322,7 @@ ResultCode CaptureImpl::captureVision(QString *fullPath)
 
     QString saved;
     hqOutstanding = true;
+    hqNotSaved = false;
     hqResultPath.clear();
     if (kivoscope->requestHQImage() >= 0) {
         const uint remembered = actionStatus;
@@ -321,6 +340,10 @@ ResultCode CaptureImpl::captureVision(QString *fullPath)
         }
     }
     hqOutstanding = false;
+    // The presenter has been told why the still was not saved; the live frame would go to the
+    // same folder and fail again, with a second box for one click.
+    if (std::exchange(hqNotSaved, false))
+        return Result::Failure;
 
     if (kivoscope->isConnected() && saved.isEmpty()) {
         captureLog.log(5, "CaptureImpl::captureVision() - Can't do hq capture");
@@ -406,13 +429,14 @@ void CaptureImpl::writeStill(const QImage &still, const QString &path, StillUse 
     stillWrites[write] = StillWrite{path, use};
     std::function<void()> job = [this, write, still, path] {
         ThreadHandOver::received();
-        const bool written = JpegWriter::write(still, path, JpegQuality);
+        QString failure;
+        const bool written = JpegWriter::write(still, path, JpegQuality, &failure);
         ThreadHandOver::published();
         QMetaObject::invokeMethod(
                 this,
-                [this, write, written] {
+                [this, write, written, failure] {
                     ThreadHandOver::received();
-                    stillWritten(write, written);
+                    stillWritten(write, written, failure);
                 },
                 Qt::QueuedConnection);
     };
@@ -420,7 +444,7 @@ void CaptureImpl::writeStill(const QImage &still, const QString &path, StillUse 
     stillWriter.start(std::move(job));
 }
 
-void CaptureImpl::stillWritten(quint64 write, bool written)
+void CaptureImpl::stillWritten(quint64 write, bool written, const QString &failure)
 {
     Lock lock(componentMutex());
     const auto found = stillWrites.find(write);
@@ -435,20 +459,23 @@ void CaptureImpl::stillWritten(quint64 write, bool written)
         captureLog.log(4, "CaptureImpl::stillWritten() - A still given up on came late");
         return;
     }
-    const QString saved = written ? still.path : QString();
-    if (written)
-        playShutterSound();
-    if (still.use == StillUse::Announced) {
-        if (written)
-            Q_EMIT docCamImageCaptured(saved);
+    if (!written) {
+        reportWriteFailure(still.path, failure);
+        if (still.use == StillUse::Awaited)
+            endStillWait({});
         return;
     }
-    endStillWait(saved);
+    playShutterSound();
+    if (still.use == StillUse::Announced)
+        Q_EMIT docCamImageCaptured(still.path);
+    else
+        endStillWait(still.path);
 }
 
 void CaptureImpl::endStillWait(const QString &path)
 {
     hqResultPath = path;
+    hqNotSaved = path.isEmpty();
     if (capturingDialog) {
         capturingDialog->accept();
         Q_EMIT actionStatusChanged(idleStatus());

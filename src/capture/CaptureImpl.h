@@ -80,10 +80,14 @@ private:
     bool checkSaveFolder(const QString &path);
     /// Checks the folder, then writes: for pictures small enough to write at once.
     bool saveImageToPath(const QImage &image, const QString &path);
+    /// Writes `image` to `path`; says why not to the presenter.
+    bool writePicture(const QImage &image, const QString &path);
+    void reportWriteFailure(const QString &path, const QString &reason);
     /// Writes a high-quality still on the writer thread; stillWritten() follows.
     void writeStill(const QImage &still, const QString &path, StillUse use);
-    void stillWritten(quint64 write, bool written);
-    /// Ends the wait of captureVision() with `path`, empty when there is no picture.
+    void stillWritten(quint64 write, bool written, const QString &failure);
+    /// Ends the wait of captureVision() with `path`, or empty when the still arrived but could
+    /// not be saved.
     void endStillWait(const QString &path);
     bool awaitedStillBeingWritten() const;
     QString captureCurrentFrame(const QString &dir, const QString &baseName);
@@ -120,6 +124,8 @@ private:
     bool hqOutstanding = false;
     // A still was given up on; if it arrives after all, it is not saved.
     bool hqAbandoned = false;
+    // The awaited still came but could not be saved; the presenter has been told why.
+    bool hqNotSaved = false;
     bool frozen = false;
     // Stills on their way to disk, by number; touched on the GUI thread only.
     std::map<quint64, StillWrite> stillWrites;

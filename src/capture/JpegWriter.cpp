@@ -29,8 +29,15 @@ constexpr int Rgb32Layout = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF
 
 } // namespace
 
-bool JpegWriter::write(const QImage &image, const QString &path, int quality)
+bool JpegWriter::write(const QImage &image, const QString &path, int quality, QString *reason)
 {
+    const auto fail = [&path, reason](const char *what, const QString &why) {
+        jpegLog.log(2, "JpegWriter::write - %s %s failed: %s", what, qPrintable(path),
+                    qPrintable(why));
+        if (reason)
+            *reason = why;
+        return false;
+    };
     // Encoded from the picture's own memory: 32-bit pictures as they are, grey ones (black and
     // white) as one-channel JPEGs, anything else after one conversion.
     const bool grey = image.depth() <= 8 && image.isGrayscale();
@@ -50,26 +57,26 @@ bool JpegWriter::write(const QImage &image, const QString &path, int quality)
                            grey ? TJSAMP_GRAY : TJSAMP_420, quality, 0)
                     == 0;
     const std::unique_ptr<unsigned char, TurboJpegBytesDeleter> jpeg(bytes);
-    if (!encoded) {
-        jpegLog.log(2, "JpegWriter::write - Encoding %s failed: %s", qPrintable(path),
-                    tjGetErrorStr2(encoder.get()));
-        return false;
-    }
+    if (!encoded)
+        return fail("Encoding", QString::fromLocal8Bit(tjGetErrorStr2(encoder.get())));
 
     // Written beside the target and renamed into place: a full disk or a crash half-way
-    // leaves no truncated picture under the real name.
+    // leaves no truncated picture under the real name. A failed save file removes its
+    // temporary file itself, when cancelled or when its commit fails.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(reinterpret_cast<const char *>(jpeg.get()), qint64(size)) != qint64(size)) {
-        jpegLog.log(2, "JpegWriter::write - Cannot write %s: %s", qPrintable(path),
-                    qPrintable(file.errorString()));
-        file.cancelWriting();
-        return false;
+    if (!file.open(QIODevice::WriteOnly))
+        return fail("Creating", file.errorString());
+    // A short write says nothing of why; the next attempt fails with the system's reason.
+    const char *data = reinterpret_cast<const char *>(jpeg.get());
+    for (qint64 left = qint64(size), written = 0; left > 0; data += written, left -= written) {
+        written = file.write(data, left);
+        if (written <= 0) {
+            const QString why = file.errorString();
+            file.cancelWriting();
+            return fail("Writing", why);
+        }
     }
-    if (!file.commit()) {
-        jpegLog.log(2, "JpegWriter::write - Cannot finish %s: %s", qPrintable(path),
-                    qPrintable(file.errorString()));
-        return false;
-    }
+    if (!file.commit())
+        return fail("Finishing", file.errorString());
     return true;
 }

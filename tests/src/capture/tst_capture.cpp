@@ -11,14 +11,21 @@
 #include <VeloraTest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 namespace {
+
+const char ChildVariable[] = "VELORA_CAPTURE_TEST_CHILD";
 
 /// The largest average difference of one colour channel between two pictures of one size.
 double meanDifference(const QImage &a, const QImage &b)
@@ -39,9 +46,36 @@ double meanDifference(const QImage &a, const QImage &b)
     return std::max({red, green, blue}) / pixels;
 }
 
-QStringList jpegsIn(const QString &folder)
+/// Every file below `folder`, temporary and hidden ones too, sorted.
+QStringList filesUnder(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    QStringList files;
+    QDirIterator found(folder, QDir::Files | QDir::Hidden | QDir::System,
+                       QDirIterator::Subdirectories);
+    while (found.hasNext())
+        files << found.next();
+    files.sort();
+    return files;
+}
+
+/// Runs the current test function and data row again in a copy of this program started through
+/// `wrapper` (as another user, in a mount namespace of its own); the copy's failure is this one's.
+void runInChild(const QStringList &wrapper)
+{
+    QString function = QString::fromLatin1(QTest::currentTestFunction());
+    if (const char *tag = QTest::currentDataTag(); tag && *tag)
+        function += QLatin1Char(':') + QString::fromUtf8(tag);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(ChildVariable), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(wrapper.first(),
+                wrapper.mid(1) << QCoreApplication::applicationFilePath() << function);
+    QVERIFY2(child.waitForFinished(120000), qPrintable(child.errorString()));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             output.constData());
 }
 
 /// How many playback streams this test program has open on the sound server (PULSE_SERVER, set
@@ -123,6 +157,9 @@ private Q_SLOTS:
 
     void stillPicturesAreSavedAndAnnounced()
     {
+        // Exactly one byte more than the least free space is enough.
+        KivoSystem::setFreeSpaceOverride(
+                [](const QString &) { return CaptureImpl::MinimumFreeSpace + 1; });
         QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
         QSignalSpy desktop(capture, &CaptureIntf::fullScreenImageCaptured);
         QString first, second, screen;
@@ -143,7 +180,7 @@ private Q_SLOTS:
             QCOMPARE(QFileInfo(path).path() + QLatin1Char('/'), media.path() + QLatin1Char('/'));
             QCOMPARE(QImageReader(path).format(), QByteArray("jpeg"));
         }
-        QCOMPARE(jpegsIn(media.path()).size(), 3);
+        QCOMPARE(filesUnder(media.path()).size(), 3);
 
         // The simulated camera's stills are twice its live size: the high-quality path was used.
         QCOMPARE(QImage(first).size(), QSize(1280, 960));
@@ -155,6 +192,7 @@ private Q_SLOTS:
                 < 8);
         const QSize desktopSize = QGuiApplication::primaryScreen()->geometry().size();
         QCOMPARE(QImage(screen).size(), desktopSize);
+        QVERIFY(asked.isEmpty());
     }
 
     void shutterSoundPlaysThroughTheSoundServer()
@@ -184,7 +222,7 @@ private Q_SLOTS:
         uint time = 0;
         QCOMPARE(capture->getTimeLapseParams(&time, nullptr), -2000);
         QVERIFY(status.isEmpty() && camera.isEmpty() && desktop.isEmpty());
-        QVERIFY(jpegsIn(media.path()).isEmpty());
+        QVERIFY(filesUnder(media.path()).isEmpty());
         QVERIFY(asked.isEmpty());
     }
 
@@ -211,7 +249,7 @@ private Q_SLOTS:
         // second: it must not take the first one's name.
         QCOMPARE(kivoscope->requestHQImage(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(camera.size(), 2, 5000);
-        QCOMPARE(jpegsIn(media.path()).size(), 2);
+        QCOMPARE(filesUnder(media.path()).size(), 2);
         for (const QList<QVariant> &announced : std::as_const(camera)) {
             const QString path = announced.first().toString();
             QCOMPARE(QImageReader(path).format(), QByteArray("jpeg"));
@@ -220,25 +258,95 @@ private Q_SLOTS:
         QVERIFY(asked.isEmpty());
     }
 
-    void freeSpaceThreshold()
+    void refusedFolderIsToldOncePerPicture_data()
     {
-        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(2097152); });
-        QString path;
-        QCOMPARE(capture->captureScreen(&path), 0);
-        QVERIFY(QFileInfo::exists(path));
-        QVERIFY(asked.isEmpty());
+        QTest::addColumn<QString>("message");
+        QTest::newRow("2 MB free") << "Not enough disk space!";
+        QTest::newRow("read-only folder")
+                << "Permission Denied! You do not have access to the directory.";
+    }
 
-        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(2097151); });
+    void refusedFolderIsToldOncePerPicture()
+    {
+        QFETCH(QString, message);
+        if (message.startsWith(QStringLiteral("Permission"))) {
+            // Root may write anywhere: only an ordinary user meets a read-only folder.
+            if (qEnvironmentVariableIsEmpty(ChildVariable))
+                return runInChild({QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                                   QStringLiteral("--regid=65534"),
+                                   QStringLiteral("--clear-groups")});
+            QVERIFY(geteuid() != 0);
+            QVERIFY(QFile::setPermissions(media.path(),
+                                          QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        } else {
+            KivoSystem::setFreeSpaceOverride(
+                    [](const QString &) { return CaptureImpl::MinimumFreeSpace; });
+        }
         QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
-        QCOMPARE(capture->captureVision(&path), -1000);
-        QVERIFY(camera.isEmpty());
-        // The high-quality still and then the live frame were both refused.
+        QSignalSpy desktop(capture, &CaptureIntf::fullScreenImageCaptured);
+        QString path;
+        QCOMPARE(capture->captureScreen(&path), -1);
+        QCOMPARE(capture->captureVision(&path), -1);
+        // One box a click: the camera's still and its live-frame stand-in are one picture.
         QCOMPARE(asked.size(), 2);
-        QCOMPARE(asked.first().title, QStringLiteral("Warning"));
-        QCOMPARE(asked.first().text, QStringLiteral("Not enough disk space!"));
-        QCOMPARE(asked.first().informativeText, QStringLiteral("Captured image cannot be saved."));
-        // Nothing written, not even a half-written temporary file.
-        QCOMPARE(jpegsIn(media.path()).size(), 1);
+        for (const MessageBox::Question &box : std::as_const(asked))
+            QCOMPARE(box.text, message);
+        QVERIFY(camera.isEmpty() && desktop.isEmpty());
+        QVERIFY(filesUnder(media.path()).isEmpty());
+    }
+
+    void failedWriteIsToldAndLeavesNothingBehind_data()
+    {
+        QTest::addColumn<QString>("volume");
+        QTest::addColumn<int>("kept");
+        // The folder itself is one inode, a time lapse's own folder another.
+        QTest::newRow("desktop, no inode left") << "nr_inodes=1" << 0;
+        QTest::newRow("camera, full part-way") << "size=16k" << 0;
+        QTest::newRow("time lapse, inodes run out after two") << "nr_inodes=4" << 2;
+    }
+
+    void failedWriteIsToldAndLeavesNothingBehind()
+    {
+        QFETCH(QString, volume);
+        QFETCH(int, kept);
+        // A volume of its own, gone with the copy's private mount namespace.
+        if (qEnvironmentVariableIsEmpty(ChildVariable))
+            return runInChild({QStringLiteral("unshare"), QStringLiteral("--mount"),
+                               QStringLiteral("--propagation"), QStringLiteral("private")});
+        QCOMPARE(QProcess::execute(QStringLiteral("mount"),
+                                   {QStringLiteral("-t"), QStringLiteral("tmpfs"),
+                                    QStringLiteral("-o"), volume, QStringLiteral("velora-test"),
+                                    media.path()}),
+                 0);
+        const auto unmount = qScopeGuard(
+                [this] { QProcess::execute(QStringLiteral("umount"), {media.path()}); });
+        // The checks pass, as under a quota or with the inodes used up.
+        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(1) << 30; });
+        QSignalSpy aborted(capture, &CaptureIntf::timeLapseImageCaptureAborted);
+        QString path;
+        const QString tag = QString::fromLatin1(QTest::currentDataTag());
+        if (tag.startsWith(QStringLiteral("desktop"))) {
+            QCOMPARE(capture->captureScreen(&path), -1);
+        } else if (tag.startsWith(QStringLiteral("camera"))) {
+            QCOMPARE(capture->captureVision(&path), -1);
+        } else {
+            QCOMPARE(capture->setTimeLapseParams(600, 1), 0);
+            QCOMPARE(capture->startTimeLapseCapture(), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(aborted.size(), 1, 5000);
+            QCOMPARE(aborted.first().at(1).toInt(), -1);
+            // What was taken is kept; the result box says so after the warning.
+            QCOMPARE(filesUnder(media.path()), aborted.first().at(0).toStringList());
+            QVERIFY(asked.last().text.contains(QStringLiteral("2 images have been captured")));
+            QCOMPARE(capture->getActionStatus(), 7u);
+        }
+        QCOMPARE(filesUnder(media.path()).size(), kept);
+        const auto warnings = std::count_if(asked.begin(), asked.end(), [](const auto &box) {
+            return box.title == QStringLiteral("Warning");
+        });
+        QCOMPARE(warnings, 1);
+        QCOMPARE(asked.first().text, QStringLiteral("The captured image could not be saved."));
+        QVERIFY2(asked.first().informativeText.contains(QString::fromLocal8Bit(strerror(ENOSPC))),
+                 qPrintable(asked.first().informativeText));
     }
 
     void removedDriveFallsBackToTheDefaultFolder()
@@ -300,7 +408,7 @@ private Q_SLOTS:
         QStringList expected;
         for (int i = 1; i <= pictures; ++i)
             expected << QStringLiteral("%1.jpg").arg(i);
-        QCOMPARE(jpegsIn(folder).size(), pictures);
+        QCOMPARE(filesUnder(folder).size(), pictures);
         for (int i = 0; i < pictures; ++i) {
             QCOMPARE(QFileInfo(files.at(i)).fileName(), expected.at(i));
             verifyLivePicture(files.at(i));
@@ -321,7 +429,7 @@ private Q_SLOTS:
         QCOMPARE(capture->setTimeLapseParams(10, 0), 0);
         QCOMPARE(capture->startTimeLapseCapture(), -2000);
         QCOMPARE(capture->stopTimeLapseCapture(), -2002);
-        QVERIFY(jpegsIn(media.path()).isEmpty());
+        QVERIFY(filesUnder(media.path()).isEmpty());
     }
 
     void timeLapseEndsEarly()
