@@ -29,24 +29,22 @@
 namespace {
 
 const char ChildVariable[] = "VELORA_CAPTURE_TEST_CHILD";
+const QString NotSaved = QStringLiteral("The captured image could not be saved.");
 
 /// The largest average difference of one colour channel between two pictures of one size.
 double meanDifference(const QImage &a, const QImage &b)
 {
     const QImage x = a.convertToFormat(QImage::Format_RGB32);
     const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    double red = 0, green = 0, blue = 0;
+    double channels[3] = {};
     for (int row = 0; row < x.height(); ++row) {
-        const auto *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
-        const auto *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
         for (int column = 0; column < x.width(); ++column) {
-            red += std::abs(qRed(p[column]) - qRed(q[column]));
-            green += std::abs(qGreen(p[column]) - qGreen(q[column]));
-            blue += std::abs(qBlue(p[column]) - qBlue(q[column]));
+            for (int shift : {0, 8, 16})
+                channels[shift / 8] += std::abs(int(x.pixel(column, row) >> shift & 0xff)
+                                                - int(y.pixel(column, row) >> shift & 0xff));
         }
     }
-    const double pixels = double(x.width()) * x.height();
-    return std::max({red, green, blue}) / pixels;
+    return *std::max_element(channels, channels + 3) / (double(x.width()) * x.height());
 }
 
 /// Every file below `folder`, temporary and hidden ones too, sorted.
@@ -63,22 +61,21 @@ QStringList filesUnder(const QString &folder)
 
 /// Runs the current test function and data row again in a copy of this program started through
 /// `wrapper` (as another user, in a mount namespace of its own); the copy's failure is this one's.
-void runInChild(const QStringList &wrapper)
+void runInChild(const char *wrapper)
 {
     QString function = QString::fromLatin1(QTest::currentTestFunction());
     if (const char *tag = QTest::currentDataTag(); tag && *tag)
         function += QLatin1Char(':') + QString::fromUtf8(tag);
+    const QStringList command = QString::fromLatin1(wrapper).split(u' ');
     QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(ChildVariable), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
-    child.start(wrapper.first(),
-                wrapper.mid(1) << QCoreApplication::applicationFilePath() << function);
+    qputenv(ChildVariable, "1");
+    child.start(command.first(),
+                command.mid(1) << QCoreApplication::applicationFilePath() << function);
+    qunsetenv(ChildVariable);
     QVERIFY2(child.waitForFinished(120000), qPrintable(child.errorString()));
-    const QByteArray output = child.readAll();
     QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-             output.constData());
+             child.readAll().constData());
 }
 
 /// How many playback streams this test program has open on the sound server (PULSE_SERVER, set
@@ -87,8 +84,7 @@ int ownPlaybackStreams()
 {
     QProcess pactl;
     pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
-    if (!pactl.waitForFinished(10000) || pactl.exitStatus() != QProcess::NormalExit
-        || pactl.exitCode() != 0)
+    if (!pactl.waitForFinished(10000) || pactl.exitCode() != 0)
         return -1;
     const QString owner = QStringLiteral("application.process.id = \"%1\"")
                                   .arg(QCoreApplication::applicationPid());
@@ -106,18 +102,11 @@ struct Panel
     {
         window.show();
     }
-    QToolButton *button(const char *name) const
+    template<class Control = QToolButton> Control *button(const char *name) const
     {
-        return panel->findChild<QToolButton *>(QLatin1String(name));
+        return panel->findChild<Control *>(QLatin1String(name));
     }
-    QWidget *widget(const char *name) const
-    {
-        return panel->findChild<QWidget *>(QLatin1String(name));
-    }
-    QString progress() const
-    {
-        return panel->findChild<QLabel *>(QStringLiteral("recordingStatus"))->text();
-    }
+    QString progress() const { return button<QLabel>("recordingStatus")->text(); }
     /// "hh:mm:ss" as the editor `prefix` ("time" or "interval") shows it.
     QString shown(const QString &prefix) const
     {
@@ -148,6 +137,7 @@ class TestCapture : public QObject
     CaptureIntf *capture = nullptr;
     QTemporaryDir media;
     QList<MessageBox::Question> asked;
+    bool mounted = false;
 
     void useMediaFolder(const QString &folder)
     {
@@ -163,14 +153,37 @@ class TestCapture : public QObject
         return {time, interval};
     }
 
-    /// Checks that `path` holds the camera's live picture: same size, same content within
-    /// what JPEG and the moving marker change.
+    /// In a copy of this program, makes the media folder read-only to an ordinary user
+    /// ("read-only") or a volume of its own with these tmpfs options, and returns true; in this
+    /// program, runs the current test in that copy and returns false.
+    bool useOwnVolume(const QString &volume)
+    {
+        // Root may write anywhere: only an ordinary user meets a read-only folder. The volume
+        // goes with the copy's private mount namespace.
+        const bool readOnly = volume == QLatin1String("read-only");
+        if (qEnvironmentVariableIsEmpty(ChildVariable)) {
+            runInChild(readOnly ? "setpriv --reuid=65534 --regid=65534 --clear-groups"
+                                : "unshare --mount --propagation private");
+            return false;
+        }
+        const auto readable = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+        if (readOnly)
+            return QTest::qVerify(geteuid() != 0 && QFile::setPermissions(media.path(), readable),
+                                  "read-only", "", __FILE__, __LINE__);
+        // The checks pass, as under a quota or with the inodes used up.
+        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(1) << 30; });
+        const QStringList mount = QProcess::splitCommand(
+                QStringLiteral("mount -t tmpfs -o %1 velora-test %2").arg(volume, media.path()));
+        mounted = QProcess::execute(mount.first(), mount.mid(1)) == 0;
+        return QTest::qVerify(mounted, "mount", "", __FILE__, __LINE__);
+    }
+
+    /// Checks that `path` holds the camera's live picture, within what JPEG and the marker change.
     void verifyLivePicture(const QString &path)
     {
         QImage live;
         QCOMPARE(kivoscope->grabCurrentFrame(live), 0);
         const QImage saved(path);
-        QVERIFY2(!saved.isNull(), qPrintable(path));
         QCOMPARE(saved.size(), live.size());
         QVERIFY2(meanDifference(saved, live) < 6, qPrintable(path));
     }
@@ -214,6 +227,8 @@ private Q_SLOTS:
             capture->toggleTimeLapseSettings();
         capture->setTimeLapseParams(0, 0);
         MessageBox::setAnswerer({});
+        if (std::exchange(mounted, false))
+            QProcess::execute(QStringLiteral("umount"), {media.path()});
     }
 
     void stillPicturesAreSavedAndAnnounced()
@@ -223,26 +238,30 @@ private Q_SLOTS:
                 [](const QString &) { return CaptureImpl::MinimumFreeSpace + 1; });
         QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
         QSignalSpy desktop(capture, &CaptureIntf::fullScreenImageCaptured);
+        // Nowhere to say where the picture went: nothing is taken.
+        QCOMPARE(capture->captureVision(nullptr), -2000);
+        QCOMPARE(capture->captureScreen(nullptr), -2000);
+        uint unused = 0;
+        QCOMPARE(capture->getTimeLapseParams(&unused, nullptr), -2000);
         QString first, screen;
         QCOMPARE(capture->captureVision(&first), 0);
         QCOMPARE(capture->captureScreen(&screen), 0);
         Panel p(capture);
-        p.play(QStringLiteral("docCamCaptureBtn"));
+        p.play(QStringLiteral("docCamCaptureBtn fullScreenCaptureBtn"));
         QCOMPARE(camera.size(), 2);
+        QCOMPARE(desktop.size(), 2);
         QCOMPARE(camera.at(0).at(0).toString(), first);
-        QCOMPARE(desktop.size(), 1);
         QCOMPARE(desktop.at(0).at(0).toString(), screen);
-        const QString second = camera.at(1).at(0).toString();
+        QStringList all{first, camera.at(1).at(0).toString(), screen,
+                        desktop.at(1).at(0).toString()};
 
         // Taken within a second or two of each other, none replaces another.
         const QRegularExpression name(QStringLiteral(
                 "^Velora-\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d( \\(\\d+\\))?\\.jpg$"));
-        QCOMPARE(QSet<QString>({first, second, screen}).size(), 3);
-        for (const QString &path : {first, second, screen}) {
+        for (const QString &path : std::as_const(all)) {
             QVERIFY(QFileInfo(path).fileName().contains(name));
             QCOMPARE(QImageReader(path).format(), QByteArray("jpeg"));
         }
-        QStringList all{first, second, screen};
         all.sort();
         QCOMPARE(filesUnder(media.path()), all);
 
@@ -254,21 +273,14 @@ private Q_SLOTS:
                                                     Qt::SmoothTransformation),
                                live)
                 < 8);
-        const QSize desktopSize = QGuiApplication::primaryScreen()->geometry().size();
-        QCOMPARE(QImage(screen).size(), desktopSize);
-        p.play(QStringLiteral("fullScreenCaptureBtn"));
-        QCOMPARE(desktop.size(), 2);
+        QCOMPARE(QImage(screen).size(), QGuiApplication::primaryScreen()->geometry().size());
         QVERIFY(asked.isEmpty());
     }
 
     void shutterSoundPlaysThroughTheSoundServer()
     {
-        const QString sound = static_cast<CaptureImpl *>(capture)->shutterSoundPath();
-        QVERIFY2(QFileInfo(sound).size() > 0, qPrintable(sound));
-        QVERIFY2(ownPlaybackStreams() >= 0,
-                 qPrintable(QStringLiteral("No sound server answers at PULSE_SERVER=\"%1\"; "
-                                           "ctest starts one for this test")
-                                    .arg(qEnvironmentVariable("PULSE_SERVER"))));
+        QVERIFY(QFileInfo(static_cast<CaptureImpl *>(capture)->shutterSoundPath()).size() > 0);
+        QVERIFY2(ownPlaybackStreams() >= 0, "No sound server at PULSE_SERVER, which ctest sets");
         // Once the earlier pictures' sounds have ended, a stream can only be this picture's.
         QTRY_COMPARE_WITH_TIMEOUT(ownPlaybackStreams(), 0, 5000);
         QString path;
@@ -278,32 +290,11 @@ private Q_SLOTS:
                                   5000);
     }
 
-    void nullOutParameterDoesNothing()
-    {
-        QSignalSpy changes(capture, &CaptureIntf::actionStatusChanged);
-        QCOMPARE(capture->captureVision(nullptr), -2000);
-        QCOMPARE(capture->captureScreen(nullptr), -2000);
-        uint time = 0;
-        QCOMPARE(capture->getTimeLapseParams(&time, nullptr), -2000);
-        QVERIFY(changes.isEmpty() && asked.isEmpty());
-        QVERIFY(filesUnder(media.path()).isEmpty());
-    }
-
-    void blackAndWhiteStillsAreSavedGrey()
-    {
-        QCOMPARE(kivoscope->setColorEffect(1), 0);
-        const auto colour = qScopeGuard([this] { kivoscope->setColorEffect(0); });
-        QString path;
-        QCOMPARE(capture->captureVision(&path), 0);
-        const QImage saved(path);
-        QCOMPARE(saved.size(), QSize(1280, 960));
-        // One channel in the file, not three equal ones.
-        QCOMPARE(saved.format(), QImage::Format_Grayscale8);
-    }
-
     void stillsTheCameraSendsByItselfAreSavedAndAnnounced()
     {
         // As when the presenter presses the camera's own button: nobody here asked.
+        QCOMPARE(kivoscope->setColorEffect(1), 0);
+        const auto colour = qScopeGuard([this] { kivoscope->setColorEffect(0); });
         QSignalSpy arrived(kivoscope, &KivoscopeIntf::hqImageCaptured);
         QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
         QCOMPARE(kivoscope->requestHQImage(), 0);
@@ -313,100 +304,77 @@ private Q_SLOTS:
         QCOMPARE(kivoscope->requestHQImage(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(camera.size(), 2, 5000);
         QCOMPARE(filesUnder(media.path()).size(), 2);
-        for (const QList<QVariant> &announced : std::as_const(camera))
-            QCOMPARE(QImage(announced.first().toString()).size(), QSize(1280, 960));
+        for (const QList<QVariant> &announced : std::as_const(camera)) {
+            const QImage saved(announced.first().toString());
+            QCOMPARE(saved.size(), QSize(1280, 960));
+            // Black and white: one channel in the file, not three equal ones.
+            QCOMPARE(saved.format(), QImage::Format_Grayscale8);
+        }
         QVERIFY(asked.isEmpty());
     }
 
-    void refusedFolderIsToldOncePerPicture_data()
+    void unsavablePictureIsToldOnceAndLeavesNothing_data()
     {
+        // Options of a volume of the media folder's own, "read-only", or empty for neither.
+        QTest::addColumn<QString>("volume");
+        QTest::addColumn<QString>("clicks");
         QTest::addColumn<QString>("message");
-        QTest::newRow("2 MB free") << "Not enough disk space!";
+        QTest::addColumn<QString>("reason");
+        const QString both = QStringLiteral("fullScreenCaptureBtn docCamCaptureBtn");
+        const QString full = QString::fromLocal8Bit(strerror(ENOSPC));
+        QTest::newRow("2 MB free") << QString() << both << "Not enough disk space!" << QString();
         QTest::newRow("read-only folder")
-                << "Permission Denied! You do not have access to the directory.";
+                << "read-only" << both
+                << "Permission Denied! You do not have access to the directory." << QString();
+        // The folder itself takes the one inode; a black desktop fits in one page.
+        QTest::newRow("no inode left") << "nr_inodes=1" << both << NotSaved << full;
+        QTest::newRow("full part-way") << "size=4k"
+                                       << "docCamCaptureBtn" << NotSaved << full;
     }
 
-    void refusedFolderIsToldOncePerPicture()
+    void unsavablePictureIsToldOnceAndLeavesNothing()
     {
+        QFETCH(QString, volume);
+        QFETCH(QString, clicks);
         QFETCH(QString, message);
-        if (message.startsWith(QStringLiteral("Permission"))) {
-            // Root may write anywhere: only an ordinary user meets a read-only folder.
-            if (qEnvironmentVariableIsEmpty(ChildVariable))
-                return runInChild({QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                                   QStringLiteral("--regid=65534"),
-                                   QStringLiteral("--clear-groups")});
-            QVERIFY(geteuid() != 0);
-            QVERIFY(QFile::setPermissions(media.path(),
-                                          QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        } else {
+        QFETCH(QString, reason);
+        if (volume.isEmpty())
             KivoSystem::setFreeSpaceOverride(
                     [](const QString &) { return CaptureImpl::MinimumFreeSpace; });
-        }
+        else if (!useOwnVolume(volume))
+            return;
         QSignalSpy camera(capture, &CaptureIntf::docCamImageCaptured);
         QSignalSpy desktop(capture, &CaptureIntf::fullScreenImageCaptured);
-        QString path;
-        QCOMPARE(capture->captureScreen(&path), -1);
-        QCOMPARE(capture->captureVision(&path), -1);
-        // One box a click: the camera's still and its live-frame stand-in are one picture.
-        QCOMPARE(asked.size(), 2);
-        for (const MessageBox::Question &box : std::as_const(asked))
+        Panel p(capture);
+        p.play(clicks);
+        // One box a click, the camera's still and its live-frame stand-in being one picture;
+        // a failed write says what the system said.
+        QCOMPARE(asked.size(), int(clicks.count(u' ')) + 1);
+        for (const MessageBox::Question &box : std::as_const(asked)) {
             QCOMPARE(box.text, message);
+            QVERIFY2(box.informativeText.contains(reason), qPrintable(box.informativeText));
+        }
         QVERIFY(camera.isEmpty() && desktop.isEmpty());
+        // Nothing written, not even a temporary file.
         QVERIFY(filesUnder(media.path()).isEmpty());
     }
 
-    void failedWriteIsToldAndLeavesNothingBehind_data()
+    void timeLapseKeepsWhatItTookWhenAWriteFails()
     {
-        QTest::addColumn<QString>("volume");
-        QTest::addColumn<int>("kept");
-        // The folder itself is one inode, a time lapse's own folder another.
-        QTest::newRow("desktop, no inode left") << "nr_inodes=1" << 0;
-        QTest::newRow("camera, full part-way") << "size=16k" << 0;
-        QTest::newRow("time lapse, inodes run out after two") << "nr_inodes=4" << 2;
-    }
-
-    void failedWriteIsToldAndLeavesNothingBehind()
-    {
-        QFETCH(QString, volume);
-        QFETCH(int, kept);
-        // A volume of its own, gone with the copy's private mount namespace.
-        if (qEnvironmentVariableIsEmpty(ChildVariable))
-            return runInChild({QStringLiteral("unshare"), QStringLiteral("--mount"),
-                               QStringLiteral("--propagation"), QStringLiteral("private")});
-        QCOMPARE(QProcess::execute(QStringLiteral("mount"),
-                                   {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                    QStringLiteral("-o"), volume, QStringLiteral("velora-test"),
-                                    media.path()}),
-                 0);
-        const auto unmount = qScopeGuard(
-                [this] { QProcess::execute(QStringLiteral("umount"), {media.path()}); });
-        // The checks pass, as under a quota or with the inodes used up.
-        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(1) << 30; });
+        // The folder, the series' folder and two pictures.
+        if (!useOwnVolume(QStringLiteral("nr_inodes=4")))
+            return;
         QSignalSpy aborted(capture, &CaptureIntf::timeLapseImageCaptureAborted);
-        QString path;
-        const QString tag = QString::fromLatin1(QTest::currentDataTag());
-        if (tag.startsWith(QStringLiteral("desktop"))) {
-            QCOMPARE(capture->captureScreen(&path), -1);
-        } else if (tag.startsWith(QStringLiteral("camera"))) {
-            QCOMPARE(capture->captureVision(&path), -1);
-        } else {
-            QCOMPARE(capture->setTimeLapseParams(600, 1), 0);
-            QCOMPARE(capture->startTimeLapseCapture(), 0);
-            QTRY_COMPARE_WITH_TIMEOUT(aborted.size(), 1, 5000);
-            QCOMPARE(aborted.first().at(1).toInt(), -1);
-            // What was taken is kept; the result box says so after the warning.
-            QCOMPARE(filesUnder(media.path()), aborted.first().at(0).toStringList());
-            QVERIFY(asked.last().text.contains(QStringLiteral("2 images have been captured")));
-            QCOMPARE(capture->getActionStatus(), 7u);
-        }
-        QCOMPARE(filesUnder(media.path()).size(), kept);
-        const auto warnings = std::count_if(asked.begin(), asked.end(), [](const auto &box) {
-            return box.title == QStringLiteral("Warning");
-        });
-        QCOMPARE(warnings, 1);
-        QCOMPARE(asked.first().text, QStringLiteral("The captured image could not be saved."));
-        QVERIFY2(asked.first().informativeText.contains(QString::fromLocal8Bit(strerror(ENOSPC))),
-                 qPrintable(asked.first().informativeText));
+        QCOMPARE(capture->setTimeLapseParams(600, 1), 0);
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(aborted.size(), 1, 5000);
+        QCOMPARE(aborted.first().at(1).toInt(), -1);
+        QCOMPARE(filesUnder(media.path()), aborted.first().at(0).toStringList());
+        // Told once why, then what was kept.
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(asked.first().text, NotSaved);
+        QVERIFY(asked.last().text.contains(QStringLiteral("2 images have been captured")));
+        QCOMPARE(status(), 7u);
     }
 
     void removedDriveFallsBackToTheDefaultFolder()
@@ -414,7 +382,6 @@ private Q_SLOTS:
         // A folder below an ordinary file can never be created, as on a drive that is gone.
         QFile blocker(media.filePath(QStringLiteral("not-a-folder")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
         useMediaFolder(blocker.fileName() + QStringLiteral("/Media/"));
 
         QString path;
@@ -424,7 +391,6 @@ private Q_SLOTS:
         SettingIntf *settings = SettingIntf::getInstance();
         QCOMPARE(settings->getSavePath(), fallback);
         settings->release();
-        QFile::remove(path);
     }
 
     void noCameraPictureWhileTheCameraIsFrozen()
@@ -440,22 +406,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(p.button("docCamCaptureBtn")->isEnabled(), 5000);
         p.panel->docCamCapture();
         QCOMPARE(camera.size(), 1);
-    }
-
-    void panelFollowsTheComponentFromTheStart()
-    {
-        Panel idle(capture);
-        QVERIFY(idle.widget("timeWidget")->isHidden() && idle.button("startStopBtn")->isHidden());
-        QVERIFY(idle.widget("recordingStatus")->isHidden());
-        // A panel built while the settings are open shows them at once.
-        QCOMPARE(capture->toggleTimeLapseSettings(), 0);
-        Panel editing(capture);
-        QVERIFY(editing.widget("timeWidget")->isVisible());
-        QVERIFY(editing.button("startStopBtn")->isVisible());
-        // And the first panel heard the change.
-        QVERIFY(idle.widget("timeWidget")->isVisible());
-        editing.play(QStringLiteral("timeLapesCaptureBtn"));
-        QVERIFY(idle.widget("timeWidget")->isHidden() && editing.widget("timeWidget")->isHidden());
     }
 
     void editorsStepByTheCheckedUnitWithinTheLimits_data()
@@ -485,9 +435,10 @@ private Q_SLOTS:
     void editorsStepByTheCheckedUnitWithinTheLimits()
     {
         QFETCH(QString, script);
+        // A panel built while the settings are open shows them, ready to edit.
+        QCOMPARE(capture->toggleTimeLapseSettings(), 0);
         Panel p(capture);
-        p.play(QStringLiteral("timeLapesCaptureBtn ")
-               + script.section(QStringLiteral(" => "), 0, 0));
+        p.play(script.section(QStringLiteral(" => "), 0, 0));
         const QStringList expected = script.section(QStringLiteral(" => "), 1).split(u' ');
         QCOMPARE(p.shown(QStringLiteral("time")), expected[0]);
         QCOMPARE(p.shown(QStringLiteral("interval")), expected[1]);
@@ -534,7 +485,6 @@ private Q_SLOTS:
         QCOMPARE(asked.first().text, message);
         QVERIFY(!p.button("startStopBtn")->isChecked());
         QVERIFY(!(status() & CaptureStatus::TimeLapseRunning) && p.progress().isEmpty());
-        QVERIFY(filesUnder(media.path()).isEmpty());
         // What was entered stays, for the presenter to correct.
         QCOMPARE(params(), std::pair(uint(time), uint(interval)));
     }
@@ -559,7 +509,8 @@ private Q_SLOTS:
         p.play(QStringLiteral("timeLapesCaptureBtn ") + script + QStringLiteral(" startStopBtn"));
         // The first picture is taken at once; nothing else starts while the series runs.
         QCOMPARE(shots.size(), 1);
-        QVERIFY(p.button("startStopBtn")->isChecked() && p.widget("recordingStatus")->isVisible());
+        QVERIFY(p.button("startStopBtn")->isChecked()
+                && p.button<QWidget>("recordingStatus")->isVisible());
         for (const char *name : {"docCamCaptureBtn", "fullScreenCaptureBtn", "incTimeBtn"})
             QVERIFY2(!p.button(name)->isEnabled(), name);
         QString path;
@@ -585,7 +536,8 @@ private Q_SLOTS:
         QCOMPARE(p.shown(QStringLiteral("time")) + p.shown(QStringLiteral("interval")),
                  QStringLiteral("00:00:0000:00:00"));
         QVERIFY(!p.button("timeSec")->isChecked() && !p.button("intervalSec")->isChecked());
-        QVERIFY(p.button("startStopBtn")->isHidden() && p.widget("timeWidget")->isHidden());
+        QVERIFY(p.button("startStopBtn")->isHidden()
+                && p.button<QWidget>("timeWidget")->isHidden());
         QCOMPARE(status(), 7u);
     }
 
@@ -607,8 +559,8 @@ private Q_SLOTS:
         QCOMPARE(aborted.last().at(1).toInt(), 1000);
         QCOMPARE(aborted.last().at(0).toStringList().size(), 1);
         QVERIFY(asked.last().text.contains(QStringLiteral("1 image has been captured in")));
-        QVERIFY(p.widget("timeWidget")->isVisible() && p.button("incTimeBtn")->isEnabled());
-        QCOMPARE(p.shown(QStringLiteral("time")), QStringLiteral("00:00:00"));
+        QVERIFY(p.button<QWidget>("timeWidget")->isVisible()
+                && p.button("incTimeBtn")->isEnabled());
         QCOMPARE(params(), std::pair(0u, 0u));
         QVERIFY(!p.button("startStopBtn")->isEnabled() && !p.button("startStopBtn")->isChecked());
 
@@ -629,10 +581,7 @@ private Q_SLOTS:
         QCOMPARE(capture->confirmExit(), 0);
         QCOMPARE(capture->setTimeLapseParams(7200, 3600), 0);
         QCOMPARE(capture->startTimeLapseCapture(), 0);
-        MessageBox::setAnswerer([this](const MessageBox::Question &question) {
-            asked << question;
-            return QMessageBox::No;
-        });
+        // No, the question's default, keeps Velora running.
         QCOMPARE(capture->confirmExit(), -3000);
         QCOMPARE(asked.last().informativeText, QStringLiteral("Time Lapse Capture is on going!"));
         MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::Yes; });
@@ -654,8 +603,7 @@ private Q_SLOTS:
         QCOMPARE(aborted.first().at(1).toInt(), -1000);
         const QStringList files = aborted.first().at(0).toStringList();
         QVERIFY(files.size() >= 3);
-        for (const QString &file : files)
-            QVERIFY(QFileInfo::exists(file));
+        QCOMPARE(filesUnder(media.path()), files);
         QCOMPARE(capture->getActionStatus(), 1u);
         QString path;
         QCOMPARE(capture->captureVision(&path), -1000);
