@@ -304,12 +304,9 @@ private Q_SLOTS:
         QCOMPARE(kivoscope->requestHQImage(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(camera.size(), 2, 5000);
         QCOMPARE(filesUnder(media.path()).size(), 2);
-        for (const QList<QVariant> &announced : std::as_const(camera)) {
-            const QImage saved(announced.first().toString());
-            QCOMPARE(saved.size(), QSize(1280, 960));
-            // Black and white: one channel in the file, not three equal ones.
-            QCOMPARE(saved.format(), QImage::Format_Grayscale8);
-        }
+        // Black and white: one channel in the file, not three equal ones.
+        for (const QList<QVariant> &announced : std::as_const(camera))
+            QCOMPARE(QImage(announced.first().toString()).format(), QImage::Format_Grayscale8);
         QVERIFY(asked.isEmpty());
     }
 
@@ -438,6 +435,7 @@ private Q_SLOTS:
         // A panel built while the settings are open shows them, ready to edit.
         QCOMPARE(capture->toggleTimeLapseSettings(), 0);
         Panel p(capture);
+        QVERIFY(p.button("startStopBtn")->isVisible());
         p.play(script.section(QStringLiteral(" => "), 0, 0));
         const QStringList expected = script.section(QStringLiteral(" => "), 1).split(u' ');
         QCOMPARE(p.shown(QStringLiteral("time")), expected[0]);
@@ -483,8 +481,8 @@ private Q_SLOTS:
         p.panel->startStopTimeLapesCapture(true);
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked.first().text, message);
-        QVERIFY(!p.button("startStopBtn")->isChecked());
-        QVERIFY(!(status() & CaptureStatus::TimeLapseRunning) && p.progress().isEmpty());
+        QVERIFY(!p.button("startStopBtn")->isChecked() && p.progress().isEmpty());
+        QVERIFY(!(status() & CaptureStatus::TimeLapseRunning));
         // What was entered stays, for the presenter to correct.
         QCOMPARE(params(), std::pair(uint(time), uint(interval)));
     }
@@ -536,8 +534,8 @@ private Q_SLOTS:
         QCOMPARE(p.shown(QStringLiteral("time")) + p.shown(QStringLiteral("interval")),
                  QStringLiteral("00:00:0000:00:00"));
         QVERIFY(!p.button("timeSec")->isChecked() && !p.button("intervalSec")->isChecked());
-        QVERIFY(p.button("startStopBtn")->isHidden()
-                && p.button<QWidget>("timeWidget")->isHidden());
+        for (const char *name : {"startStopBtn", "timeWidget", "recordingStatus"})
+            QVERIFY2(p.button<QWidget>(name)->isHidden(), name);
         QCOMPARE(status(), 7u);
     }
 
