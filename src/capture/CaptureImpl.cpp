@@ -215,15 +215,15 @@ bool CaptureImpl::writePicture(const QImage &image, const QString &path)
     QString failure;
     if (JpegWriter::write(image, path, JpegQuality, &failure))
         return true;
+    // As with a full disk: a running series ends at this picture, and no shot comes while the
+    // box is up. Stills written on the writer thread never stop a series.
+    stopTimers();
     reportWriteFailure(path, failure);
     return false;
 }
 
 void CaptureImpl::reportWriteFailure(const QString &path, const QString &reason)
 {
-    // As with a full disk: a running series ends at this picture rather than failing again at
-    // every interval.
-    stopTimers();
     warn(QStringLiteral("The captured image could not be saved."),
          QStringLiteral("Writing %1 failed: %2.").arg(QDir::toNativeSeparators(path), reason));
 }

@@ -82,6 +82,7 @@ private:
     bool saveImageToPath(const QImage &image, const QString &path);
     /// Writes `image` to `path`; says why not to the presenter.
     bool writePicture(const QImage &image, const QString &path);
+    /// Tells the presenter that `path` was not written, with the system's `reason`.
     void reportWriteFailure(const QString &path, const QString &reason);
     /// Writes a high-quality still on the writer thread; stillWritten() follows.
     void writeStill(const QImage &still, const QString &path, StillUse use);
