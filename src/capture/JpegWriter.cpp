@@ -64,9 +64,11 @@ bool JpegWriter::write(const QImage &image, const QString &path, int quality, QS
     // leaves no truncated picture under the real name. A failed save file removes its
     // temporary file itself, when cancelled or when its commit fails.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that every byte meets the disk in the loop below, where a failure has its
+    // reason, rather than in a flush inside commit(). A short write says nothing of why; the
+    // next attempt fails with the system's reason.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail("Creating", file.errorString());
-    // A short write says nothing of why; the next attempt fails with the system's reason.
     const char *data = reinterpret_cast<const char *>(jpeg.get());
     for (qint64 left = qint64(size), written = 0; left > 0; data += written, left -= written) {
         written = file.write(data, left);
