@@ -56,18 +56,6 @@ private Q_SLOTS:
                         > 2 * view.width() * view.height());
         }
     }
-
-    void pictureInPictureLiesOverTheDocumentCamera()
-    {
-        const QRect area(0, 0, 1000, 600);
-        for (int corner = 0; corner < 4; ++corner) {
-            const DisplayLayout layout = DisplayLayout::compute(1, area, corner);
-            QCOMPARE(layout.docCam, area);
-            QCOMPARE(layout.webCam, layout.pip);
-            QVERIFY(area.contains(layout.pip));
-            QCOMPARE(layout.pip.size(), QSize(280, 210));
-        }
-    }
 };
 
 VELORA_TEST_MAIN(TestDisplayLayout)

