@@ -12,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QScopedValueRollback>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -112,7 +111,6 @@ ToolsPanel::ToolsPanel(KivoscopeIntf *kivoscope, GradeCamHandOver *gradeCam, QWi
     for (QWidget *panel : {static_cast<QWidget *>(docCam), static_cast<QWidget *>(split)}) {
         subPanelLayout->addWidget(panel);
         panel->hide();
-        panel->installEventFilter(this);
     }
     subPanelArea->hide();
 
@@ -166,22 +164,18 @@ void ToolsPanel::setSubPanel(SubPanel which, QWidget *panel)
     panel->setParent(subPanelArea);
     subPanelLayout->addWidget(panel);
     panel->hide();
-    panel->installEventFilter(this);
 }
 
-bool ToolsPanel::eventFilter(QObject *watched, QEvent *event)
+bool ToolsPanel::event(QEvent *event)
 {
-    // A sub-panel that grows or shrinks by itself (the capture panel opening its time-lapse
-    // settings) takes the strip with it; the new size is known once its layout has run.
-    if (event->type() == QEvent::LayoutRequest) {
-        auto *panel = qobject_cast<QWidget *>(watched);
-        if (panel && !panel->isHidden())
-            QTimer::singleShot(0, this, [this] {
-                if (sizeHint() != size())
-                    resizeToContents();
-            });
-    }
-    return QFrame::eventFilter(watched, event);
+    const bool handled = QFrame::event(event);
+    // Nothing lays the panel out from outside: it floats over the picture. So whatever changes
+    // what it needs - a button shown once its component exists, a longer label ("Click to
+    // stop", "Reconnect"), a sub-panel growing by itself - it takes that size, or the strip's
+    // buttons would be squeezed over each other's labels.
+    if (event->type() == QEvent::LayoutRequest && sizeHint() != size())
+        resizeToContents();
+    return handled;
 }
 
 void ToolsPanel::setRecordingAvailable(bool available)

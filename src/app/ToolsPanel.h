@@ -80,7 +80,7 @@ Q_SIGNALS:
     void sizeChanged();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     /// The tools with a sub-panel below the strip, in the strip's order.

@@ -221,7 +221,6 @@ void WidgetModeToolBar::docCamDisconnectedChagnedUI()
 
 void WidgetModeToolBar::recordUIChangedWithStatus(uint status)
 {
-    lastRecordStatus = status;
     recordIndicator->setVisible(status & RecordingStatus::Exists);
 }
 

@@ -64,7 +64,6 @@ public:
 
     QString titleText() const;
     bool isRecordIndicatorShown() const;
-    uint recordStatus() const { return lastRecordStatus; }
     uint captureActionStatus() const { return lastCaptureStatus; }
 
 public Q_SLOTS:
@@ -100,7 +99,6 @@ private:
     QAbstractButton *docCamCaptureBtn = nullptr;
     QAbstractButton *screenCaptureBtn = nullptr;
     QPointer<QWidget> heldView;
-    uint lastRecordStatus = 0;
     uint lastCaptureStatus = 0;
     bool dragging = false;
     // Where in the bar the pointer took hold of it, so the bar moves with the pointer rather than
