@@ -176,7 +176,16 @@ ResultCode KivoscopeImpl::grabCurrentFrame(QImage &image)
     std::lock_guard lock(componentMutex());
     if (!currentCamera)
         return Result::NoDevice;
-    return currentCamera->grabCurrentFrame(image);
+    // A camera unplugged a moment ago answers before its removal reaches this thread; callers
+    // must be able to tell that from a camera that merely has no picture yet.
+    switch (currentCamera->grabCurrentFrame(image)) {
+    case DocCam::Ok:
+        return Result::Success;
+    case DocCam::ErrorDevice:
+        return Result::NoDevice;
+    default:
+        return Result::Failure;
+    }
 }
 
 void KivoscopeImpl::pictureStarted(CameraWidget *)

@@ -244,10 +244,13 @@ QString CaptureImpl::freeBaseName(const QString &dir) const
     return base;
 }
 
-QString CaptureImpl::captureCurrentFrame(const QString &dir, const QString &baseName)
+QString CaptureImpl::captureCurrentFrame(const QString &dir, const QString &baseName,
+                                         bool *cameraGone)
 {
     QImage frame;
-    kivoscope->grabCurrentFrame(frame);
+    const ResultCode grabbed = kivoscope->grabCurrentFrame(frame);
+    if (cameraGone)
+        *cameraGone = grabbed == Result::NoDevice;
     if (frame.isNull()) {
         captureLog.log(2, "CaptureImpl::captureCurrentFrame() - No image");
         return {};

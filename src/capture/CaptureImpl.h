@@ -91,7 +91,9 @@ private:
     /// not be saved.
     void endStillWait(const QString &path);
     bool awaitedStillBeingWritten() const;
-    QString captureCurrentFrame(const QString &dir, const QString &baseName);
+    /// Writes the live frame; `cameraGone` tells a camera already unplugged from a failed write.
+    QString captureCurrentFrame(const QString &dir, const QString &baseName,
+                                bool *cameraGone = nullptr);
     /// The next free "Velora-<time>" name in `dir`, without ".jpg", counting the pictures still
     /// being written as taken.
     QString freeBaseName(const QString &dir) const;

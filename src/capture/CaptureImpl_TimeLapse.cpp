@@ -116,7 +116,15 @@ void CaptureImpl::timeLapseShot()
     if (!timeLapseRunning)
         return;
     if (capturedCount < totalCount) {
-        const QString path = captureCurrentFrame(timeLapseDir, QString::number(capturedCount + 1));
+        bool cameraGone = false;
+        const QString path = captureCurrentFrame(timeLapseDir, QString::number(capturedCount + 1),
+                                                 &cameraGone);
+        if (path.isEmpty() && cameraGone) {
+            // The shot came between the unplugging and its notice: end the series as the notice
+            // will, keeping what was taken.
+            docCamDisconnected();
+            return;
+        }
         if (path.isEmpty()) {
             stopTimers();
             setActionStatus(idleStatus());
