@@ -28,12 +28,21 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <memory>
+
 namespace {
+
+/// A shared component, released when the case ends, however it ends: a component that outlived
+/// a failed case would hold views of a window already gone.
+template<class Component> auto take()
+{
+    return std::unique_ptr<Component, void (*)(Component *)>(
+            Component::getInstance(), [](Component *component) { component->release(); });
+}
 
 /// The button of the split panel that enters `mode` (0 to 6).
 QToolButton *splitButton(Velora &window, int mode)
@@ -105,18 +114,16 @@ private:
     void settle(Velora &window)
     {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
         QTRY_VERIFY_WITH_TIMEOUT(kivoscope->isConnected(), 5000);
-        kivoscope->release();
     }
 
     static void setLaunchFlags(bool notFirst, bool tools, bool mediaLib)
     {
-        SettingIntf *settings = SettingIntf::getInstance();
+        const auto settings = take<SettingIntf>();
         settings->setValue(QStringLiteral("NOT_FIRST_TIME_LAUNCH"), notFirst);
         settings->setValue(QStringLiteral("TOOLS_PANEL_STATUS"), tools);
         settings->setValue(QStringLiteral("MEDIA_LIB_STATUS"), mediaLib);
-        settings->release();
     }
 
 private Q_SLOTS:
@@ -151,8 +158,8 @@ private Q_SLOTS:
         Velora window;
         settle(window);
         QWidget *central = window.centralWidget();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
-        WebCamIntf *webCam = WebCamIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
+        const auto webCam = take<WebCamIntf>();
         QSignalSpy modes(&window, &Velora::splitModeChange);
 
         // The views of each mode: d document camera, w webcam, m media, p the corner frame.
@@ -200,8 +207,6 @@ private Q_SLOTS:
         QCOMPARE(webCam->mainView()->parentWidget(), central);
         QTRY_VERIFY(!moved.isEmpty());
         QCOMPARE(moved.last().at(0).toPoint(), window.frameGeometry().topLeft());
-        webCam->release();
-        kivoscope->release();
     }
 
     void picturesShowAndLeave_data()
@@ -229,13 +234,8 @@ private Q_SLOTS:
         });
         splitButton(window, from)->click();
         QSignalSpy full(&window, &Velora::isFullDisplayMode);
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
-        WebCamIntf *webCam = WebCamIntf::getInstance();
-        // A failed check returns early; the components must not outlive the window's views.
-        const auto release = qScopeGuard([&] {
-            webCam->release();
-            kivoscope->release();
-        });
+        const auto kivoscope = take<KivoscopeIntf>();
+        const auto webCam = take<WebCamIntf>();
         auto *bar = window.findChild<ImageControlPanel *>();
         auto *close = bar->findChild<QToolButton *>(QStringLiteral("closeBtn"));
         auto *fullScreen = bar->findChild<QToolButton *>(QStringLiteral("fullScreenBtn"));
@@ -298,16 +298,11 @@ private Q_SLOTS:
         Velora window;
         settle(window);
         window.becomeDWTwoSplit();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
-        WebCamIntf *webCam = WebCamIntf::getInstance();
-        CaptureIntf *capture = CaptureIntf::getInstance();
-        const auto release = qScopeGuard([&] {
-            capture->release();
-            webCam->release();
-            kivoscope->release();
-        });
-        QSignalSpy pictures(capture, &CaptureIntf::docCamImageCaptured);
-        QSignalSpy desktops(capture, &CaptureIntf::fullScreenImageCaptured);
+        const auto kivoscope = take<KivoscopeIntf>();
+        const auto webCam = take<WebCamIntf>();
+        const auto capture = take<CaptureIntf>();
+        QSignalSpy pictures(capture.get(), &CaptureIntf::docCamImageCaptured);
+        QSignalSpy desktops(capture.get(), &CaptureIntf::fullScreenImageCaptured);
 
         // A picture from the strip; its time-lapse settings grow the strip while they are open.
         auto *strip = window.tools();
@@ -359,8 +354,7 @@ private Q_SLOTS:
     void panelsAtFirstAndLaterLaunchesAndExit()
     {
         setLaunchFlags(false, false, false);
-        SettingIntf *settings = SettingIntf::getInstance();
-        const auto release = qScopeGuard([&] { settings->release(); });
+        const auto settings = take<SettingIntf>();
         {
             Velora window;
             settle(window);
@@ -379,7 +373,7 @@ private Q_SLOTS:
 
             // A running time lapse makes the capture component ask before Velora may go; the
             // first answer keeps the window and writes nothing.
-            CaptureIntf *capture = CaptureIntf::getInstance();
+            const auto capture = take<CaptureIntf>();
             LongTimers::setMillisecondsPerSecond(1000);
             QCOMPARE(capture->setTimeLapseParams(3600, 600), 0);
             QCOMPARE(capture->startTimeLapseCapture(), 0);
@@ -397,7 +391,6 @@ private Q_SLOTS:
             QVERIFY(window.close());
             QVERIFY(window.lastExitConfirmed());
             QCOMPARE(capture->getActionStatus(), 7u);
-            capture->release();
         }
         QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), true);
         QCOMPARE(settings->value(QStringLiteral("TOOLS_PANEL_STATUS")).toBool(), true);
@@ -432,7 +425,7 @@ private Q_SLOTS:
         Velora window;
         settle(window);
         CanvasView *cameraCanvas = window.cameraCanvas();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
         QVERIFY(cameraCanvas && cameraCanvas->isVisible());
         QCOMPARE(cameraCanvas->parentWidget(), kivoscope->view());
         QTRY_COMPARE(cameraCanvas->geometry(), kivoscope->view()->rect());
@@ -451,7 +444,7 @@ private Q_SLOTS:
         QTRY_VERIFY(window.fullImageView()->isVisible());
         CanvasView *pictureCanvas = window.pictureCanvas();
         QTRY_VERIFY(pictureCanvas->isVisible());
-        AnnotationIntf *annotation = AnnotationIntf::getInstance();
+        const auto annotation = take<AnnotationIntf>();
         QCOMPARE(annotation->activeCanvas(), pictureCanvas);
         drawStroke(pictureCanvas, QPoint(10, 10), QPoint(60, 60));
         QCOMPARE(pictureCanvas->scene()->items().size(), 1);
@@ -464,9 +457,9 @@ private Q_SLOTS:
         QCOMPARE(pictureCanvas->scene()->items().size(), 1);
 
         // Drawings turn, mirror and zoom with the camera picture.
-        QSignalSpy turned(kivoscope, &KivoscopeIntf::rotationChanged);
-        QSignalSpy mirrored(kivoscope, &KivoscopeIntf::mirrorChanged);
-        QSignalSpy zoomed(kivoscope, &KivoscopeIntf::zoomRatioChanged);
+        QSignalSpy turned(kivoscope.get(), &KivoscopeIntf::rotationChanged);
+        QSignalSpy mirrored(kivoscope.get(), &KivoscopeIntf::mirrorChanged);
+        QSignalSpy zoomed(kivoscope.get(), &KivoscopeIntf::zoomRatioChanged);
         QCOMPARE(kivoscope->rotate(), Result::Success);
         QCOMPARE(kivoscope->toggleMirror(), Result::Success);
         QCOMPARE(kivoscope->zoomIn(), Result::Success);
@@ -481,8 +474,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!cameraCanvas->isVisibleTo(kivoscope->view()), 5000);
         replugDocumentCamera();
         QTRY_VERIFY_WITH_TIMEOUT(cameraCanvas->isVisibleTo(kivoscope->view()), 5000);
-        annotation->release();
-        kivoscope->release();
     }
 
     void gradeCamLendsTheCameraAndTakesItBack()
@@ -490,7 +481,7 @@ private Q_SLOTS:
         Velora window;
         settle(window);
         QAction *action = window.gradeCamAction();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
         QVERIFY(action->isEnabled());
 
         MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::Yes; });
@@ -510,7 +501,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!action->isEnabled(), 5000);
         replugDocumentCamera();
         QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 5000);
-        kivoscope->release();
     }
 
     void trayCounterFollowsTheRecording()
