@@ -28,8 +28,7 @@ public:
     CancellableFile(const QString &path, std::shared_ptr<std::atomic<bool>> cancelled)
         : QFile(path)
         , cancelled(std::move(cancelled))
-    {
-    }
+    { }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
@@ -209,9 +208,9 @@ void ImageWidget::startDecode(const QByteArray &format, const QSize &scaledSize)
 {
     const quint64 request = generation;
     const QString path = imagePath;
-    decodeCancelled = std::make_shared<std::atomic<bool>>(false);
-    std::function<void()> decode = [this, request, path, format, scaledSize,
-                                    cancelled = decodeCancelled] {
+    const auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    decodeCancelled = cancelled;
+    std::function<void()> decode = [this, request, path, format, scaledSize, cancelled] {
         ThreadHandOver::received();
         CancellableFile file(path, cancelled);
         QImage picture;
@@ -219,6 +218,7 @@ void ImageWidget::startDecode(const QByteArray &format, const QSize &scaledSize)
             QImageReader reader(&file, format);
             picture = decodePicture(reader, scaledSize);
         }
+        // Nobody wants the picture any more; its reads may have failed half-way, too.
         if (cancelled->load(std::memory_order_relaxed))
             return;
         ThreadHandOver::published();

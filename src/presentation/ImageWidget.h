@@ -26,9 +26,10 @@ public:
     explicit ImageWidget(QWidget *parent = nullptr, std::shared_ptr<ShownMediaRecord> record = {});
     ~ImageWidget() override;
 
-    /// Pictures with more pixels are refused from their header: 250 megapixels take in the
-    /// 200-megapixel photos of phones and the 150 of medium-format cameras, while a decode of
-    /// the 400-megapixel pictures beyond would run for many seconds and take a gigabyte and more.
+    /// Pictures with more pixels are refused from their header. 250 megapixels take in the
+    /// largest photos cameras write (200-megapixel phones, 150-megapixel medium format); beyond
+    /// lie stitched scans and composites of 400 megapixels and more, whose decode would keep a
+    /// core busy for ten seconds to show a picture no screen can show at its size.
     static constexpr qint64 MaxPixels = 250'000'000;
 
     /// Starts showing the picture at `path`: 1 when it is a picture Velora can read, -1 (after
