@@ -269,6 +269,7 @@ private Q_SLOTS:
             QVERIFY(bar->isVisible() && close->isVisible());
             // The tool strip cannot switch layouts or go to widget mode under a full display.
             QVERIFY(!window.tools()->widgetModeButton()->isEnabled());
+            QVERIFY(!window.tools()->findChild<QToolButton *>("splitBtn")->isEnabled());
 
             // Full screen leaves only the picture; Escape leaves it through the bar's button.
             fullScreen->click();
