@@ -138,13 +138,15 @@ void Velora::wireImageViews()
     imageView->setObjectName(QStringLiteral("imageView"));
     secondImageView = new ImageWidget(ui->centralwidget, record);
     secondImageView->setObjectName(QStringLiteral("secondImageView"));
-    // A picture that decodes late changes its shape: fit it again.
-    connect(imageView, &ImageWidget::imageShown, this, &Velora::layoutViews);
-    connect(secondImageView, &ImageWidget::imageShown, this, &Velora::layoutViews);
-    connect(imageView, &ImageWidget::imageFailed, this, [this](const QString &path) {
-        if (path == shownImagePath)
-            noMediaDisplay();
-    });
+    for (ImageWidget *view : {imageView, secondImageView}) {
+        // A picture that decodes late changes its shape: fit it again.
+        connect(view, &ImageWidget::imageShown, this, &Velora::layoutViews);
+        // Or it turns out unreadable after setImage() said yes: undo the showing.
+        connect(view, &ImageWidget::imageFailed, this, [this](const QString &path) {
+            if (path == shownImagePath)
+                leaveUnreadableImage();
+        });
+    }
 
     imageControlPanel = new ImageControlPanel(ui->centralwidget);
     connect(imageControlPanel, &ImageControlPanel::fullScreenClicked, this,

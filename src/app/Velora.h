@@ -188,6 +188,8 @@ private:
     void placeControlWidgets();
     QRect displayArea() const;
     void showImageFile(const QString &path);
+    /// Back to the mode before the picture, with nothing shown: the user was told why.
+    void leaveUnreadableImage();
     void leaveFullScreen();
 
     // Annotation.

@@ -256,18 +256,25 @@ void Velora::imgRequestToShow(const QString &path)
 void Velora::showImageFile(const QString &path)
 {
     ImageWidget *view = splitMode == 7 ? imageView : secondImageView;
+    // The media area holds one picture; the other view's is stale, and its decode wasted.
+    (view == imageView ? secondImageView : imageView)->clear();
     if (view->setImage(path) != 1) {
-        noMediaDisplay();
-        if (splitMode == 7)
-            leaveImageFullDisplaySplit();
-        else
-            layoutViews();
+        leaveUnreadableImage();
         return;
     }
     shownImagePath = path;
     mediaDisplayKind = ImageShown;
     layoutViews();
     raiseUpAllControlWidgets();
+}
+
+void Velora::leaveUnreadableImage()
+{
+    noMediaDisplay();
+    if (splitMode == 7)
+        leaveImageFullDisplaySplit();
+    else
+        layoutViews();
 }
 
 void Velora::mediaHideControl()

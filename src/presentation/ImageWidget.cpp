@@ -5,6 +5,7 @@
 #include <MessageBox.h>
 #include <ThreadHandOver.h>
 
+#include <QFile>
 #include <QImageReader>
 #include <QLinearGradient>
 #include <QPainter>
@@ -18,6 +19,28 @@ namespace {
 // Up to a megapixel decodes in a few milliseconds in any format, so the picture can be on screen
 // before setImage() returns; anything larger goes to the decoder thread.
 constexpr qint64 SyncDecodePixels = 1'000'000;
+
+// A decode still runs for seconds once its result is no longer wanted, unless the file stops
+// giving it data: every image handler gives up at the first read that fails.
+class CancellableFile : public QFile
+{
+public:
+    CancellableFile(const QString &path, std::shared_ptr<std::atomic<bool>> cancelled)
+        : QFile(path)
+        , cancelled(std::move(cancelled))
+    { }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (cancelled->load(std::memory_order_relaxed))
+            return -1;
+        return QFile::readData(data, maxSize);
+    }
+
+private:
+    std::shared_ptr<std::atomic<bool>> cancelled;
+};
 
 QImage decodePicture(QImageReader &reader, const QSize &scaledSize)
 {
@@ -38,21 +61,23 @@ ImageWidget::ImageWidget(QWidget *parent, std::shared_ptr<ShownMediaRecord> reco
     : QWidget(parent)
     , record(record ? std::move(record) : std::make_shared<ShownMediaRecord>())
 {
-    decoder.setMaxThreadCount(1);
+    // Room for the wanted decode beside a few cancelled ones that have not reached their next
+    // read yet; more only when pictures are asked for faster than a read takes.
+    decoder.setMaxThreadCount(4);
     decoder.setObjectName(QStringLiteral("ImageDecoder"));
 }
 
 ImageWidget::~ImageWidget()
 {
-    // A running decode posts its result to this object; it must finish while the object is whole.
-    decoder.clear();
+    // A running decode posts its result to this object, so it must end while the object is
+    // whole; cancelled, it ends at its next read rather than after the whole picture.
+    abandonDecode();
     decoder.waitForDone();
 }
 
 int ImageWidget::setImage(const QString &path)
 {
-    ++generation;
-    decoder.clear();
+    abandonDecode();
     shownImage = QImage();
     fullSize = QSize();
     imagePath = path;
@@ -81,6 +106,10 @@ int ImageWidget::setImage(const QString &path)
         Q_EMIT imageShown();
         return 1;
     }
+    if (qint64(stored.width()) * stored.height() > MaxPixels) {
+        reportInvalidFormat();
+        return -1;
+    }
     const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
     fullSize = turned ? stored.transposed() : stored;
 
@@ -93,7 +122,7 @@ int ImageWidget::setImage(const QString &path)
             = shownSize == fullSize ? QSize() : (turned ? shownSize.transposed() : shownSize);
 
     if (qint64(stored.width()) * stored.height() > SyncDecodePixels) {
-        startDecode(scaledSize);
+        startDecode(reader.format(), scaledSize);
         return 1;
     }
     const QImage picture = decodePicture(reader, scaledSize);
@@ -109,8 +138,7 @@ int ImageWidget::setImage(const QString &path)
 
 void ImageWidget::clear()
 {
-    ++generation;
-    decoder.clear();
+    abandonDecode();
     shownImage = QImage();
     fullSize = QSize();
     imagePath.clear();
@@ -167,14 +195,32 @@ QSize ImageWidget::decodeBound() const
     return bound.expandedTo(QSize(1, 1));
 }
 
-void ImageWidget::startDecode(const QSize &scaledSize)
+void ImageWidget::abandonDecode()
+{
+    ++generation;
+    decoder.clear();
+    if (decodeCancelled)
+        decodeCancelled->store(true, std::memory_order_relaxed);
+    decodeCancelled.reset();
+}
+
+void ImageWidget::startDecode(const QByteArray &format, const QSize &scaledSize)
 {
     const quint64 request = generation;
-    const QString file = imagePath;
-    std::function<void()> decode = [this, request, file, scaledSize] {
+    const QString path = imagePath;
+    const auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    decodeCancelled = cancelled;
+    std::function<void()> decode = [this, request, path, format, scaledSize, cancelled] {
         ThreadHandOver::received();
-        QImageReader reader(file);
-        const QImage picture = decodePicture(reader, scaledSize);
+        CancellableFile file(path, cancelled);
+        QImage picture;
+        if (file.open(QIODevice::ReadOnly)) {
+            QImageReader reader(&file, format);
+            picture = decodePicture(reader, scaledSize);
+        }
+        // Nobody wants the picture any more; its reads may have failed half-way, too.
+        if (cancelled->load(std::memory_order_relaxed))
+            return;
         ThreadHandOver::published();
         QMetaObject::invokeMethod(
                 this,
@@ -194,11 +240,14 @@ void ImageWidget::decoded(quint64 request, const QImage &picture)
         return;
     if (picture.isNull()) {
         // The header looked like a picture but the data did not decode; the caller already had
-        // its answer, so it learns through imageFailed().
+        // its answer, so it learns through imageFailed(), unless another picture was asked for
+        // while the message was open.
         fullSize = QSize();
         update();
+        const QString failed = imagePath;
         reportInvalidFormat();
-        Q_EMIT imageFailed(imagePath);
+        if (request == generation)
+            Q_EMIT imageFailed(failed);
         return;
     }
     shownImage = picture;

@@ -5,6 +5,7 @@
 #include <QThreadPool>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 
 class ShownMediaRecord;
@@ -14,7 +15,8 @@ class ShownMediaRecord;
 /// The main window sizes the widget to fitSize() of its display area, so the picture is always
 /// drawn over the whole widget. Pictures are decoded at the size they can be shown at, never at
 /// full resolution, and large ones off the GUI thread: setImage() answers at once from the file's
-/// header and the picture appears when imageShown() is emitted.
+/// header and the picture appears when imageShown() is emitted. A newer setImage(), clear() or
+/// the widget's end abandons a decode still running at its next read of the file.
 class ImageWidget : public QWidget
 {
     Q_OBJECT
@@ -24,8 +26,14 @@ public:
     explicit ImageWidget(QWidget *parent = nullptr, std::shared_ptr<ShownMediaRecord> record = {});
     ~ImageWidget() override;
 
+    /// Pictures with more pixels are refused from their header. 250 megapixels take in the
+    /// largest photos cameras write (200-megapixel phones, 150-megapixel medium format); beyond
+    /// lie stitched scans and composites of 400 megapixels and more, whose decode would keep a
+    /// core busy for ten seconds to show a picture no screen can show at its size.
+    static constexpr qint64 MaxPixels = 250'000'000;
+
     /// Starts showing the picture at `path`: 1 when it is a picture Velora can read, -1 (after
-    /// telling the user "Invalid format.") when it is not.
+    /// telling the user "Invalid format.") when it is not or is larger than MaxPixels.
     int setImage(const QString &path);
     /// Drops the picture and shows the placeholder.
     void clear();
@@ -56,7 +64,8 @@ protected:
 
 private:
     QSize decodeBound() const;
-    void startDecode(const QSize &scaledSize);
+    void abandonDecode();
+    void startDecode(const QByteArray &format, const QSize &scaledSize);
     void decoded(quint64 request, const QImage &picture);
     void reportInvalidFormat();
 
@@ -67,6 +76,9 @@ private:
     QImage shownImage;
     // Counts requests so that a decode finishing after a newer setImage() or clear() is dropped.
     quint64 generation = 0;
-    // One decoder thread: a newer picture cancels the queued ones instead of competing with them.
+    // Set to make the running decode's reads fail, so that it stops at its next read.
+    std::shared_ptr<std::atomic<bool>> decodeCancelled;
+    // Only the latest decode is wanted; the others are cancelled and only unwind, on threads of
+    // their own so that the newer picture never waits for them.
     QThreadPool decoder;
 };

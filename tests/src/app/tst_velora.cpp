@@ -2,6 +2,7 @@
 #include <CameraWidget.h>
 #include <CanvasView.h>
 #include <CaptureIntf.h>
+#include <DisplayLayout.h>
 #include <ImageControlPanel.h>
 #include <ImageWidget.h>
 #include <KivoscopeIntf.h>
@@ -31,16 +32,26 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <memory>
+
 namespace {
 
-/// The views a mode shows, as the test reads them off the window.
-struct Shown
+/// A shared component, released when the case ends, however it ends: a component that outlived
+/// a failed case would hold views of a window already gone.
+template<class Component> auto take()
 {
-    bool docCam;
-    bool webCam;
-    bool media;
-    bool pip;
-};
+    return std::unique_ptr<Component, void (*)(Component *)>(
+            Component::getInstance(), [](Component *component) { component->release(); });
+}
+
+/// The button of the split panel that enters `mode` (0 to 6).
+QToolButton *splitButton(Velora &window, int mode)
+{
+    static const char *const names[]
+            = {"oneSplitBtn",    "pipSplitBtn",    "dwSplitBtn",    "dmSplitBtn",
+               "dThreeSplitBtn", "wThreeSplitBtn", "mThreeSplitBtn"};
+    return window.tools()->splitPanel()->findChild<QToolButton *>(names[mode]);
+}
 
 QRect inCentral(const QWidget *view, const QWidget *central)
 {
@@ -77,25 +88,18 @@ void drawStroke(QGraphicsView *view, QPoint from, QPoint to)
 
 } // namespace
 
-/// Urls opened through the desktop, caught instead of starting a browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public Q_SLOTS:
-    void open(const QUrl &url) { opened.append(url); }
-};
-
 class TestVelora : public QObject
 {
     Q_OBJECT
 
+public:
+    /// Catches the urls opened through the desktop instead of starting a browser.
+    Q_INVOKABLE void openUrl(const QUrl &url) { opened.append(url); }
+
+private:
     QTemporaryDir media;
     QString picture;
-    UrlCatcher browser;
+    QList<QUrl> opened;
     // The environment's first simulated camera is the document camera; a case that unplugs it
     // plugs in another under a new key.
     QString documentCameraKey = QStringLiteral("sim:1");
@@ -110,28 +114,33 @@ class TestVelora : public QObject
     void settle(Velora &window)
     {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
         QTRY_VERIFY_WITH_TIMEOUT(kivoscope->isConnected(), 5000);
-        kivoscope->release();
     }
 
     static void setLaunchFlags(bool notFirst, bool tools, bool mediaLib)
     {
-        SettingIntf *settings = SettingIntf::getInstance();
+        const auto settings = take<SettingIntf>();
         settings->setValue(QStringLiteral("NOT_FIRST_TIME_LAUNCH"), notFirst);
         settings->setValue(QStringLiteral("TOOLS_PANEL_STATUS"), tools);
         settings->setValue(QStringLiteral("MEDIA_LIB_STATUS"), mediaLib);
-        settings->release();
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        QImage image(800, 600, QImage::Format_RGB32);
+        QImage image(2000, 1500, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
         picture = media.filePath(QStringLiteral("PHOTO.JPG"));
-        QVERIFY(image.save(picture, "JPEG"));
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &browser, "open");
+        QVERIFY(image.scaled(800, 600).save(picture, "JPEG"));
+        // The first half of a 3-megapixel picture, as a copy cut short leaves it.
+        const QString damaged = media.filePath(QStringLiteral("damaged.png"));
+        QVERIFY(image.save(damaged, "PNG"));
+        QVERIFY(QFile::resize(damaged, QFileInfo(damaged).size() / 2));
+        QFile notes(media.filePath(QStringLiteral("notes.jpg")));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("These are my lesson notes, not a picture.\n");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
     }
 
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
@@ -144,109 +153,109 @@ private Q_SLOTS:
 
     void cleanup() { MessageBox::setAnswerer({}); }
 
-    void modesShowTheirViewsWithoutOverlap()
+    void modesPlaceTheirViews()
     {
         Velora window;
         settle(window);
         QWidget *central = window.centralWidget();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
-        WebCamIntf *webCam = WebCamIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
+        const auto webCam = take<WebCamIntf>();
         QSignalSpy modes(&window, &Velora::splitModeChange);
 
-        const QList<Shown> expected = {
-                {true, false, false, false}, {true, true, false, true}, {true, true, false, false},
-                {true, false, true, false},  {true, true, true, false}, {true, true, true, false},
-                {true, true, true, false},
-        };
+        // The views of each mode: d document camera, w webcam, m media, p the corner frame.
+        const QStringList expected = {"d", "dwp", "dw", "dm", "dwm", "dwm", "dwm"};
         const QList<int> sources = {1, 1, 1, 1, 1, 4, 2};
-        const QStringList buttons
-                = {"oneSplitBtn",    "pipSplitBtn",    "dwSplitBtn",    "dmSplitBtn",
-                   "dThreeSplitBtn", "wThreeSplitBtn", "mThreeSplitBtn"};
         for (int mode = 6; mode >= 0; --mode) {
-            window.tools()->splitPanel()->findChild<QToolButton *>(buttons.at(mode))->click();
+            splitButton(window, mode)->click();
             QCOMPARE(window.currentSplitMode(), mode);
             QCOMPARE(modes.last().at(0).toInt(), mode);
             QCOMPARE(window.mainSource(), sources.at(mode));
-            const Shown want = expected.at(mode);
-            QCOMPARE(kivoscope->view()->isVisible(), want.docCam);
-            QCOMPARE(webCam->isDisplayOn(), want.webCam);
-            QCOMPARE(window.splitImageView()->isVisible(), want.media);
-            QCOMPARE(window.pictureInPicture()->isVisible(), want.pip);
+            const QString want = expected.at(mode);
+            QCOMPARE(kivoscope->view()->isVisible(), want.contains('d'));
+            QCOMPARE(webCam->isDisplayOn(), want.contains('w'));
+            QCOMPARE(window.splitImageView()->isVisible(), want.contains('m'));
+            QCOMPARE(window.pictureInPicture()->isVisible(), want.contains('p'));
 
-            // Side by side views tile the area; the frame of mode 1 lies over the camera.
-            QList<QRect> tiles;
-            if (want.docCam)
-                tiles << inCentral(kivoscope->view(), central);
-            if (want.webCam && !want.pip)
-                tiles << inCentral(webCam->mainView(), central);
-            if (want.media)
-                tiles << inCentral(window.splitImageView(), central);
-            for (int i = 0; i < tiles.size(); ++i) {
-                QVERIFY2(central->rect().contains(tiles.at(i)), qPrintable(QString::number(mode)));
-                for (int j = i + 1; j < tiles.size(); ++j)
-                    QVERIFY(!tiles.at(i).intersects(tiles.at(j)));
-            }
-            if (mode >= 4) {
-                // The large view of a three-way split is the mode's own source.
-                QWidget *large = mode == 4 ? kivoscope->view()
-                        : mode == 5        ? static_cast<QWidget *>(webCam->mainView())
-                                           : window.splitImageView();
-                QVERIFY(large->height() > central->height() * 0.9);
+            // Each view where the layout puts it; the picture keeps its shape inside its pane.
+            const DisplayLayout layout = DisplayLayout::compute(
+                    mode, central->rect(), window.pictureInPicture()->cornerIndex());
+            QCOMPARE(inCentral(kivoscope->view(), central), layout.docCam);
+            if (mode != 1 && want.contains('w'))
+                QCOMPARE(inCentral(webCam->mainView(), central), layout.webCam);
+            if (want.contains('m'))
+                QVERIFY(layout.media.contains(inCentral(window.splitImageView(), central)));
+            if (mode == 1) {
+                // The webcam's picture is in the frame; its button walks the frame round.
+                PipView *pip = window.pictureInPicture();
+                QCOMPARE(webCam->mainView()->parentWidget(), pip);
+                for (int corner : {1, 2, 3, 0}) {
+                    pip->moveButton()->click();
+                    QCOMPARE(pip->cornerIndex(), corner);
+                    QCOMPARE(pip->geometry(),
+                             DisplayLayout::compute(1, central->rect(), corner).pip);
+                }
             }
         }
 
-        // A resize lays everything out again.
+        // A resize lays everything out again; a move is announced with the frame's corner.
         window.becomeDWTwoSplit();
+        QSignalSpy moved(&window, &Velora::veloraMoved);
         window.showNormal();
         window.resize(900, 500);
+        window.move(40, 30);
         QTRY_COMPARE(kivoscope->view()->width() + webCam->mainView()->width(), central->width());
-        webCam->release();
-        kivoscope->release();
+        QCOMPARE(webCam->mainView()->parentWidget(), central);
+        QTRY_VERIFY(!moved.isEmpty());
+        QCOMPARE(moved.last().at(0).toPoint(), window.frameGeometry().topLeft());
     }
 
-    void pictureInPictureWalksTheCorners()
+    void picturesShowAndLeave_data()
     {
-        Velora window;
-        settle(window);
-        window.becomePipSplit();
-        PipView *pip = window.pictureInPicture();
-        const QRect area = window.centralWidget()->rect();
-        QVERIFY(area.contains(pip->geometry()));
-        QCOMPARE(pip->geometry().topRight(), area.topRight());
-        const QList<QPoint> corners
-                = {area.bottomRight(), area.bottomLeft(), area.topLeft(), area.topRight()};
-        for (int i = 0; i < 4; ++i) {
-            pip->moveButton()->click();
-            QCOMPARE(pip->cornerIndex(), (i + 1) % 4);
-            const QRect frame = pip->geometry();
-            QVERIFY(frame.topLeft() == corners.at(i) || frame.topRight() == corners.at(i)
-                    || frame.bottomLeft() == corners.at(i) || frame.bottomRight() == corners.at(i));
-        }
-        // The webcam's picture is inside the frame.
-        WebCamIntf *webCam = WebCamIntf::getInstance();
-        QCOMPARE(webCam->mainView()->parentWidget(), pip);
-        window.becomeDWTwoSplit();
-        QCOMPARE(webCam->mainView()->parentWidget(), window.centralWidget());
-        QVERIFY(!pip->isVisible());
-        webCam->release();
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("file");
+        for (int from = 0; from <= 6; ++from)
+            QTest::addRow("picture from %d", from) << from << QStringLiteral("PHOTO.JPG");
+        QTest::newRow("text file from 1") << 1 << QStringLiteral("notes.jpg");
+        // Its header is whole, so the failure is found by the decode after the drop was taken.
+        QTest::newRow("damaged large picture from 1") << 1 << QStringLiteral("damaged.png");
+        QTest::newRow("damaged large picture from 6") << 6 << QStringLiteral("damaged.png");
     }
 
-    void imagesEnterFullDisplayOnlyFromTheFirstModes()
+    void picturesShowAndLeave()
     {
+        QFETCH(int, from);
+        QFETCH(QString, file);
         Velora window;
         settle(window);
+        QStringList asked;
+        MessageBox::setAnswerer([&](const MessageBox::Question &question) {
+            asked << question.text;
+            return QMessageBox::Ok;
+        });
+        splitButton(window, from)->click();
         QSignalSpy full(&window, &Velora::isFullDisplayMode);
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
-        WebCamIntf *webCam = WebCamIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
+        const auto webCam = take<WebCamIntf>();
+        auto *bar = window.findChild<ImageControlPanel *>();
+        auto *close = bar->findChild<QToolButton *>(QStringLiteral("closeBtn"));
+        auto *fullScreen = bar->findChild<QToolButton *>(QStringLiteral("fullScreenBtn"));
+        // Dropped pictures are shown as asked-for ones are; an upper-case name is one too.
+        QVERIFY(drop(window, {QUrl::fromLocalFile(media.filePath(file))},
+                     window.centralWidget()->geometry().center()));
+        const bool fullDisplay = from <= 2;
+        ImageWidget *view = fullDisplay ? window.fullImageView() : window.splitImageView();
 
-        for (int from : {0, 1, 2}) {
-            full.clear();
-            window.becomeOneSplit();
-            if (from == 1)
-                window.becomePipSplit();
-            if (from == 2)
-                window.becomeDWTwoSplit();
-            window.imgRequestToShow(picture);
+        if (file != QLatin1String("PHOTO.JPG")) {
+            QTRY_COMPARE(asked, QStringList{QStringLiteral("Invalid format.")});
+        } else if (!fullDisplay) {
+            // A split with a media pane takes the picture into the pane; the mode stays.
+            QCOMPARE(window.currentSplitMode(), from);
+            QVERIFY(full.isEmpty());
+            QTRY_VERIFY(view->hasImage() && view->isVisible());
+            QCOMPARE(window.mediaKind(), int(Velora::ImageShown));
+            QVERIFY(bar->isVisible() && !close->isVisible());
+            return;
+        } else {
             QCOMPARE(window.currentSplitMode(), 7);
             QCOMPARE(window.previousMode(), from);
             QCOMPARE(window.mainSource(), 2);
@@ -254,133 +263,82 @@ private Q_SLOTS:
             QCOMPARE(full.last().at(0).toBool(), true);
             QVERIFY(!kivoscope->view()->isVisible());
             QVERIFY(!webCam->isDisplayOn());
-            QTRY_VERIFY(window.fullImageView()->hasImage() && window.fullImageView()->isVisible());
+            QTRY_VERIFY(view->hasImage() && view->isVisible());
             // The picture keeps its 4:3 shape inside the area.
-            QTRY_COMPARE(window.fullImageView()->width() * 3, window.fullImageView()->height() * 4);
-            auto *bar = window.findChild<ImageControlPanel *>();
-            QVERIFY(bar->isVisible());
+            QTRY_COMPARE(view->width() * 3, view->height() * 4);
+            QVERIFY(bar->isVisible() && close->isVisible());
             // The tool strip cannot switch layouts or go to widget mode under a full display.
             QVERIFY(!window.tools()->widgetModeButton()->isEnabled());
+            QVERIFY(!window.tools()->findChild<QToolButton *>("splitBtn")->isEnabled());
 
-            bar->findChild<QToolButton *>(QStringLiteral("closeBtn"))->click();
-            QCOMPARE(window.currentSplitMode(), from);
+            // Full screen leaves only the picture; Escape leaves it through the bar's button.
+            fullScreen->click();
+            QVERIFY(window.isImageFullScreen());
+            QTRY_VERIFY(window.isFullScreen());
+            QVERIFY(!window.menuBar()->isVisible());
+            QTest::keyClick(&window, Qt::Key_Escape);
+            QVERIFY(!window.isImageFullScreen());
+            QVERIFY(!fullScreen->isChecked());
+            QVERIFY(window.menuBar()->isVisible());
+            close->click();
             QCOMPARE(full.last().at(0).toBool(), false);
-            QCOMPARE(window.mediaKind(), int(Velora::NothingShown));
-            QVERIFY(window.tools()->widgetModeButton()->isEnabled());
-            QVERIFY(kivoscope->view()->isVisible());
         }
-
-        // From a split with a media pane the picture goes into the pane; the mode stays.
-        for (int mode : {3, 4, 5, 6}) {
-            full.clear();
-            QMetaObject::invokeMethod(&window,
-                                      QList<const char *>{"becomeDMTwoSplit", "becomeDThreeSplit",
-                                                          "becomeWThreeSplit", "becomeMThreeSplit"}
-                                              .at(mode - 3));
-            window.imgRequestToShow(picture);
-            QCOMPARE(window.currentSplitMode(), mode);
-            QVERIFY(full.isEmpty());
-            QTRY_VERIFY(window.splitImageView()->hasImage());
-            QCOMPARE(window.mediaKind(), int(Velora::ImageShown));
-        }
-        webCam->release();
-        kivoscope->release();
-    }
-
-    void unreadablePictureReturnsToThePreviousModeAfterOneMessage()
-    {
-        Velora window;
-        settle(window);
-        const QString fake = media.filePath(QStringLiteral("notes.jpg"));
-        QFile text(fake);
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write("These are my lesson notes, not a picture.\n");
-        text.close();
-        QStringList asked;
-        MessageBox::setAnswerer([&](const MessageBox::Question &question) {
-            asked << question.text;
-            return QMessageBox::Ok;
-        });
-
-        window.becomePipSplit();
-        window.imgRequestToShow(fake);
-        QCOMPARE(asked, QStringList{QStringLiteral("Invalid format.")});
-        QCOMPARE(window.currentSplitMode(), 1);
+        // Closed, or refused after one message: the mode from before, nothing shown, every
+        // control working.
+        QCOMPARE(window.currentSplitMode(), from);
         QCOMPARE(window.mediaKind(), int(Velora::NothingShown));
         QVERIFY(!window.fullImageView()->isVisible());
+        QVERIFY(!bar->isVisible());
+        QVERIFY(window.tools()->widgetModeButton()->isEnabled());
+        QVERIFY(window.tools()->findChild<QToolButton *>("splitBtn")->isEnabled());
+        QVERIFY(kivoscope->view()->isVisible());
     }
 
-    void dropsTakeExactlyOnePictureOutsideTheLibraryPanel()
-    {
-        Velora window;
-        settle(window);
-        auto *library = new QFrame;
-        library->resize(300, 200);
-        window.installMediaLibraryPanel(library);
-        const QPoint middle = window.centralWidget()->geometry().center();
-        const QUrl photo = QUrl::fromLocalFile(picture);
-
-        QVERIFY(!drop(window, {photo, photo}, middle));
-        QVERIFY(!drop(window, {QUrl::fromLocalFile(media.filePath("anim.gif"))}, middle));
-        // Videos wait for the video player.
-        QVERIFY(!drop(window, {QUrl::fromLocalFile(media.filePath("lesson.avi"))}, middle));
-        QCOMPARE(window.currentSplitMode(), 0);
-
-        window.findChild<QPushButton *>(QStringLiteral("mediaLibHandle"))->click();
-        QTRY_COMPARE(library->pos(), QPoint(0, 0));
-        const QPoint overLibrary = library->mapTo(&window, QPoint(20, 20));
-        QVERIFY(!drop(window, {photo}, overLibrary));
-        QCOMPARE(window.currentSplitMode(), 0);
-
-        // The upper-case name is a picture all the same.
-        QVERIFY(drop(window, {photo}, middle));
-        QCOMPARE(window.currentSplitMode(), 7);
-        QTRY_VERIFY(window.fullImageView()->hasImage());
-        QCOMPARE(window.fullImageView()->path(), picture);
-    }
-
-    void escapeLeavesFullScreen()
-    {
-        Velora window;
-        settle(window);
-        window.imgRequestToShow(picture);
-        auto *fullScreen = window.findChild<ImageControlPanel *>()->findChild<QToolButton *>(
-                QStringLiteral("fullScreenBtn"));
-        fullScreen->click();
-        QVERIFY(window.isImageFullScreen());
-        QTRY_VERIFY(window.isFullScreen());
-        QVERIFY(!window.menuBar()->isVisible());
-        QTest::keyClick(&window, Qt::Key_Escape);
-        QVERIFY(!window.isImageFullScreen());
-        QVERIFY(!fullScreen->isChecked());
-        QVERIFY(window.menuBar()->isVisible());
-
-        // Moving the window is announced with its frame's corner.
-        QSignalSpy moved(&window, &Velora::veloraMoved);
-        window.showNormal();
-        window.move(40, 30);
-        QTRY_VERIFY(!moved.isEmpty());
-        QCOMPARE(moved.last().at(0).toPoint(), window.frameGeometry().topLeft());
-    }
-
-    void widgetModeRoundTrip()
+    void picturesAndWidgetModeRoundTrip()
     {
         Velora window;
         settle(window);
         window.becomeDWTwoSplit();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
-        WebCamIntf *webCam = WebCamIntf::getInstance();
-        WidgetModeToolBar *bar = window.widgetModeBar();
+        const auto kivoscope = take<KivoscopeIntf>();
+        const auto webCam = take<WebCamIntf>();
+        const auto capture = take<CaptureIntf>();
+        QSignalSpy pictures(capture.get(), &CaptureIntf::docCamImageCaptured);
+        QSignalSpy desktops(capture.get(), &CaptureIntf::fullScreenImageCaptured);
 
-        window.tools()->widgetModeButton()->click();
+        // A picture from the strip; its time-lapse settings grow the strip while they are open.
+        auto *strip = window.tools();
+        window.findChild<QPushButton *>(QStringLiteral("toolsHandle"))->click();
+        strip->findChild<QToolButton *>(QStringLiteral("captureBtn"))->click();
+        auto *panel = strip->findChild<QFrame *>(QStringLiteral("CaptureSeletionPanel"));
+        QVERIFY(panel && panel->isVisible());
+        panel->findChild<QAbstractButton *>(QStringLiteral("docCamCaptureBtn"))->click();
+        QCOMPARE(pictures.size(), 1);
+        const int closedHeight = strip->height();
+        auto *timeLapse
+                = panel->findChild<QAbstractButton *>(QStringLiteral("timeLapesCaptureBtn"));
+        timeLapse->click();
+        QTRY_VERIFY(strip->height() > closedHeight);
+        auto *interval = panel->findChild<QWidget *>(QStringLiteral("intervalWidget"));
+        QVERIFY(strip->rect().contains(QRect(interval->mapTo(strip, QPoint()), interval->size())));
+        timeLapse->click();
+        QTRY_COMPARE(strip->height(), closedHeight);
+
+        WidgetModeToolBar *bar = window.widgetModeBar();
+        strip->widgetModeButton()->click();
         QVERIFY(window.isInWidgetMode());
         QVERIFY(!window.isVisible());
         QVERIFY(bar->isVisible());
-        QVERIFY(bar->cameraContainer()->isAncestorOf(kivoscope->view()));
         QVERIFY(kivoscope->view()->isVisible());
         QVERIFY(!webCam->isDisplayOn());
-        const QRect available = window.screen()->availableGeometry();
-        QCOMPARE(bar->frameGeometry().right(), available.right());
+        QCOMPARE(bar->frameGeometry().right(), window.screen()->availableGeometry().right());
+        // Pictures from the bar.
+        QTRY_VERIFY(bar->docCamCaptureButton()->isEnabled());
+        bar->docCamCaptureButton()->click();
+        bar->screenCaptureButton()->click();
+        QCOMPARE(pictures.size(), 2);
+        QCOMPARE(desktops.size(), 1);
+        for (const auto &signal : {pictures.at(0), pictures.at(1), desktops.at(0)})
+            QVERIFY(QFileInfo::exists(signal.at(0).toString()));
 
         bar->closeButton()->click();
         QVERIFY(!window.isInWidgetMode());
@@ -392,13 +350,12 @@ private Q_SLOTS:
         QTRY_VERIFY(kivoscope->view()->width() > 0
                     && kivoscope->view()->width() + webCam->mainView()->width()
                             == window.centralWidget()->width());
-        webCam->release();
-        kivoscope->release();
     }
 
-    void firstLaunchShowsThePanelsThenHidesThem()
+    void panelsAtFirstAndLaterLaunchesAndExit()
     {
         setLaunchFlags(false, false, false);
+        const auto settings = take<SettingIntf>();
         {
             Velora window;
             settle(window);
@@ -408,22 +365,38 @@ private Q_SLOTS:
             QTRY_COMPARE(window.tools()->pos().y(), -window.tools()->height());
             auto *handle = window.findChild<QPushButton *>(QStringLiteral("toolsHandle"));
             QVERIFY(handle->isVisible());
-            QCOMPARE(handle->size(), QSize(130, 25));
 
             // The presenter brings the strip back and leaves it open.
             handle->click();
             QVERIFY(window.isToolsPanelShown());
             QTRY_COMPARE(window.tools()->pos().y(), 0);
             QVERIFY(!handle->isVisible());
+
+            // A running time lapse makes the capture component ask before Velora may go; the
+            // first answer keeps the window and writes nothing.
+            const auto capture = take<CaptureIntf>();
+            LongTimers::setMillisecondsPerSecond(1000);
+            QCOMPARE(capture->setTimeLapseParams(3600, 600), 0);
+            QCOMPARE(capture->startTimeLapseCapture(), 0);
+            QStringList asked;
+            QList<QMessageBox::StandardButton> answers = {QMessageBox::No, QMessageBox::Yes};
+            MessageBox::setAnswerer([&](const MessageBox::Question &question) {
+                asked << question.text;
+                return answers.takeFirst();
+            });
+            QVERIFY(!window.close());
+            QCOMPARE(asked, QStringList{QStringLiteral("Do you really want to exit Velora?")});
+            QVERIFY(window.isVisible());
+            QVERIFY(!window.lastExitConfirmed());
+            QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), false);
             QVERIFY(window.close());
             QVERIFY(window.lastExitConfirmed());
+            QCOMPARE(capture->getActionStatus(), 7u);
         }
-        SettingIntf *settings = SettingIntf::getInstance();
         QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), true);
         QCOMPARE(settings->value(QStringLiteral("TOOLS_PANEL_STATUS")).toBool(), true);
         QCOMPARE(settings->value(QStringLiteral("MEDIA_LIB_STATUS")).toBool(), false);
         settings->setValue(QStringLiteral("MEDIA_LIB_STATUS"), true);
-        settings->release();
 
         // The next start restores the panels at once, without the introduction.
         Velora again;
@@ -436,79 +409,16 @@ private Q_SLOTS:
         QVERIFY(again.isMediaLibShown());
         QCOMPARE(library->pos(), QPoint(0, 0));
         QCOMPARE(library->height(), again.centralWidget()->height());
+        // Drops take exactly one picture, and none over the library panel.
+        const QPoint middle = again.centralWidget()->geometry().center();
+        const QUrl photo = QUrl::fromLocalFile(picture);
+        QVERIFY(!drop(again, {photo, photo}, middle));
+        // Videos wait for the video player.
+        QVERIFY(!drop(again, {QUrl::fromLocalFile(media.filePath("lesson.avi"))}, middle));
+        QVERIFY(!drop(again, {photo}, library->mapTo(&again, QPoint(20, 20))));
+        QCOMPARE(again.currentSplitMode(), 0);
         QTest::qWait(5500);
         QVERIFY(again.isToolsPanelShown());
-    }
-
-    void cancelledExitQuestionWritesNothing()
-    {
-        setLaunchFlags(false, false, false);
-        SettingIntf *settings = SettingIntf::getInstance();
-        Velora window;
-        settle(window);
-        // A running time lapse makes the capture component ask before Velora may go.
-        CaptureIntf *capture = CaptureIntf::getInstance();
-        LongTimers::setMillisecondsPerSecond(1000);
-        QCOMPARE(capture->setTimeLapseParams(3600, 600), 0);
-        QCOMPARE(capture->startTimeLapseCapture(), 0);
-        QStringList asked;
-        MessageBox::setAnswerer([&](const MessageBox::Question &question) {
-            asked << question.text;
-            return QMessageBox::No;
-        });
-        QVERIFY(!window.close());
-        QCOMPARE(asked, QStringList{QStringLiteral("Do you really want to exit Velora?")});
-        QVERIFY(window.isVisible());
-        QVERIFY(!window.lastExitConfirmed());
-        QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), false);
-
-        MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::Yes; });
-        QVERIFY(window.close());
-        QCOMPARE(settings->value(QStringLiteral("NOT_FIRST_TIME_LAUNCH")).toBool(), true);
-        QCOMPARE(capture->getActionStatus(), 7u);
-        capture->release();
-        settings->release();
-    }
-
-    void picturesFromTheToolStripAndTheWidgetModeBar()
-    {
-        Velora window;
-        settle(window);
-        CaptureIntf *capture = CaptureIntf::getInstance();
-        QSignalSpy pictures(capture, &CaptureIntf::docCamImageCaptured);
-        QSignalSpy desktops(capture, &CaptureIntf::fullScreenImageCaptured);
-
-        auto *strip = window.tools();
-        window.findChild<QPushButton *>(QStringLiteral("toolsHandle"))->click();
-        strip->findChild<QToolButton *>(QStringLiteral("captureBtn"))->click();
-        auto *panel = strip->findChild<QFrame *>(QStringLiteral("CaptureSeletionPanel"));
-        QVERIFY(panel && panel->isVisible());
-        panel->findChild<QAbstractButton *>(QStringLiteral("docCamCaptureBtn"))->click();
-        QCOMPARE(pictures.size(), 1);
-
-        // Opening the time-lapse settings grows the panel, and the strip with it.
-        const int closedHeight = strip->height();
-        panel->findChild<QAbstractButton *>(QStringLiteral("timeLapesCaptureBtn"))->click();
-        QTRY_VERIFY(strip->height() > closedHeight);
-        QCOMPARE(strip->size(), strip->sizeHint());
-        QVERIFY(strip->rect().contains(
-                QRect(panel->findChild<QWidget *>(QStringLiteral("intervalWidget"))
-                              ->mapTo(strip, QPoint(0, 0)),
-                      panel->findChild<QWidget *>(QStringLiteral("intervalWidget"))->size())));
-        panel->findChild<QAbstractButton *>(QStringLiteral("timeLapesCaptureBtn"))->click();
-        QTRY_COMPARE(strip->height(), closedHeight);
-
-        window.becomeWidgetMode();
-        WidgetModeToolBar *bar = window.widgetModeBar();
-        QTRY_VERIFY(bar->docCamCaptureButton()->isEnabled());
-        bar->docCamCaptureButton()->click();
-        bar->screenCaptureButton()->click();
-        QCOMPARE(pictures.size(), 2);
-        QCOMPARE(desktops.size(), 1);
-        for (const auto &signal : {pictures.at(0), pictures.at(1), desktops.at(0)})
-            QVERIFY(QFileInfo::exists(signal.at(0).toString()));
-        window.leaveWidgetMode();
-        capture->release();
     }
 
     void annotationDrawsOnTheShownPicture()
@@ -516,7 +426,7 @@ private Q_SLOTS:
         Velora window;
         settle(window);
         CanvasView *cameraCanvas = window.cameraCanvas();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
         QVERIFY(cameraCanvas && cameraCanvas->isVisible());
         QCOMPARE(cameraCanvas->parentWidget(), kivoscope->view());
         QTRY_COMPARE(cameraCanvas->geometry(), kivoscope->view()->rect());
@@ -535,7 +445,7 @@ private Q_SLOTS:
         QTRY_VERIFY(window.fullImageView()->isVisible());
         CanvasView *pictureCanvas = window.pictureCanvas();
         QTRY_VERIFY(pictureCanvas->isVisible());
-        AnnotationIntf *annotation = AnnotationIntf::getInstance();
+        const auto annotation = take<AnnotationIntf>();
         QCOMPARE(annotation->activeCanvas(), pictureCanvas);
         drawStroke(pictureCanvas, QPoint(10, 10), QPoint(60, 60));
         QCOMPARE(pictureCanvas->scene()->items().size(), 1);
@@ -547,20 +457,17 @@ private Q_SLOTS:
         QVERIFY(cameraCanvas->scene()->items().isEmpty());
         QCOMPARE(pictureCanvas->scene()->items().size(), 1);
 
-        // Drawings turn and mirror with the camera picture.
-        QSignalSpy turned(kivoscope, &KivoscopeIntf::rotationChanged);
+        // Drawings turn, mirror and zoom with the camera picture.
+        QSignalSpy turned(kivoscope.get(), &KivoscopeIntf::rotationChanged);
+        QSignalSpy mirrored(kivoscope.get(), &KivoscopeIntf::mirrorChanged);
+        QSignalSpy zoomed(kivoscope.get(), &KivoscopeIntf::zoomRatioChanged);
         QCOMPARE(kivoscope->rotate(), Result::Success);
-        QTRY_COMPARE(turned.size(), 1);
-        QCOMPARE(cameraCanvas->rotation(), turned.at(0).at(0).toUInt() % 360);
-        QVERIFY(cameraCanvas->rotation() != 0);
-        QSignalSpy mirrored(kivoscope, &KivoscopeIntf::mirrorChanged);
         QCOMPARE(kivoscope->toggleMirror(), Result::Success);
-        QTRY_COMPARE(mirrored.size(), 1);
-        QCOMPARE(cameraCanvas->isMirrored(), mirrored.at(0).at(0).toBool());
-        QSignalSpy zoomed(kivoscope, &KivoscopeIntf::zoomRatioChanged);
         QCOMPARE(kivoscope->zoomIn(), Result::Success);
-        QTRY_COMPARE(zoomed.size(), 1);
-        QVERIFY(zoomed.at(0).at(0).toDouble() > 1.0);
+        QTRY_VERIFY(turned.size() == 1 && mirrored.size() == 1 && zoomed.size() == 1);
+        QVERIFY(cameraCanvas->rotation() != 0 && zoomed.at(0).at(0).toDouble() > 1.0);
+        QCOMPARE(cameraCanvas->rotation(), turned.at(0).at(0).toUInt() % 360);
+        QCOMPARE(cameraCanvas->isMirrored(), mirrored.at(0).at(0).toBool());
         QCOMPARE(cameraCanvas->scaleFactor(), zoomed.at(0).at(0).toDouble());
 
         // No camera, nothing to draw on.
@@ -568,8 +475,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!cameraCanvas->isVisibleTo(kivoscope->view()), 5000);
         replugDocumentCamera();
         QTRY_VERIFY_WITH_TIMEOUT(cameraCanvas->isVisibleTo(kivoscope->view()), 5000);
-        annotation->release();
-        kivoscope->release();
     }
 
     void gradeCamLendsTheCameraAndTakesItBack()
@@ -577,20 +482,14 @@ private Q_SLOTS:
         Velora window;
         settle(window);
         QAction *action = window.gradeCamAction();
-        KivoscopeIntf *kivoscope = KivoscopeIntf::getInstance();
+        const auto kivoscope = take<KivoscopeIntf>();
         QVERIFY(action->isEnabled());
 
-        QList<QMessageBox::StandardButton> answers = {QMessageBox::Cancel, QMessageBox::Yes};
-        MessageBox::setAnswerer([&](const MessageBox::Question &) { return answers.takeFirst(); });
-        action->trigger();
-        QCOMPARE(action->text(), QStringLiteral("GradeCam"));
-        QVERIFY(!action->isChecked());
-        QVERIFY(browser.opened.isEmpty());
-
+        MessageBox::setAnswerer([](const MessageBox::Question &) { return QMessageBox::Yes; });
         action->trigger();
         QCOMPARE(action->text(), QStringLiteral("Reconnect"));
         QVERIFY(action->isChecked());
-        QCOMPARE(browser.opened.size(), 1);
+        QCOMPARE(opened.size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!kivoscope->isConnected(), 5000);
 
         action->trigger();
@@ -603,7 +502,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!action->isEnabled(), 5000);
         replugDocumentCamera();
         QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled(), 5000);
-        kivoscope->release();
     }
 
     void trayCounterFollowsTheRecording()
@@ -634,7 +532,6 @@ private Q_SLOTS:
 
         // A new screen resolution ends the recording of the old one and maximizes again.
         window.startRecording();
-        QVERIFY(tray->isVisible());
         QVERIFY(QMetaObject::invokeMethod(&window, "getResolutionChangedToResize", Q_ARG(int, 0)));
         QVERIFY(!tray->isVisible());
         QTRY_VERIFY(window.isMaximized());
