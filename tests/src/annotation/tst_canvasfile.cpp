@@ -8,7 +8,6 @@
 #include <TextGraphic.h>
 #include <VeloraTest.h>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGraphicsRectItem>
 #include <QRandomGenerator>
@@ -35,24 +34,49 @@ QByteArray canvasHead(const QByteArray &itemCount)
               "</background_brush><scene_rect x=\"0\" y=\"0\" w=\"1024\" h=\"768\"/>";
 }
 
+/// A canvas file holding `items`, which it says are `itemCount`.
+QByteArray canvasFile(const QByteArray &itemCount, const QByteArray &items)
+{
+    return envelope(canvasHead(itemCount) + items + "</canvas>");
+}
+
 QByteArray pen()
 {
     return "<pen style=\"1\" width=\"4\"><color r=\"255\" g=\"0\" b=\"0\" a=\"255\"/></pen>";
 }
 
+/// A `path` element of `points`, saying it holds `count` of them (by default as many as it has).
+QByteArray path(const QByteArray &points, QByteArray count = {})
+{
+    if (count.isNull())
+        count = QByteArray::number(points.count("<point"));
+    return "<path count=\"" + count + "\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">" + points + "</path>";
+}
+
+/// A `graphic` element of `type` with a red pen, at the origin and untransformed.
+QByteArray graphic(const QByteArray &type, const QByteArray &attributes, const QByteArray &children)
+{
+    return "<graphic type=\"" + type
+            + "\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" scale=\"1\" degree=\"0\" flipped=\"0\" "
+              "mirrored=\"0\" "
+            + attributes + ">" + pen() + children + "</graphic>";
+}
+
+const QByteArray anchors = "start_anchor=\"0\" end_anchor=\"0\"";
+
 QByteArray lineGraphic(const QByteArray &x1 = "0")
 {
-    return "<graphic type=\"6\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" start_anchor=\"0\" "
-           "end_anchor=\"0\" scale=\"1\" degree=\"0\" flipped=\"0\" mirrored=\"0\">"
-            + pen() + "<line x1=\"" + x1 + "\" y1=\"0\" x2=\"10\" y2=\"10\"/></graphic>";
+    return graphic("6", anchors, "<line x1=\"" + x1 + "\" y1=\"0\" x2=\"10\" y2=\"10\"/>");
+}
+
+QByteArray shapeGraphic(const QByteArray &kind, const QByteArray &brush, const QByteArray &points)
+{
+    return graphic("65537", "shape=\"" + kind + "\"", brush + path(points));
 }
 
 QByteArray freehandGraphic(const QByteArray &count, const QByteArray &points)
 {
-    return "<graphic type=\"65538\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" start_anchor=\"0\" "
-           "end_anchor=\"0\" scale=\"1\" degree=\"0\" flipped=\"0\" mirrored=\"0\">"
-            + pen() + "<path count=\"" + count + "\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">" + points
-            + "</path></graphic>";
+    return graphic("65538", anchors, path(points, count));
 }
 
 QList<BaseGraphic *> graphicsOf(const QGraphicsScene &scene)
@@ -126,14 +150,27 @@ private Q_SLOTS:
         line->setZValue(scene.nextTopZ());
         line->setEndAnchor(BaseGraphic::AnchorArrow);
         scene.addItem(line);
+        // A click alone: the point 0.1 to its left and the point itself, on one line.
+        auto *dot = new FreehandGraphic;
+        QVERIFY(dot->beginCreate(QPointF(100, 50)));
+        dot->endCreate();
+        dot->setZValue(scene.nextTopZ());
+        scene.addItem(dot);
 
         const QByteArray expected = R"(<?xml version="1.0" encoding="UTF-8"?>
 <document company="Kivo" version="1.0">
-    <canvas zMin="-1" zMax="1" item_count="1">
+    <canvas zMin="-1" zMax="2" item_count="2">
         <background_brush style="1">
             <color r="255" g="255" b="255" a="255"/>
         </background_brush>
         <scene_rect x="0" y="0" w="1024" h="768"/>
+        <graphic type="65538" opacity="1" x="0" y="0" z="1" start_anchor="0" end_anchor="0" scale="1" degree="0" flipped="0" mirrored="0">
+            <pen style="1" width="4">
+                <color r="255" g="0" b="0" a="255"/>
+            </pen>
+            <path count="2" x="99.9" y="50" w="0.1" h="0"><point x="99.9" y="50"/><point x="100" y="50"/>
+            </path>
+        </graphic>
         <graphic type="6" opacity="1" x="5" y="6" z="0" start_anchor="0" end_anchor="1" scale="1" degree="0" flipped="0" mirrored="0">
             <pen style="1" width="2.5">
                 <color r="1" g="2" b="3" a="4"/>
@@ -169,8 +206,6 @@ private Q_SLOTS:
         empty.setSceneRect(-5, -6, 640, 480);
         const QByteArray bytes = save(empty);
         QVERIFY(bytes.contains("item_count=\"0\""));
-        QVERIFY(bytes.contains("<background_brush style=\"1\">"));
-        QVERIFY(bytes.contains("<scene_rect x=\"-5\" y=\"-6\" w=\"640\" h=\"480\"/>"));
         QVERIFY(!bytes.contains("<graphic"));
 
         CanvasScene target;
@@ -192,8 +227,9 @@ private Q_SLOTS:
         QPixmap pixmap(8, 8);
         pixmap.fill(Qt::blue);
         scene.addItem(new ImageGraphic(pixmap));
-        auto *shape = new ShapeGraphic(0);
-        shape->setPath(ShapeGraphic::templatePath(0, QRectF(0, 0, 10, 10)));
+        // A kind without a shape of its own is drawn, and so saved, as a rectangle.
+        auto *shape = new ShapeGraphic(~0u);
+        shape->setPath(ShapeGraphic::templatePath(~0u, QRectF(0, 0, 10, 10)));
         scene.addItem(shape);
         auto *line = new LineGraphic;
         line->setLine(QLineF(0, 0, 5, 5));
@@ -204,137 +240,64 @@ private Q_SLOTS:
         QCOMPARE(bytes.count("<graphic "), 2);
         QVERIFY(bytes.contains("type=\"65537\""));
         QVERIFY(bytes.contains("type=\"6\""));
+        QVERIFY(bytes.contains("shape=\"0\""));
 
         CanvasScene target;
         QVERIFY(load(bytes, target).ok);
         QCOMPARE(graphicsOf(target).size(), 2);
     }
 
-    void singleClickStrokeIsSavedWithTwoPoints()
-    {
-        CanvasScene scene;
-        auto *stroke = new FreehandGraphic;
-        QVERIFY(stroke->beginCreate(QPointF(100, 50)));
-        stroke->endCreate();
-        scene.addItem(stroke);
-
-        const QByteArray bytes = save(scene);
-        QVERIFY(bytes.contains("<path count=\"2\""));
-        QVERIFY(bytes.contains("<point x=\"99.9\" y=\"50\"/><point x=\"100\" y=\"50\"/>"));
-
-        CanvasScene target;
-        QVERIFY(load(bytes, target).ok);
-        auto *read = dynamic_cast<FreehandGraphic *>(target.items().value(0));
-        QVERIFY(read);
-        QCOMPARE(read->sourcePath().elementCount(), 2);
-        QCOMPARE(QPointF(read->sourcePath().elementAt(0)), QPointF(99.9, 50));
-    }
-
-    void pointsAreWrittenOnOneLine()
-    {
-        CanvasScene scene;
-        auto *stroke = new FreehandGraphic;
-        QPainterPath path(QPointF(0, 0));
-        path.lineTo(1, 1);
-        path.lineTo(2, 0);
-        stroke->setSourcePath(path);
-        scene.addItem(stroke);
-        const QByteArray bytes = save(scene);
-        QVERIFY(bytes.contains("<path count=\"3\" x=\"0\" y=\"0\" w=\"2\" h=\"1\"><point x=\"0\" "
-                               "y=\"0\"/><point x=\"1\" y=\"1\"/><point x=\"2\" y=\"0\"/>\n"
-                               "            </path>\n        </graphic>\n"));
-    }
-
-    void readingRestoresItemsAndForcesPenRules()
+    // What the round trip below cannot see: the rules reading applies, and the transform.
+    void readingAppliesTheItemRules()
     {
         const QByteArray bytes = envelope(
                 canvasHead("3")
-                + "<graphic type=\"65541\" opacity=\"0.5\" x=\"3\" y=\"4\" z=\"7\" "
-                  "start_anchor=\"1\" end_anchor=\"2\" scale=\"2\" degree=\"45\" flipped=\"1\" "
-                  "mirrored=\"0\"><pen style=\"2\" width=\"12\"><color r=\"0\" g=\"255\" b=\"0\" "
-                  "a=\"255\"/></pen><path count=\"2\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">"
-                  "<point x=\"0\" y=\"0\"/><point x=\"20\" y=\"0\"/></path></graphic>"
-                + "<graphic type=\"65537\" opacity=\"1\" x=\"0\" y=\"0\" z=\"1\" scale=\"1\" "
-                  "degree=\"0\" flipped=\"0\" mirrored=\"1\" shape=\"1\">"
-                + pen()
-                + "<brush style=\"9\"><color r=\"0\" g=\"0\" b=\"255\" a=\"255\"/></brush>"
-                  "<path count=\"2\" x=\"0\" y=\"0\" w=\"0\" h=\"0\"><point x=\"10\" y=\"20\"/>"
-                  "<point x=\"50\" y=\"40\"/></path></graphic>"
-                + "<graphic type=\"65537\" opacity=\"1\" x=\"0\" y=\"0\" z=\"2\" scale=\"1\" "
-                  "degree=\"0\" flipped=\"0\" mirrored=\"0\" shape=\"2\">"
-                + pen()
-                + "<brush style=\"15\"/><path count=\"3\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">"
-                  "<point x=\"0\" y=\"0\"/><point x=\"5\" y=\"5\"/><point x=\"0\" y=\"5\"/>"
-                  "</path></graphic></canvas>");
+                + graphic("65541", anchors,
+                          path("<point x=\"0\" y=\"0\"/><point x=\"20\" y=\"0\"/>"))
+                          .replace("scale=\"1\" degree=\"0\" flipped=\"0\"",
+                                   "scale=\"2\" degree=\"45\" flipped=\"1\"")
+                          .replace(pen(),
+                                   "<pen style=\"2\" width=\"12\"><color r=\"0\" g=\"255\" "
+                                   "b=\"0\" a=\"255\"/></pen>")
+                + shapeGraphic("1",
+                               "<brush style=\"9\"><color r=\"0\" g=\"0\" b=\"255\" a=\"255\"/>"
+                               "</brush>",
+                               "<point x=\"10\" y=\"20\"/><point x=\"50\" y=\"40\"/>")
+                + shapeGraphic("2", "<brush style=\"15\"/>",
+                               "<point x=\"0\" y=\"0\"/><point x=\"5\" y=\"5\"/>"
+                               "<point x=\"0\" y=\"5\"/>")
+                + "</canvas>");
         CanvasScene scene;
         const auto result = load(bytes, scene);
         QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(scene.zMin(), -1.0);
-        QCOMPARE(scene.zMax(), 0.0);
-
         const QList<QGraphicsItem *> items = scene.items(Qt::AscendingOrder);
         QCOMPARE(items.size(), 3);
-        auto *hiliter = dynamic_cast<HiliterGraphic *>(items.at(2));
+        // A highlighter's alpha is always 127, read or set; every stroke has round caps.
+        auto *hiliter = dynamic_cast<HiliterGraphic *>(items.at(0));
         QVERIFY(hiliter);
         QCOMPARE(hiliter->pen().color(), QColor(0, 255, 0, 127));
         QCOMPARE(hiliter->pen().style(), Qt::DashLine);
         QCOMPARE(hiliter->pen().capStyle(), Qt::RoundCap);
-        QCOMPARE(hiliter->pen().widthF(), 12.0);
-        QCOMPARE(hiliter->opacity(), 0.5);
-        QCOMPARE(hiliter->pos(), QPointF(3, 4));
-        QCOMPARE(hiliter->zValue(), 7.0);
-        QCOMPARE(hiliter->startAnchor(), int(BaseGraphic::AnchorArrow));
-        QCOMPARE(hiliter->endAnchor(), int(BaseGraphic::AnchorDot));
-        QCOMPARE(hiliter->scale(), 2.0);
-        QCOMPARE(hiliter->degree(), 45.0);
-        QVERIFY(hiliter->isFlipped());
-        QVERIFY(!hiliter->isMirrored());
-        QVERIFY(!hiliter->anchorPath().isEmpty());
+        hiliter->setPen(QPen(QColor(10, 20, 30, 3), 20));
+        QCOMPARE(hiliter->pen().color(), QColor(10, 20, 30, 127));
         // The stored transform is applied: the stroke's centre stays, its end moves away.
         const QPointF centre = hiliter->boundingRect().center();
         QVERIFY(qAbs(hiliter->transform().map(centre).x() - centre.x()) < 1e-9);
         QVERIFY(hiliter->transform().map(QPointF(20, 0)) != QPointF(20, 0));
 
-        auto *ellipse = dynamic_cast<ShapeGraphic *>(items.at(0));
+        // An ellipse is rebuilt on its points' bounds; hatched brushes come back solid.
+        auto *ellipse = dynamic_cast<ShapeGraphic *>(items.at(1));
         QVERIFY(ellipse);
-        QCOMPARE(ellipse->shapeType(), 1u);
         QCOMPARE(ellipse->path(), ShapeGraphic::templatePath(1, QRectF(10, 20, 40, 20)));
         QCOMPARE(ellipse->pen().joinStyle(), Qt::RoundJoin);
-        // Hatched brushes are not kept: they come back solid in their colour.
-        QCOMPARE(ellipse->brush().style(), Qt::SolidPattern);
-        QCOMPARE(ellipse->brush().color(), QColor(Qt::blue));
-        QVERIFY(ellipse->isMirrored());
-
-        auto *triangle = dynamic_cast<ShapeGraphic *>(items.at(1));
+        QCOMPARE(ellipse->brush(), QBrush(Qt::blue));
+        // A triangle keeps its points and sharp corners; a gradient has no colour in the file.
+        auto *triangle = dynamic_cast<ShapeGraphic *>(items.at(2));
         QVERIFY(triangle);
         QCOMPARE(triangle->path().elementCount(), 3);
         QCOMPARE(triangle->pen().joinStyle(), Qt::MiterJoin);
-        // A gradient has no colour in the file.
         QCOMPARE(triangle->brush().style(), Qt::SolidPattern);
         QVERIFY(!triangle->brush().color().isValid());
-    }
-
-    void highlighterAlphaAfterSetAndRead()
-    {
-        HiliterGraphic fresh;
-        QCOMPARE(fresh.pen().color().alpha(), 127);
-        fresh.setPen(QPen(QColor(10, 20, 30, 255), 20));
-        QCOMPARE(fresh.pen().color(), QColor(10, 20, 30, 127));
-        fresh.setPen(QPen(QColor(10, 20, 30, 3), 20));
-        QCOMPARE(fresh.pen().color().alpha(), 127);
-
-        CanvasScene scene;
-        auto *stroke = new HiliterGraphic;
-        stroke->setSourcePath(QPainterPath(QPointF(1, 1)));
-        scene.addItem(stroke);
-        QByteArray bytes = save(scene);
-        QVERIFY(bytes.contains("a=\"127\""));
-        bytes.replace("a=\"127\"", "a=\"9\"");
-        CanvasScene target;
-        QVERIFY(load(bytes, target).ok);
-        auto *read = dynamic_cast<HiliterGraphic *>(target.items().value(0));
-        QVERIFY(read);
-        QCOMPARE(read->pen().color().alpha(), 127);
     }
 
     void randomCanvasWritesTheSameBytesAfterReadingBack_data()
@@ -406,51 +369,8 @@ private Q_SLOTS:
         const auto result = load(first, reread);
         QVERIFY2(result.ok, qPrintable(result.error));
         QCOMPARE(graphicsOf(reread).size(), count);
-        const QByteArray second = save(reread);
-        if (first != second) {
-            const QList<QByteArray> a = first.split('\n');
-            const QList<QByteArray> b = second.split('\n');
-            for (qsizetype i = 0; i < qMin(a.size(), b.size()); ++i)
-                QCOMPARE(b.at(i), a.at(i));
-        }
-        QCOMPARE(second, first);
-    }
-
-    void envelopeIsChecked_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addRow("version 1.1") << QByteArray(
-                "<?xml version=\"1.0\"?><document company=\"Kivo\" version=\"1.1\"></document>");
-        QTest::addRow("other company") << QByteArray(
-                "<?xml version=\"1.0\"?><document company=\"Acme\" version=\"1.0\"></document>");
-        QTest::addRow("no version") << QByteArray("<document company=\"Kivo\"></document>");
-        QTest::addRow("other root") << QByteArray("<canvas zMin=\"0\" zMax=\"0\"/>");
-        QTest::addRow("empty file") << QByteArray();
-        QTest::addRow("not xml") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
-        QTest::addRow("truncated tag") << QByteArray("<?xml version=\"1.0\"?><docu");
-    }
-
-    void envelopeIsChecked()
-    {
-        QFETCH(QByteArray, bytes);
-        CanvasScene scene;
-        const auto result = load(bytes, scene);
-        QVERIFY(!result.ok);
-        QCOMPARE(result.error, invalidFormat);
-    }
-
-    void unknownItemTypeStopsWithInsufficientMemory()
-    {
-        const QByteArray text = "<graphic type=\"65540\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" "
-                                "scale=\"1\" degree=\"0\" flipped=\"0\" mirrored=\"0\"/>";
-        CanvasScene scene;
-        const auto result = load(
-                envelope(canvasHead("3") + lineGraphic() + text + lineGraphic() + "</canvas>"),
-                scene);
-        QVERIFY(!result.ok);
-        QCOMPARE(result.error, noMemory);
-        // The item before the bad one stays; nothing after it is read.
-        QCOMPARE(scene.items().size(), 1);
+        // Line by line, so that a failure shows the line that differs.
+        QCOMPARE(save(reread).split('\n'), first.split('\n'));
     }
 
     void hostileFilesFailCleanly_data()
@@ -458,86 +378,71 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("itemsLeft");
+        const auto row = [](const char *name, const QByteArray &bytes, const QString &error,
+                            int itemsLeft = 0) {
+            QTest::addRow("%s", name) << bytes << error << itemsLeft;
+        };
+        const QByteArray line = lineGraphic();
+        const QByteArray dot = "<point x=\"1\" y=\"1\"/>";
 
-        QTest::addRow("huge point count") << envelope(
-                canvasHead("1") + freehandGraphic("2147483647", "<point x=\"1\" y=\"1\"/>")
-                + "</canvas>") << corrupt << 0;
-        QTest::addRow("huge item count")
-                << envelope(canvasHead("2000000000") + lineGraphic() + lineGraphic() + "</canvas>")
-                << corrupt << 2;
-        QTest::addRow("item count beyond int")
-                << envelope(canvasHead("99999999999999999999") + lineGraphic() + "</canvas>")
-                << QString() << 0;
-        QTest::addRow("missing zMax") << envelope(
-                "<canvas zMin=\"0\" item_count=\"0\"><scene_rect x=\"0\" y=\"0\" w=\"1\" "
-                "h=\"1\"/></canvas>") << corrupt
-                                      << 0;
-        QTest::addRow("missing item_count")
-                << envelope("<canvas zMin=\"0\" zMax=\"0\"><scene_rect x=\"0\" y=\"0\" w=\"1\" "
-                            "h=\"1\"/></canvas>")
-                << corrupt << 0;
-        QTest::addRow("missing scene rect")
-                << envelope("<canvas zMin=\"0\" zMax=\"0\" item_count=\"0\"/>") << corrupt << 0;
-        QTest::addRow("scene rect without h") << envelope(
-                "<canvas zMin=\"0\" zMax=\"0\" item_count=\"0\"><scene_rect x=\"0\" y=\"0\" "
-                "w=\"1\"/></canvas>") << corrupt
-                                              << 0;
-        QTest::addRow("no canvas") << envelope("") << corrupt << 0;
-        QTest::addRow("other element instead of graphic")
-                << envelope(canvasHead("1") + "<picture type=\"6\"/></canvas>") << corrupt << 0;
-        QTest::addRow("graphic without type")
-                << envelope(canvasHead("1") + "<graphic/></canvas>") << corrupt << 0;
-        QTest::addRow("empty scale") << envelope(
-                canvasHead("1") + QByteArray(lineGraphic()).replace("scale=\"1\"", "scale=\"\"")
-                + "</canvas>") << corrupt
-                                     << 0;
-        QTest::addRow("missing end anchor") << envelope(
-                canvasHead("1") + QByteArray(lineGraphic()).replace("end_anchor=\"0\"", "")
-                + "</canvas>") << corrupt << 0;
-        QTest::addRow("line without line element") << envelope(
-                canvasHead("1") + QByteArray(lineGraphic()).replace(QByteArray("<line"), "<lime")
-                + "</canvas>") << corrupt << 0;
-        QTest::addRow("pen without colour")
-                << envelope(canvasHead("1")
-                            + QByteArray(lineGraphic())
-                                      .replace("<color r=\"255\" g=\"0\" b=\"0\" a=\"255\"/>", "")
-                            + "</canvas>")
-                << corrupt << 0;
-        QTest::addRow("point without y") << envelope(
-                canvasHead("1") + freehandGraphic("1", "<point x=\"1\"/>") + "</canvas>")
-                                         << corrupt << 0;
-        QTest::addRow("stroke without path") << envelope(
-                canvasHead("1") + freehandGraphic("0", "").replace("<path", "<pith") + "</canvas>")
-                                             << corrupt << 0;
-        QTest::addRow("negative item count is an empty canvas")
-                << envelope(canvasHead("-5") + "</canvas>") << QString() << 0;
-        QTest::addRow("non-numbers read as zero")
-                << envelope(canvasHead("1") + lineGraphic("one") + "</canvas>") << QString() << 1;
-        QTest::addRow("not well formed inside")
-                << envelope(canvasHead("2") + lineGraphic() + "<graphic type=\"6\" <<</canvas>")
-                << corrupt << 1;
-        QTest::addRow("mismatched end tag") << envelope(
-                canvasHead("1") + lineGraphic().replace("</graphic>", "</graphix>") + "</canvas>")
-                                            << corrupt << 1;
+        // A document of another version or maker, or no document at all, is refused whole.
+        const QByteArray xml = "<?xml version=\"1.0\"?>";
+        row("version 1.1", xml + "<document company=\"Kivo\" version=\"1.1\"/>", invalidFormat);
+        row("other company", xml + "<document company=\"Acme\" version=\"1.0\"/>", invalidFormat);
+        row("no version", "<document company=\"Kivo\"></document>", invalidFormat);
+        row("other root", "<canvas zMin=\"0\" zMax=\"0\"/>", invalidFormat);
+        row("empty file", QByteArray(), invalidFormat);
+        row("not xml", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), invalidFormat);
+        row("truncated tag", xml + "<docu", invalidFormat);
+        row("document type", "<!DOCTYPE d [<!ENTITY a \"aaaa\">]>" + envelope(""), invalidFormat);
+        row("other encoding", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + envelope(""),
+            invalidFormat);
+
+        // The items before a bad one stay; nothing after it is read.
+        row("text item type", canvasFile("3", line + graphic("65540", "", "") + line), noMemory, 1);
+        // Shape kinds are unsigned and end at 17; whatever else a file says is damage.
+        for (const char *kind : {"-1", "18", "4294967295", "1.5"}) {
+            row(qPrintable(QStringLiteral("shape kind %1").arg(QLatin1String(kind))),
+                canvasFile("2", line + shapeGraphic(kind, "<brush style=\"0\"/>", dot)), corrupt,
+                1);
+        }
+        row("huge point count", canvasFile("1", freehandGraphic("2147483647", dot)), corrupt);
+        row("huge item count", canvasFile("2000000000", line + line), corrupt, 2);
+        row("item count beyond int", canvasFile("99999999999999999999", line), QString());
+        row("negative item count", canvasFile("-5", ""), QString());
+        row("missing zMax", canvasFile("0", "").replace("zMax=\"0\" ", ""), corrupt);
+        row("missing item_count", canvasFile("0", "").replace("item_count=\"0\"", ""), corrupt);
+        row("missing scene rect", canvasFile("0", "").replace("<scene_rect", "<scene_rectangle"),
+            corrupt);
+        row("scene rect without h", canvasFile("0", "").replace("h=\"768\"", ""), corrupt);
+        row("no canvas", envelope(""), corrupt);
+        row("other element instead of graphic", canvasFile("1", "<picture type=\"6\"/>"), corrupt);
+        row("graphic without type", canvasFile("1", "<graphic/>"), corrupt);
+        row("empty scale", canvasFile("1", QByteArray(line).replace("scale=\"1\"", "scale=\"\"")),
+            corrupt);
+        row("missing end anchor", canvasFile("1", QByteArray(line).replace("end_anchor=\"0\"", "")),
+            corrupt);
+        row("line without line element",
+            canvasFile("1", QByteArray(line).replace("<line", "<lime")), corrupt);
+        row("pen without colour", canvasFile("1", QByteArray(line).replace("<color", "<colour")),
+            corrupt);
+        row("point without y", canvasFile("1", freehandGraphic("1", "<point x=\"1\"/>")), corrupt);
+        row("stroke without path",
+            canvasFile("1", freehandGraphic("0", "").replace("<path", "<pith")), corrupt);
+        row("not well formed inside", canvasFile("2", line + "<graphic type=\"6\" <<"), corrupt, 1);
+        row("mismatched end tag",
+            canvasFile("1", QByteArray(line).replace("</graphic>", "</graphix>")), corrupt, 1);
+        row("unknown entity", canvasFile("1", lineGraphic("&lol;")), corrupt);
+        row("attribute twice",
+            canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=\"0\" z=\"1\"")), corrupt);
+        row("unquoted attribute", canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=0")),
+            corrupt);
         // XML the writer never produces but other tools may: accepted where well formed.
-        QTest::addRow("comments, instructions, CDATA, single quotes")
-                << envelope(canvasHead("1") + "<!-- note --><?tool x?><![CDATA[<graphic>]]>"
-                            + lineGraphic().replace("x=\"0\"", "x='0'") + "</canvas>")
-                << QString() << 1;
-        QTest::addRow("document type refused")
-                << QByteArray("<!DOCTYPE d [<!ENTITY a \"aaaa\">]>") + envelope("") << invalidFormat
-                << 0;
-        QTest::addRow("other encoding refused")
-                << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-16\"?>") + envelope("")
-                << invalidFormat << 0;
-        QTest::addRow("unknown entity")
-                << envelope(canvasHead("1") + lineGraphic("&lol;") + "</canvas>") << corrupt << 0;
-        QTest::addRow("attribute twice") << envelope(
-                canvasHead("1") + lineGraphic().replace("z=\"0\"", "z=\"0\" z=\"1\"") + "</canvas>")
-                                         << corrupt << 0;
-        QTest::addRow("unquoted attribute")
-                << envelope(canvasHead("1") + lineGraphic().replace("z=\"0\"", "z=0") + "</canvas>")
-                << corrupt << 0;
+        row("comments, instructions, CDATA, single quotes",
+            canvasFile("1",
+                       "<!-- note --><?tool x?><![CDATA[<graphic>]]>"
+                               + QByteArray(line).replace("x=\"0\"", "x='0'")),
+            QString(), 1);
     }
 
     void hostileFilesFailCleanly()
@@ -557,11 +462,12 @@ private Q_SLOTS:
     {
         const auto firstX = [](const QByteArray &x1) {
             CanvasScene scene;
-            if (!load(envelope(canvasHead("1") + lineGraphic(x1) + "</canvas>"), scene).ok)
+            if (!load(canvasFile("1", lineGraphic(x1)), scene).ok)
                 return qQNaN();
             const auto *line = dynamic_cast<LineGraphic *>(scene.items().value(0));
             return line ? line->line().x1() : qQNaN();
         };
+        QCOMPARE(firstX("one"), 0.0);
         QCOMPARE(firstX("nan"), 0.0);
         QCOMPARE(firstX("1e999"), 0.0);
         QCOMPARE(firstX("3 4"), 0.0);
@@ -594,26 +500,23 @@ private Q_SLOTS:
         }
     }
 
-    void deepNestingIsSkippedOrRefusedQuickly()
+    void deepNestingIsSkippedOrRefused()
     {
         constexpr int depth = 200000;
         const QByteArray open = QByteArray("<n>").repeated(depth);
         const QByteArray close = QByteArray("</n>").repeated(depth);
-        QElapsedTimer timer;
-        timer.start();
 
         // Inside an item, extra children are skipped as a whole.
         CanvasScene skipped;
         QByteArray nested = lineGraphic();
         nested.insert(nested.indexOf("</graphic>"), open + close);
-        const auto skippedResult = load(envelope(canvasHead("1") + nested + "</canvas>"), skipped);
+        const auto skippedResult = load(canvasFile("1", nested), skipped);
         QVERIFY2(skippedResult.ok, qPrintable(skippedResult.error));
         QCOMPARE(skipped.items().size(), 1);
 
         // Where a codec expects its element, the nesting is refused.
         CanvasScene refused;
-        const auto refusedResult
-                = load(envelope(canvasHead("1") + open + close + "</canvas>"), refused);
+        const auto refusedResult = load(canvasFile("1", open + close), refused);
         QVERIFY(!refusedResult.ok);
         QCOMPARE(refusedResult.error, corrupt);
 
@@ -621,11 +524,9 @@ private Q_SLOTS:
         CanvasScene unclosed;
         QByteArray unclosedItem = lineGraphic();
         unclosedItem.insert(unclosedItem.indexOf("</graphic>"), open);
-        const auto unclosedResult
-                = load(envelope(canvasHead("1") + unclosedItem + "</canvas>"), unclosed);
+        const auto unclosedResult = load(canvasFile("1", unclosedItem), unclosed);
         QVERIFY(!unclosedResult.ok);
         QCOMPARE(unclosedResult.error, corrupt);
-        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
     }
 };
 
