@@ -8,13 +8,16 @@
 #include <FontSizeValidator.h>
 #include <FreehandPanel.h>
 #include <LinePanel.h>
+#include <ShapeGraphic.h>
 #include <ShapePanel.h>
 #include <TextPanel.h>
 #include <VeloraTest.h>
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainterPathStroker>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QToolButton>
@@ -139,37 +142,61 @@ class TestAnnoPanels : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void transparencyRunsFromOpaqueToInvisible_data() { addPenToolRows(); }
-    void transparencyRunsFromOpaqueToInvisible()
+    void transparencySetsThePenAlpha_data()
+    {
+        QTest::addColumn<AnnotationIntf::PenTool>("tool");
+        QTest::addColumn<int>("transparency");
+        QTest::addColumn<int>("alpha");
+        QTest::newRow("freehand invisible") << AnnotationIntf::FreehandPen << 100 << 0;
+        QTest::newRow("line half") << AnnotationIntf::LinePen << 50 << 128;
+        QTest::newRow("shape barely") << AnnotationIntf::ShapePen << 1 << 253;
+        QTest::newRow("freehand opaque") << AnnotationIntf::FreehandPen << 0 << 255;
+    }
+    void transparencySetsThePenAlpha()
     {
         QFETCH(AnnotationIntf::PenTool, tool);
+        QFETCH(int, transparency);
+        QFETCH(int, alpha);
         Component annotation;
         const QColor hue = annotation->penColor(tool);
         auto panel = penPanel(tool);
         panel->show();
         auto *slider = child<QSlider>(panel.get(), "transparencySlider");
-
-        slideToEnd(slider, Qt::Key_End);
-        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 100 %"));
-        QCOMPARE(annotation->penColor(tool).alpha(), 0);
+        // From the far end, so that the slider moves whatever the row.
+        slider->setValue(transparency < 50 ? 100 : 0);
+        slider->setValue(transparency);
+        const QString shown = QStringLiteral(" %1 %").arg(transparency);
+        QCOMPARE(text(panel.get(), "transparencyLabel"), shown);
+        QCOMPARE(annotation->penColor(tool).alpha(), alpha);
         QCOMPARE(annotation->penColor(tool).rgb(), hue.rgb());
-
-        slideToEnd(slider, Qt::Key_Home);
-        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 0 %"));
-        QCOMPARE(annotation->penColor(tool).alpha(), 255);
+        // A panel built now starts from that pen.
+        QCOMPARE(text(penPanel(tool).get(), "transparencyLabel"), shown);
     }
 
-    void thicknessStopsAtOnePixel_data() { addPenToolRows(); }
-    void thicknessStopsAtOnePixel()
+    void panelStartsFromThePenAndChangesWhatMoves_data() { addPenToolRows(); }
+    void panelStartsFromThePenAndChangesWhatMoves()
     {
         QFETCH(AnnotationIntf::PenTool, tool);
         Component annotation;
+        annotation->setPenWidth(tool, 12);
+        annotation->setPenColor(tool, QColor(0, 0, 255, 0));
         auto panel = penPanel(tool);
         panel->show();
+        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 12 px"));
+        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), QColor(0, 0, 255));
+
+        // A new colour keeps the transparency.
+        auto *red = child<ColorButton>(panel.get(), "redBtn");
+        QTest::mouseClick(red, Qt::LeftButton);
+        QColor expected = red->color();
+        expected.setAlpha(0);
+        QCOMPARE(annotation->penColor(tool), expected);
+        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), red->color());
+
+        // The thickness stops at one pixel.
         auto *slider = child<QSlider>(panel.get(), "thicknessSlider");
         slideToEnd(slider, Qt::Key_Home);
         QTest::keyClick(slider, Qt::Key_PageDown);
-        QTest::keyClick(slider, Qt::Key_Down);
         QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 1 px"));
         QCOMPARE(annotation->penWidth(tool), 1.0);
     }
@@ -190,68 +217,62 @@ private Q_SLOTS:
         QVERIFY(!AnnotationIntf::current());
     }
 
-    void panelStartsFromPenAndKeepsTransparencyForNewColour_data() { addPenToolRows(); }
-    void panelStartsFromPenAndKeepsTransparencyForNewColour()
-    {
-        QFETCH(AnnotationIntf::PenTool, tool);
-        Component annotation;
-        annotation->setPenWidth(tool, 12);
-        annotation->setPenColor(tool, QColor(0, 0, 255, 0));
-        auto panel = penPanel(tool);
-        panel->show();
-        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 12 px"));
-        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 100 %"));
-        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), QColor(0, 0, 255));
-
-        auto *red = child<ColorButton>(panel.get(), "redBtn");
-        QTest::mouseClick(red, Qt::LeftButton);
-        QColor expected = red->color();
-        expected.setAlpha(0);
-        QCOMPARE(annotation->penColor(tool), expected);
-        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), red->color());
-    }
-
-    void shapeButtonSetsKind_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("kind");
-        QTest::newRow("circle") << "circleBtn" << 3 << 0;
-        QTest::newRow("square") << "squareBtn" << 0 << 2;
-        QTest::newRow("triangle") << "triangleBtn" << 0 << 3;
-    }
-    void shapeButtonSetsKind()
-    {
-        QFETCH(QString, button);
-        QFETCH(int, before);
-        QFETCH(int, kind);
-        Component annotation;
-        annotation->setShapeKind(before);
-        ShapePanel panel;
-        panel.show();
-        QTest::mouseClick(child<QToolButton>(&panel, qPrintable(button)), Qt::LeftButton);
-        QCOMPARE(annotation->shapeKind(), kind);
-        QVERIFY(child<QToolButton>(&panel, qPrintable(button))->isChecked());
-    }
-
-    void shapeButtonOfCurrentKindIsChecked_data()
+    void shapeButtonShowsAndChoosesTheKindItDraws_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("checked");
-        QTest::newRow("0") << 0 << "circleBtn";
-        QTest::newRow("2") << 2 << "squareBtn";
-        QTest::newRow("3") << 3 << "triangleBtn";
-        QTest::newRow("other") << 1 << "triangleBtn";
+        QTest::addColumn<QString>("toolTip");
+        QTest::newRow("rectangle") << 0 << "Rectangle";
+        QTest::newRow("ellipse") << 1 << "Ellipse";
+        QTest::newRow("triangle") << 2 << "Triangle";
+        QTest::newRow("right triangle") << 3 << "Right triangle";
     }
-    void shapeButtonOfCurrentKindIsChecked()
+    void shapeButtonShowsAndChoosesTheKindItDraws()
     {
         QFETCH(int, kind);
-        QFETCH(QString, checked);
+        QFETCH(QString, toolTip);
         Component annotation;
         annotation->setShapeKind(kind);
         ShapePanel panel;
-        for (const char *name : {"circleBtn", "squareBtn", "triangleBtn"})
-            QCOMPARE(child<QToolButton>(&panel, name)->isChecked(), checked == QLatin1String(name));
+        panel.show();
+        QAbstractButton *button = panel.findChild<QButtonGroup *>()->button(kind);
+        QVERIFY(button);
+        QVERIFY(button->isChecked());
+        QCOMPARE(button->toolTip(), toolTip);
+
+        // The picture is the outline the kind draws in the picture's box: every inked pixel lies
+        // on it, and it is inked all the way round.
+        const QImage picture
+                = button->icon().pixmap(64, 64).toImage().convertToFormat(QImage::Format_ARGB32);
+        QList<QPoint> inked;
+        QRect box;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                if (qAlpha(picture.pixel(x, y)) > 128) {
+                    inked << QPoint(x, y);
+                    box |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        const qreal halfPen = 2.5;
+        const QPainterPath outline = ShapeGraphic::templatePath(
+                quint32(kind), QRectF(box).adjusted(halfPen, halfPen, -halfPen, -halfPen));
+        QPainterPathStroker stroker;
+        stroker.setWidth(4 * halfPen);
+        stroker.setJoinStyle(Qt::RoundJoin);
+        const QPainterPath near = stroker.createStroke(outline);
+        for (const QPoint &pixel : std::as_const(inked))
+            QVERIFY2(near.contains(QPointF(pixel) + QPointF(0.5, 0.5)), qPrintable(toolTip));
+        for (qreal along = 0; along < 1; along += 0.025) {
+            const QPoint point = outline.pointAtPercent(along).toPoint();
+            QVERIFY2(qAlpha(picture.pixel(point)) > 128, qPrintable(toolTip));
+        }
+
+        QAbstractButton *other = panel.findChild<QButtonGroup *>()->button(kind == 0 ? 1 : 0);
+        QTest::mouseClick(other, Qt::LeftButton);
+        QCOMPARE(annotation->shapeKind(), kind == 0 ? 1 : 0);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(annotation->shapeKind(), kind);
+        QVERIFY(button->isChecked());
     }
 
     void fontSizeValidator_data()
@@ -414,12 +435,10 @@ private Q_SLOTS:
                      - board.button(qPrintable(button))->geometry().center().x())
                 <= 1);
 
-        // The chosen tool's button again goes back to selecting, with no settings shown.
+        // The chosen tool's button again keeps the tool and its settings.
         QTest::mouseClick(board.button(qPrintable(button)), Qt::LeftButton);
-        QCOMPARE(annotation->currentTool(), AnnotationIntf::SelectTool);
-        QVERIFY(!board.button(qPrintable(button))->isChecked());
-        QTRY_VERIFY(!child<QWidget>(board.panel, "settingsArea")->isVisible());
-        QCOMPARE(shownPanels(), QStringList());
+        QCOMPARE(annotation->currentTool(), tool);
+        QVERIFY(board.button(qPrintable(button))->isChecked());
     }
 
     void panelFollowsToolChosenElsewhere()
@@ -437,31 +456,8 @@ private Q_SLOTS:
         annotation->selectTool(AnnotationIntf::TextTool);
         QTRY_VERIFY(board.panel->findChild<QWidget *>(QStringLiteral("TextPanel"))->isVisible());
         QVERIFY(board.button("textBtn")->isChecked());
-        // Its button now leaves the tool, as if the panel had chosen it.
         QTest::mouseClick(board.button("textBtn"), Qt::LeftButton);
-        QCOMPARE(annotation->currentTool(), AnnotationIntf::SelectTool);
-    }
-
-    void undoAndRedoButtonsFollowHistory()
-    {
-        Component annotation;
-        Board board;
-        QVERIFY(!board.button("undoBtn")->isEnabled());
-        QVERIFY(!board.button("redoBtn")->isEnabled());
-
-        board.drawStroke();
-        QCOMPARE(board.items(), 1);
-        QVERIFY(board.button("undoBtn")->isEnabled());
-        QVERIFY(!board.button("redoBtn")->isEnabled());
-
-        QTest::mouseClick(board.button("undoBtn"), Qt::LeftButton);
-        QCOMPARE(board.items(), 0);
-        QVERIFY(!board.button("undoBtn")->isEnabled());
-        QVERIFY(board.button("redoBtn")->isEnabled());
-
-        QTest::mouseClick(board.button("redoBtn"), Qt::LeftButton);
-        QCOMPARE(board.items(), 1);
-        QVERIFY(!board.button("redoBtn")->isEnabled());
+        QCOMPARE(annotation->currentTool(), AnnotationIntf::TextTool);
     }
 
     void shortcutsEditActiveCanvas_data()
@@ -483,8 +479,11 @@ private Q_SLOTS:
         QFETCH(int, itemsAfterUndo);
         Component annotation;
         Board board;
+        QVERIFY(!board.button("undoBtn")->isEnabled());
         board.drawStroke();
         QCOMPARE(board.items(), 1);
+        QVERIFY(board.button("undoBtn")->isEnabled());
+        QVERIFY(!board.button("redoBtn")->isEnabled());
         if (selectFirst) {
             for (QGraphicsItem *item : board.view->scene()->items())
                 item->setSelected(true);
@@ -494,7 +493,13 @@ private Q_SLOTS:
         QCOMPARE(board.items(), itemsAfter);
         QTest::keySequence(&board.window, QKeySequence::Undo);
         QCOMPARE(board.items(), itemsAfterUndo);
+        QVERIFY(board.button("redoBtn")->isEnabled());
         QTest::keySequence(&board.window, QKeySequence::Redo);
+        QCOMPARE(board.items(), itemsAfter);
+        // The buttons do what the keys do.
+        QTest::mouseClick(board.button("undoBtn"), Qt::LeftButton);
+        QCOMPARE(board.items(), itemsAfterUndo);
+        QTest::mouseClick(board.button("redoBtn"), Qt::LeftButton);
         QCOMPARE(board.items(), itemsAfter);
     }
 
