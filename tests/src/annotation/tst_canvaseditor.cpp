@@ -49,23 +49,42 @@ class TestCanvasEditor : public QObject
 private Q_SLOTS:
     void cleanup() { MessageBox::setAnswerer({}); }
 
-    void drawingToolsIgnoreTheRightButton_data()
+    void gesturesThatDrawNothingLeaveNothing_data()
     {
         QTest::addColumn<int>("tool");
-        QTest::newRow("freehand") << int(AnnotationIntf::FreehandTool);
-        QTest::newRow("line") << int(AnnotationIntf::LineTool);
-        QTest::newRow("shape") << int(AnnotationIntf::ShapeTool);
-        QTest::newRow("highlighter") << int(AnnotationIntf::HiliterTool);
-        QTest::newRow("text") << int(AnnotationIntf::TextTool);
+        QTest::addColumn<bool>("rightButton");
+        QTest::addColumn<int>("items");
+        for (int tool :
+             {AnnotationIntf::FreehandTool, AnnotationIntf::LineTool, AnnotationIntf::ShapeTool,
+              AnnotationIntf::HiliterTool, AnnotationIntf::TextTool})
+            QTest::addRow("right drag, tool %d", tool) << tool << true << 0;
+        // A click draws a dot with a pen, but no line or shape anybody could see.
+        QTest::newRow("freehand click") << int(AnnotationIntf::FreehandTool) << false << 1;
+        QTest::newRow("line click") << int(AnnotationIntf::LineTool) << false << 0;
+        QTest::newRow("shape click") << int(AnnotationIntf::ShapeTool) << false << 0;
     }
-    void drawingToolsIgnoreTheRightButton()
+    void gesturesThatDrawNothingLeaveNothing()
     {
         QFETCH(int, tool);
+        QFETCH(bool, rightButton);
+        QFETCH(int, items);
         CanvasBoard board;
         board.editor.setTool(AnnotationIntf::Tool(tool));
-        board.pointer.drag(horizontal(200), Qt::RightButton);
-        QVERIFY(board.items().isEmpty());
-        QCOMPARE(board.editor.undoStack()->count(), 0);
+        const qreal zMax = board.canvas.zMax();
+        if (rightButton) {
+            board.pointer.drag(horizontal(200), Qt::RightButton);
+        } else {
+            board.pointer.press(QPointF(200, 200));
+            board.pointer.move(QPointF(200, 200));
+            board.pointer.release(QPointF(200, 200));
+        }
+        QCOMPARE(board.items().size(), items);
+        QCOMPARE(board.editor.undoStack()->count(), items);
+        QCOMPARE(board.view.isDirty(), items > 0);
+        QCOMPARE(board.canvas.zMax(), zMax + items);
+        // The next gesture works as usual.
+        board.pointer.drag({QPointF(300, 300), QPointF(350, 330)});
+        QCOMPARE(board.items().size(), items + 1);
     }
 
     void aStrokeIsOneItemAndOneUndoStep()
