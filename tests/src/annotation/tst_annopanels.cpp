@@ -94,12 +94,6 @@ protected:
     }
 };
 
-QPoint pointOf(const QWidget &widget, const QPolygonF &unitPolygon)
-{
-    const QPointF unit = ColorWheelGeometry::inside(unitPolygon);
-    return QPoint(qRound(unit.x() * widget.width()), qRound(unit.y() * widget.height()));
-}
-
 /// The tool bar in a window with a canvas laid over the window's drawing area.
 struct Board
 {
@@ -313,113 +307,77 @@ private Q_SLOTS:
         QCOMPARE(annotation->textFont().pointSize(), 37);
     }
 
-    void colorWheelSegmentGivesItsColour_data()
-    {
-        QTest::addColumn<int>("segment");
-        QTest::addColumn<QColor>("colour");
-        QTest::newRow("red") << 0 << QColor(252, 58, 59);
-        QTest::newRow("orange") << 1 << QColor(255, 156, 58);
-        QTest::newRow("yellow") << 2 << QColor(255, 230, 52);
-        QTest::newRow("green") << 3 << QColor(76, 180, 52);
-        QTest::newRow("blue") << 4 << QColor(48, 85, 255);
-        QTest::newRow("purple") << 5 << QColor(110, 52, 186);
-    }
-    void colorWheelSegmentGivesItsColour()
-    {
-        QFETCH(int, segment);
-        QFETCH(QColor, colour);
-        ColorWheel wheel;
-        wheel.resize(90, 90);
-        wheel.show();
-        QSignalSpy changed(&wheel, &ColorWheel::colorChanged);
-        const QPoint centre = pointOf(wheel, ColorWheelGeometry::segment(segment));
-        QTest::mouseClick(&wheel, Qt::LeftButton, {}, centre);
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(changed.at(0).at(0).value<QColor>(), colour);
-        QCOMPARE(wheel.color(), colour);
-
-        // The colour already current is not announced again.
-        QTest::mouseClick(&wheel, Qt::LeftButton, {}, centre);
-        QCOMPARE(changed.count(), 1);
-    }
-
-    void colorWheelPointsAtItsButtons_data()
+    void colorWheelButtons_data()
     {
         QTest::addColumn<QPointF>("unit");
-        QTest::addColumn<Qt::CursorShape>("cursor");
-        QTest::newRow("segment") << ColorWheelGeometry::inside(ColorWheelGeometry::segment(2))
-                                 << Qt::PointingHandCursor;
-        QTest::newRow("middle") << QPointF(0.5, 0.5) << Qt::PointingHandCursor;
-        QTest::newRow("corner") << QPointF(0.02, 0.02) << Qt::ArrowCursor;
+        QTest::addColumn<QColor>("answer");
+        QTest::addColumn<QColor>("colour");
+        const QColor colours[] = {{252, 58, 59}, {255, 156, 58}, {255, 230, 52},
+                                  {76, 180, 52}, {48, 85, 255},  {110, 52, 186}};
+        for (int segment = 0; segment < 6; ++segment) {
+            QTest::addRow("segment %d", segment)
+                    << ColorWheelGeometry::inside(ColorWheelGeometry::segment(segment)) << QColor()
+                    << colours[segment];
+        }
+        const QPointF middle = ColorWheelGeometry::inside(ColorWheelGeometry::moreColours());
+        QTest::newRow("middle, chosen") << middle << QColor(12, 34, 56) << QColor(12, 34, 56);
+        QTest::newRow("middle, cancelled") << middle << QColor() << QColor();
+        QTest::newRow("corner") << QPointF(0.02, 0.02) << QColor() << QColor();
     }
-    void colorWheelPointsAtItsButtons()
+    void colorWheelButtons()
     {
         QFETCH(QPointF, unit);
-        QFETCH(Qt::CursorShape, cursor);
-        ColorWheel wheel;
-        wheel.resize(90, 90);
-        wheel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&wheel));
-        QTest::mouseMove(&wheel, QPoint(qRound(unit.x() * 90), qRound(unit.y() * 90)));
-        QTRY_COMPARE(wheel.cursor().shape(), cursor);
-    }
-
-    void colorWheelMiddleAsksForAnyColour_data()
-    {
-        QTest::addColumn<QColor>("answer");
-        QTest::addColumn<QColor>("current");
-        QTest::newRow("chosen") << QColor(12, 34, 56) << QColor(12, 34, 56);
-        QTest::newRow("cancelled") << QColor() << QColor(Qt::black);
-    }
-    void colorWheelMiddleAsksForAnyColour()
-    {
         QFETCH(QColor, answer);
-        QFETCH(QColor, current);
+        QFETCH(QColor, colour);
         AnsweredColorWheel wheel;
         wheel.answer = answer;
         wheel.resize(90, 90);
         wheel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wheel));
+        const QPoint point(qRound(unit.x() * 90), qRound(unit.y() * 90));
+        const bool button = unit != QPointF(0.02, 0.02);
+        QTest::mouseMove(&wheel, point + QPoint(1, 1)); // a move, wherever the last row left off
+        QTest::mouseMove(&wheel, point);
+        QTRY_COMPARE(wheel.cursor().shape(), button ? Qt::PointingHandCursor : Qt::ArrowCursor);
+
         QSignalSpy changed(&wheel, &ColorWheel::colorChanged);
-        QTest::mouseClick(&wheel, Qt::LeftButton, {},
-                          pointOf(wheel, ColorWheelGeometry::moreColours()));
-        QCOMPARE(wheel.asked, QList<QColor>{QColor(Qt::black)});
-        QCOMPARE(wheel.color(), current);
-        QCOMPARE(changed.count(), answer.isValid() ? 1 : 0);
+        QTest::mouseClick(&wheel, Qt::LeftButton, {}, point);
+        // Only the middle asks, starting from the current colour; a cancelled question changes
+        // nothing, and neither does the colour already current.
+        const bool middle = QTest::currentDataTag()[0] == 'm';
+        QCOMPARE(wheel.asked, middle ? QList<QColor>{QColor(Qt::black)} : QList<QColor>());
+        QCOMPARE(wheel.color(), colour.isValid() ? colour : QColor(Qt::black));
+        QTest::mouseClick(&wheel, Qt::LeftButton, {}, point);
+        QCOMPARE(changed.count(), colour.isValid() ? 1 : 0);
     }
 
     void toolButtonShowsItsSettings_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("settings");
+        // Each row is named after its button and settings panel.
         QTest::addColumn<AnnotationIntf::Tool>("tool");
-        QTest::newRow("freehand") << "freehandBtn"
-                                  << "FreehandPanel" << AnnotationIntf::FreehandTool;
-        QTest::newRow("line") << "lineBtn"
-                              << "LinePanel" << AnnotationIntf::LineTool;
-        QTest::newRow("shape") << "shapeBtn"
-                               << "ShapePanel" << AnnotationIntf::ShapeTool;
-        QTest::newRow("text") << "textBtn"
-                              << "TextPanel" << AnnotationIntf::TextTool;
+        QTest::newRow("freehand") << AnnotationIntf::FreehandTool;
+        QTest::newRow("line") << AnnotationIntf::LineTool;
+        QTest::newRow("shape") << AnnotationIntf::ShapeTool;
+        QTest::newRow("text") << AnnotationIntf::TextTool;
     }
     void toolButtonShowsItsSettings()
     {
-        QFETCH(QString, button);
-        QFETCH(QString, settings);
         QFETCH(AnnotationIntf::Tool, tool);
+        const QString name = QString::fromLatin1(QTest::currentDataTag());
+        const QString button = name + QStringLiteral("Btn");
+        const QString settings = name.at(0).toUpper() + name.mid(1) + QStringLiteral("Panel");
         Component annotation;
         Board board;
-        const QStringList panels = {QStringLiteral("FreehandPanel"), QStringLiteral("LinePanel"),
-                                    QStringLiteral("ShapePanel"), QStringLiteral("TextPanel")};
-        const auto shownPanels = [&board, &panels] {
+        const auto shownPanels = [&board] {
             QStringList shown;
-            for (const QString &name : panels) {
-                if (board.panel->findChild<QWidget *>(name)->isVisible())
-                    shown << name;
+            for (const char *panel : {"FreehandPanel", "LinePanel", "ShapePanel", "TextPanel"}) {
+                if (child<QWidget>(board.panel, panel)->isVisible())
+                    shown << QLatin1String(panel);
             }
             return shown;
         };
         // Start from another tool, so that its panel has to go.
-        const char *other = button == QLatin1String("textBtn") ? "lineBtn" : "textBtn";
+        const char *other = tool == AnnotationIntf::TextTool ? "lineBtn" : "textBtn";
         QTest::mouseClick(board.button(other), Qt::LeftButton);
         QTRY_COMPARE(shownPanels().size(), 1);
 
@@ -428,7 +386,7 @@ private Q_SLOTS:
         QVERIFY(board.button(qPrintable(button))->isChecked());
         QTRY_COMPARE(shownPanels(), QStringList{settings});
         // Slid into place, with the marker under the tool's button.
-        QCOMPARE(board.panel->findChild<QWidget *>(settings)->pos(), QPoint(0, 0));
+        QCOMPARE(child<QWidget>(board.panel, qPrintable(settings))->pos(), QPoint(0, 0));
         const QWidget *marker = child<QWidget>(board.panel, "labelBack");
         QVERIFY(marker->isVisible());
         QVERIFY(qAbs(marker->geometry().center().x()
@@ -446,15 +404,14 @@ private Q_SLOTS:
         Component annotation;
         Board board;
         QTest::mouseClick(board.button("freehandBtn"), Qt::LeftButton);
-        QTRY_VERIFY(
-                board.panel->findChild<QWidget *>(QStringLiteral("FreehandPanel"))->isVisible());
+        QTRY_VERIFY(child<QWidget>(board.panel, "FreehandPanel")->isVisible());
 
         annotation->selectTool(AnnotationIntf::NoTool);
         QTRY_VERIFY(!child<QWidget>(board.panel, "settingsArea")->isVisible());
         QVERIFY(!board.button("freehandBtn")->isChecked());
 
         annotation->selectTool(AnnotationIntf::TextTool);
-        QTRY_VERIFY(board.panel->findChild<QWidget *>(QStringLiteral("TextPanel"))->isVisible());
+        QTRY_VERIFY(child<QWidget>(board.panel, "TextPanel")->isVisible());
         QVERIFY(board.button("textBtn")->isChecked());
         QTest::mouseClick(board.button("textBtn"), Qt::LeftButton);
         QCOMPARE(annotation->currentTool(), AnnotationIntf::TextTool);
