@@ -84,13 +84,17 @@ private Q_SLOTS:
         QCOMPARE(shown.pixelColor(covered.view->mapFromScene(QPointF(300, 200))), QColor(Qt::red));
     }
 
-    void editsGoToTheActiveCanvasOnly()
+    void editsAndUndoStateFollowTheActiveCanvas()
     {
         Covered first(annotation->get());
         Covered second(annotation->get());
+        UndoButtons buttons;
+        (*annotation)->setUpdateAnnoState(&buttons);
+        QCOMPARE(buttons.undo, false);
         QCOMPARE((*annotation)->activeCanvas(), first.view);
         QVERIFY((*annotation)->selectTool(AnnotationIntf::FreehandTool));
         Pointer(first.view).drag(Stroke);
+        QCOMPARE(buttons.undo, true);
         Pointer(second.view).drag(Stroke);
         QCOMPARE(first.items().size(), 1);
         QCOMPARE(second.items().size(), 1);
@@ -99,12 +103,14 @@ private Q_SLOTS:
         (*annotation)->undo();
         QCOMPARE(first.items().size(), 1);
         QCOMPARE(second.items().size(), 0);
-        (*annotation)->clear(true);
+        QCOMPARE(buttons.redo, true);
         (*annotation)->setActiveCanvas(first.view);
+        QCOMPARE(buttons.redo, false);
         (*annotation)->clear(false);
         QCOMPARE(first.items().size(), 0);
         (*annotation)->undo();
         QCOMPARE(first.items().size(), 1);
+        (*annotation)->setUpdateAnnoState(nullptr);
     }
 
     void penSettingsReachEveryCanvas()
@@ -128,19 +134,6 @@ private Q_SLOTS:
         QCOMPARE(BaseGraphic::fromItem(second.items().last())->pen().color(), QColor(Qt::magenta));
     }
 
-    void toolChangesWaitForTheStrokeToEnd()
-    {
-        Covered covered(annotation->get());
-        (*annotation)->selectTool(AnnotationIntf::FreehandTool);
-        Pointer pointer(covered.view);
-        pointer.press(Stroke[0]);
-        pointer.move(Stroke[1]);
-        QVERIFY(!(*annotation)->selectTool(AnnotationIntf::EraserTool));
-        pointer.release(Stroke[1]);
-        QVERIFY((*annotation)->selectTool(AnnotationIntf::EraserTool));
-        QCOMPARE((*annotation)->currentTool(), AnnotationIntf::EraserTool);
-    }
-
     void renderingShowsTheStrokeOnTransparency()
     {
         Covered covered(annotation->get());
@@ -156,29 +149,6 @@ private Q_SLOTS:
 
         QImage none;
         QCOMPARE((*annotation)->renderToImage(none), Result::Failure);
-    }
-
-    void undoAvailabilityReachesTheToolBar()
-    {
-        Covered first(annotation->get());
-        Covered second(annotation->get());
-        UndoButtons buttons;
-        (*annotation)->setUpdateAnnoState(&buttons);
-        QCOMPARE(buttons.undo, false);
-        QCOMPARE(buttons.redo, false);
-
-        (*annotation)->selectTool(AnnotationIntf::FreehandTool);
-        Pointer(first.view).drag(Stroke);
-        QCOMPARE(buttons.undo, true);
-        (*annotation)->undo();
-        QCOMPARE(buttons.undo, false);
-        QCOMPARE(buttons.redo, true);
-
-        (*annotation)->setActiveCanvas(second.view);
-        QCOMPARE(buttons.redo, false);
-        (*annotation)->setActiveCanvas(first.view);
-        QCOMPARE(buttons.redo, true);
-        (*annotation)->setUpdateAnnoState(nullptr);
     }
 
     void aCanvasGoesWithItsWidget()

