@@ -225,31 +225,21 @@ private Q_SLOTS:
         // As the editor does: change the item, then push the command that records the change.
         const auto edited = [&]() -> QUndoCommand * {
             if (edit == QLatin1String("move")) {
-                const QPointF old = item->pos();
-                item->setPos(old + QPointF(15, 25));
-                return new UndoMoveGraphic(item, old);
-            }
-            if (edit == QLatin1String("opacity")) {
-                const qreal old = item->opacity();
-                item->setOpacity(old / 2);
-                return new UndoOpacityGraphic(item, old);
-            }
-            if (edit == QLatin1String("z order")) {
-                const qreal old = item->zValue();
-                item->setZValue(old + 2);
-                return new UndoZorderGraphic(item, old);
-            }
-            if (edit == QLatin1String("scale")) {
-                const qreal old = graphic.scale();
-                graphic.setScale(old * 2);
-                return new UndoScaleGraphic(&graphic, old);
-            }
-            if (edit == QLatin1String("rotate")) {
-                const qreal old = graphic.degree();
-                graphic.setDegree(old + 30);
-                return new UndoRotateGraphic(&graphic, old);
-            }
-            if (edit == QLatin1String("flip")) {
+                item->setPos(item->pos() + QPointF(15, 25));
+                return new UndoMoveGraphic(item, item->pos() - QPointF(15, 25));
+            } else if (edit == QLatin1String("opacity")) {
+                item->setOpacity(item->opacity() / 2);
+                return new UndoOpacityGraphic(item, item->opacity() * 2);
+            } else if (edit == QLatin1String("z order")) {
+                item->setZValue(item->zValue() + 2);
+                return new UndoZorderGraphic(item, item->zValue() - 2);
+            } else if (edit == QLatin1String("scale")) {
+                graphic.setScale(graphic.scale() * 2);
+                return new UndoScaleGraphic(&graphic, graphic.scale() / 2);
+            } else if (edit == QLatin1String("rotate")) {
+                graphic.setDegree(graphic.degree() + 30);
+                return new UndoRotateGraphic(&graphic, graphic.degree() - 30);
+            } else if (edit == QLatin1String("flip")) {
                 graphic.flip();
                 return new UndoFlipGraphic(&graphic);
             }
