@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace {
 
 QList<QPointF> horizontal(qreal y)
@@ -74,9 +76,7 @@ private Q_SLOTS:
         if (rightButton) {
             board.pointer.drag(horizontal(200), Qt::RightButton);
         } else {
-            board.pointer.press(QPointF(200, 200));
-            board.pointer.move(QPointF(200, 200));
-            board.pointer.release(QPointF(200, 200));
+            board.pointer.drag({QPointF(200, 200), QPointF(200, 200)});
         }
         QCOMPARE(board.items().size(), items);
         QCOMPARE(board.editor.undoStack()->count(), items);
@@ -162,10 +162,10 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&board.view));
         board.editor.setPen(QPen(Qt::darkGreen));
         board.editor.toolText();
-        board.pointer.click(QPointF(100, 100));
+        board.pointer.drag({QPointF(100, 100)});
         QTest::keyClicks(board.view.viewport(), QStringLiteral("Hello"));
         QCOMPARE(board.editor.undoStack()->count(), 0);
-        board.pointer.click(QPointF(600, 500)); // ends the editing, creates nothing
+        board.pointer.drag({QPointF(600, 500)}); // ends the editing, creates nothing
         flushDeferredDeletes();
         QCOMPARE(board.items().size(), 1);
         auto *text = static_cast<TextGraphic *>(board.items().first());
@@ -174,9 +174,9 @@ private Q_SLOTS:
         QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Text"));
 
         // A box left empty leaves neither an item nor an undo step.
-        board.pointer.click(QPointF(300, 300));
+        board.pointer.drag({QPointF(300, 300)});
         QCOMPARE(countOf<TextGraphic>(board.items()), 2);
-        board.pointer.click(QPointF(600, 500));
+        board.pointer.drag({QPointF(600, 500)});
         flushDeferredDeletes();
         QCOMPARE(board.items(), QList<QGraphicsItem *>{text});
         QCOMPARE(board.editor.undoStack()->count(), 1);
@@ -277,7 +277,7 @@ private Q_SLOTS:
         QCOMPARE(strokes[1]->pos(), QPointF(0, 0));
     }
 
-    void clonesLandOffsetOnTop()
+    void clonesLandOffsetOnTopAndTheStackingOrderChangesByNeighbours()
     {
         CanvasBoard board;
         board.editor.setShapeKind(2);
@@ -285,41 +285,34 @@ private Q_SLOTS:
         board.pointer.drag({QPointF(100, 100), QPointF(200, 200)});
         board.editor.toolLine();
         board.pointer.drag({QPointF(400, 100), QPointF(500, 100)});
-        QGraphicsItem *shape = board.items()[0];
+        auto *shape = static_cast<ShapeGraphic *>(board.items()[0]);
+        QGraphicsItem *line = board.items()[1];
         board.editor.toolSelect();
         shape->setSelected(true);
         board.editor.editClone();
-
-        QCOMPARE(board.items().size(), 3);
-        auto *copy = static_cast<ShapeGraphic *>(board.items().last());
+        const QList<QGraphicsItem *> items = board.items();
+        QCOMPARE(items.size(), 3);
+        auto *copy = static_cast<ShapeGraphic *>(items.last());
         QCOMPARE(copy->type(), int(ShapeGraphic::Type));
         QCOMPARE(copy->shapeType(), 2u);
         QCOMPARE(copy->pos(), shape->pos() + QPointF(20, 20));
-        QCOMPARE(copy->path(), static_cast<ShapeGraphic *>(shape)->path());
-        board.editor.editUndo();
-        QCOMPARE(board.items().size(), 2);
-    }
+        QCOMPARE(copy->path(), shape->path());
 
-    void bringForwardAndSendBackwardExchangeWithTheNeighbour()
-    {
-        CanvasBoard board;
-        board.editor.toolLine();
-        for (int y : {100, 200, 300})
-            board.pointer.drag({QPointF(100, y), QPointF(300, y)});
-        const QList<QGraphicsItem *> lines = board.items();
-        board.editor.toolSelect();
-
-        lines[0]->setSelected(true);
+        board.canvas.clearSelection();
+        shape->setSelected(true);
         board.editor.editBringForward();
-        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[0], lines[2]}));
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{line, shape, copy}));
         board.editor.editBringToFront();
-        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[2], lines[0]}));
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{line, copy, shape}));
         board.editor.editSendBackward();
-        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[0], lines[2]}));
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{line, shape, copy}));
         board.editor.editUndo();
         board.editor.editUndo();
-        QCOMPARE(board.items(), (QList<QGraphicsItem *>{lines[1], lines[0], lines[2]}));
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{line, shape, copy}));
         QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Bring Forward"));
+        board.editor.editUndo();
+        board.editor.editUndo();
+        QCOMPARE(board.items(), (QList<QGraphicsItem *>{shape, line}));
     }
 
     void clearingTheViewWithoutUndoForgetsTheItems()

@@ -353,9 +353,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("itemsLeft");
+        QTest::addColumn<qreal>("x1");
         const auto row = [](const char *name, const QByteArray &bytes, const QString &error,
-                            int itemsLeft = 0) {
-            QTest::addRow("%s", name) << bytes << error << itemsLeft;
+                            int itemsLeft = 0, qreal x1 = 0) {
+            QTest::addRow("%s", name) << bytes << error << itemsLeft << x1;
         };
         const QByteArray line = lineGraphic();
         const QByteArray dot = "<point x=\"1\" y=\"1\"/>";
@@ -389,19 +390,15 @@ private Q_SLOTS:
         row("missing item_count", canvasFile("0", "").replace("item_count=\"0\"", ""), corrupt);
         row("missing scene rect", canvasFile("0", "").replace("<scene_rect", "<scene_rectangle"),
             corrupt);
-        row("scene rect without h", canvasFile("0", "").replace("h=\"768\"", ""), corrupt);
         row("no canvas", envelope(""), corrupt);
         row("other element instead of graphic", canvasFile("1", "<picture type=\"6\"/>"), corrupt);
         row("graphic without type", canvasFile("1", "<graphic/>"), corrupt);
         row("empty scale", canvasFile("1", QByteArray(line).replace("scale=\"1\"", "scale=\"\"")),
             corrupt);
-        row("missing end anchor", canvasFile("1", QByteArray(line).replace("end_anchor=\"0\"", "")),
-            corrupt);
         row("line without line element",
             canvasFile("1", QByteArray(line).replace("<line", "<lime")), corrupt);
         row("pen without colour", canvasFile("1", QByteArray(line).replace("<color", "<colour")),
             corrupt);
-        row("point without y", canvasFile("1", freehandGraphic("1", "<point x=\"1\"/>")), corrupt);
         row("stroke without path",
             canvasFile("1", freehandGraphic("0", "").replace("<path", "<pith")), corrupt);
         row("not well formed inside", canvasFile("2", line + "<graphic type=\"6\" <<"), corrupt, 1);
@@ -422,6 +419,18 @@ private Q_SLOTS:
         row("deep nesting for an item", canvasFile("1", open + close), corrupt);
         row("deep nesting never closed", canvasFile("1", QByteArray(line).insert(end, open)),
             corrupt, 1);
+        // Numbers are read as XML tools read them; one that does not parse reads as 0.
+        const std::pair<const char *, qreal> numbers[] = {{"one", 0},
+                                                          {"nan", 0},
+                                                          {"1e999", 0},
+                                                          {"3 4", 0},
+                                                          {"&#49;&#x32;.5", 12.5},
+                                                          {"&#10;+7&#9;", 7},
+                                                          {"-2.5e1", -25}};
+        for (const auto &[text, value] : numbers) {
+            row(qPrintable(QStringLiteral("x1 %1").arg(QLatin1String(text))),
+                canvasFile("1", lineGraphic(text)), QString(), 1, value);
+        }
         // XML the writer never produces but other tools may: accepted where well formed.
         row("comments, instructions, CDATA, single quotes",
             canvasFile("1",
@@ -435,27 +444,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         QFETCH(int, itemsLeft);
+        QFETCH(qreal, x1);
         CanvasScene scene;
         QCOMPARE(load(bytes, scene), error);
         QCOMPARE(scene.items().size(), itemsLeft);
-    }
-
-    void attributeNumbersAreReadLikeXmlTools()
-    {
-        const auto firstX = [](const QByteArray &x1) {
-            CanvasScene scene;
-            if (!load(canvasFile("1", lineGraphic(x1)), scene).isEmpty())
-                return qQNaN();
-            const auto *line = dynamic_cast<LineGraphic *>(scene.items().value(0));
-            return line ? line->line().x1() : qQNaN();
-        };
-        QCOMPARE(firstX("one"), 0.0);
-        QCOMPARE(firstX("nan"), 0.0);
-        QCOMPARE(firstX("1e999"), 0.0);
-        QCOMPARE(firstX("3 4"), 0.0);
-        QCOMPARE(firstX("&#49;&#x32;.5"), 12.5);
-        QCOMPARE(firstX("&#10;+7&#9;"), 7.0);
-        QCOMPARE(firstX("-2.5e1"), -25.0);
+        if (auto *line = dynamic_cast<LineGraphic *>(scene.items(Qt::AscendingOrder).value(0)))
+            QCOMPARE(line->line().x1(), x1);
     }
 };
 
