@@ -206,9 +206,7 @@ private Q_SLOTS:
         if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             QSKIP("this system has no /dev/full");
         CanvasScene scene;
-        auto *line = new LineGraphic;
-        line->setLine(QLineF(0, 0, 5, 5));
-        scene.addItem(line);
+        scene.addItem(new LineGraphic);
         CanvasDocumentWriter writer;
         QVERIFY(writer.open(&full));
         scene.writeXml(writer);
@@ -254,9 +252,7 @@ private Q_SLOTS:
         const QByteArray bytes = save(scene);
         QVERIFY(bytes.contains("item_count=\"2\""));
         QCOMPARE(bytes.count("<graphic "), 2);
-        QVERIFY(bytes.contains("type=\"65537\""));
-        QVERIFY(bytes.contains("type=\"6\""));
-        QVERIFY(bytes.contains("shape=\"0\""));
+        QVERIFY(bytes.contains("type=\"6\"") && bytes.contains("shape=\"0\""));
 
         CanvasScene target;
         QCOMPARE(load(bytes, target), QString());
