@@ -73,10 +73,6 @@ private Q_SLOTS:
         // The shape is (0, 0, 100, 50): its centre is (50, 25).
         QTest::addRow("90 degrees turn clockwise on screen")
                 << 1.0 << 90.0 << false << false << QPointF(100, 25) << QPointF(50, 75);
-        QTest::addRow("mirror left to right")
-                << 1.0 << 0.0 << false << true << QPointF(100, 25) << QPointF(0, 25);
-        QTest::addRow("flip top to bottom")
-                << 1.0 << 0.0 << true << false << QPointF(50, 50) << QPointF(50, 0);
         QTest::addRow("unmirrored 30")
                 << 1.0 << 30.0 << false << false << QPointF(100, 25) << QPointF(50 + c30, 25 + s30);
         // The right edge, mirrored to the left, moves up: still a clockwise turn on screen.

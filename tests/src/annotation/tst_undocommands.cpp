@@ -3,11 +3,8 @@
 // between scene and commands are observed, not inferred.
 
 #include "FreehandGraphic.h"
-#include "HiliterGraphic.h"
-#include "ImageGraphic.h"
 #include "LineGraphic.h"
 #include "ShapeGraphic.h"
-#include "TextGraphic.h"
 #include "UndoCommands.h"
 
 #include "VeloraTest.h"
@@ -79,24 +76,6 @@ class TestUndoCommands : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void newGraphicIsNamedAfterItsKind()
-    {
-        QGraphicsScene scene;
-        QUndoStack stack;
-        const std::pair<QGraphicsItem *, QString> named[]
-                = {{new FreehandGraphic, QStringLiteral("Undo Freehand")},
-                   {new LineGraphic, QStringLiteral("Undo Line")},
-                   {new ImageGraphic, QStringLiteral("Undo Insert Image File")},
-                   {new TextGraphic, QStringLiteral("Undo Text")},
-                   {new ShapeGraphic, QStringLiteral("Undo Shape")},
-                   {new HiliterGraphic, QStringLiteral("Undo Highlighter")}};
-        for (const auto &[item, text] : named) {
-            scene.addItem(item);
-            stack.push(new UndoNewGraphic(item));
-            QCOMPARE(stack.undoText(), text);
-        }
-    }
-
     void itemIsFreedOnceWhateverEndsItsCommand_data()
     {
         // A new item or a deleted one, its command in force or undone, then the stack cleared or
