@@ -84,7 +84,8 @@ QList<BaseGraphic *> graphicsOf(const QGraphicsScene &scene)
     QList<BaseGraphic *> graphics;
     const QList<QGraphicsItem *> items = scene.items();
     for (QGraphicsItem *item : items) {
-        if (BaseGraphic *graphic = BaseGraphic::fromItem(item))
+        if (BaseGraphic *graphic = BaseGraphic::fromItem(item);
+            graphic && graphic->hasCapability(BaseGraphic::CapSave))
             graphics << graphic;
     }
     return graphics;
@@ -259,26 +260,19 @@ private Q_SLOTS:
         QCOMPARE(graphicsOf(target).size(), 2);
     }
 
-    // What the round trip below cannot see: the rules reading applies, and the transform.
+    // What a round trip cannot see: the rules reading applies to what the writer never writes.
     void readingAppliesTheItemRules()
     {
-        const QByteArray bytes = envelope(
-                canvasHead("3")
-                + graphic("65541", anchors,
-                          path("<point x=\"0\" y=\"0\"/><point x=\"20\" y=\"0\"/>"))
-                          .replace("scale=\"1\" degree=\"0\" flipped=\"0\"",
-                                   "scale=\"2\" degree=\"45\" flipped=\"1\"")
-                          .replace(pen(),
-                                   "<pen style=\"2\" width=\"12\"><color r=\"0\" g=\"255\" "
-                                   "b=\"0\" a=\"255\"/></pen>")
-                + shapeGraphic("1",
-                               "<brush style=\"9\"><color r=\"0\" g=\"0\" b=\"255\" a=\"255\"/>"
-                               "</brush>",
-                               "<point x=\"10\" y=\"20\"/><point x=\"50\" y=\"40\"/>")
-                + shapeGraphic("2", "<brush style=\"15\"/>",
-                               "<point x=\"0\" y=\"0\"/><point x=\"5\" y=\"5\"/>"
-                               "<point x=\"0\" y=\"5\"/>")
-                + "</canvas>");
+        const QByteArray line = "<point x=\"0\" y=\"0\"/><point x=\"20\" y=\"0\"/>";
+        const QByteArray bytes = canvasFile(
+                "3",
+                graphic("65541", anchors, path(line))
+                                .replace(pen(), pen().replace("1\" width", "2\" width"))
+                        + shapeGraphic("1",
+                                       "<brush style=\"9\"><color r=\"0\" g=\"0\" b=\"255\" "
+                                       "a=\"255\"/></brush>",
+                                       line)
+                        + shapeGraphic("2", "<brush style=\"15\"/>", line));
         CanvasScene scene;
         QCOMPARE(load(bytes, scene), QString());
         const QList<QGraphicsItem *> items = scene.items(Qt::AscendingOrder);
@@ -286,29 +280,15 @@ private Q_SLOTS:
         // A highlighter's alpha is always 127, read or set; every stroke has round caps.
         auto *hiliter = dynamic_cast<HiliterGraphic *>(items.at(0));
         QVERIFY(hiliter);
-        QCOMPARE(hiliter->pen().color(), QColor(0, 255, 0, 127));
+        QCOMPARE(hiliter->pen().color(), QColor(255, 0, 0, 127));
         QCOMPARE(hiliter->pen().style(), Qt::DashLine);
         QCOMPARE(hiliter->pen().capStyle(), Qt::RoundCap);
         hiliter->setPen(QPen(QColor(10, 20, 30, 3), 20));
         QCOMPARE(hiliter->pen().color(), QColor(10, 20, 30, 127));
-        // The stored transform is applied: the stroke's centre stays, its end moves away.
-        const QPointF centre = hiliter->boundingRect().center();
-        QVERIFY(qAbs(hiliter->transform().map(centre).x() - centre.x()) < 1e-9);
-        QVERIFY(hiliter->transform().map(QPointF(20, 0)) != QPointF(20, 0));
-
-        // An ellipse is rebuilt on its points' bounds; hatched brushes come back solid.
-        auto *ellipse = dynamic_cast<ShapeGraphic *>(items.at(1));
-        QVERIFY(ellipse);
-        QCOMPARE(ellipse->path(), ShapeGraphic::templatePath(1, QRectF(10, 20, 40, 20)));
-        QCOMPARE(ellipse->pen().joinStyle(), Qt::RoundJoin);
-        QCOMPARE(ellipse->brush(), QBrush(Qt::blue));
-        // A triangle keeps its points and sharp corners; a gradient has no colour in the file.
-        auto *triangle = dynamic_cast<ShapeGraphic *>(items.at(2));
-        QVERIFY(triangle);
-        QCOMPARE(triangle->path().elementCount(), 3);
-        QCOMPARE(triangle->pen().joinStyle(), Qt::MiterJoin);
-        QCOMPARE(triangle->brush().style(), Qt::SolidPattern);
-        QVERIFY(!triangle->brush().color().isValid());
+        // Hatched brushes come back solid; a gradient has no colour in the file.
+        QCOMPARE(BaseGraphic::fromItem(items.at(1))->brush(), QBrush(Qt::blue));
+        QCOMPARE(BaseGraphic::fromItem(items.at(2))->brush().style(), Qt::SolidPattern);
+        QVERIFY(!BaseGraphic::fromItem(items.at(2))->brush().color().isValid());
     }
 
     void randomCanvasWritesTheSameBytesAfterReadingBack_data()
@@ -339,9 +319,23 @@ private Q_SLOTS:
         QCOMPARE(first.count("<graphic "), count);
         CanvasScene reread;
         QCOMPARE(load(first, reread), QString());
-        QCOMPARE(graphicsOf(reread).size(), count);
         // Line by line, so that a failure shows the line that differs.
         QCOMPARE(save(reread).split('\n'), first.split('\n'));
+        // What the bytes cannot show: the pen rules, and the transform and curves each item
+        // rebuilds (polygons come back rounded to six digits, so only their pens compare).
+        const QList<BaseGraphic *> originals = graphicsOf(scene);
+        const QList<BaseGraphic *> copies = graphicsOf(reread);
+        QCOMPARE(copies.size(), count);
+        for (qsizetype i = 0; i < count; ++i) {
+            QCOMPARE(copies[i]->pen(), originals[i]->pen());
+            const auto *shape = dynamic_cast<ShapeGraphic *>(copies[i]);
+            if (shape && shape->shapeType() > 1 && shape->shapeType() < ShapeGraphic::LastKind)
+                continue;
+            QCOMPARE(copies[i]->graphicsItem()->transform(),
+                     originals[i]->graphicsItem()->transform());
+            if (shape)
+                QCOMPARE(shape->path(), static_cast<ShapeGraphic *>(originals[i])->path());
+        }
     }
 
     void hostileFilesFailCleanly_data()
