@@ -123,26 +123,21 @@ private Q_SLOTS:
         QCOMPARE(shape->scale(), 2.0);
         QCOMPARE(shape->transform(), scaled);
         // Setting the same value does not rebuild: a transform set meanwhile survives.
-        const QTransform manual = QTransform::fromTranslate(7, 9);
-        shape->setTransform(manual);
+        shape->setTransform(QTransform::fromTranslate(7, 9));
         shape->setScale(2.0);
         shape->setDegree(30.0 + 1e-13);
-        QCOMPARE(shape->transform(), manual);
+        QCOMPARE(shape->transform(), QTransform::fromTranslate(7, 9));
 
         // Without its capability bit an operation does nothing; scaling along x stretches x only.
-        MaskedGraphic none(0);
-        none.setScale(2.0);
-        none.setDegree(45.0);
-        none.mirror();
-        QCOMPARE(none.scale(), 1.0);
-        QCOMPARE(none.degree(), 0.0);
-        QVERIFY(!none.isMirrored());
-        QVERIFY(none.transform().isIdentity());
         MaskedGraphic alongX(BaseGraphic::CapScaleX | BaseGraphic::CapFlip);
+        alongX.setDegree(45.0);
+        alongX.mirror();
+        QVERIFY(alongX.degree() == 0.0 && !alongX.isMirrored() && alongX.transform().isIdentity());
         alongX.setScale(2.0);
         QVERIFY(near(alongX.transform().map(QPointF(100, 50)), QPointF(150, 50)));
-        alongX.mirror();
-        QVERIFY(!alongX.isMirrored());
+        MaskedGraphic none(0);
+        none.setScale(2.0);
+        QCOMPARE(none.scale(), 1.0);
     }
 
     void cloneCopiesEveryClassWithItsState()
@@ -357,21 +352,17 @@ private Q_SLOTS:
         QVERIFY(stroke->beginCreate(QPointF(20, 100)));
         for (const QPointF &point : {QPointF(180, 100), QPointF(100, 180), QPointF(100, 20)})
             stroke->updateCreate(point);
-
         const auto alphaAt = [&scene](int x, int y) {
             return qAlpha(render(scene).pixel(x, y));
         };
-        const int crossing = alphaAt(100, 100);
         const int single = alphaAt(60, 100);
         QVERIFY2(qAbs(single - 127) <= 2, qPrintable(QString::number(single)));
-        QCOMPARE(crossing, single);
-
+        QCOMPARE(alphaAt(100, 100), single);
         // Painted from its path, the finished stroke looks the same (within rounding).
         stroke->endCreate();
         const int finished = alphaAt(60, 100);
         QVERIFY2(qAbs(finished - single) <= 1, qPrintable(QString::number(finished)));
         QCOMPARE(alphaAt(100, 100), finished);
-        QCOMPARE(alphaAt(100, 60), finished);
     }
 
     void anchorsDecorateTheEnds()
