@@ -73,11 +73,8 @@ private Q_SLOTS:
         CanvasBoard board;
         board.editor.setTool(AnnotationIntf::Tool(tool));
         const qreal zMax = board.canvas.zMax();
-        if (rightButton) {
-            board.pointer.drag(horizontal(200), Qt::RightButton);
-        } else {
-            board.pointer.drag({QPointF(200, 200), QPointF(200, 200)});
-        }
+        board.pointer.drag(rightButton ? horizontal(200) : QList<QPointF>(2, QPointF(200, 200)),
+                           rightButton ? Qt::RightButton : Qt::LeftButton);
         QCOMPARE(board.items().size(), items);
         QCOMPARE(board.editor.undoStack()->count(), items);
         QCOMPARE(board.view.isDirty(), items > 0);
