@@ -89,6 +89,9 @@ private Q_SLOTS:
         CanvasBoard board;
         board.editor.setPen(QPen(Qt::blue, 6.0));
         board.editor.toolFreehand();
+        const QCursor pencil = board.view.viewport()->cursor();
+        QVERIFY(pencil.shape() == Qt::BitmapCursor && !pencil.pixmap().isNull());
+        QCOMPARE(pencil.hotSpot(), QPoint(6, 30));
         const QList<QPointF> points = horizontal(200);
         board.pointer.press(points[0]);
         board.pointer.move(points[1]);
@@ -100,6 +103,7 @@ private Q_SLOTS:
         board.pointer.move(points[3]);
         board.pointer.release(points[3]);
         QVERIFY(board.editor.setTool(AnnotationIntf::LineTool));
+        QCOMPARE(board.view.viewport()->cursor().shape(), Qt::CrossCursor);
 
         QCOMPARE(board.items().size(), 1);
         auto *stroke = static_cast<FreehandGraphic *>(board.items().first());
@@ -113,20 +117,14 @@ private Q_SLOTS:
         QVERIFY(board.items().isEmpty());
         board.editor.editRedo();
         QCOMPARE(board.items(), QList<QGraphicsItem *>{stroke});
-    }
 
-    void drawingToolsShowTheirOwnPointers()
-    {
-        CanvasBoard board;
-        board.editor.toolFreehand();
-        const QCursor pencil = board.view.viewport()->cursor();
-        QCOMPARE(pencil.shape(), Qt::BitmapCursor);
-        QVERIFY(!pencil.pixmap().isNull());
-        QCOMPARE(pencil.hotSpot(), QPoint(6, 30));
-        board.editor.toolEraser();
-        QCOMPARE(board.view.viewport()->cursor().hotSpot(), QPoint(9, 27));
-        board.editor.toolLine();
-        QCOMPARE(board.view.viewport()->cursor().shape(), Qt::CrossCursor);
+        // Clearing the view without undo forgets the items and the view's turn and zoom.
+        board.view.setViewTransform(30, 2.0, true);
+        board.editor.editClearView(&board.view, false, true);
+        QVERIFY(board.items().isEmpty() && !board.view.isDirty());
+        QCOMPARE(board.view.rotation(), 0.0);
+        QCOMPARE(board.view.scaleFactor(), 1.0);
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Freehand"));
     }
 
     void theEraserTakesOneItemPerEventTopmostFirst()
@@ -139,6 +137,7 @@ private Q_SLOTS:
         QCOMPARE(strokes.size(), 3);
 
         board.editor.toolEraser();
+        QCOMPARE(board.view.viewport()->cursor().hotSpot(), QPoint(9, 27));
         board.pointer.press(QPointF(400, 400));
         QCOMPARE(board.items(), strokes.mid(0, 2));
         board.pointer.move(QPointF(402, 400));
@@ -310,21 +309,6 @@ private Q_SLOTS:
         board.editor.editUndo();
         board.editor.editUndo();
         QCOMPARE(board.items(), (QList<QGraphicsItem *>{shape, line}));
-    }
-
-    void clearingTheViewWithoutUndoForgetsTheItems()
-    {
-        CanvasBoard board;
-        board.editor.toolFreehand();
-        board.pointer.drag(horizontal(200));
-        board.view.setViewTransform(30, 2.0, true);
-        board.editor.editClearView(&board.view, false, true);
-
-        QVERIFY(board.items().isEmpty());
-        QVERIFY(!board.view.isDirty());
-        QCOMPARE(board.view.rotation(), 0.0);
-        QCOMPARE(board.view.scaleFactor(), 1.0);
-        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Freehand"));
     }
 
     void viewRotationSnapsToTheSides_data()

@@ -245,28 +245,27 @@ private Q_SLOTS:
         QVERIFY(!shape.updateCreate(pointer + QPointF(50, 50)));
     }
 
-    void everyKindFillsItsRectangleWithAShapeOfItsOwn()
+    void changingTheKindRedrawsEachKindInTheSameBounds()
     {
-        const QRectF rect(10, 20, 200, 100);
-        QList<QPainterPath> seen;
-        for (quint32 kind = 0; kind <= ShapeGraphic::LastKind; ++kind) {
-            const QPainterPath path = ShapeGraphic::templatePath(kind, rect);
-            QVERIFY2(rect.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(path.controlPointRect())
-                             && !seen.contains(path),
+        const QRectF bounds(0, 0, 100, 50);
+        QList<QPainterPath> seen{rectangleShape()->path()};
+        for (quint32 kind = 1; kind <= ShapeGraphic::LastKind; ++kind) {
+            auto shape = rectangleShape();
+            shape->setShapeType(kind);
+            const QPainterPath path = shape->path();
+            // A shape of its own, filling the bounds, with the join its corners need.
+            QVERIFY2(path == ShapeGraphic::templatePath(kind, bounds) && !seen.contains(path)
+                             && bounds.adjusted(-1e-9, -1e-9, 1e-9, 1e-9)
+                                        .contains(path.controlPointRect())
+                             && shape->pen().joinStyle() == ShapeGraphic::joinStyle(kind),
                      qPrintable(QString::number(kind)));
             seen << path;
         }
-    }
-
-    void changingTheKindRedrawsInTheSameBounds()
-    {
         auto shape = rectangleShape();
-        shape->setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin));
         shape->setShapeType(17);
-        QCOMPARE(shape->path(), ShapeGraphic::templatePath(17, QRectF(0, 0, 100, 50)));
         QCOMPARE(shape->pen().joinStyle(), Qt::RoundJoin);
         shape->setShapeType(4);
-        QCOMPARE(shape->path().boundingRect(), QRectF(0, 0, 100, 50));
+        QCOMPARE(shape->path().boundingRect(), bounds);
         QCOMPARE(shape->pen().joinStyle(), Qt::MiterJoin);
         // The same kind again changes nothing, not even a path set meanwhile.
         shape->setPath(QPainterPath());
