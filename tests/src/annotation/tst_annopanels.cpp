@@ -23,6 +23,7 @@
 #include <QToolButton>
 
 #include <memory>
+#include <optional>
 
 Q_DECLARE_METATYPE(AnnotationIntf::PenTool)
 Q_DECLARE_METATYPE(AnnotationIntf::Tool)
@@ -132,33 +133,44 @@ class TestAnnoPanels : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void transparencySetsThePenAlpha_data()
+    void slidersSetThePen_data()
     {
         QTest::addColumn<AnnotationIntf::PenTool>("tool");
         QTest::addColumn<int>("transparency");
-        QTest::addColumn<int>("alpha");
+        QTest::addColumn<int>("alpha"); // -1: no component, the sliders only show their value
         QTest::newRow("freehand invisible") << AnnotationIntf::FreehandPen << 100 << 0;
         QTest::newRow("line half") << AnnotationIntf::LinePen << 50 << 128;
         QTest::newRow("shape barely") << AnnotationIntf::ShapePen << 1 << 253;
         QTest::newRow("freehand opaque") << AnnotationIntf::FreehandPen << 0 << 255;
+        QTest::newRow("line without component") << AnnotationIntf::LinePen << 100 << -1;
     }
-    void transparencySetsThePenAlpha()
+    void slidersSetThePen()
     {
         QFETCH(AnnotationIntf::PenTool, tool);
         QFETCH(int, transparency);
         QFETCH(int, alpha);
-        Component annotation;
-        const QColor hue = annotation->penColor(tool);
+        std::optional<Component> annotation;
+        if (alpha >= 0)
+            annotation.emplace();
+        const QColor hue = annotation ? (*annotation)->penColor(tool) : QColor();
         auto panel = penPanel(tool);
         panel->show();
         auto *slider = child<QSlider>(panel.get(), "transparencySlider");
         // From the far end, so that the slider moves whatever the row.
         slider->setValue(transparency < 50 ? 100 : 0);
         slider->setValue(transparency);
+        slideToEnd(child<QSlider>(panel.get(), "thicknessSlider"), Qt::Key_End);
         const QString shown = QStringLiteral(" %1 %").arg(transparency);
         QCOMPARE(text(panel.get(), "transparencyLabel"), shown);
-        QCOMPARE(annotation->penColor(tool).alpha(), alpha);
-        QCOMPARE(annotation->penColor(tool).rgb(), hue.rgb());
+        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 99 px"));
+        if (!annotation) {
+            QTest::mouseClick(child<ColorButton>(panel.get(), "greenBtn"), Qt::LeftButton);
+            QVERIFY(!AnnotationIntf::current());
+            return;
+        }
+        QCOMPARE((*annotation)->penColor(tool).alpha(), alpha);
+        QCOMPARE((*annotation)->penColor(tool).rgb(), hue.rgb());
+        QCOMPARE((*annotation)->penWidth(tool), 99.0);
         // A panel built now starts from that pen.
         QCOMPARE(text(penPanel(tool).get(), "transparencyLabel"), shown);
     }
@@ -189,22 +201,6 @@ private Q_SLOTS:
         QTest::keyClick(slider, Qt::Key_PageDown);
         QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 1 px"));
         QCOMPARE(annotation->penWidth(tool), 1.0);
-    }
-
-    void withoutComponentSlidersOnlyShowTheirValue_data() { addPenToolRows(); }
-    void withoutComponentSlidersOnlyShowTheirValue()
-    {
-        QFETCH(AnnotationIntf::PenTool, tool);
-        QVERIFY(!AnnotationIntf::current());
-        auto panel = penPanel(tool);
-        panel->show();
-        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 8 px"));
-        slideToEnd(child<QSlider>(panel.get(), "thicknessSlider"), Qt::Key_End);
-        slideToEnd(child<QSlider>(panel.get(), "transparencySlider"), Qt::Key_End);
-        QTest::mouseClick(child<ColorButton>(panel.get(), "greenBtn"), Qt::LeftButton);
-        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 99 px"));
-        QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 100 %"));
-        QVERIFY(!AnnotationIntf::current());
     }
 
     void shapeButtonShowsAndChoosesTheKindItDraws_data()
@@ -389,24 +385,14 @@ private Q_SLOTS:
         QTest::mouseClick(board.button(qPrintable(button)), Qt::LeftButton);
         QCOMPARE(annotation->currentTool(), tool);
         QVERIFY(board.button(qPrintable(button))->isChecked());
-    }
 
-    void panelFollowsToolChosenElsewhere()
-    {
-        Component annotation;
-        Board board;
-        QTest::mouseClick(board.button("freehandBtn"), Qt::LeftButton);
-        QTRY_VERIFY(child<QWidget>(board.panel, "FreehandPanel")->isVisible());
-
+        // The panel follows a tool chosen elsewhere, and no tool at all.
         annotation->selectTool(AnnotationIntf::NoTool);
         QTRY_VERIFY(!child<QWidget>(board.panel, "settingsArea")->isVisible());
-        QVERIFY(!board.button("freehandBtn")->isChecked());
-
-        annotation->selectTool(AnnotationIntf::TextTool);
-        QTRY_VERIFY(child<QWidget>(board.panel, "TextPanel")->isVisible());
-        QVERIFY(board.button("textBtn")->isChecked());
-        QTest::mouseClick(board.button("textBtn"), Qt::LeftButton);
-        QCOMPARE(annotation->currentTool(), AnnotationIntf::TextTool);
+        QVERIFY(!board.button(qPrintable(button))->isChecked());
+        annotation->selectTool(tool);
+        QTRY_COMPARE(shownPanels(), QStringList{settings});
+        QVERIFY(board.button(qPrintable(button))->isChecked());
     }
 
     void shortcutsEditActiveCanvas_data()
