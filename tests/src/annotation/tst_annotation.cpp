@@ -66,7 +66,7 @@ private Q_SLOTS:
         QCOMPARE(AnnotationIntf::current(), nullptr);
     }
 
-    void theCanvasCoversItsWidgetAndLetsThePictureShowThrough()
+    void aCanvasCoversItsWidgetLetsThePictureShowThroughAndGoesWithIt()
     {
         Covered covered(annotation->get());
         QVERIFY(covered.view);
@@ -82,6 +82,17 @@ private Q_SLOTS:
         QCOMPARE(shown.pixelColor(covered.view->mapFromScene(QPointF(300, 600))),
                  QColor(Qt::darkBlue));
         QCOMPARE(shown.pixelColor(covered.view->mapFromScene(QPointF(300, 200))), QColor(Qt::red));
+
+        // A canvas goes with its widget, or when destroyed; the next one becomes active.
+        Covered second(annotation->get());
+        auto third = std::make_unique<Covered>(annotation->get());
+        QCOMPARE((*annotation)->activeCanvas(), covered.view);
+        (*annotation)->destroyCanvas(covered.view);
+        QVERIFY(covered.picture.findChildren<CanvasView *>().isEmpty());
+        QCOMPARE((*annotation)->activeCanvas(), second.view);
+        (*annotation)->destroyCanvas(second.view);
+        third.reset();
+        QCOMPARE((*annotation)->activeCanvas(), nullptr);
     }
 
     void editsAndUndoStateFollowTheActiveCanvas()
@@ -140,17 +151,6 @@ private Q_SLOTS:
         QCOMPARE(image.pixelColor(150, 300).alpha(), 0);
         QImage none;
         QCOMPARE((*annotation)->renderToImage(none), Result::Failure);
-    }
-
-    void aCanvasGoesWithItsWidget()
-    {
-        auto first = std::make_unique<Covered>(annotation->get());
-        Covered second(annotation->get());
-        first.reset();
-        QCOMPARE((*annotation)->activeCanvas(), second.view);
-        (*annotation)->destroyCanvas(second.view);
-        QCOMPARE((*annotation)->activeCanvas(), nullptr);
-        QVERIFY(second.picture.findChildren<CanvasView *>().isEmpty());
     }
 
 private:

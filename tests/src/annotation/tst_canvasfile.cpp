@@ -74,11 +74,6 @@ QByteArray shapeGraphic(const QByteArray &kind, const QByteArray &brush, const Q
     return graphic("65537", "shape=\"" + kind + "\"", brush + path(points));
 }
 
-QByteArray freehandGraphic(const QByteArray &count, const QByteArray &points)
-{
-    return graphic("65538", anchors, path(points, count));
-}
-
 QList<BaseGraphic *> graphicsOf(const QGraphicsScene &scene)
 {
     QList<BaseGraphic *> graphics;
@@ -372,7 +367,8 @@ private Q_SLOTS:
                 canvasFile("2", line + shapeGraphic(kind, "<brush style=\"0\"/>", dot)), corrupt,
                 1);
         }
-        row("huge point count", canvasFile("1", freehandGraphic("2147483647", dot)), corrupt);
+        row("huge point count", canvasFile("1", graphic("65538", anchors, path(dot, "2147483647"))),
+            corrupt);
         row("huge item count", canvasFile("2000000000", line + line), corrupt, 2);
         row("item count beyond int", canvasFile("99999999999999999999", line), QString());
         row("negative item count", canvasFile("-5", ""), QString());
@@ -390,7 +386,8 @@ private Q_SLOTS:
         row("pen without colour", canvasFile("1", QByteArray(line).replace("<color", "<colour")),
             corrupt);
         row("stroke without path",
-            canvasFile("1", freehandGraphic("0", "").replace("<path", "<pith")), corrupt);
+            canvasFile("1", graphic("65538", anchors, path("")).replace("<path", "<pith")),
+            corrupt);
         row("not well formed inside", canvasFile("2", line + "<graphic type=\"6\" <<"), corrupt, 1);
         row("mismatched end tag",
             canvasFile("1", QByteArray(line).replace("</graphic>", "</graphix>")), corrupt, 1);
