@@ -232,14 +232,14 @@ void AnnoPanel::switchToText()
 
 void AnnoPanel::switchTo(State tool)
 {
-    const State target = requested == tool ? Normal : tool;
+    // Clicking the chosen tool again keeps it; the click unchecked its button, which is put back.
     AnnotationIntf *annotation = AnnotationIntf::current();
     // The component refuses while a stroke is being drawn; the panel then stays as it is.
-    if (annotation && !annotation->selectTool(toolOf(target))) {
+    if (annotation && !annotation->selectTool(toolOf(tool))) {
         showCurrentTool();
         return;
     }
-    request(target);
+    request(tool);
 }
 
 void AnnoPanel::followTool(AnnotationIntf::Tool tool)

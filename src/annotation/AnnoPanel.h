@@ -23,7 +23,8 @@ class AnnoPanel;
 ///
 /// A state machine keeps what the panel shows: the normal state (the select tool, no settings
 /// shown) and one state per drawing tool, whose settings panel slides in under the tool's button
-/// with a marker pointing at it. Clicking the chosen tool again goes back to the normal state.
+/// with a marker pointing at it. A tool button always chooses its own tool, even when it is the
+/// chosen one already.
 ///
 /// Everything the panel does goes to the annotation component of the moment (skipped when there
 /// is none). The component tells the panel when undo and redo become available, and the panel
@@ -88,7 +89,7 @@ private:
     void assignPositions();
     /// Where the marker points at `tool`'s button.
     QPoint markerPos(State tool) const;
-    /// Moves to `tool`'s state, or back to the normal state when `tool`'s is the current one.
+    /// Chooses `tool` and moves to its state.
     void switchTo(State tool);
     /// Asks the state machine for `state`, unless it is on its way there already.
     void request(State state);

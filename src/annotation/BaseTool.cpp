@@ -15,12 +15,14 @@ BaseTool::BaseTool(CanvasEditor *editor)
 
 BaseTool::~BaseTool()
 {
-    if (creatingItem) {
+    if (creatingItem && placed) {
         // The item stays in its scene (which frees it), but a tool that dies mid-gesture has
         // lost track of it, which is worth knowing about.
         qWarning("Warning: BaseTool::creatingItem = 0x%llX may cause memory leak",
                  static_cast<unsigned long long>(reinterpret_cast<quintptr>(creatingItem)));
     }
+    if (!placed)
+        delete creatingItem;
 }
 
 void BaseTool::mousePressEvent(QGraphicsSceneMouseEvent *event)
@@ -47,31 +49,50 @@ void BaseTool::reset()
 {
     if (creatingItem && creatingItem->isCreating())
         creatingItem->endCreate();
-    creatingItem = nullptr;
+    forget();
 }
 
 void BaseTool::startGraphic(BaseGraphic *graphic, QGraphicsSceneMouseEvent *event,
-                            const QString &beginFailure)
+                            const QString &beginFailure, bool clickDraws)
 {
-    Canvas *canvas = editor->canvas();
-    QGraphicsItem *item = graphic->graphicsItem();
-    item->setZValue(canvas->nextTopZ());
     if (!graphic->beginCreate(event->scenePos())) {
         delete graphic;
         event->accept();
         editor->showWarning(beginFailure);
         return;
     }
-    canvas->addItem(item);
     creatingItem = graphic;
+    placed = false;
+    pressPos = event->scenePos();
+    if (clickDraws)
+        place();
+    event->accept();
+}
+
+void BaseTool::place()
+{
+    Canvas *canvas = editor->canvas();
+    QGraphicsItem *item = creatingItem->graphicsItem();
+    item->setZValue(canvas->nextTopZ());
+    canvas->addItem(item);
+    placed = true;
     editor->notifyChanged();
     editor->record(new UndoNewGraphic(item));
-    event->accept();
+}
+
+void BaseTool::forget()
+{
+    if (!placed)
+        delete creatingItem;
+    creatingItem = nullptr;
+    placed = false;
 }
 
 void BaseTool::continueGraphic(QGraphicsSceneMouseEvent *event)
 {
-    if (creatingItem && creatingItem->updateCreate(event->scenePos()))
+    if (creatingItem && !placed && event->scenePos() != pressPos)
+        place();
+    if (placed && creatingItem->updateCreate(event->scenePos()))
         event->accept();
     else
         event->ignore();
@@ -84,8 +105,8 @@ void BaseTool::finishGraphic(QGraphicsSceneMouseEvent *event)
         return;
     }
     creatingItem->endCreate();
-    if (CanvasView *view = editor->mainView())
+    if (CanvasView *view = editor->mainView(); view && placed)
         view->setDirty(true);
-    creatingItem = nullptr;
+    forget();
     event->accept();
 }

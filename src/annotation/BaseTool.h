@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointF>
 #include <QString>
 
 class BaseGraphic;
@@ -33,15 +34,25 @@ public:
     BaseGraphic *creating() const { return creatingItem; }
 
 protected:
-    /// The shared second half of a drawing tool's press: z order, beginCreate() (showing
-    /// `beginFailure` and dropping the item when it fails), adding the item to the canvas and
-    /// recording it for undo.
+    /// The shared second half of a drawing tool's press: beginCreate() (showing `beginFailure`
+    /// and dropping the item when it fails), then placing the item on the canvas. An item that a
+    /// click alone does not draw (`clickDraws` false) is placed only once the pointer leaves the
+    /// press point, so that a click creates nothing and leaves no undo step.
     void startGraphic(BaseGraphic *graphic, QGraphicsSceneMouseEvent *event,
-                      const QString &beginFailure);
+                      const QString &beginFailure, bool clickDraws);
     /// Extends the gesture; the event is accepted only when the item changed.
     void continueGraphic(QGraphicsSceneMouseEvent *event);
     void finishGraphic(QGraphicsSceneMouseEvent *event);
 
     CanvasEditor *editor;
     BaseGraphic *creatingItem = nullptr;
+
+private:
+    /// Gives the item being created its z order, adds it to the canvas and records it for undo.
+    void place();
+    /// Ends the gesture; an item never placed is deleted.
+    void forget();
+
+    bool placed = false;
+    QPointF pressPos;
 };

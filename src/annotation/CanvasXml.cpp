@@ -129,6 +129,20 @@ std::optional<int> CanvasXml::readInt(CanvasXmlReader &reader, QByteArrayView na
     return parse<int>(*text).value_or(0);
 }
 
+std::optional<qint64> CanvasXml::readIntIn(CanvasXmlReader &reader, QByteArrayView name, qint64 min,
+                                           qint64 max)
+{
+    const auto text = attributeText(reader, name);
+    if (!text)
+        return std::nullopt;
+    const auto value = parse<qint64>(*text);
+    if (!value || *value < min || *value > max) {
+        raise(reader, corruptDataMessage());
+        return std::nullopt;
+    }
+    return value;
+}
+
 bool CanvasXml::enterElement(CanvasXmlReader &reader, QByteArrayView name)
 {
     if (reader.hasError() || (!reader.isStartElement() && !reader.readNextStartElement())) {

@@ -52,6 +52,10 @@ public:
     /// is not a finite number reads as 0.
     static std::optional<double> readDouble(CanvasXmlReader &reader, QByteArrayView name);
     static std::optional<int> readInt(CanvasXmlReader &reader, QByteArrayView name);
+    /// An integer attribute that must lie in [`min`, `max`]; anything else, text that is not a
+    /// whole number included, raises "corrupt data".
+    static std::optional<qint64> readIntIn(CanvasXmlReader &reader, QByteArrayView name, qint64 min,
+                                           qint64 max);
 
     /// An element whose attributes are all numbers (a rectangle, a point, a colour, a line).
     template<typename Number, std::size_t Count>

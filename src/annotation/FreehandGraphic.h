@@ -21,6 +21,8 @@ class FreehandGraphic : public QAbstractGraphicsShapeItem, public BaseGraphic
 public:
     enum { Type = UserType + 2 };
     static constexpr quint32 Capabilities = 0x2F9FB;
+    /// A press without movement leaves a dot.
+    static constexpr bool ClickDraws = true;
     static constexpr int InitialPixmapSide = 512;
     /// The largest pixmap side the item keeps, while drawing or as its cache.
     static constexpr int MaxPixmapSide = 4096;

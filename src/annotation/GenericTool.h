@@ -36,7 +36,7 @@ public:
         }
         if (graphic->hasCapability(BaseGraphic::CapBrush))
             graphic->setBrush(editor->brush());
-        startGraphic(graphic, event, CanvasEditor::insufficientMemoryText());
+        startGraphic(graphic, event, CanvasEditor::insufficientMemoryText(), Graphic::ClickDraws);
     }
 
     void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override { continueGraphic(event); }

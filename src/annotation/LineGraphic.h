@@ -21,6 +21,8 @@ class LineGraphic : public QGraphicsLineItem, public BaseGraphic
 {
 public:
     static constexpr quint32 Capabilities = 0x2F9FB;
+    /// A press without movement would leave a line of no length, which nobody could see.
+    static constexpr bool ClickDraws = false;
 
     explicit LineGraphic(QGraphicsItem *parent = nullptr);
     /// A copy for cloning: line, pen, the BaseGraphic state and the common item state.

@@ -32,6 +32,7 @@ enum Kind : quint32 {
     Trapezoid = 16,
     RoundedRectangle = 17,
 };
+static_assert(RoundedRectangle == ShapeGraphic::LastKind);
 
 // Corners of a regular polygon inscribed in the unit square, the first at `startDegrees`
 // (clockwise on screen from the right).
@@ -238,7 +239,9 @@ void ShapeGraphic::writeXml(CanvasXmlWriter &writer) const
 {
     writeCommonAttributes(writer);
     writeTransformAttributes(writer);
-    CanvasXml::writeInt(writer, "shape", kind);
+    // A kind without a shape of its own is drawn as a rectangle, and saved as one so that the
+    // file reads back.
+    CanvasXml::writeInt(writer, "shape", kind <= LastKind ? kind : Rectangle);
     CanvasXml::writePen(writer, pen());
     CanvasXml::writeBrush(writer, brush());
     CanvasXml::writePath(writer, path());
@@ -248,7 +251,9 @@ bool ShapeGraphic::readXml(CanvasXmlReader &reader)
 {
     if (!readCommonAttributes(reader) || !readTransformAttributes(reader))
         return false;
-    const auto shapeKind = CanvasXml::readInt(reader, "shape");
+    // Kinds are unsigned; one beyond the defined shapes, or negative, comes from a damaged or
+    // foreign file.
+    const auto shapeKind = CanvasXml::readIntIn(reader, "shape", 0, LastKind);
     if (!shapeKind)
         return false;
     kind = quint32(*shapeKind);

@@ -28,6 +28,10 @@ class ShapeGraphic : public QGraphicsPathItem, public BaseGraphic
 public:
     enum { Type = UserType + 1 };
     static constexpr quint32 Capabilities = 0x2FDFD;
+    /// A press without movement would leave a shape of one unit, which nobody could see.
+    static constexpr bool ClickDraws = false;
+    /// The highest kind with a shape of its own; the file holds no other.
+    static constexpr quint32 LastKind = 17;
 
     explicit ShapeGraphic(quint32 kind = 0, QGraphicsItem *parent = nullptr);
     /// A copy for cloning: path, pen, brush, kind, the BaseGraphic state and the common item

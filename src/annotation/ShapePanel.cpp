@@ -10,7 +10,8 @@
 
 namespace {
 
-enum ShapeKind { Circle = 0, Square = 2, Triangle = 3 };
+// The kinds of ShapeGraphic that have a button; the button's id is the kind.
+enum ShapeKind { Rectangle = 0, Ellipse = 1, Triangle = 2, RightTriangle = 3 };
 
 } // namespace
 
@@ -24,9 +25,10 @@ ShapePanel::ShapePanel(QWidget *parent)
     auto *row = new QHBoxLayout;
     row->setSpacing(2);
     const std::tuple<const char *, ShapeKind, QString, const char *> buttons[] = {
-            {"circleBtn", Circle, tr("Circle"), "shape_circle.png"},
-            {"squareBtn", Square, tr("Square"), "shape_square.png"},
+            {"rectangleBtn", Rectangle, tr("Rectangle"), "shape_rectangle.png"},
+            {"ellipseBtn", Ellipse, tr("Ellipse"), "shape_ellipse.png"},
             {"triangleBtn", Triangle, tr("Triangle"), "shape_triangle.png"},
+            {"rightTriangleBtn", RightTriangle, tr("Right triangle"), "shape_right_triangle.png"},
     };
     for (const auto &[objectName, kind, text, icon] : buttons) {
         auto *button = new QToolButton(this);
@@ -42,9 +44,10 @@ ShapePanel::ShapePanel(QWidget *parent)
     row->addStretch(1);
 
     // A kind without a button of its own still checks one, so the group never shows no shape.
-    const int current = AnnotationIntf::current() ? AnnotationIntf::current()->shapeKind() : Circle;
-    const int shown = current == Circle || current == Square ? current : Triangle;
-    shapes->button(shown)->setChecked(true);
+    const int current
+            = AnnotationIntf::current() ? AnnotationIntf::current()->shapeKind() : Rectangle;
+    QAbstractButton *shown = shapes->button(current);
+    (shown ? shown : shapes->button(RightTriangle))->setChecked(true);
 
     QGridLayout *grid = settingsGrid();
     const int line = grid->rowCount();

@@ -4,8 +4,8 @@
 
 class QButtonGroup;
 
-/// The pen settings of the shape tool and the kind of shape it draws: circle, square or
-/// triangle (shape kinds 0, 2 and 3).
+/// The pen settings of the shape tool and the kind of shape it draws: rectangle, ellipse,
+/// triangle or right triangle (shape kinds 0 to 3).
 class ShapePanel : public PenSettingsPanel
 {
     Q_OBJECT

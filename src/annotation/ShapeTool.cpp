@@ -24,7 +24,7 @@ void ShapeTool::mousePressEvent(QGraphicsSceneMouseEvent *event)
     pen.setJoinStyle(ShapeGraphic::joinStyle(kind));
     shape->setPen(pen);
     shape->setBrush(editor->brush());
-    startGraphic(shape, event, CanvasEditor::notEnoughMemoryText());
+    startGraphic(shape, event, CanvasEditor::notEnoughMemoryText(), ShapeGraphic::ClickDraws);
 }
 
 void ShapeTool::mouseMoveEvent(QGraphicsSceneMouseEvent *event)

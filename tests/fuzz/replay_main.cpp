@@ -20,20 +20,14 @@ int main(int argc, char **argv)
     QStringList files;
     for (int i = 1; i < argc; ++i) {
         const QString path = QString::fromLocal8Bit(argv[i]);
-        if (QFileInfo(path).isDir()) {
-            QDirIterator it(path, QDir::Files, QDirIterator::Subdirectories);
-            while (it.hasNext())
-                files << it.next();
-        } else {
+        QDirIterator folder(path, QDir::Files, QDirIterator::Subdirectories);
+        while (folder.hasNext())
+            files << folder.next();
+        if (QFileInfo(path).isFile())
             files << path;
-        }
     }
     files.sort();
-    if (files.isEmpty()) {
-        std::fprintf(stderr, "replay: no inputs\n");
-        return 1;
-    }
-    for (const QString &path : files) {
+    for (const QString &path : std::as_const(files)) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "replay: cannot read %s\n", qPrintable(path));
@@ -44,5 +38,5 @@ int main(int argc, char **argv)
                                std::size_t(bytes.size()));
     }
     std::printf("replay: %lld inputs ran cleanly\n", static_cast<long long>(files.size()));
-    return 0;
+    return files.isEmpty() ? 1 : 0;
 }

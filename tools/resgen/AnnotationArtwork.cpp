@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 
 #include <cmath>
 
@@ -244,28 +245,30 @@ void paintStyleLetter(QPainter &p, int size, const QString &letter, bool italic,
     }
 }
 
-void paintShapeCircle(QPainter &p, int size)
+/// The box the shape buttons draw their kind in: wider than high, so that the rectangle and the
+/// ellipse read as such and not as a square and a circle.
+const QRectF ShapeBox(8, 12, 48, 40);
+
+/// `unit`, a polygon in the unit square, fitted to ShapeBox the way a shape item fits its kind's
+/// outline to the dragged rectangle.
+QPainterPath polygonInBox(const QPolygonF &unit)
 {
-    toGrid(p, size);
-    p.setPen(stroke(Ink, 5));
-    p.setBrush(Qt::NoBrush);
-    circle(p, QPointF(32, 32), 24);
+    QPolygonF placed;
+    for (const QPointF &corner : unit)
+        placed << QPointF(ShapeBox.x() + corner.x() * ShapeBox.width(),
+                          ShapeBox.y() + corner.y() * ShapeBox.height());
+    QPainterPath path;
+    path.addPolygon(placed);
+    path.closeSubpath();
+    return path;
 }
 
-void paintShapeSquare(QPainter &p, int size)
+void paintShapeOutline(QPainter &p, int size, const QPainterPath &outline)
 {
     toGrid(p, size);
     p.setPen(stroke(Ink, 5));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(10, 10, 44, 44));
-}
-
-void paintShapeTriangle(QPainter &p, int size)
-{
-    toGrid(p, size);
-    p.setPen(stroke(Ink, 5));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(triangle(QPointF(32, 8), 52));
+    p.drawPath(outline);
 }
 
 } // namespace
@@ -288,9 +291,23 @@ void appendAnnotationArtwork(std::vector<Artwork> &artwork)
     add("delete.png", paintDeleteAll);
     add("backArrow.png", paintBackArrow, 32);
     add("color.png", paintColorWheel, 128);
-    add("shape_circle.png", paintShapeCircle);
-    add("shape_square.png", paintShapeSquare);
-    add("shape_triangle.png", paintShapeTriangle);
+    // The shape tool's kinds 0 to 3, in the geometry of the shape items.
+    add("shape_rectangle.png", [](QPainter &p, int side) {
+        QPainterPath rectangle;
+        rectangle.addRect(ShapeBox);
+        paintShapeOutline(p, side, rectangle);
+    });
+    add("shape_ellipse.png", [](QPainter &p, int side) {
+        QPainterPath ellipse;
+        ellipse.addEllipse(ShapeBox);
+        paintShapeOutline(p, side, ellipse);
+    });
+    add("shape_triangle.png", [](QPainter &p, int side) {
+        paintShapeOutline(p, side, polygonInBox({{0.5, 0.0}, {1.0, 1.0}, {0.0, 1.0}}));
+    });
+    add("shape_right_triangle.png", [](QPainter &p, int side) {
+        paintShapeOutline(p, side, polygonInBox({{0.0, 0.0}, {1.0, 1.0}, {0.0, 1.0}}));
+    });
 
     const struct
     {

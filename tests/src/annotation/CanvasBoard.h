@@ -9,8 +9,6 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include <algorithm>
-
 /// Sends the mouse events a user's hand makes to a view's viewport. Moves carry the buttons
 /// held, which QTest's own moves do not promise.
 class Pointer
@@ -39,18 +37,13 @@ public:
         QTest::mouseRelease(view->viewport(), held, {}, at(scenePos));
         held = Qt::NoButton;
     }
-    /// Press, one move per point, release at the last point.
+    /// Press, one move per further point, release at the last point: one point is a click.
     void drag(const QList<QPointF> &points, Qt::MouseButton button = Qt::LeftButton)
     {
         press(points.first(), button);
         for (const QPointF &point : points.mid(1))
             move(point);
         release(points.last());
-    }
-    void click(const QPointF &scenePos)
-    {
-        press(scenePos);
-        release(scenePos);
     }
 
 private:

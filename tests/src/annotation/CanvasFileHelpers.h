@@ -23,25 +23,19 @@ inline QByteArray save(const CanvasScene &scene)
     return bytes;
 }
 
-struct LoadResult
-{
-    bool ok = false;
-    QString error;
-};
-
-/// Reads `bytes` into `scene` through the envelope and the canvas.
-inline LoadResult load(const QByteArray &bytes, CanvasScene &scene)
+/// Reads `bytes` into `scene` through the envelope and the canvas; the reader's error, empty when
+/// reading succeeded. A failure without a message, or a message after success, would leave the
+/// user with nothing to go by, and aborts.
+inline QString load(const QByteArray &bytes, CanvasScene &scene)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     CanvasDocumentReader reader;
-    LoadResult result;
-    result.ok = reader.open(&buffer) && scene.readXml(reader);
-    result.error = reader.errorString();
-    if (result.ok != !reader.hasError())
-        result.error = QStringLiteral("result and reader error disagree: ") + result.error;
-    return result;
+    const bool ok = reader.open(&buffer) && scene.readXml(reader);
+    if (ok == reader.hasError() || (!ok && reader.errorString().isEmpty()))
+        qFatal("canvas reader: the result and the error disagree");
+    return ok ? QString() : reader.errorString();
 }
 
 } // namespace CanvasFile

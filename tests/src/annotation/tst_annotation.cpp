@@ -66,7 +66,7 @@ private Q_SLOTS:
         QCOMPARE(AnnotationIntf::current(), nullptr);
     }
 
-    void theCanvasCoversItsWidgetAndLetsThePictureShowThrough()
+    void aCanvasCoversItsWidgetLetsThePictureShowThroughAndGoesWithIt()
     {
         Covered covered(annotation->get());
         QVERIFY(covered.view);
@@ -82,15 +82,30 @@ private Q_SLOTS:
         QCOMPARE(shown.pixelColor(covered.view->mapFromScene(QPointF(300, 600))),
                  QColor(Qt::darkBlue));
         QCOMPARE(shown.pixelColor(covered.view->mapFromScene(QPointF(300, 200))), QColor(Qt::red));
+
+        // A canvas goes with its widget, or when destroyed; the next one becomes active.
+        Covered second(annotation->get());
+        auto third = std::make_unique<Covered>(annotation->get());
+        QCOMPARE((*annotation)->activeCanvas(), covered.view);
+        (*annotation)->destroyCanvas(covered.view);
+        QVERIFY(covered.picture.findChildren<CanvasView *>().isEmpty());
+        QCOMPARE((*annotation)->activeCanvas(), second.view);
+        (*annotation)->destroyCanvas(second.view);
+        third.reset();
+        QCOMPARE((*annotation)->activeCanvas(), nullptr);
     }
 
-    void editsGoToTheActiveCanvasOnly()
+    void editsAndUndoStateFollowTheActiveCanvas()
     {
         Covered first(annotation->get());
         Covered second(annotation->get());
+        UndoButtons buttons;
+        (*annotation)->setUpdateAnnoState(&buttons);
+        QCOMPARE(buttons.undo, false);
         QCOMPARE((*annotation)->activeCanvas(), first.view);
         QVERIFY((*annotation)->selectTool(AnnotationIntf::FreehandTool));
         Pointer(first.view).drag(Stroke);
+        QCOMPARE(buttons.undo, true);
         Pointer(second.view).drag(Stroke);
         QCOMPARE(first.items().size(), 1);
         QCOMPARE(second.items().size(), 1);
@@ -99,97 +114,43 @@ private Q_SLOTS:
         (*annotation)->undo();
         QCOMPARE(first.items().size(), 1);
         QCOMPARE(second.items().size(), 0);
-        (*annotation)->clear(true);
+        QCOMPARE(buttons.redo, true);
         (*annotation)->setActiveCanvas(first.view);
+        QCOMPARE(buttons.redo, false);
         (*annotation)->clear(false);
         QCOMPARE(first.items().size(), 0);
         (*annotation)->undo();
         QCOMPARE(first.items().size(), 1);
+        (*annotation)->setUpdateAnnoState(nullptr);
     }
 
-    void penSettingsReachEveryCanvas()
+    void penSettingsReachEveryCanvasAndTheRendering()
     {
         Covered first(annotation->get());
         Covered second(annotation->get());
         (*annotation)->selectTool(AnnotationIntf::FreehandTool);
-        (*annotation)->setPenColor(AnnotationIntf::FreehandPen, Qt::green);
+        (*annotation)->setPenColor(AnnotationIntf::FreehandPen, Qt::blue);
         (*annotation)->setPenWidth(AnnotationIntf::FreehandPen, 9.0);
         (*annotation)->setPenColor(AnnotationIntf::LinePen, Qt::magenta);
         Pointer(first.view).drag(Stroke);
         Pointer(second.view).drag(Stroke);
-
         for (const Covered *covered : {&first, &second}) {
             auto *stroke = static_cast<FreehandGraphic *>(covered->items().first());
-            QCOMPARE(stroke->pen().color(), QColor(Qt::green));
+            QCOMPARE(stroke->pen().color(), QColor(Qt::blue));
             QCOMPARE(stroke->pen().widthF(), 9.0);
         }
         (*annotation)->selectTool(AnnotationIntf::LineTool);
         Pointer(second.view).drag(Stroke);
         QCOMPARE(BaseGraphic::fromItem(second.items().last())->pen().color(), QColor(Qt::magenta));
-    }
 
-    void toolChangesWaitForTheStrokeToEnd()
-    {
-        Covered covered(annotation->get());
-        (*annotation)->selectTool(AnnotationIntf::FreehandTool);
-        Pointer pointer(covered.view);
-        pointer.press(Stroke[0]);
-        pointer.move(Stroke[1]);
-        QVERIFY(!(*annotation)->selectTool(AnnotationIntf::EraserTool));
-        pointer.release(Stroke[1]);
-        QVERIFY((*annotation)->selectTool(AnnotationIntf::EraserTool));
-        QCOMPARE((*annotation)->currentTool(), AnnotationIntf::EraserTool);
-    }
-
-    void renderingShowsTheStrokeOnTransparency()
-    {
-        Covered covered(annotation->get());
-        (*annotation)->selectTool(AnnotationIntf::FreehandTool);
-        (*annotation)->setPenColor(AnnotationIntf::FreehandPen, Qt::blue);
-        Pointer(covered.view).drag(Stroke);
-
+        // The active canvas renders scaled onto transparency; a null image is refused.
         QImage image(512, 384, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
         QCOMPARE((*annotation)->renderToImage(image), Result::Success);
         QCOMPARE(image.pixelColor(150, 100), QColor(Qt::blue));
         QCOMPARE(image.pixelColor(150, 300).alpha(), 0);
-
         QImage none;
         QCOMPARE((*annotation)->renderToImage(none), Result::Failure);
-    }
-
-    void undoAvailabilityReachesTheToolBar()
-    {
-        Covered first(annotation->get());
-        Covered second(annotation->get());
-        UndoButtons buttons;
-        (*annotation)->setUpdateAnnoState(&buttons);
-        QCOMPARE(buttons.undo, false);
-        QCOMPARE(buttons.redo, false);
-
-        (*annotation)->selectTool(AnnotationIntf::FreehandTool);
-        Pointer(first.view).drag(Stroke);
-        QCOMPARE(buttons.undo, true);
-        (*annotation)->undo();
-        QCOMPARE(buttons.undo, false);
-        QCOMPARE(buttons.redo, true);
-
-        (*annotation)->setActiveCanvas(second.view);
-        QCOMPARE(buttons.redo, false);
-        (*annotation)->setActiveCanvas(first.view);
-        QCOMPARE(buttons.redo, true);
-        (*annotation)->setUpdateAnnoState(nullptr);
-    }
-
-    void aCanvasGoesWithItsWidget()
-    {
-        auto first = std::make_unique<Covered>(annotation->get());
-        Covered second(annotation->get());
-        first.reset();
-        QCOMPARE((*annotation)->activeCanvas(), second.view);
-        (*annotation)->destroyCanvas(second.view);
-        QCOMPARE((*annotation)->activeCanvas(), nullptr);
-        QVERIFY(second.picture.findChildren<CanvasView *>().isEmpty());
     }
 
 private:

@@ -8,7 +8,6 @@
 #include <TextGraphic.h>
 #include <VeloraTest.h>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGraphicsRectItem>
 #include <QRandomGenerator>
@@ -35,24 +34,44 @@ QByteArray canvasHead(const QByteArray &itemCount)
               "</background_brush><scene_rect x=\"0\" y=\"0\" w=\"1024\" h=\"768\"/>";
 }
 
+/// A canvas file holding `items`, which it says are `itemCount`.
+QByteArray canvasFile(const QByteArray &itemCount, const QByteArray &items)
+{
+    return envelope(canvasHead(itemCount) + items + "</canvas>");
+}
+
 QByteArray pen()
 {
     return "<pen style=\"1\" width=\"4\"><color r=\"255\" g=\"0\" b=\"0\" a=\"255\"/></pen>";
 }
 
-QByteArray lineGraphic(const QByteArray &x1 = "0")
+/// A `path` element of `points`, saying it holds `count` of them (by default as many as it has).
+QByteArray path(const QByteArray &points, QByteArray count = {})
 {
-    return "<graphic type=\"6\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" start_anchor=\"0\" "
-           "end_anchor=\"0\" scale=\"1\" degree=\"0\" flipped=\"0\" mirrored=\"0\">"
-            + pen() + "<line x1=\"" + x1 + "\" y1=\"0\" x2=\"10\" y2=\"10\"/></graphic>";
+    if (count.isNull())
+        count = QByteArray::number(points.count("<point"));
+    return "<path count=\"" + count + "\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">" + points + "</path>";
 }
 
-QByteArray freehandGraphic(const QByteArray &count, const QByteArray &points)
+/// A `graphic` element of `type` with a red pen, at the origin and untransformed.
+QByteArray graphic(const QByteArray &type, const QByteArray &attributes, const QByteArray &children)
 {
-    return "<graphic type=\"65538\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" start_anchor=\"0\" "
-           "end_anchor=\"0\" scale=\"1\" degree=\"0\" flipped=\"0\" mirrored=\"0\">"
-            + pen() + "<path count=\"" + count + "\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">" + points
-            + "</path></graphic>";
+    return "<graphic type=\"" + type
+            + "\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" scale=\"1\" degree=\"0\" flipped=\"0\" "
+              "mirrored=\"0\" "
+            + attributes + ">" + pen() + children + "</graphic>";
+}
+
+const QByteArray anchors = "start_anchor=\"0\" end_anchor=\"0\"";
+
+QByteArray lineGraphic(const QByteArray &x1 = "0")
+{
+    return graphic("6", anchors, "<line x1=\"" + x1 + "\" y1=\"0\" x2=\"10\" y2=\"10\"/>");
+}
+
+QByteArray shapeGraphic(const QByteArray &kind, const QByteArray &brush, const QByteArray &points)
+{
+    return graphic("65537", "shape=\"" + kind + "\"", brush + path(points));
 }
 
 QList<BaseGraphic *> graphicsOf(const QGraphicsScene &scene)
@@ -60,53 +79,71 @@ QList<BaseGraphic *> graphicsOf(const QGraphicsScene &scene)
     QList<BaseGraphic *> graphics;
     const QList<QGraphicsItem *> items = scene.items();
     for (QGraphicsItem *item : items) {
-        if (BaseGraphic *graphic = BaseGraphic::fromItem(item))
+        if (BaseGraphic *graphic = BaseGraphic::fromItem(item);
+            graphic && graphic->hasCapability(BaseGraphic::CapSave))
             graphics << graphic;
     }
     return graphics;
 }
 
-QColor randomColor(QRandomGenerator &random)
+/// An item of a random saved class in a random state. Coordinates lie on a quarter grid, which
+/// the file's six digits hold exactly, so that a shape rebuilt from its read-back bounds is the
+/// same shape.
+BaseGraphic *randomGraphic(QRandomGenerator &random, qreal z)
 {
-    return QColor(random.bounded(256), random.bounded(256), random.bounded(256),
-                  random.bounded(256));
-}
-
-// Coordinates on a quarter grid are exact in the file's six digits, so a shape rebuilt from its
-// read-back bounds is the same shape.
-qreal gridValue(QRandomGenerator &random, int range)
-{
-    return random.bounded(-range * 4, range * 4) / 4.0;
-}
-
-QPen randomPen(QRandomGenerator &random)
-{
-    return QPen(randomColor(random), random.bounded(1, 80) / 4.0,
-                Qt::PenStyle(random.bounded(int(Qt::NoPen), int(Qt::CustomDashLine))), Qt::RoundCap,
-                Qt::RoundJoin);
-}
-
-void randomizeCommon(QRandomGenerator &random, BaseGraphic &graphic, qreal z)
-{
-    QGraphicsItem *item = graphic.graphicsItem();
+    const auto grid = [&random](int range) {
+        return random.bounded(-range * 4, range * 4) / 4.0;
+    };
+    const auto colour = [&random] {
+        return QColor::fromRgba(random.generate());
+    };
+    QPen pen(colour(), random.bounded(1, 80) / 4.0,
+             Qt::PenStyle(random.bounded(int(Qt::NoPen), int(Qt::CustomDashLine))), Qt::RoundCap,
+             Qt::RoundJoin);
+    BaseGraphic *graphic = nullptr;
+    switch (random.bounded(4)) {
+    case 0: {
+        auto *line = new LineGraphic;
+        line->setLine(QLineF(grid(300), grid(300), grid(300), grid(300)));
+        graphic = line;
+        break;
+    }
+    case 1: {
+        const quint32 kind = random.bounded(ShapeGraphic::LastKind + 1);
+        auto *shape = new ShapeGraphic(kind);
+        pen.setJoinStyle(ShapeGraphic::joinStyle(kind));
+        shape->setBrush(random.bounded(2) ? QBrush(colour()) : QBrush());
+        shape->setPath(ShapeGraphic::templatePath(kind,
+                                                  QRectF(grid(300), grid(300),
+                                                         random.bounded(1, 400) / 4.0,
+                                                         random.bounded(1, 400) / 4.0)));
+        graphic = shape;
+        break;
+    }
+    default: {
+        FreehandGraphic *stroke = random.bounded(2) ? new FreehandGraphic : new HiliterGraphic;
+        QPainterPath path(QPointF(grid(400), grid(400)));
+        for (int points = random.bounded(1, 60); points > 0; --points)
+            path.lineTo(grid(400), grid(400));
+        stroke->setSourcePath(path);
+        graphic = stroke;
+        break;
+    }
+    }
+    graphic->setPen(pen);
+    graphic->setStartAnchor(random.bounded(3));
+    graphic->setEndAnchor(random.bounded(3));
+    QGraphicsItem *item = graphic->graphicsItem();
     item->setOpacity(random.bounded(101) / 100.0);
-    item->setPos(gridValue(random, 500), gridValue(random, 500));
+    item->setPos(grid(500), grid(500));
     item->setZValue(z);
-    graphic.setScale(random.bounded(1, 40) / 8.0);
-    graphic.setDegree(random.bounded(3600) / 10.0);
+    graphic->setScale(random.bounded(1, 40) / 8.0);
+    graphic->setDegree(random.bounded(3600) / 10.0);
     if (random.bounded(2))
-        graphic.flip();
+        graphic->flip();
     if (random.bounded(2))
-        graphic.mirror();
-}
-
-QPainterPath randomStroke(QRandomGenerator &random)
-{
-    QPainterPath stroke(QPointF(gridValue(random, 400), gridValue(random, 400)));
-    const int points = random.bounded(1, 60);
-    for (int i = 0; i < points; ++i)
-        stroke.lineTo(gridValue(random, 400), gridValue(random, 400));
-    return stroke;
+        graphic->mirror();
+    return graphic;
 }
 
 } // namespace
@@ -126,14 +163,27 @@ private Q_SLOTS:
         line->setZValue(scene.nextTopZ());
         line->setEndAnchor(BaseGraphic::AnchorArrow);
         scene.addItem(line);
+        // A click alone: the point 0.1 to its left and the point itself, on one line.
+        auto *dot = new FreehandGraphic;
+        QVERIFY(dot->beginCreate(QPointF(100, 50)));
+        dot->endCreate();
+        dot->setZValue(scene.nextTopZ());
+        scene.addItem(dot);
 
         const QByteArray expected = R"(<?xml version="1.0" encoding="UTF-8"?>
 <document company="Kivo" version="1.0">
-    <canvas zMin="-1" zMax="1" item_count="1">
+    <canvas zMin="-1" zMax="2" item_count="2">
         <background_brush style="1">
             <color r="255" g="255" b="255" a="255"/>
         </background_brush>
         <scene_rect x="0" y="0" w="1024" h="768"/>
+        <graphic type="65538" opacity="1" x="0" y="0" z="1" start_anchor="0" end_anchor="0" scale="1" degree="0" flipped="0" mirrored="0">
+            <pen style="1" width="4">
+                <color r="255" g="0" b="0" a="255"/>
+            </pen>
+            <path count="2" x="99.9" y="50" w="0.1" h="0"><point x="99.9" y="50"/><point x="100" y="50"/>
+            </path>
+        </graphic>
         <graphic type="6" opacity="1" x="5" y="6" z="0" start_anchor="0" end_anchor="1" scale="1" degree="0" flipped="0" mirrored="0">
             <pen style="1" width="2.5">
                 <color r="1" g="2" b="3" a="4"/>
@@ -152,9 +202,7 @@ private Q_SLOTS:
         if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             QSKIP("this system has no /dev/full");
         CanvasScene scene;
-        auto *line = new LineGraphic;
-        line->setLine(QLineF(0, 0, 5, 5));
-        scene.addItem(line);
+        scene.addItem(new LineGraphic);
         CanvasDocumentWriter writer;
         QVERIFY(writer.open(&full));
         scene.writeXml(writer);
@@ -169,15 +217,12 @@ private Q_SLOTS:
         empty.setSceneRect(-5, -6, 640, 480);
         const QByteArray bytes = save(empty);
         QVERIFY(bytes.contains("item_count=\"0\""));
-        QVERIFY(bytes.contains("<background_brush style=\"1\">"));
-        QVERIFY(bytes.contains("<scene_rect x=\"-5\" y=\"-6\" w=\"640\" h=\"480\"/>"));
         QVERIFY(!bytes.contains("<graphic"));
 
         CanvasScene target;
         auto *existing = new QGraphicsRectItem(0, 0, 10, 10);
         target.addItem(existing);
-        const auto result = load(bytes, target);
-        QVERIFY2(result.ok, qPrintable(result.error));
+        QCOMPARE(load(bytes, target), QString());
         QCOMPARE(target.items(), QList<QGraphicsItem *>{existing});
         QCOMPARE(target.backgroundBrush().color(), QColor(10, 20, 30));
         QCOMPARE(target.sceneRect(), QRectF(-5, -6, 640, 480));
@@ -192,8 +237,9 @@ private Q_SLOTS:
         QPixmap pixmap(8, 8);
         pixmap.fill(Qt::blue);
         scene.addItem(new ImageGraphic(pixmap));
-        auto *shape = new ShapeGraphic(0);
-        shape->setPath(ShapeGraphic::templatePath(0, QRectF(0, 0, 10, 10)));
+        // A kind without a shape of its own is drawn, and so saved, as a rectangle.
+        auto *shape = new ShapeGraphic(~0u);
+        shape->setPath(ShapeGraphic::templatePath(~0u, QRectF(0, 0, 10, 10)));
         scene.addItem(shape);
         auto *line = new LineGraphic;
         line->setLine(QLineF(0, 0, 5, 5));
@@ -202,139 +248,42 @@ private Q_SLOTS:
         const QByteArray bytes = save(scene);
         QVERIFY(bytes.contains("item_count=\"2\""));
         QCOMPARE(bytes.count("<graphic "), 2);
-        QVERIFY(bytes.contains("type=\"65537\""));
-        QVERIFY(bytes.contains("type=\"6\""));
+        QVERIFY(bytes.contains("type=\"6\"") && bytes.contains("shape=\"0\""));
 
         CanvasScene target;
-        QVERIFY(load(bytes, target).ok);
+        QCOMPARE(load(bytes, target), QString());
         QCOMPARE(graphicsOf(target).size(), 2);
     }
 
-    void singleClickStrokeIsSavedWithTwoPoints()
+    // What a round trip cannot see: the rules reading applies to what the writer never writes.
+    void readingAppliesTheItemRules()
     {
+        const QByteArray line = "<point x=\"0\" y=\"0\"/><point x=\"20\" y=\"0\"/>";
+        const QByteArray bytes = canvasFile(
+                "3",
+                graphic("65541", anchors, path(line))
+                                .replace(pen(), pen().replace("1\" width", "2\" width"))
+                        + shapeGraphic("1",
+                                       "<brush style=\"9\"><color r=\"0\" g=\"0\" b=\"255\" "
+                                       "a=\"255\"/></brush>",
+                                       line)
+                        + shapeGraphic("2", "<brush style=\"15\"/>", line));
         CanvasScene scene;
-        auto *stroke = new FreehandGraphic;
-        QVERIFY(stroke->beginCreate(QPointF(100, 50)));
-        stroke->endCreate();
-        scene.addItem(stroke);
-
-        const QByteArray bytes = save(scene);
-        QVERIFY(bytes.contains("<path count=\"2\""));
-        QVERIFY(bytes.contains("<point x=\"99.9\" y=\"50\"/><point x=\"100\" y=\"50\"/>"));
-
-        CanvasScene target;
-        QVERIFY(load(bytes, target).ok);
-        auto *read = dynamic_cast<FreehandGraphic *>(target.items().value(0));
-        QVERIFY(read);
-        QCOMPARE(read->sourcePath().elementCount(), 2);
-        QCOMPARE(QPointF(read->sourcePath().elementAt(0)), QPointF(99.9, 50));
-    }
-
-    void pointsAreWrittenOnOneLine()
-    {
-        CanvasScene scene;
-        auto *stroke = new FreehandGraphic;
-        QPainterPath path(QPointF(0, 0));
-        path.lineTo(1, 1);
-        path.lineTo(2, 0);
-        stroke->setSourcePath(path);
-        scene.addItem(stroke);
-        const QByteArray bytes = save(scene);
-        QVERIFY(bytes.contains("<path count=\"3\" x=\"0\" y=\"0\" w=\"2\" h=\"1\"><point x=\"0\" "
-                               "y=\"0\"/><point x=\"1\" y=\"1\"/><point x=\"2\" y=\"0\"/>\n"
-                               "            </path>\n        </graphic>\n"));
-    }
-
-    void readingRestoresItemsAndForcesPenRules()
-    {
-        const QByteArray bytes = envelope(
-                canvasHead("3")
-                + "<graphic type=\"65541\" opacity=\"0.5\" x=\"3\" y=\"4\" z=\"7\" "
-                  "start_anchor=\"1\" end_anchor=\"2\" scale=\"2\" degree=\"45\" flipped=\"1\" "
-                  "mirrored=\"0\"><pen style=\"2\" width=\"12\"><color r=\"0\" g=\"255\" b=\"0\" "
-                  "a=\"255\"/></pen><path count=\"2\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">"
-                  "<point x=\"0\" y=\"0\"/><point x=\"20\" y=\"0\"/></path></graphic>"
-                + "<graphic type=\"65537\" opacity=\"1\" x=\"0\" y=\"0\" z=\"1\" scale=\"1\" "
-                  "degree=\"0\" flipped=\"0\" mirrored=\"1\" shape=\"1\">"
-                + pen()
-                + "<brush style=\"9\"><color r=\"0\" g=\"0\" b=\"255\" a=\"255\"/></brush>"
-                  "<path count=\"2\" x=\"0\" y=\"0\" w=\"0\" h=\"0\"><point x=\"10\" y=\"20\"/>"
-                  "<point x=\"50\" y=\"40\"/></path></graphic>"
-                + "<graphic type=\"65537\" opacity=\"1\" x=\"0\" y=\"0\" z=\"2\" scale=\"1\" "
-                  "degree=\"0\" flipped=\"0\" mirrored=\"0\" shape=\"2\">"
-                + pen()
-                + "<brush style=\"15\"/><path count=\"3\" x=\"0\" y=\"0\" w=\"0\" h=\"0\">"
-                  "<point x=\"0\" y=\"0\"/><point x=\"5\" y=\"5\"/><point x=\"0\" y=\"5\"/>"
-                  "</path></graphic></canvas>");
-        CanvasScene scene;
-        const auto result = load(bytes, scene);
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(scene.zMin(), -1.0);
-        QCOMPARE(scene.zMax(), 0.0);
-
+        QCOMPARE(load(bytes, scene), QString());
         const QList<QGraphicsItem *> items = scene.items(Qt::AscendingOrder);
         QCOMPARE(items.size(), 3);
-        auto *hiliter = dynamic_cast<HiliterGraphic *>(items.at(2));
+        // A highlighter's alpha is always 127, read or set; every stroke has round caps.
+        auto *hiliter = dynamic_cast<HiliterGraphic *>(items.at(0));
         QVERIFY(hiliter);
-        QCOMPARE(hiliter->pen().color(), QColor(0, 255, 0, 127));
+        QCOMPARE(hiliter->pen().color(), QColor(255, 0, 0, 127));
         QCOMPARE(hiliter->pen().style(), Qt::DashLine);
         QCOMPARE(hiliter->pen().capStyle(), Qt::RoundCap);
-        QCOMPARE(hiliter->pen().widthF(), 12.0);
-        QCOMPARE(hiliter->opacity(), 0.5);
-        QCOMPARE(hiliter->pos(), QPointF(3, 4));
-        QCOMPARE(hiliter->zValue(), 7.0);
-        QCOMPARE(hiliter->startAnchor(), int(BaseGraphic::AnchorArrow));
-        QCOMPARE(hiliter->endAnchor(), int(BaseGraphic::AnchorDot));
-        QCOMPARE(hiliter->scale(), 2.0);
-        QCOMPARE(hiliter->degree(), 45.0);
-        QVERIFY(hiliter->isFlipped());
-        QVERIFY(!hiliter->isMirrored());
-        QVERIFY(!hiliter->anchorPath().isEmpty());
-        // The stored transform is applied: the stroke's centre stays, its end moves away.
-        const QPointF centre = hiliter->boundingRect().center();
-        QVERIFY(qAbs(hiliter->transform().map(centre).x() - centre.x()) < 1e-9);
-        QVERIFY(hiliter->transform().map(QPointF(20, 0)) != QPointF(20, 0));
-
-        auto *ellipse = dynamic_cast<ShapeGraphic *>(items.at(0));
-        QVERIFY(ellipse);
-        QCOMPARE(ellipse->shapeType(), 1u);
-        QCOMPARE(ellipse->path(), ShapeGraphic::templatePath(1, QRectF(10, 20, 40, 20)));
-        QCOMPARE(ellipse->pen().joinStyle(), Qt::RoundJoin);
-        // Hatched brushes are not kept: they come back solid in their colour.
-        QCOMPARE(ellipse->brush().style(), Qt::SolidPattern);
-        QCOMPARE(ellipse->brush().color(), QColor(Qt::blue));
-        QVERIFY(ellipse->isMirrored());
-
-        auto *triangle = dynamic_cast<ShapeGraphic *>(items.at(1));
-        QVERIFY(triangle);
-        QCOMPARE(triangle->path().elementCount(), 3);
-        QCOMPARE(triangle->pen().joinStyle(), Qt::MiterJoin);
-        // A gradient has no colour in the file.
-        QCOMPARE(triangle->brush().style(), Qt::SolidPattern);
-        QVERIFY(!triangle->brush().color().isValid());
-    }
-
-    void highlighterAlphaAfterSetAndRead()
-    {
-        HiliterGraphic fresh;
-        QCOMPARE(fresh.pen().color().alpha(), 127);
-        fresh.setPen(QPen(QColor(10, 20, 30, 255), 20));
-        QCOMPARE(fresh.pen().color(), QColor(10, 20, 30, 127));
-        fresh.setPen(QPen(QColor(10, 20, 30, 3), 20));
-        QCOMPARE(fresh.pen().color().alpha(), 127);
-
-        CanvasScene scene;
-        auto *stroke = new HiliterGraphic;
-        stroke->setSourcePath(QPainterPath(QPointF(1, 1)));
-        scene.addItem(stroke);
-        QByteArray bytes = save(scene);
-        QVERIFY(bytes.contains("a=\"127\""));
-        bytes.replace("a=\"127\"", "a=\"9\"");
-        CanvasScene target;
-        QVERIFY(load(bytes, target).ok);
-        auto *read = dynamic_cast<HiliterGraphic *>(target.items().value(0));
-        QVERIFY(read);
-        QCOMPARE(read->pen().color().alpha(), 127);
+        hiliter->setPen(QPen(QColor(10, 20, 30, 3), 20));
+        QCOMPARE(hiliter->pen().color(), QColor(10, 20, 30, 127));
+        // Hatched brushes come back solid; a gradient has no colour in the file.
+        QCOMPARE(BaseGraphic::fromItem(items.at(1))->brush(), QBrush(Qt::blue));
+        QCOMPARE(BaseGraphic::fromItem(items.at(2))->brush().style(), Qt::SolidPattern);
+        QVERIFY(!BaseGraphic::fromItem(items.at(2))->brush().color().isValid());
     }
 
     void randomCanvasWritesTheSameBytesAfterReadingBack_data()
@@ -350,107 +299,38 @@ private Q_SLOTS:
         QRandomGenerator random(seed);
         CanvasScene scene;
         scene.setZRange(-int(random.bounded(50)), int(random.bounded(50)));
-        scene.setBackgroundBrush(random.bounded(2) ? QBrush(randomColor(random)) : QBrush());
-        scene.setSceneRect(gridValue(random, 100), gridValue(random, 100), random.bounded(1, 4000),
-                           random.bounded(1, 4000));
+        scene.setBackgroundBrush(random.bounded(2) ? QBrush(QColor::fromRgba(random.generate()))
+                                                   : QBrush());
+        scene.setSceneRect(random.bounded(-400, 400) / 4.0, random.bounded(-400, 400) / 4.0,
+                           random.bounded(1, 4000), random.bounded(1, 4000));
         const int count = random.bounded(1, 40);
-        for (int i = 0; i < count; ++i) {
-            // Distinct z values: equal ones would come back stacked in reading order.
-            const qreal z = i * 1.5 - 10;
-            switch (random.bounded(4)) {
-            case 0: {
-                auto *line = new LineGraphic;
-                line->setPen(randomPen(random));
-                line->setLine(QLineF(gridValue(random, 300), gridValue(random, 300),
-                                     gridValue(random, 300), gridValue(random, 300)));
-                line->setStartAnchor(random.bounded(3));
-                line->setEndAnchor(random.bounded(3));
-                randomizeCommon(random, *line, z);
-                scene.addItem(line);
-                break;
-            }
-            case 1: {
-                const quint32 kind = random.bounded(18);
-                auto *shape = new ShapeGraphic(kind);
-                QPen shapePen = randomPen(random);
-                shapePen.setJoinStyle(ShapeGraphic::joinStyle(kind));
-                shape->setPen(shapePen);
-                shape->setBrush(random.bounded(2) ? QBrush(randomColor(random)) : QBrush());
-                shape->setPath(ShapeGraphic::templatePath(
-                        kind,
-                        QRectF(gridValue(random, 300), gridValue(random, 300),
-                               random.bounded(1, 400) / 4.0, random.bounded(1, 400) / 4.0)));
-                randomizeCommon(random, *shape, z);
-                scene.addItem(shape);
-                break;
-            }
-            default: {
-                FreehandGraphic *stroke
-                        = random.bounded(2) ? new FreehandGraphic : new HiliterGraphic;
-                stroke->setPen(randomPen(random));
-                stroke->setSourcePath(randomStroke(random));
-                stroke->setStartAnchor(random.bounded(3));
-                stroke->setEndAnchor(random.bounded(3));
-                randomizeCommon(random, *stroke, z);
-                scene.addItem(stroke);
-                break;
-            }
-            }
-        }
+        // Distinct z values: equal ones would come back stacked in reading order.
+        for (int i = 0; i < count; ++i)
+            scene.addItem(randomGraphic(random, i * 1.5 - 10)->graphicsItem());
         // Unsaved items in between must not disturb the saved ones.
         scene.addItem(new TextGraphic);
 
         const QByteArray first = save(scene);
         QCOMPARE(first.count("<graphic "), count);
         CanvasScene reread;
-        const auto result = load(first, reread);
-        QVERIFY2(result.ok, qPrintable(result.error));
-        QCOMPARE(graphicsOf(reread).size(), count);
-        const QByteArray second = save(reread);
-        if (first != second) {
-            const QList<QByteArray> a = first.split('\n');
-            const QList<QByteArray> b = second.split('\n');
-            for (qsizetype i = 0; i < qMin(a.size(), b.size()); ++i)
-                QCOMPARE(b.at(i), a.at(i));
+        QCOMPARE(load(first, reread), QString());
+        // Line by line, so that a failure shows the line that differs.
+        QCOMPARE(save(reread).split('\n'), first.split('\n'));
+        // What the bytes cannot show: the pen rules, and the transform and curves each item
+        // rebuilds (polygons come back rounded to six digits, so only their pens compare).
+        const QList<BaseGraphic *> originals = graphicsOf(scene);
+        const QList<BaseGraphic *> copies = graphicsOf(reread);
+        QCOMPARE(copies.size(), count);
+        for (qsizetype i = 0; i < count; ++i) {
+            QCOMPARE(copies[i]->pen(), originals[i]->pen());
+            const auto *shape = dynamic_cast<ShapeGraphic *>(copies[i]);
+            if (shape && shape->shapeType() > 1 && shape->shapeType() < ShapeGraphic::LastKind)
+                continue;
+            QCOMPARE(copies[i]->graphicsItem()->transform(),
+                     originals[i]->graphicsItem()->transform());
+            if (shape)
+                QCOMPARE(shape->path(), static_cast<ShapeGraphic *>(originals[i])->path());
         }
-        QCOMPARE(second, first);
-    }
-
-    void envelopeIsChecked_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addRow("version 1.1") << QByteArray(
-                "<?xml version=\"1.0\"?><document company=\"Kivo\" version=\"1.1\"></document>");
-        QTest::addRow("other company") << QByteArray(
-                "<?xml version=\"1.0\"?><document company=\"Acme\" version=\"1.0\"></document>");
-        QTest::addRow("no version") << QByteArray("<document company=\"Kivo\"></document>");
-        QTest::addRow("other root") << QByteArray("<canvas zMin=\"0\" zMax=\"0\"/>");
-        QTest::addRow("empty file") << QByteArray();
-        QTest::addRow("not xml") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
-        QTest::addRow("truncated tag") << QByteArray("<?xml version=\"1.0\"?><docu");
-    }
-
-    void envelopeIsChecked()
-    {
-        QFETCH(QByteArray, bytes);
-        CanvasScene scene;
-        const auto result = load(bytes, scene);
-        QVERIFY(!result.ok);
-        QCOMPARE(result.error, invalidFormat);
-    }
-
-    void unknownItemTypeStopsWithInsufficientMemory()
-    {
-        const QByteArray text = "<graphic type=\"65540\" opacity=\"1\" x=\"0\" y=\"0\" z=\"0\" "
-                                "scale=\"1\" degree=\"0\" flipped=\"0\" mirrored=\"0\"/>";
-        CanvasScene scene;
-        const auto result = load(
-                envelope(canvasHead("3") + lineGraphic() + text + lineGraphic() + "</canvas>"),
-                scene);
-        QVERIFY(!result.ok);
-        QCOMPARE(result.error, noMemory);
-        // The item before the bad one stays; nothing after it is read.
-        QCOMPARE(scene.items().size(), 1);
     }
 
     void hostileFilesFailCleanly_data()
@@ -458,86 +338,92 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("error");
         QTest::addColumn<int>("itemsLeft");
+        QTest::addColumn<qreal>("x1");
+        const auto row = [](const char *name, const QByteArray &bytes, const QString &error,
+                            int itemsLeft = 0, qreal x1 = 0) {
+            QTest::addRow("%s", name) << bytes << error << itemsLeft << x1;
+        };
+        const QByteArray line = lineGraphic();
+        const QByteArray dot = "<point x=\"1\" y=\"1\"/>";
 
-        QTest::addRow("huge point count") << envelope(
-                canvasHead("1") + freehandGraphic("2147483647", "<point x=\"1\" y=\"1\"/>")
-                + "</canvas>") << corrupt << 0;
-        QTest::addRow("huge item count")
-                << envelope(canvasHead("2000000000") + lineGraphic() + lineGraphic() + "</canvas>")
-                << corrupt << 2;
-        QTest::addRow("item count beyond int")
-                << envelope(canvasHead("99999999999999999999") + lineGraphic() + "</canvas>")
-                << QString() << 0;
-        QTest::addRow("missing zMax") << envelope(
-                "<canvas zMin=\"0\" item_count=\"0\"><scene_rect x=\"0\" y=\"0\" w=\"1\" "
-                "h=\"1\"/></canvas>") << corrupt
-                                      << 0;
-        QTest::addRow("missing item_count")
-                << envelope("<canvas zMin=\"0\" zMax=\"0\"><scene_rect x=\"0\" y=\"0\" w=\"1\" "
-                            "h=\"1\"/></canvas>")
-                << corrupt << 0;
-        QTest::addRow("missing scene rect")
-                << envelope("<canvas zMin=\"0\" zMax=\"0\" item_count=\"0\"/>") << corrupt << 0;
-        QTest::addRow("scene rect without h") << envelope(
-                "<canvas zMin=\"0\" zMax=\"0\" item_count=\"0\"><scene_rect x=\"0\" y=\"0\" "
-                "w=\"1\"/></canvas>") << corrupt
-                                              << 0;
-        QTest::addRow("no canvas") << envelope("") << corrupt << 0;
-        QTest::addRow("other element instead of graphic")
-                << envelope(canvasHead("1") + "<picture type=\"6\"/></canvas>") << corrupt << 0;
-        QTest::addRow("graphic without type")
-                << envelope(canvasHead("1") + "<graphic/></canvas>") << corrupt << 0;
-        QTest::addRow("empty scale") << envelope(
-                canvasHead("1") + QByteArray(lineGraphic()).replace("scale=\"1\"", "scale=\"\"")
-                + "</canvas>") << corrupt
-                                     << 0;
-        QTest::addRow("missing end anchor") << envelope(
-                canvasHead("1") + QByteArray(lineGraphic()).replace("end_anchor=\"0\"", "")
-                + "</canvas>") << corrupt << 0;
-        QTest::addRow("line without line element") << envelope(
-                canvasHead("1") + QByteArray(lineGraphic()).replace(QByteArray("<line"), "<lime")
-                + "</canvas>") << corrupt << 0;
-        QTest::addRow("pen without colour")
-                << envelope(canvasHead("1")
-                            + QByteArray(lineGraphic())
-                                      .replace("<color r=\"255\" g=\"0\" b=\"0\" a=\"255\"/>", "")
-                            + "</canvas>")
-                << corrupt << 0;
-        QTest::addRow("point without y") << envelope(
-                canvasHead("1") + freehandGraphic("1", "<point x=\"1\"/>") + "</canvas>")
-                                         << corrupt << 0;
-        QTest::addRow("stroke without path") << envelope(
-                canvasHead("1") + freehandGraphic("0", "").replace("<path", "<pith") + "</canvas>")
-                                             << corrupt << 0;
-        QTest::addRow("negative item count is an empty canvas")
-                << envelope(canvasHead("-5") + "</canvas>") << QString() << 0;
-        QTest::addRow("non-numbers read as zero")
-                << envelope(canvasHead("1") + lineGraphic("one") + "</canvas>") << QString() << 1;
-        QTest::addRow("not well formed inside")
-                << envelope(canvasHead("2") + lineGraphic() + "<graphic type=\"6\" <<</canvas>")
-                << corrupt << 1;
-        QTest::addRow("mismatched end tag") << envelope(
-                canvasHead("1") + lineGraphic().replace("</graphic>", "</graphix>") + "</canvas>")
-                                            << corrupt << 1;
+        // A document of another version or maker, or no document at all, is refused whole.
+        const QByteArray xml = "<?xml version=\"1.0\"?>";
+        row("version 1.1", xml + "<document company=\"Kivo\" version=\"1.1\"/>", invalidFormat);
+        row("other company", xml + "<document company=\"Acme\" version=\"1.0\"/>", invalidFormat);
+        row("no version", "<document company=\"Kivo\"></document>", invalidFormat);
+        row("other root", "<canvas zMin=\"0\" zMax=\"0\"/>", invalidFormat);
+        row("empty file", QByteArray(), invalidFormat);
+        row("not xml", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), invalidFormat);
+        row("truncated tag", xml + "<docu", invalidFormat);
+        row("document type", "<!DOCTYPE d [<!ENTITY a \"aaaa\">]>" + envelope(""), invalidFormat);
+        row("other encoding", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + envelope(""),
+            invalidFormat);
+
+        // The items before a bad one stay; nothing after it is read.
+        row("text item type", canvasFile("3", line + graphic("65540", "", "") + line), noMemory, 1);
+        // Shape kinds are unsigned and end at 17; whatever else a file says is damage.
+        for (const char *kind : {"-1", "18", "4294967295", "1.5"}) {
+            row(qPrintable(QStringLiteral("shape kind %1").arg(QLatin1String(kind))),
+                canvasFile("2", line + shapeGraphic(kind, "<brush style=\"0\"/>", dot)), corrupt,
+                1);
+        }
+        row("huge point count", canvasFile("1", graphic("65538", anchors, path(dot, "2147483647"))),
+            corrupt);
+        row("huge item count", canvasFile("2000000000", line + line), corrupt, 2);
+        row("item count beyond int", canvasFile("99999999999999999999", line), QString());
+        row("negative item count", canvasFile("-5", ""), QString());
+        row("missing zMax", canvasFile("0", "").replace("zMax=\"0\" ", ""), corrupt);
+        row("missing item_count", canvasFile("0", "").replace("item_count=\"0\"", ""), corrupt);
+        row("missing scene rect", canvasFile("0", "").replace("<scene_rect", "<scene_rectangle"),
+            corrupt);
+        row("no canvas", envelope(""), corrupt);
+        row("other element instead of graphic", canvasFile("1", "<picture type=\"6\"/>"), corrupt);
+        row("graphic without type", canvasFile("1", "<graphic/>"), corrupt);
+        row("empty scale", canvasFile("1", QByteArray(line).replace("scale=\"1\"", "scale=\"\"")),
+            corrupt);
+        row("line without line element",
+            canvasFile("1", QByteArray(line).replace("<line", "<lime")), corrupt);
+        row("pen without colour", canvasFile("1", QByteArray(line).replace("<color", "<colour")),
+            corrupt);
+        row("stroke without path",
+            canvasFile("1", graphic("65538", anchors, path("")).replace("<path", "<pith")),
+            corrupt);
+        row("not well formed inside", canvasFile("2", line + "<graphic type=\"6\" <<"), corrupt, 1);
+        row("mismatched end tag",
+            canvasFile("1", QByteArray(line).replace("</graphic>", "</graphix>")), corrupt, 1);
+        row("unknown entity", canvasFile("1", lineGraphic("&lol;")), corrupt);
+        row("attribute twice",
+            canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=\"0\" z=\"1\"")), corrupt);
+        row("unquoted attribute", canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=0")),
+            corrupt);
+        // Extra children of an item are skipped whole; elsewhere, or never closed, they are
+        // refused, and neither takes a recursion per level.
+        const QByteArray open = QByteArray("<n>").repeated(200000);
+        const QByteArray close = QByteArray("</n>").repeated(200000);
+        const qsizetype end = line.indexOf("</graphic>");
+        row("deep nesting in an item", canvasFile("1", QByteArray(line).insert(end, open + close)),
+            QString(), 1);
+        row("deep nesting for an item", canvasFile("1", open + close), corrupt);
+        row("deep nesting never closed", canvasFile("1", QByteArray(line).insert(end, open)),
+            corrupt, 1);
+        // Numbers are read as XML tools read them; one that does not parse reads as 0.
+        const std::pair<const char *, qreal> numbers[] = {{"one", 0},
+                                                          {"nan", 0},
+                                                          {"1e999", 0},
+                                                          {"3 4", 0},
+                                                          {"&#49;&#x32;.5", 12.5},
+                                                          {"&#10;+7&#9;", 7},
+                                                          {"-2.5e1", -25}};
+        for (const auto &[text, value] : numbers) {
+            row(qPrintable(QStringLiteral("x1 %1").arg(QLatin1String(text))),
+                canvasFile("1", lineGraphic(text)), QString(), 1, value);
+        }
         // XML the writer never produces but other tools may: accepted where well formed.
-        QTest::addRow("comments, instructions, CDATA, single quotes")
-                << envelope(canvasHead("1") + "<!-- note --><?tool x?><![CDATA[<graphic>]]>"
-                            + lineGraphic().replace("x=\"0\"", "x='0'") + "</canvas>")
-                << QString() << 1;
-        QTest::addRow("document type refused")
-                << QByteArray("<!DOCTYPE d [<!ENTITY a \"aaaa\">]>") + envelope("") << invalidFormat
-                << 0;
-        QTest::addRow("other encoding refused")
-                << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-16\"?>") + envelope("")
-                << invalidFormat << 0;
-        QTest::addRow("unknown entity")
-                << envelope(canvasHead("1") + lineGraphic("&lol;") + "</canvas>") << corrupt << 0;
-        QTest::addRow("attribute twice") << envelope(
-                canvasHead("1") + lineGraphic().replace("z=\"0\"", "z=\"0\" z=\"1\"") + "</canvas>")
-                                         << corrupt << 0;
-        QTest::addRow("unquoted attribute")
-                << envelope(canvasHead("1") + lineGraphic().replace("z=\"0\"", "z=0") + "</canvas>")
-                << corrupt << 0;
+        row("comments, instructions, CDATA, single quotes",
+            canvasFile("1",
+                       "<!-- note --><?tool x?><![CDATA[<graphic>]]>"
+                               + QByteArray(line).replace("x=\"0\"", "x='0'")),
+            QString(), 1);
     }
 
     void hostileFilesFailCleanly()
@@ -545,87 +431,12 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         QFETCH(int, itemsLeft);
+        QFETCH(qreal, x1);
         CanvasScene scene;
-        const auto result = load(bytes, scene);
-        QCOMPARE(result.ok, error.isEmpty());
-        if (!error.isEmpty())
-            QCOMPARE(result.error, error);
+        QCOMPARE(load(bytes, scene), error);
         QCOMPARE(scene.items().size(), itemsLeft);
-    }
-
-    void attributeNumbersAreReadLikeXmlTools()
-    {
-        const auto firstX = [](const QByteArray &x1) {
-            CanvasScene scene;
-            if (!load(envelope(canvasHead("1") + lineGraphic(x1) + "</canvas>"), scene).ok)
-                return qQNaN();
-            const auto *line = dynamic_cast<LineGraphic *>(scene.items().value(0));
-            return line ? line->line().x1() : qQNaN();
-        };
-        QCOMPARE(firstX("nan"), 0.0);
-        QCOMPARE(firstX("1e999"), 0.0);
-        QCOMPARE(firstX("3 4"), 0.0);
-        QCOMPARE(firstX("&#49;&#x32;.5"), 12.5);
-        QCOMPARE(firstX("&#10;+7&#9;"), 7.0);
-        QCOMPARE(firstX("-2.5e1"), -25.0);
-    }
-
-    void everyTruncationFailsWithOurMessage()
-    {
-        CanvasScene scene;
-        auto *stroke = new FreehandGraphic;
-        QPainterPath path(QPointF(1, 2));
-        path.lineTo(3, 4);
-        stroke->setSourcePath(path);
-        scene.addItem(stroke);
-        auto *shape = new ShapeGraphic(2);
-        shape->setPath(ShapeGraphic::templatePath(2, QRectF(0, 0, 8, 8)));
-        scene.addItem(shape);
-        const QByteArray bytes = save(scene);
-        // Past this point only the closing tags are missing, which the reader does not need.
-        const qsizetype lastItemEnd
-                = bytes.lastIndexOf("</graphic>") + qsizetype(strlen("</graphic>"));
-        for (qsizetype length = 0; length < lastItemEnd; ++length) {
-            CanvasScene target;
-            const auto result = load(bytes.left(length), target);
-            QVERIFY2(!result.ok, qPrintable(QString::number(length)));
-            QVERIFY2(result.error == invalidFormat || result.error == corrupt,
-                     qPrintable(QString::number(length) + u' ' + result.error));
-        }
-    }
-
-    void deepNestingIsSkippedOrRefusedQuickly()
-    {
-        constexpr int depth = 200000;
-        const QByteArray open = QByteArray("<n>").repeated(depth);
-        const QByteArray close = QByteArray("</n>").repeated(depth);
-        QElapsedTimer timer;
-        timer.start();
-
-        // Inside an item, extra children are skipped as a whole.
-        CanvasScene skipped;
-        QByteArray nested = lineGraphic();
-        nested.insert(nested.indexOf("</graphic>"), open + close);
-        const auto skippedResult = load(envelope(canvasHead("1") + nested + "</canvas>"), skipped);
-        QVERIFY2(skippedResult.ok, qPrintable(skippedResult.error));
-        QCOMPARE(skipped.items().size(), 1);
-
-        // Where a codec expects its element, the nesting is refused.
-        CanvasScene refused;
-        const auto refusedResult
-                = load(envelope(canvasHead("1") + open + close + "</canvas>"), refused);
-        QVERIFY(!refusedResult.ok);
-        QCOMPARE(refusedResult.error, corrupt);
-
-        // Nesting that is never closed ends in a parse error, not in a hang.
-        CanvasScene unclosed;
-        QByteArray unclosedItem = lineGraphic();
-        unclosedItem.insert(unclosedItem.indexOf("</graphic>"), open);
-        const auto unclosedResult
-                = load(envelope(canvasHead("1") + unclosedItem + "</canvas>"), unclosed);
-        QVERIFY(!unclosedResult.ok);
-        QCOMPARE(unclosedResult.error, corrupt);
-        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+        if (auto *line = dynamic_cast<LineGraphic *>(scene.items(Qt::AscendingOrder).value(0)))
+            QCOMPARE(line->line().x1(), x1);
     }
 };
 

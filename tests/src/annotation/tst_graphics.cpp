@@ -8,7 +8,6 @@
 #include <TextGraphic.h>
 #include <VeloraTest.h>
 
-#include <CanvasXmlReader.h>
 #include <QGraphicsRectItem>
 #include <QImage>
 #include <QPainter>
@@ -61,22 +60,6 @@ class TestGraphics : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void itemsAreMovableSelectableAndKnowTheirGraphic()
-    {
-        ShapeGraphic shape;
-        TextGraphic text;
-        ImageGraphic image;
-        for (QGraphicsItem *item : QList<QGraphicsItem *>{&shape, &text, &image}) {
-            QVERIFY(item->flags().testFlags(QGraphicsItem::ItemIsMovable
-                                            | QGraphicsItem::ItemIsSelectable));
-            QCOMPARE(BaseGraphic::fromItem(item)->graphicsItem(), item);
-        }
-        QGraphicsRectItem plain;
-        QCOMPARE(BaseGraphic::fromItem(&plain), nullptr);
-        QCOMPARE(text.textInteractionFlags(), Qt::TextEditorInteraction);
-        QCOMPARE(image.transformationMode(), Qt::SmoothTransformation);
-    }
-
     void transformTurnsAndMirrorsAboutTheCentre_data()
     {
         QTest::addColumn<qreal>("scale");
@@ -88,16 +71,8 @@ private Q_SLOTS:
         const qreal c30 = 50 * qCos(qDegreesToRadians(30.0));
         const qreal s30 = 50 * qSin(qDegreesToRadians(30.0));
         // The shape is (0, 0, 100, 50): its centre is (50, 25).
-        QTest::addRow("untouched")
-                << 1.0 << 0.0 << false << false << QPointF(100, 25) << QPointF(100, 25);
-        QTest::addRow("scale about the centre")
-                << 2.0 << 0.0 << false << false << QPointF(100, 25) << QPointF(150, 25);
         QTest::addRow("90 degrees turn clockwise on screen")
                 << 1.0 << 90.0 << false << false << QPointF(100, 25) << QPointF(50, 75);
-        QTest::addRow("mirror left to right")
-                << 1.0 << 0.0 << false << true << QPointF(100, 25) << QPointF(0, 25);
-        QTest::addRow("flip top to bottom")
-                << 1.0 << 0.0 << true << false << QPointF(50, 50) << QPointF(50, 0);
         QTest::addRow("unmirrored 30")
                 << 1.0 << 30.0 << false << false << QPointF(100, 25) << QPointF(50 + c30, 25 + s30);
         // The right edge, mirrored to the left, moves up: still a clockwise turn on screen.
@@ -137,7 +112,7 @@ private Q_SLOTS:
         QVERIFY(near(shape->transform().map(QPointF(50, 25)), QPointF(50, 25)));
     }
 
-    void scaleAndDegreeIgnoreValuesThatChangeNothing()
+    void editsThatCannotApplyChangeNothing()
     {
         auto shape = rectangleShape();
         shape->setScale(2.0);
@@ -147,45 +122,22 @@ private Q_SLOTS:
         shape->setScale(-1.5);
         QCOMPARE(shape->scale(), 2.0);
         QCOMPARE(shape->transform(), scaled);
-
         // Setting the same value does not rebuild: a transform set meanwhile survives.
-        const QTransform manual = QTransform::fromTranslate(7, 9);
-        shape->setTransform(manual);
+        shape->setTransform(QTransform::fromTranslate(7, 9));
         shape->setScale(2.0);
         shape->setDegree(30.0 + 1e-13);
-        QCOMPARE(shape->transform(), manual);
-        QCOMPARE(shape->degree(), 30.0);
-        shape->setScale(3.0);
-        const QPointF turned(qCos(qDegreesToRadians(30.0)), qSin(qDegreesToRadians(30.0)));
-        QVERIFY(near(shape->transform().map(QPointF(100, 25)), QPointF(50, 25) + 150 * turned));
-    }
+        QCOMPARE(shape->transform(), QTransform::fromTranslate(7, 9));
 
-    void operationsNeedTheirCapability()
-    {
-        MaskedGraphic none(0);
-        none.setScale(2.0);
-        none.setDegree(45.0);
-        none.flip();
-        none.mirror();
-        QCOMPARE(none.scale(), 1.0);
-        QCOMPARE(none.degree(), 0.0);
-        QVERIFY(!none.isFlipped());
-        QVERIFY(!none.isMirrored());
-        QVERIFY(none.transform().isIdentity());
-
-        // Scaling along x only stretches x.
-        MaskedGraphic alongX(BaseGraphic::CapScaleX);
+        // Without its capability bit an operation does nothing; scaling along x stretches x only.
+        MaskedGraphic alongX(BaseGraphic::CapScaleX | BaseGraphic::CapFlip);
+        alongX.setDegree(45.0);
+        alongX.mirror();
+        QVERIFY(alongX.degree() == 0.0 && !alongX.isMirrored() && alongX.transform().isIdentity());
         alongX.setScale(2.0);
         QVERIFY(near(alongX.transform().map(QPointF(100, 50)), QPointF(150, 50)));
-
-        MaskedGraphic flipOnly(BaseGraphic::CapFlip);
-        flipOnly.mirror();
-        QVERIFY(!flipOnly.isMirrored());
-        flipOnly.flip();
-        QVERIFY(flipOnly.isFlipped());
-        flipOnly.flip();
-        QVERIFY(!flipOnly.isFlipped());
-        QVERIFY(flipOnly.transform().isIdentity());
+        MaskedGraphic none(0);
+        none.setScale(2.0);
+        QCOMPARE(none.scale(), 1.0);
     }
 
     void cloneCopiesEveryClassWithItsState()
@@ -220,26 +172,24 @@ private Q_SLOTS:
             scene.addItem(source->graphicsItem());
         }
 
+        // Everything the user can see or edit comes over; the copy is new and in no scene.
+        const auto state = [](const BaseGraphic &graphic) {
+            const QGraphicsItem *item = graphic.graphicsItem();
+            return QVariantList{item->type(),           graphic.capabilities(), graphic.name(),
+                                graphic.isFreeAspect(), graphic.isCreating(),   item->pos(),
+                                item->zValue(),         item->opacity(),        item->transform(),
+                                graphic.scale(),        graphic.isMirrored(),   graphic.pen(),
+                                graphic.brush(),        item->boundingRect(),   int(item->flags())};
+        };
         for (BaseGraphic *source : sources) {
             std::unique_ptr<BaseGraphic> copy = GraphicFactory::clone(*source);
-            QVERIFY(copy);
-            QGraphicsItem *item = copy->graphicsItem();
-            QCOMPARE(item->type(), source->graphicsItem()->type());
-            QCOMPARE(copy->capabilities(), source->capabilities());
-            QCOMPARE(copy->name(), QStringLiteral("original"));
-            QVERIFY(!copy->isFreeAspect());
-            QVERIFY(!copy->isCreating());
-            QCOMPARE(item->pos(), QPointF(11, 12));
-            QCOMPARE(item->zValue(), 3.0);
-            QCOMPARE(item->opacity(), 0.25);
-            QCOMPARE(item->transform(), source->graphicsItem()->transform());
-            QCOMPARE(copy->scale(), source->scale());
-            QCOMPARE(copy->isMirrored(), source->isMirrored());
-            QCOMPARE(copy->pen(), source->pen());
-            QCOMPARE(copy->brush(), source->brush());
-            QCOMPARE(item->boundingRect(), source->graphicsItem()->boundingRect());
-            QVERIFY(item != source->graphicsItem());
-            QCOMPARE(item->scene(), nullptr);
+            QVERIFY(copy && copy->graphicsItem() != source->graphicsItem());
+            QCOMPARE(copy->graphicsItem()->scene(), nullptr);
+            QVariantList expected = state(*source);
+            expected[4] = false; // not being drawn
+            QCOMPARE(state(*copy), expected);
+            QVERIFY(copy->graphicsItem()->flags().testFlags(QGraphicsItem::ItemIsMovable
+                                                            | QGraphicsItem::ItemIsSelectable));
         }
         auto textCopy = GraphicFactory::clone(*text);
         auto *clonedText = dynamic_cast<TextGraphic *>(textCopy.get());
@@ -295,35 +245,27 @@ private Q_SLOTS:
         QVERIFY(!shape.updateCreate(pointer + QPointF(50, 50)));
     }
 
-    void shapeKindsHaveTheirJoinsAndFitTheirRectangle()
+    void changingTheKindRedrawsEachKindInTheSameBounds()
     {
-        const QRectF rect(10, 20, 200, 100);
-        QList<QPainterPath> seen;
-        for (quint32 kind = 0; kind <= 18; ++kind) {
-            const bool sharp = kind == 0 || (kind >= 2 && kind <= 13) || kind == 15 || kind == 16;
-            QCOMPARE(ShapeGraphic::joinStyle(kind), sharp ? Qt::MiterJoin : Qt::RoundJoin);
-            const QPainterPath path = ShapeGraphic::templatePath(kind, rect);
-            QVERIFY(!path.isEmpty());
-            QVERIFY2(rect.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(path.controlPointRect()),
+        const QRectF bounds(0, 0, 100, 50);
+        QList<QPainterPath> seen{rectangleShape()->path()};
+        for (quint32 kind = 1; kind <= ShapeGraphic::LastKind; ++kind) {
+            auto shape = rectangleShape();
+            shape->setShapeType(kind);
+            const QPainterPath path = shape->path();
+            // A shape of its own, filling the bounds, with the join its corners need.
+            QVERIFY2(path == ShapeGraphic::templatePath(kind, bounds) && !seen.contains(path)
+                             && bounds.adjusted(-1e-9, -1e-9, 1e-9, 1e-9)
+                                        .contains(path.controlPointRect())
+                             && shape->pen().joinStyle() == ShapeGraphic::joinStyle(kind),
                      qPrintable(QString::number(kind)));
-            if (kind < 18) {
-                QVERIFY2(!seen.contains(path), qPrintable(QString::number(kind)));
-                seen << path;
-            }
+            seen << path;
         }
-        QCOMPARE(ShapeGraphic::templatePath(18, rect), ShapeGraphic::templatePath(0, rect));
-        QCOMPARE(ShapeGraphic::joinStyle(99), Qt::RoundJoin);
-    }
-
-    void changingTheKindRedrawsInTheSameBounds()
-    {
         auto shape = rectangleShape();
-        shape->setPen(QPen(Qt::black, 3, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin));
         shape->setShapeType(17);
-        QCOMPARE(shape->path(), ShapeGraphic::templatePath(17, QRectF(0, 0, 100, 50)));
         QCOMPARE(shape->pen().joinStyle(), Qt::RoundJoin);
         shape->setShapeType(4);
-        QCOMPARE(shape->path().boundingRect(), QRectF(0, 0, 100, 50));
+        QCOMPARE(shape->path().boundingRect(), bounds);
         QCOMPARE(shape->pen().joinStyle(), Qt::MiterJoin);
         // The same kind again changes nothing, not even a path set meanwhile.
         shape->setPath(QPainterPath());
@@ -335,12 +277,8 @@ private Q_SLOTS:
     {
         FreehandGraphic stroke;
         QVERIFY(stroke.beginCreate(QPointF(300, 200)));
-        QVERIFY(stroke.isCreating());
         QCOMPARE(stroke.cacheMode(), QGraphicsItem::NoCache);
         QCOMPARE(stroke.sourcePath().elementCount(), 2);
-        QCOMPARE(QPointF(stroke.sourcePath().elementAt(0)), QPointF(299.9, 200));
-        QCOMPARE(QPointF(stroke.sourcePath().elementAt(1)), QPointF(300, 200));
-        QVERIFY(stroke.isDrawingOffscreen());
         QCOMPARE(stroke.offscreenRect(), QRectF(300 - 256, 200 - 256, 512, 512));
 
         QVERIFY(stroke.updateCreate(QPointF(320, 210)));
@@ -354,7 +292,6 @@ private Q_SLOTS:
         QVERIFY(stroke.offscreenRect().contains(QPointF(300 - 256, 200 - 256)));
 
         stroke.endCreate();
-        QVERIFY(!stroke.isCreating());
         QVERIFY(!stroke.isDrawingOffscreen());
         QCOMPARE(stroke.cacheMode(), QGraphicsItem::DeviceCoordinateCache);
         QCOMPARE(stroke.sourcePath().elementCount(), 4);
@@ -370,7 +307,6 @@ private Q_SLOTS:
         scene.addItem(stroke);
         QVERIFY(stroke->beginCreate(QPointF(10, 20)));
         QVERIFY(stroke->updateCreate(QPointF(5900, 20)));
-        QVERIFY(stroke->isCreating());
         QVERIFY(!stroke->isDrawingOffscreen());
         const QImage image = render(scene);
         QCOMPARE(qAlpha(image.pixel(5800, 20)), 255);
@@ -415,48 +351,35 @@ private Q_SLOTS:
         QVERIFY(stroke->beginCreate(QPointF(20, 100)));
         for (const QPointF &point : {QPointF(180, 100), QPointF(100, 180), QPointF(100, 20)})
             stroke->updateCreate(point);
-
         const auto alphaAt = [&scene](int x, int y) {
             return qAlpha(render(scene).pixel(x, y));
         };
-        const int crossing = alphaAt(100, 100);
         const int single = alphaAt(60, 100);
         QVERIFY2(qAbs(single - 127) <= 2, qPrintable(QString::number(single)));
-        QCOMPARE(crossing, single);
-
+        QCOMPARE(alphaAt(100, 100), single);
         // Painted from its path, the finished stroke looks the same (within rounding).
         stroke->endCreate();
         const int finished = alphaAt(60, 100);
         QVERIFY2(qAbs(finished - single) <= 1, qPrintable(QString::number(finished)));
         QCOMPARE(alphaAt(100, 100), finished);
-        QCOMPARE(alphaAt(100, 60), finished);
     }
 
     void anchorsDecorateTheEnds()
     {
+        const qreal reach = 12; // 3 x the pen width
         LineGraphic line;
         line.setPen(QPen(Qt::black, 4));
         line.setLine(QLineF(0, 0, 100, 0));
         const QRectF plain = line.boundingRect();
         QVERIFY(line.anchorPath().isEmpty());
-
         line.setEndAnchor(BaseGraphic::AnchorArrow);
-        const qreal reach = 12; // 3 x the pen width
+        line.setStartAnchor(BaseGraphic::AnchorDot);
         QVERIFY(line.anchorPath().contains(QPointF(100 - reach / 2, 0)));
-        QVERIFY(!line.anchorPath().contains(QPointF(100 + reach / 2, 0)));
+        QVERIFY(line.anchorPath().contains(QPointF(-2, 0)));
         QVERIFY(line.boundingRect().height() > plain.height());
         QVERIFY(line.shape().contains(QPointF(100 - reach / 2, reach / 8)));
-
-        line.setStartAnchor(BaseGraphic::AnchorDot);
-        QVERIFY(line.anchorPath().contains(QPointF(0, 0)));
-        QVERIFY(line.anchorPath().contains(QPointF(-2, 0)));
-
-        // The decorations follow the line.
-        line.setLine(QLineF(0, 0, 0, 100));
-        QVERIFY(line.anchorPath().contains(QPointF(0, 100 - reach / 2)));
-
         line.setEndAnchor(7); // no such decoration
-        QVERIFY(!line.anchorPath().contains(QPointF(0, 100 - reach / 2)));
+        QVERIFY(!line.anchorPath().contains(QPointF(100 - reach / 2, 0)));
 
         FreehandGraphic stroke;
         stroke.setPen(QPen(Qt::black, 4));
@@ -467,7 +390,6 @@ private Q_SLOTS:
         const QRectF before = stroke.boundingRect();
         stroke.setEndAnchor(BaseGraphic::AnchorArrow);
         QVERIFY(stroke.anchorPath().contains(QPointF(50 - reach / 2, 0.25)));
-        QVERIFY(stroke.boundingRect().height() > before.height());
         stroke.setEndAnchor(BaseGraphic::AnchorNone);
         QCOMPARE(stroke.boundingRect(), before);
     }
@@ -502,34 +424,27 @@ private Q_SLOTS:
     {
         LineGraphic line;
         line.setLine(QLineF(0, 0, 100, 0));
+        const auto runs = [&line](const QPointF &p1, const QPointF &p2) {
+            return near(line.line().p1(), p1) && near(line.line().p2(), p2);
+        };
         line.setScale(2.0);
-        QVERIFY(near(line.line().p1(), QPointF(-50, 0)));
-        QVERIFY(near(line.line().p2(), QPointF(150, 0)));
-        line.setScale(0);
+        QVERIFY(runs({-50, 0}, {150, 0}));
         line.setScale(1.0);
-        QVERIFY(near(line.line().p1(), QPointF(0, 0)));
-        QVERIFY(near(line.line().p2(), QPointF(100, 0)));
-
+        QVERIFY(runs({0, 0}, {100, 0}));
         line.setDegree(90);
-        QVERIFY(near(line.line().p1(), QPointF(50, -50)));
-        QVERIFY(near(line.line().p2(), QPointF(50, 50)));
-        QVERIFY(qAbs(LineGraphic::directionOf(line.line()) - 90) < 1e-9);
+        QVERIFY(runs({50, -50}, {50, 50}));
 
         line.setDegree(30);
         const QLineF turned = line.line();
         line.flip();
-        QVERIFY(line.isFlipped());
         QCOMPARE(line.degree(), 330.0);
         QVERIFY(qAbs(LineGraphic::directionOf(line.line()) - 330) < 1e-9);
         line.mirror();
-        QVERIFY(line.isMirrored());
         QCOMPARE(line.degree(), 210.0);
         QVERIFY(qAbs(LineGraphic::directionOf(line.line()) - 210) < 1e-9);
         line.mirror();
         line.flip();
-        QCOMPARE(line.degree(), 30.0);
-        QVERIFY(near(line.line().p1(), turned.p1()));
-        QVERIFY(near(line.line().p2(), turned.p2()));
+        QVERIFY(runs(turned.p1(), turned.p2()));
         QVERIFY(line.transform().isIdentity());
     }
 
@@ -539,9 +454,7 @@ private Q_SLOTS:
         text.setDefaultTextColor(Qt::darkGreen);
         text.setPlainText(QStringLiteral("one two"));
         QCOMPARE(text.textColor(), QColor(Qt::darkGreen));
-
         QTextCursor cursor(text.document());
-        cursor.setPosition(0);
         cursor.setPosition(3, QTextCursor::KeepAnchor);
         text.setTextCursor(cursor);
         text.setBold(true);
@@ -551,65 +464,23 @@ private Q_SLOTS:
         text.setFontFamily(QStringLiteral("Carlito"));
         text.setTextColor(Qt::red);
         QCOMPARE(text.textColor(), QColor(Qt::red));
-
-        QTextCursor first(text.document());
-        first.setPosition(2);
-        const QTextCharFormat formatted = first.charFormat();
-        QCOMPARE(formatted.fontWeight(), int(QFont::Bold));
-        QVERIFY(formatted.fontItalic());
-        QVERIFY(formatted.fontUnderline());
-        QCOMPARE(formatted.fontPointSize(), 31.0);
+        cursor.setPosition(2);
+        const QTextCharFormat formatted = cursor.charFormat();
+        QVERIFY(formatted.fontWeight() == QFont::Bold && formatted.fontItalic()
+                && formatted.fontUnderline() && formatted.fontPointSize() == 31);
         QCOMPARE(formatted.fontFamilies().toStringList(), QStringList{QStringLiteral("Carlito")});
-        QTextCursor last(text.document());
-        last.setPosition(6);
-        QVERIFY(last.charFormat().fontWeight() != QFont::Bold);
-
-        // Each change is one step of the document's undo: five undos leave only the bold.
-        text.document()->undo();
-        QVERIFY(!first.charFormat().hasProperty(QTextFormat::ForegroundBrush));
-        QCOMPARE(first.charFormat().fontPointSize(), 31.0);
-        for (int i = 0; i < 4; ++i)
+        // Each change is one step of the document's undo: five leave only the bold.
+        for (int i = 0; i < 5; ++i)
             text.document()->undo();
-        QCOMPARE(first.charFormat().fontWeight(), int(QFont::Bold));
-        QVERIFY(!first.charFormat().fontItalic());
+        QVERIFY(cursor.charFormat().fontWeight() == QFont::Bold
+                && !cursor.charFormat().fontItalic());
         text.document()->undo();
-        QVERIFY(first.charFormat().fontWeight() != QFont::Bold);
-    }
-
-    void textReportsLostFocus()
-    {
-        CanvasScene scene;
-        auto *text = new TextGraphic;
-        scene.addItem(text);
-        QEvent activate(QEvent::WindowActivate);
-        QCoreApplication::sendEvent(&scene, &activate);
-        QList<QGraphicsTextItem *> lost;
-        connect(text, &TextGraphic::lostFocus, this,
-                [&lost](QGraphicsTextItem &item) { lost << &item; });
-        text->setFocus();
-        QVERIFY(text->hasFocus());
-        QVERIFY(lost.isEmpty());
-        text->clearFocus();
-        QCOMPARE(lost, QList<QGraphicsTextItem *>{text});
-    }
-
-    void textAndImageStayOutOfTheFile()
-    {
-        TextGraphic text;
-        ImageGraphic image;
-        CanvasXmlReader reader(QByteArray("<graphic type=\"65540\"/>"));
-        reader.readNextStartElement();
-        QVERIFY(!text.readXml(reader));
-        QVERIFY(!image.readXml(reader));
-        QVERIFY(!text.hasCapability(BaseGraphic::CapSave));
-        QVERIFY(!image.hasCapability(BaseGraphic::CapSave));
+        QVERIFY(cursor.charFormat().fontWeight() != QFont::Bold);
     }
 
     void imageIsPlacedCentredOnThePointer()
     {
-        ImageGraphic empty;
-        QVERIFY(!empty.beginCreate(QPointF(10, 10)));
-
+        QVERIFY(!ImageGraphic().beginCreate(QPointF(10, 10)));
         QPixmap pixmap(40, 20);
         pixmap.fill(Qt::red);
         ImageGraphic image(pixmap);

@@ -3,11 +3,8 @@
 // between scene and commands are observed, not inferred.
 
 #include "FreehandGraphic.h"
-#include "HiliterGraphic.h"
-#include "ImageGraphic.h"
 #include "LineGraphic.h"
 #include "ShapeGraphic.h"
-#include "TextGraphic.h"
 #include "UndoCommands.h"
 
 #include "VeloraTest.h"
@@ -72,19 +69,6 @@ QPainterPath sceneOutline(const QGraphicsItem &item)
     return item.sceneTransform().map(item.shape());
 }
 
-bool sameOutline(const QPainterPath &a, const QPainterPath &b)
-{
-    if (a.elementCount() != b.elementCount() || a.isEmpty())
-        return false;
-    for (int i = 0; i < a.elementCount(); ++i) {
-        const QPainterPath::Element ea = a.elementAt(i);
-        const QPainterPath::Element eb = b.elementAt(i);
-        if (ea.type != eb.type || qAbs(ea.x - eb.x) > 1e-6 || qAbs(ea.y - eb.y) > 1e-6)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 class TestUndoCommands : public QObject
@@ -92,335 +76,213 @@ class TestUndoCommands : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void newGraphicIsNamedAfterItsKind_data();
-    void newGraphicIsNamedAfterItsKind();
-    void undoneStrokeComesBackAsTheSameItem();
-    void itemIsFreedOnceWhateverEndsItsCommand_data();
-    void itemIsFreedOnceWhateverEndsItsCommand();
-    void deleteOfThreeItemsIsUndoneInOneStep();
-    void editIsSwappedByUndoAndRedo_data();
-    void editIsSwappedByUndoAndRedo();
-    void commandsOfTheSameItemAreNeverMerged();
-    void leaveSceneHookRunsBeforeEachRemoval();
-};
-
-void TestUndoCommands::newGraphicIsNamedAfterItsKind_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("freehand") << int(FreehandGraphic::Type) << "Undo Freehand";
-    QTest::newRow("line") << int(LineGraphic::Type) << "Undo Line";
-    QTest::newRow("image") << int(ImageGraphic::Type) << "Undo Insert Image File";
-    QTest::newRow("text") << int(TextGraphic::Type) << "Undo Text";
-    QTest::newRow("shape") << int(ShapeGraphic::Type) << "Undo Shape";
-    QTest::newRow("highlighter") << int(HiliterGraphic::Type) << "Undo Highlighter";
-}
-
-void TestUndoCommands::newGraphicIsNamedAfterItsKind()
-{
-    QFETCH(int, kind);
-    QFETCH(QString, text);
-    QGraphicsScene scene;
-    QUndoStack stack;
-    const QList<QGraphicsItem *> items{new FreehandGraphic, new LineGraphic,  new ImageGraphic,
-                                       new TextGraphic,     new ShapeGraphic, new HiliterGraphic};
-    for (QGraphicsItem *item : items)
-        scene.addItem(item);
-    const auto found = std::find_if(items.begin(), items.end(),
-                                    [kind](QGraphicsItem *item) { return item->type() == kind; });
-    QVERIFY(found != items.end());
-    stack.push(new UndoNewGraphic(*found));
-    QCOMPARE(stack.undoText(), text);
-}
-
-void TestUndoCommands::undoneStrokeComesBackAsTheSameItem()
-{
-    QGraphicsScene scene;
-    QUndoStack stack;
-    auto *stroke = drawn(new FreehandGraphic, {10, 10}, {90, 80});
-    scene.addItem(stroke);
-    const QPainterPath strokePath = stroke->sourcePath();
-
-    stack.push(new UndoNewGraphic(stroke));
-    // Pushing records the creation without adding the item a second time.
-    QCOMPARE(scene.items(), QList<QGraphicsItem *>{stroke});
-    stack.undo();
-    QVERIFY(scene.items().isEmpty());
-    QCOMPARE(stroke->scene(), nullptr);
-    stack.redo();
-    QCOMPARE(scene.items(), QList<QGraphicsItem *>{stroke});
-    QCOMPARE(stroke->sourcePath(), strokePath);
-    stack.undo();
-    stack.redo();
-    QCOMPARE(scene.items(), QList<QGraphicsItem *>{stroke});
-}
-
-void TestUndoCommands::itemIsFreedOnceWhateverEndsItsCommand_data()
-{
-    // A new item or a deleted one, its command in force or undone, then the stack cleared or
-    // destroyed, the command dropped by a push after undo or by the undo limit, or the scene
-    // destroyed first. Whoever holds the item out of the scene frees it, and only once.
-    QTest::addColumn<bool>("deletion");
-    QTest::addColumn<bool>("undone");
-    QTest::addColumn<QString>("end");
-    QTest::addColumn<bool>("freedAtTheEnd");
-    QTest::newRow("new, stack destroyed") << false << false << "destroy" << false;
-    QTest::newRow("new, stack cleared") << false << false << "clear" << false;
-    QTest::newRow("new undone, stack cleared") << false << true << "clear" << true;
-    QTest::newRow("new undone, push after undo") << false << true << "push" << true;
-    QTest::newRow("new undone, stack destroyed") << false << true << "destroy" << true;
-    QTest::newRow("new, scene first") << false << false << "scene" << true;
-    QTest::newRow("new undone, scene first") << false << true << "scene" << false;
-    QTest::newRow("deleted, stack cleared") << true << false << "clear" << true;
-    QTest::newRow("deleted, stack destroyed") << true << false << "destroy" << true;
-    QTest::newRow("deleted, undo limit") << true << false << "limit" << true;
-    QTest::newRow("deleted undone, push after undo") << true << true << "push" << false;
-    QTest::newRow("deleted, scene first") << true << false << "scene" << false;
-    QTest::newRow("deleted undone, scene first") << true << true << "scene" << true;
-}
-
-void TestUndoCommands::itemIsFreedOnceWhateverEndsItsCommand()
-{
-    QFETCH(bool, deletion);
-    QFETCH(bool, undone);
-    QFETCH(QString, end);
-    QFETCH(bool, freedAtTheEnd);
-
-    int freed = 0;
-    int otherFreed = 0;
-    auto scene = std::make_unique<QGraphicsScene>();
-    auto stack = std::make_unique<QUndoStack>();
-    if (end == QLatin1String("limit"))
-        stack->setUndoLimit(2);
-    auto *item = drawn(new Counted<FreehandGraphic>(freed), {0, 0}, {30, 30});
-    scene->addItem(item);
-    auto *other = drawn(new Counted<ShapeGraphic>(otherFreed), {0, 0}, {20, 20});
-    scene->addItem(other);
-
-    if (deletion) {
-        scene->removeItem(item);
-        stack->push(new UndoDeleteGraphic(scene.get(), item));
-    } else {
-        stack->push(new UndoNewGraphic(item));
+    void itemIsFreedOnceWhateverEndsItsCommand_data()
+    {
+        // A new item or a deleted one, its command in force or undone, then the stack cleared or
+        // destroyed, the command dropped by a push after undo or by the undo limit, or the scene
+        // destroyed first. Whoever holds the item out of the scene frees it, and only once.
+        QTest::addColumn<bool>("deletion");
+        QTest::addColumn<bool>("undone");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<bool>("freedAtTheEnd");
+        QTest::newRow("new, stack destroyed") << false << false << "destroy" << false;
+        QTest::newRow("new, stack cleared") << false << false << "clear" << false;
+        QTest::newRow("new undone, stack cleared") << false << true << "clear" << true;
+        QTest::newRow("new undone, push after undo") << false << true << "push" << true;
+        QTest::newRow("new undone, stack destroyed") << false << true << "destroy" << true;
+        QTest::newRow("new, scene first") << false << false << "scene" << true;
+        QTest::newRow("new undone, scene first") << false << true << "scene" << false;
+        QTest::newRow("deleted, stack cleared") << true << false << "clear" << true;
+        QTest::newRow("deleted, stack destroyed") << true << false << "destroy" << true;
+        QTest::newRow("deleted, undo limit") << true << false << "limit" << true;
+        QTest::newRow("deleted undone, push after undo") << true << true << "push" << false;
+        QTest::newRow("deleted, scene first") << true << false << "scene" << false;
+        QTest::newRow("deleted undone, scene first") << true << true << "scene" << true;
     }
-    other->setPos(10, 10);
-    stack->push(new UndoMoveGraphic(other, {0, 0}));
-    // Undoing and redoing the command on top does not touch the item.
-    stack->undo();
-    stack->redo();
-    if (undone) {
-        stack->undo();
-        stack->undo();
-        QCOMPARE(item->scene(), deletion ? scene.get() : nullptr);
-    }
-    QCOMPARE(freed, 0);
 
-    if (end == QLatin1String("clear")) {
-        stack->clear();
-    } else if (end == QLatin1String("destroy")) {
-        stack.reset();
-    } else if (end == QLatin1String("scene")) {
+    void itemIsFreedOnceWhateverEndsItsCommand()
+    {
+        QFETCH(bool, deletion);
+        QFETCH(bool, undone);
+        QFETCH(QString, end);
+        QFETCH(bool, freedAtTheEnd);
+
+        int freed = 0;
+        int otherFreed = 0;
+        auto scene = std::make_unique<QGraphicsScene>();
+        auto stack = std::make_unique<QUndoStack>();
+        if (end == QLatin1String("limit"))
+            stack->setUndoLimit(2);
+        auto *item = drawn(new Counted<FreehandGraphic>(freed), {0, 0}, {30, 30});
+        scene->addItem(item);
+        auto *other = drawn(new Counted<ShapeGraphic>(otherFreed), {0, 0}, {20, 20});
+        scene->addItem(other);
+
+        if (deletion) {
+            scene->removeItem(item);
+            stack->push(new UndoDeleteGraphic(scene.get(), item));
+        } else {
+            stack->push(new UndoNewGraphic(item));
+        }
+        other->setPos(10, 10);
+        stack->push(new UndoMoveGraphic(other, {0, 0}));
+        // Undoing and redoing the command on top does not touch the item.
+        stack->undo();
+        stack->redo();
+        if (undone) {
+            stack->undo();
+            stack->undo();
+            QCOMPARE(item->scene(), deletion ? scene.get() : nullptr);
+        }
+        QCOMPARE(freed, 0);
+
+        if (end == QLatin1String("clear")) {
+            stack->clear();
+        } else if (end == QLatin1String("destroy")) {
+            stack.reset();
+        } else if (end == QLatin1String("scene")) {
+            scene.reset();
+        } else {
+            other->setPos(20, 20);
+            stack->push(new UndoMoveGraphic(other, {10, 10}));
+            QCOMPARE(stack->count(), end == QLatin1String("push") ? 1 : 2);
+        }
+        QCOMPARE(freed, freedAtTheEnd ? 1 : 0);
+        QCOMPARE(otherFreed, end == QLatin1String("scene") ? 1 : 0);
+        if (!freedAtTheEnd && scene)
+            QCOMPARE(item->scene(), scene.get());
+
         scene.reset();
-    } else {
-        other->setPos(20, 20);
-        stack->push(new UndoMoveGraphic(other, {10, 10}));
-        QCOMPARE(stack->count(), end == QLatin1String("push") ? 1 : 2);
-    }
-    QCOMPARE(freed, freedAtTheEnd ? 1 : 0);
-    QCOMPARE(otherFreed, end == QLatin1String("scene") ? 1 : 0);
-    if (!freedAtTheEnd && scene)
-        QCOMPARE(item->scene(), scene.get());
-
-    scene.reset();
-    stack.reset();
-    QCOMPARE(freed, 1);
-    QCOMPARE(otherFreed, 1);
-}
-
-void TestUndoCommands::deleteOfThreeItemsIsUndoneInOneStep()
-{
-    int destructions = 0;
-    QGraphicsScene scene;
-    QUndoStack stack;
-    QList<QGraphicsItem *> items;
-    for (int i = 0; i < 3; ++i) {
-        items << drawn(new Counted<LineGraphic>(destructions), {0, 10.0 * i}, {80, 10.0 * i});
-        scene.addItem(items.last());
-        items.last()->setSelected(true);
+        stack.reset();
+        QCOMPARE(freed, 1);
+        QCOMPARE(otherFreed, 1);
     }
 
-    // As the editor deletes a selection: each item out of the scene, one command per item.
-    stack.beginMacro(UndoText::deletion());
-    for (QGraphicsItem *item : scene.selectedItems()) {
-        scene.removeItem(item);
-        stack.push(new UndoDeleteGraphic(&scene, item));
+    void editIsSwappedByUndoAndRedo_data()
+    {
+        // The row names the edit; the z order has no text of its own, the editor's macro names it.
+        QTest::addColumn<QString>("text");
+        QTest::newRow("move") << QStringLiteral("Undo Move");
+        QTest::newRow("opacity") << QStringLiteral("Undo Opacity");
+        QTest::newRow("z order") << QString();
+        QTest::newRow("scale") << QStringLiteral("Undo Scale");
+        QTest::newRow("rotate") << QStringLiteral("Undo Rotate");
+        QTest::newRow("flip") << QStringLiteral("Undo Flip");
+        QTest::newRow("mirror") << QStringLiteral("Undo Mirror");
     }
-    stack.endMacro();
-    QVERIFY(scene.items().isEmpty());
-    QCOMPARE(stack.count(), 1);
-    QCOMPARE(stack.undoText(), QStringLiteral("Undo Delete"));
 
-    stack.undo();
-    for (QGraphicsItem *item : items)
-        QCOMPARE(item->scene(), &scene);
-    stack.redo();
-    QVERIFY(scene.items().isEmpty());
-    QCOMPARE(destructions, 0);
-    stack.clear();
-    QCOMPARE(destructions, 3);
-}
+    void editIsSwappedByUndoAndRedo()
+    {
+        QFETCH(QString, text);
+        const QString edit = QString::fromLatin1(QTest::currentDataTag());
+        QGraphicsScene scene;
+        QUndoStack stack;
+        // Each edit on an item class it applies to; a second shape overlaps for the stacking order.
+        QGraphicsItem *item = edit == QLatin1String("scale") || edit == QLatin1String("mirror")
+                ? static_cast<QGraphicsItem *>(drawn(new LineGraphic, {10, 10}, {110, 60}))
+                : edit == QLatin1String("flip")
+                ? static_cast<QGraphicsItem *>(drawn(new FreehandGraphic, {0, 0}, {60, 50}))
+                : static_cast<QGraphicsItem *>(drawn(new ShapeGraphic(3), {0, 0}, {80, 40}));
+        scene.addItem(item);
+        auto *upper = drawn(new ShapeGraphic, {10, 10}, {60, 60});
+        upper->setZValue(1);
+        scene.addItem(upper);
+        BaseGraphic &graphic = *BaseGraphic::fromItem(item);
 
-void TestUndoCommands::editIsSwappedByUndoAndRedo_data()
-{
-    // The row names the edit; the z order has no text of its own, the editor's macro names it.
-    QTest::addColumn<QString>("text");
-    QTest::newRow("move") << QStringLiteral("Undo Move");
-    QTest::newRow("opacity") << QStringLiteral("Undo Opacity");
-    QTest::newRow("z order") << QString();
-    QTest::newRow("scale") << QStringLiteral("Undo Scale");
-    QTest::newRow("rotate") << QStringLiteral("Undo Rotate");
-    QTest::newRow("flip") << QStringLiteral("Undo Flip");
-    QTest::newRow("mirror") << QStringLiteral("Undo Mirror");
-}
+        const auto state = [&] {
+            return QVariantList{item->pos(),         item->opacity(),
+                                item->zValue(),      scene.items().first() == item,
+                                graphic.scale(),     graphic.degree(),
+                                graphic.isFlipped(), graphic.isMirrored()};
+        };
+        const auto shows = [&](const QPainterPath &outline, const QVariantList &values) {
+            return sceneOutline(*item) == outline && state() == values;
+        };
+        const QPainterPath beforeOutline = sceneOutline(*item);
+        const QVariantList before = state();
 
-void TestUndoCommands::editIsSwappedByUndoAndRedo()
-{
-    QFETCH(QString, text);
-    const QString edit = QString::fromLatin1(QTest::currentDataTag());
-    QGraphicsScene scene;
-    QUndoStack stack;
-    // Each edit on an item class it applies to; a second shape overlaps for the stacking order.
-    QGraphicsItem *item = edit == QLatin1String("scale") || edit == QLatin1String("mirror")
-            ? static_cast<QGraphicsItem *>(drawn(new LineGraphic, {10, 10}, {110, 60}))
-            : edit == QLatin1String("flip")
-            ? static_cast<QGraphicsItem *>(drawn(new FreehandGraphic, {0, 0}, {60, 50}))
-            : static_cast<QGraphicsItem *>(drawn(new ShapeGraphic(3), {0, 0}, {80, 40}));
-    scene.addItem(item);
-    auto *upper = drawn(new ShapeGraphic, {10, 10}, {60, 60});
-    upper->setZValue(1);
-    scene.addItem(upper);
-    BaseGraphic &graphic = *BaseGraphic::fromItem(item);
+        // As the editor does: change the item, then push the command that records the change.
+        const auto edited = [&]() -> QUndoCommand * {
+            if (edit == QLatin1String("move")) {
+                item->setPos(item->pos() + QPointF(15, 25));
+                return new UndoMoveGraphic(item, item->pos() - QPointF(15, 25));
+            } else if (edit == QLatin1String("opacity")) {
+                item->setOpacity(item->opacity() / 2);
+                return new UndoOpacityGraphic(item, item->opacity() * 2);
+            } else if (edit == QLatin1String("z order")) {
+                item->setZValue(item->zValue() + 2);
+                return new UndoZorderGraphic(item, item->zValue() - 2);
+            } else if (edit == QLatin1String("scale")) {
+                graphic.setScale(graphic.scale() * 2);
+                return new UndoScaleGraphic(&graphic, graphic.scale() / 2);
+            } else if (edit == QLatin1String("rotate")) {
+                graphic.setDegree(graphic.degree() + 30);
+                return new UndoRotateGraphic(&graphic, graphic.degree() - 30);
+            } else if (edit == QLatin1String("flip")) {
+                graphic.flip();
+                return new UndoFlipGraphic(&graphic);
+            }
+            graphic.mirror();
+            return new UndoMirrorGraphic(&graphic);
+        };
+        QUndoCommand *command = edited();
+        const QPainterPath afterOutline = sceneOutline(*item);
+        const QVariantList after = state();
+        QVERIFY(after != before);
 
-    const auto state = [&] {
-        return QVariantList{item->pos(),         item->opacity(),
-                            item->zValue(),      scene.items().first() == item,
-                            graphic.scale(),     graphic.degree(),
-                            graphic.isFlipped(), graphic.isMirrored()};
-    };
-    const auto shows = [&](const QPainterPath &outline, const QVariantList &values) {
-        return sameOutline(sceneOutline(*item), outline) && state() == values;
-    };
-    const QPainterPath beforeOutline = sceneOutline(*item);
-    const QVariantList before = state();
+        stack.push(command);
+        QCOMPARE(stack.undoText(), text);
+        // The push does not apply the change a second time.
+        QVERIFY(shows(afterOutline, after));
+        stack.undo();
+        QVERIFY(shows(beforeOutline, before));
+        stack.redo();
+        QVERIFY(shows(afterOutline, after));
+        stack.undo();
+        QVERIFY(shows(beforeOutline, before));
 
-    // As the editor does: change the item, then push the command that records the change.
-    QUndoCommand *command = nullptr;
-    if (edit == QLatin1String("move")) {
-        item->setPos(15, 25);
-        command = new UndoMoveGraphic(item, {0, 0});
-    } else if (edit == QLatin1String("opacity")) {
-        item->setOpacity(0.25);
-        command = new UndoOpacityGraphic(item, 1.0);
-    } else if (edit == QLatin1String("z order")) {
-        item->setZValue(2);
-        command = new UndoZorderGraphic(item, 0);
-    } else if (edit == QLatin1String("scale")) {
-        graphic.setScale(2.0);
-        command = new UndoScaleGraphic(&graphic, 1.0);
-    } else if (edit == QLatin1String("rotate")) {
-        graphic.setDegree(30);
-        command = new UndoRotateGraphic(&graphic, 0);
-    } else if (edit == QLatin1String("flip")) {
-        graphic.flip();
-        command = new UndoFlipGraphic(&graphic);
-    } else {
-        graphic.mirror();
-        command = new UndoMirrorGraphic(&graphic);
+        // The same edit again is a step of its own: commands are never merged.
+        stack.redo();
+        stack.push(edited());
+        QCOMPARE(stack.count(), 2);
+        stack.undo();
+        QVERIFY(shows(afterOutline, after));
     }
-    const QPainterPath afterOutline = sceneOutline(*item);
-    const QVariantList after = state();
-    QVERIFY(after != before);
 
-    stack.push(command);
-    QCOMPARE(stack.undoText(), text);
-    // The push does not apply the change a second time.
-    QVERIFY(shows(afterOutline, after));
-    stack.undo();
-    QVERIFY(shows(beforeOutline, before));
-    stack.redo();
-    QVERIFY(shows(afterOutline, after));
-    stack.undo();
-    QVERIFY(shows(beforeOutline, before));
-}
+    void leaveSceneHookRunsBeforeEachRemoval()
+    {
+        QGraphicsScene scene;
+        QUndoStack stack;
+        auto *hooked = new HookedRect(ShapeGraphic::Capabilities | BaseGraphic::CapLeaveSceneHook);
+        auto *plain = new HookedRect(ShapeGraphic::Capabilities);
+        for (HookedRect *item : {hooked, plain}) {
+            scene.addItem(item);
+            stack.push(new UndoNewGraphic(item));
+        }
+        // Undoing a creation takes the item out: the hook runs first, and only for its bit.
+        stack.undo();
+        QCOMPARE(plain->calls, 0);
+        QCOMPARE(plain->scene(), nullptr);
+        stack.undo();
+        QCOMPARE(hooked->calls, 1);
+        QVERIFY(hooked->wasInSceneWhenCalled);
+        stack.redo();
+        QCOMPARE(hooked->calls, 1);
 
-void TestUndoCommands::commandsOfTheSameItemAreNeverMerged()
-{
-    QGraphicsScene scene;
-    QUndoStack stack;
-    auto *shape = drawn(new ShapeGraphic, {0, 0}, {30, 30});
-    scene.addItem(shape);
-    BaseGraphic &graphic = *shape;
-
-    // Two drags of one item are two steps for the user, as are two scalings.
-    shape->setPos(10, 0);
-    stack.push(new UndoMoveGraphic(shape, {0, 0}));
-    shape->setPos(20, 0);
-    stack.push(new UndoMoveGraphic(shape, {10, 0}));
-    graphic.setScale(1.5);
-    stack.push(new UndoScaleGraphic(shape, 1.0));
-    graphic.setScale(3.0);
-    stack.push(new UndoScaleGraphic(shape, 1.5));
-    QCOMPARE(stack.count(), 4);
-
-    stack.undo();
-    QCOMPARE(graphic.scale(), 1.5);
-    stack.undo();
-    QCOMPARE(graphic.scale(), 1.0);
-    stack.undo();
-    QCOMPARE(shape->pos(), QPointF(10, 0));
-    stack.undo();
-    QCOMPARE(shape->pos(), QPointF(0, 0));
-}
-
-void TestUndoCommands::leaveSceneHookRunsBeforeEachRemoval()
-{
-    QGraphicsScene scene;
-    QUndoStack stack;
-    auto *hooked = new HookedRect(ShapeGraphic::Capabilities | BaseGraphic::CapLeaveSceneHook);
-    auto *plain = new HookedRect(ShapeGraphic::Capabilities);
-    scene.addItem(hooked);
-    scene.addItem(plain);
-
-    stack.beginMacro(UndoText::clone());
-    stack.push(new UndoNewGraphic(hooked));
-    stack.push(new UndoNewGraphic(plain));
-    stack.endMacro();
-    QCOMPARE(hooked->calls, 0);
-    stack.undo();
-    QCOMPARE(hooked->calls, 1);
-    QVERIFY(hooked->wasInSceneWhenCalled);
-    QCOMPARE(hooked->scene(), nullptr);
-    stack.redo();
-    QCOMPARE(hooked->calls, 1);
-
-    hooked->calls = 0;
-    hooked->wasInSceneWhenCalled = false;
-    stack.beginMacro(UndoText::deletion());
-    for (HookedRect *item : {hooked, plain}) {
-        scene.removeItem(item);
-        stack.push(new UndoDeleteGraphic(&scene, item));
+        // A deletion (the push drops the undone creation of the other): the editor took the item
+        // out itself before pushing; a redo runs the hook.
+        scene.removeItem(hooked);
+        stack.push(new UndoDeleteGraphic(&scene, hooked));
+        QCOMPARE(hooked->calls, 1);
+        stack.undo();
+        QCOMPARE(hooked->calls, 1);
+        hooked->wasInSceneWhenCalled = false;
+        stack.redo();
+        QCOMPARE(hooked->calls, 2);
+        QVERIFY(hooked->wasInSceneWhenCalled);
+        QCOMPARE(hooked->scene(), nullptr);
     }
-    stack.endMacro();
-    // The editor took the items out itself before pushing; nothing runs the hook again.
-    QCOMPARE(hooked->calls, 0);
-    stack.undo();
-    QCOMPARE(hooked->calls, 0);
-    stack.redo();
-    QCOMPARE(hooked->calls, 1);
-    QVERIFY(hooked->wasInSceneWhenCalled);
-    QCOMPARE(hooked->scene(), nullptr);
-    QCOMPARE(plain->calls, 0);
-}
+};
 
 VELORA_TEST_MAIN(TestUndoCommands)
 
