@@ -1,84 +1,70 @@
 #include <SettingImpl.h>
 #include <VeloraTest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRect>
 #include <QSettings>
-#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 class TestSettings : public QObject
 {
     Q_OBJECT
 
 private:
+    static QString path() { return SettingImpl::settingsFilePath(); }
     static QString documentsMediaFolder()
     {
         return VeloraTest::homePath() + QStringLiteral("/Documents/Velora/Media Library/");
     }
 
-    /// What is actually in the file, read without the store.
-    static QVariant stored(const QString &key)
+    /// `key` as QSettings reads it from `file`, through a copy: QSettings answers from memory for
+    /// a file it wrote itself or has read in the same millisecond at the same size.
+    static QVariant readByQt(const QString &file, const QString &key)
     {
-        QSettings file(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-        return file.value(key);
+        static int copies = 0;
+        const QString copy = file + QStringLiteral(".copy%1").arg(++copies);
+        return QFile::copy(file, copy) ? QSettings(copy, QSettings::IniFormat).value(key)
+                                       : QVariant();
     }
 
-    static void writeRawFile(const QByteArray &bytes)
+    static void writeRawFile(const QString &file, const QByteArray &bytes)
     {
-        QFile file(SettingImpl::settingsFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(out.write(bytes), bytes.size());
     }
 
 private Q_SLOTS:
     void init()
     {
-        QFile::remove(SettingImpl::settingsFilePath());
+        QFile::remove(path());
         QDir(VeloraTest::homePath() + QStringLiteral("/Documents")).removeRecursively();
     }
 
     void firstUseGivesEveryDefault()
     {
-        QVERIFY(!QFile::exists(SettingImpl::settingsFilePath()));
         ComponentRef<SettingIntf> settings;
         QCOMPARE(SettingImpl::dataFolder(),
                  VeloraTest::homePath() + QStringLiteral("/.local/share/Velora/"));
-        QVERIFY(QDir(SettingImpl::dataFolder()).exists());
         QVERIFY(QDir(documentsMediaFolder()).exists());
-
         QCOMPARE(settings->getVideoQuality(), 2);
         QCOMPARE(settings->getMute(), false);
         QCOMPARE(settings->getTotalTime(), 0u);
         QCOMPARE(settings->getPeriod(), 0u);
         QCOMPARE(settings->getAudioSource(), QString());
+        QVERIFY(!settings->value(QStringLiteral("webCam/LastWebCamVID")).isValid());
+        QCOMPARE(settings->value(QStringLiteral("webCam/LastWebCamVID"), 0x046d).toInt(), 0x046d);
 
         QCOMPARE(settings->getSavePath(), documentsMediaFolder());
-        QCOMPARE(stored(QStringLiteral("savePath")).toString(), documentsMediaFolder());
-    }
-
-    void typedValuesRoundTripThroughTheFile()
-    {
-        ComponentRef<SettingIntf> settings;
-        settings->setVideoQuality(0);
-        settings->setMute(true);
-        settings->setTotalTime(72 * 3600);
-        settings->setPeriod(60);
-        settings->setAudioSource(QStringLiteral("Built-in Audio Analog Stereo"));
-
-        QCOMPARE(stored(QStringLiteral("recording/videoQuality")).toInt(), 0);
-        QCOMPARE(stored(QStringLiteral("capture/elapsed-time/totalTime")).toUInt(), 72u * 3600);
-        QCOMPARE(settings->getVideoQuality(), 0);
-        // Nothing is cached: a change made behind the store's back, as by a second Velora, is
-        // seen at the next read.
-        {
-            QSettings other(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-            other.setValue(QStringLiteral("recording/videoQuality"), 1);
-        }
-        QCOMPARE(settings->getVideoQuality(), 1);
-        QCOMPARE(settings->getMute(), true);
-        QCOMPARE(settings->getTotalTime(), 72u * 3600);
-        QCOMPARE(settings->getPeriod(), 60u);
-        QCOMPARE(settings->getAudioSource(), QStringLiteral("Built-in Audio Analog Stereo"));
+        SettingImpl::getInstance()->release(); // giving the store back writes what changed
+        QCOMPARE(readByQt(path(), QStringLiteral("savePath")).toString(), documentsMediaFolder());
     }
 
     void savePathKeepsStoredFolderAndReplacesVanishedOne()
@@ -89,50 +75,108 @@ private Q_SLOTS:
         settings->setSavePath(chosen);
         // The separator is added for the caller, not written into the file.
         QCOMPARE(settings->getSavePath(), chosen + QLatin1Char('/'));
-        QCOMPARE(stored(QStringLiteral("savePath")).toString(), chosen);
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), QStringLiteral("savePath")).toString(), chosen);
 
         // A removed drive or deleted folder falls back to the default, which is stored.
         QVERIFY(QDir(chosen).removeRecursively());
         QCOMPARE(settings->getSavePath(), documentsMediaFolder());
-        QCOMPARE(stored(QStringLiteral("savePath")).toString(), documentsMediaFolder());
-        QVERIFY(QDir(documentsMediaFolder()).exists());
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), QStringLiteral("savePath")).toString(), documentsMediaFolder());
     }
 
-    void genericValuesWithAndWithoutDefault()
+    void valuesReadTheSameThroughQSettings_data()
     {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("quotes, commas, = and ;")
+                << u"savePath"_s << QVariant(u"/home/t/\"A\", b=c; d"_s);
+        QTest::newRow("blanks, backslash, line break")
+                << u"recording/audioSource"_s << QVariant(u"  Mic \\ 2\n\tleft  "_s);
+        QTest::newRow("starts with @") << u"a/b/c"_s << QVariant(u"@Rect(1 2 3 4)"_s);
+        QTest::newRow("beyond ASCII") << u"language"_s << QVariant(u"Ünïcødé 🎥"_s);
+        QTest::newRow("number") << u"capture/elapsed-time/totalTime"_s << QVariant(259200u);
+        QTest::newRow("bool") << u"recording/mute"_s << QVariant(true);
+        QTest::newRow("list") << u"l"_s << QVariant(QStringList{u"a, b"_s, u"@c"_s, {}});
+        QTest::newRow("empty list") << u"l"_s << QVariant(QStringList());
+        QTest::newRow("bytes") << u"b"_s
+                               << QVariant(QByteArray("\x00\x7f\xff"
+                                                      "1)",
+                                                      5));
+        QTest::newRow("rect") << u"r"_s << QVariant(QRect(-1, 2, 30, 40));
+        QTest::newRow("date") << u"d"_s << QVariant(QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
+        QTest::newRow("odd key") << u"Grüße aus/k%ey=1 [x]/;y"_s << QVariant(7);
+        QTest::newRow("group named General") << u"General/x"_s << QVariant(u"g"_s);
+    }
+
+    void valuesReadTheSameThroughQSettings()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        const QString written = path() + QStringLiteral(".qt");
+        QSettings(written, QSettings::IniFormat).setValue(key, value);
+        const QVariant expected = readByQt(written, key);
+        QVERIFY(QFile::rename(written, path()));
+        {
+            ComponentRef<SettingIntf> settings;
+            QCOMPARE(settings->value(key), expected);
+            QFile::remove(path());
+            settings->setValue(key, value);
+        }
+        QCOMPARE(readByQt(path(), key), expected);
+    }
+
+    void outsideChangesAreSeenAtTheNextRead_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("replace"); // by a rename, or written in place
+        QTest::addColumn<qint64>("nanosecondsLater"); // modification time; -1 as it comes
+        QTest::newRow("by another process")
+                << QByteArray("[recording]\nvideoQuality=12\n") << false << qint64(-1);
+        QTest::newRow("same size and time, replaced")
+                << QByteArray("[recording]\nvideoQuality=2\n") << true << qint64(0);
+        QTest::newRow("same time, new size")
+                << QByteArray("[recording]\nvideoQuality=12\n") << false << qint64(0);
+        QTest::newRow("same size, a microsecond later")
+                << QByteArray("[recording]\nvideoQuality=2\n") << false << qint64(1000);
+    }
+
+    void outsideChangesAreSeenAtTheNextRead()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, replace);
+        QFETCH(qint64, nanosecondsLater);
+        writeRawFile(path(), "[recording]\nvideoQuality=1\n");
         ComponentRef<SettingIntf> settings;
-        QVERIFY(!settings->value(QStringLiteral("webCam/LastWebCamVID")).isValid());
-        QCOMPARE(settings->value(QStringLiteral("webCam/LastWebCamVID"), 0x046d).toInt(), 0x046d);
-        settings->setValue(QStringLiteral("webCam/LastWebCamVID"), 0x1234);
-        QCOMPARE(settings->value(QStringLiteral("webCam/LastWebCamVID")).toInt(), 0x1234);
-        QCOMPARE(settings->value(QStringLiteral("webCam/LastWebCamVID"), 7).toInt(), 0x1234);
-    }
+        QCOMPARE(settings->getVideoQuality(), 1);
+        settings->setMute(true); // not written yet, and must survive the change
+        struct stat before = {};
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &before), 0);
 
-    void instanceIsSharedAndRebuiltAfterLastRelease()
-    {
-        SettingImpl *first = SettingImpl::getInstance();
-        SettingImpl *second = SettingImpl::getInstance();
-        QCOMPARE(first, second);
-        first->release();
-        QCOMPARE(SettingImpl::peekInstance(), second);
-        second->release();
-        QCOMPARE(SettingImpl::peekInstance(), nullptr);
+        const QString target = replace ? path() + QStringLiteral(".new") : path();
+        if (nanosecondsLater < 0) {
+            QCOMPARE(QProcess::execute(u"sh"_s,
+                                       {u"-c"_s, u"printf \"$1\" > \"$0\""_s, target,
+                                        QString::fromLatin1(content)}),
+                     0);
+        } else {
+            writeRawFile(target, content);
+            // Only the size or the inode can tell this file from the one read before.
+            timespec times[2] = {before.st_mtim, before.st_mtim};
+            times[1].tv_nsec = (times[1].tv_nsec + nanosecondsLater) % 1000000000;
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times, 0), 0);
+        }
+        if (replace)
+            QCOMPARE(::rename(QFile::encodeName(target).constData(),
+                              QFile::encodeName(path()).constData()),
+                     0);
 
-        // A new instance redoes the folder creation.
-        QVERIFY(QDir(VeloraTest::homePath() + QStringLiteral("/Documents")).removeRecursively());
-        SettingImpl *fresh = SettingImpl::getInstance();
-        QVERIFY(QDir(documentsMediaFolder()).exists());
-        fresh->release();
-    }
-
-    void nonNumbersReadAsZeroAndFalse()
-    {
-        writeRawFile("[recording]\nvideoQuality=high\nmute=loud\n"
-                     "[capture]\nelapsed-time\\totalTime=-5\n");
-        ComponentRef<SettingIntf> settings;
-        QCOMPARE(settings->getVideoQuality(), 0);
-        QCOMPARE(settings->getMute(), false);
-        QCOMPARE(settings->getTotalTime(), 0u);
+        const int expected = content.contains("=12") ? 12 : 2;
+        QCOMPARE(settings->getVideoQuality(), expected);
+        QCOMPARE(settings->getMute(), true);
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), QStringLiteral("recording/videoQuality")).toInt(), expected);
+        QCOMPARE(readByQt(path(), QStringLiteral("recording/mute")).toBool(), true);
     }
 
     void damagedFilesAreSurvived_data()
@@ -146,21 +190,24 @@ private Q_SLOTS:
                 << QByteArray("[General]\nlanguage=eng\nsavePath=/home/teach");
         QTest::newRow("unterminated group") << QByteArray("[recording\nvideoQuality=1\n");
         QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not numbers") << QByteArray("[recording]\nvideoQuality=high\nmute=loud\n"
+                                                   "[capture]\nelapsed-time\\totalTime=-5\n");
     }
 
     void damagedFilesAreSurvived()
     {
         QFETCH(QByteArray, content);
-        writeRawFile(content);
+        writeRawFile(path(), content);
         ComponentRef<SettingIntf> settings;
         QCOMPARE(settings->getSavePath(), documentsMediaFolder());
-        const int quality = settings->getVideoQuality();
-        QVERIFY(quality >= 0);
+        QVERIFY(settings->getVideoQuality() >= 0);
+        QCOMPARE(settings->getMute(), false);
+        QCOMPARE(settings->getTotalTime(), 0u);
 
         // Whatever was wrong with the file, the store keeps working and writes stick.
         settings->setVideoQuality(1);
-        QCOMPARE(settings->getVideoQuality(), 1);
-        QCOMPARE(settings->getSavePath(), documentsMediaFolder());
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), QStringLiteral("recording/videoQuality")).toInt(), 1);
     }
 };
 
