@@ -1,13 +1,41 @@
+#include <LogSystem.h>
+#include <MessageBox.h>
 #include <SettingImpl.h>
 #include <StartUp.h>
 #include <VeloraTest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QTranslator>
 
 #include <utime.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+/// What Qt's logging says (warnings and worse) while it lives.
+class SaidOnStandardError
+{
+public:
+    SaidOnStandardError()
+    {
+        lines = &said;
+        previous = qInstallMessageHandler(
+                [](QtMsgType type, const QMessageLogContext &, const QString &text) {
+                    if (type != QtDebugMsg && type != QtInfoMsg)
+                        lines->append(text);
+                });
+    }
+    ~SaidOnStandardError() { qInstallMessageHandler(previous); }
+    QStringList said;
+
+private:
+    static inline QStringList *lines = nullptr;
+    QtMessageHandler previous;
+};
+} // namespace
 
 class TestStartUp : public QObject
 {
@@ -16,20 +44,16 @@ class TestStartUp : public QObject
 private:
     static QVariant stored(const QString &key)
     {
-        QSettings file(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-        return file.value(key);
+        return QSettings(SettingImpl::settingsFilePath(), QSettings::IniFormat).value(key);
     }
 
     static void store(const QString &key, const QVariant &value)
     {
-        QSettings file(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-        file.setValue(key, value);
+        QSettings(SettingImpl::settingsFilePath(), QSettings::IniFormat).setValue(key, value);
     }
 
-    static QString defaultLogFolder()
-    {
-        return VeloraTest::homePath() + QStringLiteral("/Documents/Velora/logs");
-    }
+    static QString home() { return VeloraTest::homePath(); }
+    static QString defaultLogFolder() { return home() + QStringLiteral("/Documents/Velora/logs"); }
 
     /// A file in `folder` whose last change was `days` calendar days ago.
     static QString fileAged(const QString &folder, const QString &name, int days)
@@ -50,7 +74,8 @@ private Q_SLOTS:
     void init()
     {
         QFile::remove(SettingImpl::settingsFilePath());
-        QDir(VeloraTest::homePath() + QStringLiteral("/Documents")).removeRecursively();
+        QFile::remove(home() + QStringLiteral("/Documents"));
+        QDir(home() + QStringLiteral("/Documents")).removeRecursively();
     }
 
     void firstStartWritesTheStartUpKeys()
@@ -69,45 +94,120 @@ private Q_SLOTS:
         QCOMPARE(logTemplate, defaultLogFolder() + QStringLiteral("/VeloraYYMMDD-9999.log"));
     }
 
-    void storedLogFolderIsCreated()
+    void unwritableLogFolderGivesWay_data()
     {
-        const QString folder = VeloraTest::homePath() + QStringLiteral("/elsewhere/deep/logs");
-        store(QStringLiteral("logs/logFilesLocation"), folder);
-        QCOMPARE(StartUp::logFilesFolder(), folder);
-        QVERIFY(QDir(folder).exists());
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<QStringList>("blocked"); // a file where a folder would have to be
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("writable, made")
+                << u"/elsewhere/deep/logs"_s << QStringList() << u"/elsewhere/deep/logs"_s;
+        QTest::newRow("to the default")
+                << u"/blocked/logs"_s << QStringList{u"/blocked"_s} << u"/Documents/Velora/logs"_s;
+        QTest::newRow("to the runtime folder")
+                << u"/blocked/logs"_s << QStringList{u"/blocked"_s, u"/Documents"_s}
+                << u"/runtime"_s;
     }
 
-    void nonPositiveExpiryBecomesThirty_data()
+    void unwritableLogFolderGivesWay()
+    {
+        QFETCH(QString, configured);
+        QFETCH(QStringList, blocked);
+        QFETCH(QString, expected);
+        for (const QString &file : blocked)
+            QVERIFY(QFile(home() + file).open(QIODevice::WriteOnly));
+        store(QStringLiteral("logs/logFilesLocation"), QString(home() + configured));
+
+        SaidOnStandardError messages;
+        const QString logFile = StartUp::startLogging();
+        LogSystem::getSysLogSystem()->stopLog();
+        QFile::remove(home() + QStringLiteral("/blocked"));
+        QCOMPARE(QFileInfo(logFile).absolutePath(), home() + expected);
+        // One line says where the log went instead, and nothing else is said.
+        QCOMPARE(messages.said.size(), blocked.isEmpty() ? 0 : 1);
+        for (const QString &line : std::as_const(messages.said))
+            QVERIFY2(line.contains(home() + expected), qPrintable(line));
+    }
+
+    void unsaveableSettingsAreToldOnce_data()
+    {
+        QTest::addColumn<bool>("folderInPlace"); // else the data folder is read-only
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder in place of the file") << true << u"directory"_s;
+        QTest::newRow("read-only data folder") << false << u"ermission denied"_s;
+    }
+
+    void unsaveableSettingsAreToldOnce()
+    {
+        QFETCH(bool, folderInPlace);
+        QFETCH(QString, reason);
+        if (qEnvironmentVariable("VELORA_TEST_USER") != u"nobody"_s) {
+            // Root may write anywhere, so the case runs again in a process of its own as nobody.
+            QProcess child;
+            auto environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"VELORA_TEST_USER"_s, u"nobody"_s);
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(u"setpriv"_s,
+                        {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                         QCoreApplication::applicationFilePath(),
+                         u"unsaveableSettingsAreToldOnce:"_s + QTest::currentDataTag()});
+            QVERIFY(child.waitForFinished(60000));
+            QVERIFY2(child.exitCode() == 0, child.readAll().constData());
+            return;
+        }
+        if (folderInPlace)
+            QVERIFY(QDir().mkpath(SettingImpl::settingsFilePath()));
+        else
+            QVERIFY(QDir().mkpath(SettingImpl::dataFolder())
+                    && QFile::setPermissions(SettingImpl::dataFolder(),
+                                             QFile::ReadOwner | QFile::ExeOwner));
+        QStringList told;
+        MessageBox::setAnswerer([&told](const MessageBox::Question &question) {
+            told.append(question.text);
+            return QMessageBox::Ok;
+        });
+        SaidOnStandardError messages;
+        {
+            ComponentRef<SettingIntf> settings; // held for the run, as the program does
+            QTranslator translator;
+            StartUp::loadLanguage(&translator);
+            StartUp::removeExpiredLogFiles();
+            StartUp::startLogging();
+            // The run goes on with what it has, and keeps what it is told.
+            settings->setValue(u"NOT_FIRST_TIME_LAUNCH"_s, true);
+            QCOMPARE(settings->value(u"language"_s).toString(), u"eng"_s);
+            QCOMPARE(settings->value(u"NOT_FIRST_TIME_LAUNCH"_s).toBool(), true);
+        }
+        LogSystem::getSysLogSystem()->stopLog();
+        MessageBox::setAnswerer({});
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told.at(0).contains(reason)
+                         && told.at(0).contains(SettingImpl::settingsFilePath()),
+                 qPrintable(told.at(0)));
+        QCOMPARE(messages.said.size(), 1);
+        QVERIFY(messages.said.at(0).contains(reason));
+    }
+
+    void expiredLogFilesOfAnyNameGoFoldersStay_data()
     {
         QTest::addColumn<int>("expiry");
-        QTest::newRow("zero") << 0;
-        QTest::newRow("negative") << -4;
+        QTest::addColumn<int>("used"); // what a value that is not positive becomes
+        QTest::newRow("zero") << 0 << 30;
+        QTest::newRow("negative") << -4 << 30;
+        QTest::newRow("ten") << 10 << 10;
     }
 
-    void nonPositiveExpiryBecomesThirty()
+    void expiredLogFilesOfAnyNameGoFoldersStay()
     {
         QFETCH(int, expiry);
+        QFETCH(int, used);
         store(QStringLiteral("logs/logFilesExpiryDate"), expiry);
         const QString folder = StartUp::logFilesFolder();
-        const QString thirty = fileAged(folder, QStringLiteral("Velora-30.log"), 30);
-        const QString thirtyOne = fileAged(folder, QStringLiteral("Velora-31.log"), 31);
-
-        StartUp::removeExpiredLogFiles();
-
-        QCOMPARE(stored(QStringLiteral("logs/logFilesExpiryDate")).toInt(), 30);
-        QVERIFY(QFile::exists(thirty));
-        QVERIFY(!QFile::exists(thirtyOne));
-    }
-
-    void expiryRemovesOldFilesOfAnyNameButNoFolders()
-    {
-        store(QStringLiteral("logs/logFilesExpiryDate"), 10);
-        const QString folder = StartUp::logFilesFolder();
         const QString fresh = fileAged(folder, QStringLiteral("Velora261201-0001.log"), 0);
-        const QString limit = fileAged(folder, QStringLiteral("Velora261125-0001.log"), 10);
-        const QString old = fileAged(folder, QStringLiteral("notes.txt"), 11);
+        const QString limit = fileAged(folder, QStringLiteral("Velora261125-0001.log"), used);
+        const QString old = fileAged(folder, QStringLiteral("notes.txt"), used + 1);
         const QString hidden = fileAged(folder, QStringLiteral(".old-hidden"), 400);
-        QVERIFY(QDir(folder).mkdir(QStringLiteral("archive")));
+        QVERIFY(QDir(folder).mkpath(QStringLiteral("archive")));
         const QString nested
                 = fileAged(folder + QStringLiteral("/archive"), QStringLiteral("ancient.log"), 400);
         // An old folder, so only its being a folder can save it.
@@ -119,11 +219,9 @@ private Q_SLOTS:
 
         StartUp::removeExpiredLogFiles();
 
-        QVERIFY(QFile::exists(fresh));
-        QVERIFY(QFile::exists(limit));
-        QVERIFY(!QFile::exists(old));
-        QVERIFY(!QFile::exists(hidden));
-        QVERIFY(QFile::exists(nested));
+        QCOMPARE(stored(QStringLiteral("logs/logFilesExpiryDate")).toInt(), used);
+        QVERIFY(QFile::exists(fresh) && QFile::exists(limit) && QFile::exists(nested));
+        QVERIFY(!QFile::exists(old) && !QFile::exists(hidden));
     }
 
     void missingTranslationKeepsEnglish()
