@@ -173,7 +173,7 @@ void SettingImpl::reportUnsaveable(const QString &reason)
     if (toldUnsaveable.exchange(true))
         return;
     const QString path = settingsFilePath();
-    qCCritical(lcSettings, "Settings cannot be saved to %s (%s); changes last until Velora closes",
+    qCWarning(lcSettings, "Settings cannot be saved to %s (%s); changes last until Velora closes",
                qPrintable(path), qPrintable(reason));
     // Not while the application is being torn down: a message box needs it.
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
