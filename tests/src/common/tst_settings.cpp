@@ -46,6 +46,7 @@ private Q_SLOTS:
     {
         QFile::remove(path());
         QDir(VeloraTest::homePath() + QStringLiteral("/Documents")).removeRecursively();
+        QDir().mkpath(SettingImpl::dataFolder());
     }
 
     void firstUseGivesEveryDefaultAndAVanishedFolderGivesWay()
@@ -135,7 +136,11 @@ private Q_SLOTS:
         struct stat before = {};
         QCOMPARE(::stat(QFile::encodeName(path()).constData(), &before), 0);
         const QString fresh = path() + u".new"_s;
-        writeRawFile(fresh, "[recording]\nvideoQuality=" + QByteArray::number(quality) + '\n');
+        QFile current(path());
+        QVERIFY(current.open(QIODevice::ReadOnly));
+        writeRawFile(fresh,
+                     current.readAll().replace(
+                             "=1\n", QByteArray("=" + QByteArray::number(quality) + "\n")));
         // With the time pinned, only the size or the inode tells this file from the one read.
         timespec times[2] = {before.st_mtim, before.st_mtim};
         times[1].tv_nsec = (times[1].tv_nsec + nanosecondsLater) % 1000000000;
