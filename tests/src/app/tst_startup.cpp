@@ -31,99 +31,77 @@ private:
     }
 
     static QString home() { return VeloraTest::homePath(); }
+    static QString logs() { return u"/Documents/Velora/logs"_s; }
 
-    /// A file in `folder` whose last change was `days` calendar days ago.
+    /// A file in `folder` whose last change was `days` calendar days ago (at noon, so that the
+    /// date holds whatever the time the test runs; flushed, or closing would set the time anew).
     static QString fileAged(const QString &folder, const QString &name, int days)
     {
-        const QString path = folder + QLatin1Char('/') + name;
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return {};
-        file.write("log line\n");
-        file.flush(); // an unflushed write at close would set the time to now again
-        // Noon keeps the calendar date stable whatever the time of day the test runs.
+        QFile file(folder + u'/' + name);
         const QDateTime when(QDate::currentDate().addDays(-days), QTime(12, 0));
-        file.setFileTime(when, QFileDevice::FileModificationTime);
-        return path;
+        return file.open(QIODevice::WriteOnly) && file.write("log line\n") && file.flush()
+                        && file.setFileTime(when, QFileDevice::FileModificationTime)
+                ? file.fileName()
+                : QString();
     }
 
 private Q_SLOTS:
     void init()
     {
         QFile::remove(SettingImpl::settingsFilePath());
-        QFile::remove(home() + QStringLiteral("/Documents"));
-        QDir(home() + QStringLiteral("/Documents")).removeRecursively();
+        QFile::remove(home() + u"/Documents"_s);
+        QDir(home() + u"/Documents"_s).removeRecursively();
     }
 
-    void startUpWritesItsKeysAndLogsInTheFirstWritableFolder_data()
+    void startUp_data()
     {
-        QTest::addColumn<QString>("configured"); // empty for a first start
+        QTest::addColumn<QString>("language"); // stored before the start
+        QTest::addColumn<QString>("configured"); // the log folder stored before the start
         QTest::addColumn<QStringList>("blocked"); // a file where a folder would have to be
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("first start") << QString() << QStringList() << u"/Documents/Velora/logs"_s;
-        QTest::newRow("configured, made")
-                << u"/elsewhere/deep/logs"_s << QStringList() << u"/elsewhere/deep/logs"_s;
-        QTest::newRow("to the default")
-                << u"/blocked/logs"_s << QStringList{u"/blocked"_s} << u"/Documents/Velora/logs"_s;
-        QTest::newRow("to the runtime folder")
-                << u"/blocked/logs"_s << QStringList{u"/blocked"_s, u"/Documents"_s}
-                << u"/runtime"_s;
+        QTest::addColumn<QString>("logFolder");
+        QTest::addColumn<QString>("unsaveable"); // why the settings cannot be saved
+        QTest::newRow("first start")
+                << QString() << QString() << QStringList() << logs() << QString();
+        QTest::newRow("no such translation, log folder made")
+                << u"xyz"_s << u"/deep/logs"_s << QStringList() << u"/deep/logs"_s << QString();
+        QTest::newRow("log folder blocked") << QString() << u"/blocked/logs"_s
+                                            << QStringList{u"/blocked"_s} << logs() << QString();
+        QTest::newRow("default log folder blocked too")
+                << QString() << u"/blocked/logs"_s << QStringList{u"/blocked"_s, u"/Documents"_s}
+                << u"/runtime"_s << QString();
+        QTest::newRow("folder in place of the settings file")
+                << QString() << QString() << QStringList() << logs() << u"directory"_s;
+        QTest::newRow("read-only data folder")
+                << QString() << QString() << QStringList() << logs() << u"ermission denied"_s;
     }
 
-    void startUpWritesItsKeysAndLogsInTheFirstWritableFolder()
+    void startUp()
     {
+        QFETCH(QString, language);
         QFETCH(QString, configured);
         QFETCH(QStringList, blocked);
-        QFETCH(QString, expected);
+        QFETCH(QString, logFolder);
+        QFETCH(QString, unsaveable);
+        if (!unsaveable.isEmpty() && !qEnvironmentVariableIsSet("VELORA_TEST_AS_NOBODY")) {
+            // Root may write anywhere: the case runs again, as nobody, in a process of its own.
+            QCOMPARE(QProcess::execute(u"setpriv"_s,
+                                       {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                                        u"env"_s, u"VELORA_TEST_AS_NOBODY=1"_s,
+                                        QCoreApplication::applicationFilePath(),
+                                        u"startUp:"_s + QTest::currentDataTag()}),
+                     0);
+            return;
+        }
         for (const QString &file : blocked)
             QVERIFY(QDir(home() + file).removeRecursively()
                     && QFile(home() + file).open(QIODevice::WriteOnly));
         if (!configured.isEmpty())
-            store(QStringLiteral("logs/logFilesLocation"), QString(home() + configured));
-
-        // One line says where the log went instead, and nothing else is said.
-        if (!blocked.isEmpty())
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(home() + expected));
-        QTest::failOnWarning(QRegularExpression(u"."_s));
-        QTranslator translator;
-        StartUp::loadLanguage(&translator);
-        StartUp::removeExpiredLogFiles();
-        const QString logFile = StartUp::startLogging();
-        LogSystem::getSysLogSystem()->stopLog();
-        QFile::remove(home() + QStringLiteral("/blocked"));
-        QCOMPARE(QFileInfo(logFile).absolutePath(), home() + expected);
-        QCOMPARE(StartUp::logFileTemplate(),
-                 stored(u"logs/logFilesLocation"_s).toString() + u"/VeloraYYMMDD-9999.log"_s);
-        QCOMPARE(stored(u"language"_s).toString(), u"eng"_s);
-        QCOMPARE(stored(u"logs/logLevel"_s).toInt(), 5);
-        QCOMPARE(stored(u"logs/logFilesExpiryDate"_s).toInt(), 30);
-    }
-
-    void unsaveableSettingsAreToldOnce_data()
-    {
-        QTest::addColumn<bool>("folderInPlace"); // else the data folder is read-only
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("folder in place of the file") << true << u"directory"_s;
-        QTest::newRow("read-only data folder") << false << u"ermission denied"_s;
-    }
-
-    void unsaveableSettingsAreToldOnce()
-    {
-        QFETCH(bool, folderInPlace);
-        QFETCH(QString, reason);
-        if (!qEnvironmentVariableIsSet("VELORA_TEST_AS_NOBODY")) {
-            // Root may write anywhere: the case runs again, as nobody, in a process of its own.
-            QCOMPARE(QProcess::execute(
-                             u"setpriv"_s,
-                             {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s, u"env"_s,
-                              u"VELORA_TEST_AS_NOBODY=1"_s, QCoreApplication::applicationFilePath(),
-                              u"unsaveableSettingsAreToldOnce:"_s + QTest::currentDataTag()}),
-                     0);
-            return;
-        }
-        if (folderInPlace)
+            store(u"logs/logFilesLocation"_s, QString(home() + configured));
+        if (!language.isEmpty())
+            store(u"language"_s, language);
+        if (unsaveable == u"directory"_s)
             QVERIFY(QDir().mkpath(SettingImpl::settingsFilePath()));
-        else
+        else if (!unsaveable.isEmpty())
             QVERIFY(QDir().mkpath(SettingImpl::dataFolder())
                     && QFile::setPermissions(SettingImpl::dataFolder(),
                                              QFile::ReadOwner | QFile::ExeOwner));
@@ -132,26 +110,39 @@ private Q_SLOTS:
             told.append(question.text);
             return QMessageBox::Ok;
         });
-        // One line says why, and nothing else is said.
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(reason));
+        // One line says what went wrong, and nothing else is said.
+        if (!blocked.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(home() + logFolder));
+        if (!unsaveable.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(unsaveable));
         QTest::failOnWarning(QRegularExpression(u"."_s));
-        {
-            ComponentRef<SettingIntf> settings; // held for the run, as the program does
-            QTranslator translator;
-            StartUp::loadLanguage(&translator);
-            StartUp::removeExpiredLogFiles();
-            StartUp::startLogging();
-            // The run goes on with what it has, and keeps what it is told.
-            settings->setValue(u"NOT_FIRST_TIME_LAUNCH"_s, true);
-            QCOMPARE(settings->value(u"language"_s).toString(), u"eng"_s);
-            QCOMPARE(settings->value(u"NOT_FIRST_TIME_LAUNCH"_s).toBool(), true);
-        }
+
+        ComponentRef<SettingIntf> settings; // held for the run, as the program does
+        QTranslator translator;
+        StartUp::loadLanguage(&translator);
+        StartUp::removeExpiredLogFiles();
+        const QString logFile = StartUp::startLogging();
         LogSystem::getSysLogSystem()->stopLog();
         MessageBox::setAnswerer({});
-        QCOMPARE(told.size(), 1);
-        QVERIFY2(told.at(0).contains(reason)
-                         && told.at(0).contains(SettingImpl::settingsFilePath()),
-                 qPrintable(told.at(0)));
+        QFile::remove(home() + u"/blocked"_s);
+        QCOMPARE(QFileInfo(logFile).absolutePath(), home() + logFolder);
+        QVERIFY(translator.isEmpty()); // without a translation the texts stay English
+        QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(told.size(), unsaveable.isEmpty() ? 0 : 1);
+        QVERIFY(told.join(QString()).contains(unsaveable));
+
+        // The start-up keys, in the file when it can be written and for the run all the same.
+        const QString location = home() + (configured.isEmpty() ? logs() : configured);
+        QCOMPARE(StartUp::logFileTemplate(), location + u"/VeloraYYMMDD-9999.log"_s);
+        const QList<std::pair<QString, QString>> keys{
+                {u"language"_s, language.isEmpty() ? u"eng"_s : language},
+                {u"logs/logLevel"_s, u"5"_s},
+                {u"logs/logFilesExpiryDate"_s, u"30"_s},
+                {u"logs/logFilesLocation"_s, location}};
+        for (const auto &[key, value] : keys) {
+            QCOMPARE(settings->value(key).toString(), value);
+            QCOMPARE(stored(key).toString(), unsaveable.isEmpty() ? value : QString());
+        }
     }
 
     void expiredLogFilesOfAnyNameGoFoldersStay_data()
@@ -167,15 +158,13 @@ private Q_SLOTS:
     {
         QFETCH(int, expiry);
         QFETCH(int, used);
-        store(QStringLiteral("logs/logFilesExpiryDate"), expiry);
+        store(u"logs/logFilesExpiryDate"_s, expiry);
         const QString folder = StartUp::logFilesFolder();
-        const QString fresh = fileAged(folder, QStringLiteral("Velora261201-0001.log"), 0);
-        const QString limit = fileAged(folder, QStringLiteral("Velora261125-0001.log"), used);
-        const QString old = fileAged(folder, QStringLiteral("notes.txt"), used + 1);
-        const QString hidden = fileAged(folder, QStringLiteral(".old-hidden"), 400);
-        QVERIFY(QDir(folder).mkpath(QStringLiteral("archive")));
-        const QString nested
-                = fileAged(folder + QStringLiteral("/archive"), QStringLiteral("ancient.log"), 400);
+        const QString limit = fileAged(folder, u"Velora261125-0001.log"_s, used);
+        const QString old = fileAged(folder, u"notes.txt"_s, used + 1);
+        const QString hidden = fileAged(folder, u".old-hidden"_s, 400);
+        QVERIFY(QDir(folder).mkpath(u"archive"_s));
+        const QString nested = fileAged(folder + u"/archive"_s, u"ancient.log"_s, 400);
         // An old folder, so only its being a folder can save it.
         const time_t longAgo = QDateTime::currentDateTime().addDays(-400).toSecsSinceEpoch();
         const utimbuf times{longAgo, longAgo};
@@ -183,21 +172,9 @@ private Q_SLOTS:
 
         StartUp::removeExpiredLogFiles();
 
-        QCOMPARE(stored(QStringLiteral("logs/logFilesExpiryDate")).toInt(), used);
-        QVERIFY(QFile::exists(fresh) && QFile::exists(limit) && QFile::exists(nested));
+        QCOMPARE(stored(u"logs/logFilesExpiryDate"_s).toInt(), used);
+        QVERIFY(QFile::exists(limit) && QFile::exists(nested));
         QVERIFY(!QFile::exists(old) && !QFile::exists(hidden));
-    }
-
-    void missingTranslationKeepsEnglish()
-    {
-        store(QStringLiteral("language"), QStringLiteral("xyz"));
-        QTranslator translator;
-        StartUp::loadLanguage(&translator);
-        QVERIFY(translator.isEmpty());
-        QCOMPARE(QCoreApplication::translate("Velora", "Media Library"),
-                 QStringLiteral("Media Library"));
-        QCOMPARE(stored(QStringLiteral("language")).toString(), QStringLiteral("xyz"));
-        QCoreApplication::removeTranslator(&translator);
     }
 };
 
