@@ -45,9 +45,9 @@ private:
     }
 
 private Q_SLOTS:
-    void modulesRegisterOnceAndDisabledOnesStaySilent()
+    void modulesRegisterOnceAndLogOneLineAboveTheThreshold()
     {
-        const QString path = startFreshLog();
+        QString path = startFreshLog();
         LogSystem *system = LogSystem::getSysLogSystem();
         LogModule lazy("test/lazy");
         QCOMPARE(lazy.id(), LogModule::Unregistered);
@@ -64,11 +64,9 @@ private Q_SLOTS:
         system->enableAllLog();
         silenced.log(LogSystem::LogCritical, u"must not appear either"_s);
         QCOMPARE(linesOf(path).size(), 1);
-    }
 
-    void writesTimeSeverityModuleAndTextOnOneLineAboveTheThreshold()
-    {
-        const QString path = startFreshLog(LogSystem::LogWarning);
+        // One line each, with time, severity and module, for messages at or above the threshold.
+        path = startFreshLog(LogSystem::LogWarning);
         LogModule module("velora/capture");
         module.log(LogSystem::LogCritical, u"CaptureImpl::saveImageToPath - %s %d%%"_s,
                    "Not enough disk space!", 42);

@@ -56,28 +56,31 @@ private Q_SLOTS:
     void startUp_data()
     {
         QTest::addColumn<QString>("language"); // stored before the start
+        QTest::addColumn<int>("expiry"); // days stored before the start; 0 for none
         QTest::addColumn<QString>("configured"); // the log folder stored before the start
         QTest::addColumn<QStringList>("blocked"); // a file where a folder would have to be
         QTest::addColumn<QString>("logFolder");
         QTest::addColumn<QString>("unsaveable"); // why the settings cannot be saved
         QTest::newRow("first start")
-                << QString() << QString() << QStringList() << logs() << QString();
+                << QString() << 0 << QString() << QStringList() << logs() << QString();
         QTest::newRow("no such translation, log folder made")
-                << u"xyz"_s << u"/deep/logs"_s << QStringList() << u"/deep/logs"_s << QString();
-        QTest::newRow("log folder blocked") << QString() << u"/blocked/logs"_s
+                << u"xyz"_s << 10 << u"/deep/logs"_s << QStringList() << u"/deep/logs"_s
+                << QString();
+        QTest::newRow("log folder blocked") << QString() << -4 << u"/blocked/logs"_s
                                             << QStringList{u"/blocked"_s} << logs() << QString();
         QTest::newRow("default log folder blocked too")
-                << QString() << u"/blocked/logs"_s << QStringList{u"/blocked"_s, u"/Documents"_s}
-                << u"/runtime"_s << QString();
+                << QString() << 0 << u"/blocked/logs"_s
+                << QStringList{u"/blocked"_s, u"/Documents"_s} << u"/runtime"_s << QString();
         QTest::newRow("folder in place of the settings file")
-                << QString() << QString() << QStringList() << logs() << u"directory"_s;
+                << QString() << 0 << QString() << QStringList() << logs() << u"directory"_s;
         QTest::newRow("read-only data folder")
-                << QString() << QString() << QStringList() << logs() << u"ermission denied"_s;
+                << QString() << 0 << QString() << QStringList() << logs() << u"ermission denied"_s;
     }
 
     void startUp()
     {
         QFETCH(QString, language);
+        QFETCH(int, expiry);
         QFETCH(QString, configured);
         QFETCH(QStringList, blocked);
         QFETCH(QString, logFolder);
@@ -99,6 +102,21 @@ private Q_SLOTS:
             store(u"logs/logFilesLocation"_s, QString(home() + configured));
         if (!language.isEmpty())
             store(u"language"_s, language);
+        if (expiry != 0)
+            store(u"logs/logFilesExpiryDate"_s, expiry);
+        const int days = expiry > 0 ? expiry : 30;
+        // Old files of any name go, one day younger stays, and so does a folder of any age.
+        const QString location = home() + (configured.isEmpty() ? logs() : configured);
+        QStringList kept, gone;
+        if (blocked.isEmpty() && QDir().mkpath(location + u"/archive"_s)) {
+            kept << fileAged(location, u"Velora261125-0001.log"_s, days)
+                 << fileAged(location + u"/archive"_s, u"ancient.log"_s, 400);
+            gone << fileAged(location, u"notes.txt"_s, days + 1)
+                 << fileAged(location, u".old-hidden"_s, 400);
+            const time_t longAgo = QDateTime::currentDateTime().addDays(-400).toSecsSinceEpoch();
+            const utimbuf times{longAgo, longAgo};
+            QCOMPARE(::utime(QFile::encodeName(location + u"/archive"_s).constData(), &times), 0);
+        }
         if (unsaveable == u"directory"_s)
             QVERIFY(QDir().mkpath(SettingImpl::settingsFilePath()));
         else if (!unsaveable.isEmpty())
@@ -131,50 +149,22 @@ private Q_SLOTS:
         QCOMPARE(told.size(), unsaveable.isEmpty() ? 0 : 1);
         QVERIFY(told.join(QString()).contains(unsaveable));
 
+        for (const QString &file : std::as_const(kept))
+            QVERIFY2(QFile::exists(file), qPrintable(file));
+        for (const QString &file : std::as_const(gone))
+            QVERIFY2(!QFile::exists(file), qPrintable(file));
+
         // The start-up keys, in the file when it can be written and for the run all the same.
-        const QString location = home() + (configured.isEmpty() ? logs() : configured);
         QCOMPARE(StartUp::logFileTemplate(), location + u"/VeloraYYMMDD-9999.log"_s);
         const QList<std::pair<QString, QString>> keys{
                 {u"language"_s, language.isEmpty() ? u"eng"_s : language},
                 {u"logs/logLevel"_s, u"5"_s},
-                {u"logs/logFilesExpiryDate"_s, u"30"_s},
+                {u"logs/logFilesExpiryDate"_s, QString::number(days)},
                 {u"logs/logFilesLocation"_s, location}};
         for (const auto &[key, value] : keys) {
             QCOMPARE(settings->value(key).toString(), value);
             QCOMPARE(stored(key).toString(), unsaveable.isEmpty() ? value : QString());
         }
-    }
-
-    void expiredLogFilesOfAnyNameGoFoldersStay_data()
-    {
-        QTest::addColumn<int>("expiry");
-        QTest::addColumn<int>("used"); // what a value that is not positive becomes
-        QTest::newRow("zero") << 0 << 30;
-        QTest::newRow("negative") << -4 << 30;
-        QTest::newRow("ten") << 10 << 10;
-    }
-
-    void expiredLogFilesOfAnyNameGoFoldersStay()
-    {
-        QFETCH(int, expiry);
-        QFETCH(int, used);
-        store(u"logs/logFilesExpiryDate"_s, expiry);
-        const QString folder = StartUp::logFilesFolder();
-        const QString limit = fileAged(folder, u"Velora261125-0001.log"_s, used);
-        const QString old = fileAged(folder, u"notes.txt"_s, used + 1);
-        const QString hidden = fileAged(folder, u".old-hidden"_s, 400);
-        QVERIFY(QDir(folder).mkpath(u"archive"_s));
-        const QString nested = fileAged(folder + u"/archive"_s, u"ancient.log"_s, 400);
-        // An old folder, so only its being a folder can save it.
-        const time_t longAgo = QDateTime::currentDateTime().addDays(-400).toSecsSinceEpoch();
-        const utimbuf times{longAgo, longAgo};
-        QCOMPARE(::utime(QFile::encodeName(folder + u"/archive"_s).constData(), &times), 0);
-
-        StartUp::removeExpiredLogFiles();
-
-        QCOMPARE(stored(u"logs/logFilesExpiryDate"_s).toInt(), used);
-        QVERIFY(QFile::exists(limit) && QFile::exists(nested));
-        QVERIFY(!QFile::exists(old) && !QFile::exists(hidden));
     }
 };
 
