@@ -174,7 +174,7 @@ void SettingImpl::reportUnsaveable(const QString &reason)
         return;
     const QString path = settingsFilePath();
     qCWarning(lcSettings, "Settings cannot be saved to %s (%s); changes last until Velora closes",
-               qPrintable(path), qPrintable(reason));
+              qPrintable(path), qPrintable(reason));
     // Not while the application is being torn down: a message box needs it.
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
