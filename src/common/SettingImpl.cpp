@@ -175,13 +175,13 @@ void SettingImpl::reportUnsaveable(const QString &reason)
     const QString path = settingsFilePath();
     qCWarning(lcSettings, "Settings cannot be saved to %s (%s); changes last until Velora closes",
               qPrintable(path), qPrintable(reason));
-    // Not while the application is being torn down: a message box needs it.
+    // A message box needs a widget application; without one (a tool, or the very end) the line
+    // above must do.
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
         return;
     MessageBox::warning(nullptr, QStringLiteral("Warning"),
                         QStringLiteral("Velora cannot save its settings to %1 (%2).\n\n"
-                                       "It starts with default settings, and changes made now "
-                                       "last only until Velora closes.")
+                                       "Changes to the settings last only until Velora closes.")
                                 .arg(path, reason));
 }
 
