@@ -26,6 +26,9 @@ QString AutoSerialFileLogger::expand(const QString &pathTemplate, QDate date, in
 
 bool AutoSerialFileLogger::open()
 {
+    // Opened already (to see whether the folder can be written): keep that file.
+    if (isOpen() && openedFor == QDate::currentDate())
+        return true;
     return openForDate(QDate::currentDate());
 }
 
@@ -43,6 +46,9 @@ bool AutoSerialFileLogger::openForDate(QDate date)
         // NewOnly closes the race with another process that picked the same serial.
         if (openFile(candidate, QIODevice::NewOnly))
             return true;
+        // Any other failure (a folder that cannot be written) is the same for every serial.
+        if (!QFileInfo::exists(candidate))
+            return false;
     }
     return false;
 }
@@ -50,7 +56,8 @@ bool AutoSerialFileLogger::openForDate(QDate date)
 void AutoSerialFileLogger::write(const QString &line)
 {
     const QDate today = QDate::currentDate();
-    if (isOpen() && today != openedFor)
-        openForDate(today);
+    if (isOpen() && today != openedFor && !openForDate(today))
+        qWarning("Log file for %s cannot be opened: %s", qPrintable(today.toString(Qt::ISODate)),
+                 qPrintable(errorString()));
     FileBasedLogger::write(line);
 }

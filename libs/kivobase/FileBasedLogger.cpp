@@ -23,11 +23,9 @@ bool FileBasedLogger::openFile(const QString &path, QIODevice::OpenMode extraMod
     close();
     QDir().mkpath(QFileInfo(path).absolutePath());
     file.setFileName(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | extraMode)) {
-        qWarning("Log file %s cannot be opened: %s", qPrintable(path),
-                 qPrintable(file.errorString()));
+    // Not reported here: the caller knows whether another file will be tried.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | extraMode))
         return false;
-    }
     reportedWriteFailure = false;
     return true;
 }
@@ -52,6 +50,11 @@ void FileBasedLogger::close()
         file.flush();
         file.close();
     }
+}
+
+QString FileBasedLogger::errorString() const
+{
+    return file.errorString();
 }
 
 QString FileBasedLogger::currentFilePath() const

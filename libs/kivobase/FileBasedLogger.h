@@ -19,6 +19,8 @@ public:
 
     /// The file being written, empty while closed.
     QString currentFilePath() const;
+    /// Why the last open or write failed.
+    QString errorString() const;
 
 protected:
     /// Opens `path` for appending (creating it when needed).

@@ -2,6 +2,8 @@
 
 #include "SettingIntf.h"
 
+#include <AutoSerialFileLogger.h>
+#include <LogSystem.h>
 #include <SharedComponent.h>
 
 #include <QCoreApplication>
@@ -10,6 +12,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTranslator>
+
+#include <memory>
 
 namespace {
 const QString LanguageKey = QStringLiteral("language");
@@ -20,13 +24,57 @@ constexpr int DefaultLogLevel = 5;
 constexpr int DefaultExpiryDays = 30;
 
 using Settings = ComponentRef<SettingIntf>;
+
+QString defaultLogFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(QStringLiteral("%1/Velora/logs").arg(documents)).absolutePath();
+}
+
+QString logFileTemplateIn(const QString &folder)
+{
+    return QStringLiteral("%1/%2").arg(folder, QStringLiteral("VeloraYYMMDD-9999.log"));
+}
 } // namespace
 
 namespace StartUp {
 
 QString logFileTemplate()
 {
-    return QStringLiteral("%1/%2").arg(logFilesFolder(), QStringLiteral("VeloraYYMMDD-9999.log"));
+    return logFileTemplateIn(logFilesFolder());
+}
+
+QString startLogging()
+{
+    const QString configured = logFilesFolder();
+    QStringList folders{configured, defaultLogFolder(),
+                        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)};
+    folders.removeDuplicates();
+    folders.removeAll(QString());
+    LogSystem *logSystem = LogSystem::getSysLogSystem();
+    QString logFile;
+    QString failure;
+    for (const QString &folder : std::as_const(folders)) {
+        auto logger = std::make_unique<AutoSerialFileLogger>(logFileTemplateIn(folder));
+        if (!logger->open()) {
+            if (failure.isEmpty())
+                failure = logger->errorString();
+            continue;
+        }
+        logFile = logger->currentFilePath();
+        if (folder != configured)
+            qWarning("Velora: the log folder %s cannot be written (%s); logging to %s instead",
+                     qPrintable(configured), qPrintable(failure), qPrintable(folder));
+        logSystem->setLogger(logger.release());
+        break;
+    }
+    if (logFile.isEmpty())
+        qWarning("Velora: no log folder can be written (%s: %s); nothing is logged",
+                 qPrintable(configured), qPrintable(failure));
+    logSystem->setLogLevel(static_cast<LogSystem::LogLevel>(configuredLogLevel()));
+    logSystem->enableAllLog();
+    logSystem->startLog();
+    return logFile;
 }
 
 void loadLanguage(QTranslator *translator)
@@ -48,9 +96,7 @@ QString logFilesFolder()
     QString folder = settings->value(LogLocationKey).toString();
     // An empty location is as good as none: it would scatter logs into the working folder.
     if (folder.isEmpty()) {
-        const QString documents
-                = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        folder = QDir(QStringLiteral("%1/Velora/logs").arg(documents)).absolutePath();
+        folder = defaultLogFolder();
         settings->setValue(LogLocationKey, folder);
     }
     if (!QDir(folder).exists())

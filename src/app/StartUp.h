@@ -10,6 +10,12 @@ namespace StartUp {
 /// The log file template handed to the logger: the log folder, "/", "VeloraYYMMDD-9999.log".
 QString logFileTemplate();
 
+/// Installs the file logger (a template from logFileTemplate()) and starts logging at the
+/// configured threshold. A log folder that cannot be written gives way to the default one and
+/// then to the runtime folder, and the switch is said in one line on standard error. Returns the
+/// log file, or an empty string when no folder could be written.
+QString startLogging();
+
 /// Installs the translation named by "language" ("language/Lang_<code>" relative to the working
 /// folder). With no language stored, stores "eng" and keeps the built-in English texts.
 void loadLanguage(QTranslator *translator);

@@ -3,9 +3,10 @@
 #include "TerminationWatcher.h"
 #include "Velora.h"
 
-#include <AutoSerialFileLogger.h>
 #include <LogSystem.h>
 #include <MessageBox.h>
+#include <SettingIntf.h>
+#include <SharedComponent.h>
 
 #include <QFont>
 #include <QTranslator>
@@ -29,6 +30,9 @@ int main(int argc, char **argv)
     TerminationWatcher termination;
 
     QCoreApplication::setApplicationName(QStringLiteral("Velora"));
+    // Held for the whole run, so that the settings file is read once however often the start-up
+    // steps take and give back the store.
+    ComponentRef<SettingIntf> settings;
 
     QFont font = QApplication::font();
     font.setFamily(QStringLiteral("Calibri"));
@@ -39,11 +43,7 @@ int main(int argc, char **argv)
 
     StartUp::removeExpiredLogFiles();
 
-    LogSystem *logSystem = LogSystem::getSysLogSystem();
-    logSystem->setLogger(new AutoSerialFileLogger(StartUp::logFileTemplate()));
-    logSystem->setLogLevel(static_cast<LogSystem::LogLevel>(StartUp::configuredLogLevel()));
-    logSystem->enableAllLog();
-    logSystem->startLog();
+    StartUp::startLogging();
 
     auto window = std::make_unique<Velora>();
     app.setActivationWindow(window.get(), true);
@@ -55,7 +55,7 @@ int main(int argc, char **argv)
 
     const int exitCode = app.exec();
 
-    logSystem->stopLog();
+    LogSystem::getSysLogSystem()->stopLog();
     window.reset();
     translator.reset();
     return exitCode;

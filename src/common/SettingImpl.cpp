@@ -1,11 +1,18 @@
 #include "SettingImpl.h"
 
+#include "FolderWatch.h"
+#include "MessageBox.h"
+
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QSettings>
+#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <atomic>
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcSettings, "velora.settings")
 
@@ -17,6 +24,9 @@ const QString MuteKey = QStringLiteral("recording/mute");
 const QString TotalTimeKey = QStringLiteral("capture/elapsed-time/totalTime");
 const QString PeriodKey = QStringLiteral("capture/elapsed-time/period");
 constexpr int DefaultVideoQuality = 2;
+
+/// Whether this run has already said that the settings cannot be saved.
+std::atomic<bool> toldUnsaveable{false};
 
 QString withTrailingSlash(QString path)
 {
@@ -49,12 +59,19 @@ SettingImpl::SettingImpl()
 {
     QDir().mkpath(dataFolder());
     QDir().mkpath(defaultSavePath());
+    // Watching before the first read, so that no change can fall between the two.
+    watch = std::make_unique<FolderWatch>(dataFolder());
+    load();
 }
 
-SettingImpl::~SettingImpl() = default;
+SettingImpl::~SettingImpl()
+{
+    flush();
+}
 
 void SettingImpl::release()
 {
+    flush();
     releaseShared();
 }
 
@@ -77,26 +94,95 @@ QString SettingImpl::defaultSavePath()
     return withTrailingSlash(QDir(folder).absolutePath());
 }
 
-std::unique_ptr<QSettings> SettingImpl::open()
+SettingImpl::FileIdentity SettingImpl::identityOf(const struct stat &info)
 {
-    auto settings = std::make_unique<QSettings>(settingsFilePath(), QSettings::IniFormat);
-    if (settings->status() != QSettings::FormatError)
-        return settings;
+    return {true,
+            quint64(info.st_dev),
+            quint64(info.st_ino),
+            qint64(info.st_size),
+            qint64(info.st_mtim.tv_sec),
+            qint64(info.st_mtim.tv_nsec)};
+}
 
-    // QSettings refuses to write over a file it cannot parse, which would silently drop every
-    // later change. Keep the damaged file for whoever wants to look at it and start afresh.
-    settings.reset();
+SettingImpl::FileIdentity SettingImpl::identityOnDisk()
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(settingsFilePath()).constData(), &info) != 0)
+        return {};
+    return identityOf(info);
+}
+
+void SettingImpl::refresh()
+{
+    if (watch->takeChange() && identityOnDisk() != loaded)
+        load();
+}
+
+void SettingImpl::load()
+{
     const QString path = settingsFilePath();
-    const QString keep = path + QStringLiteral(".corrupt-")
-            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (QFile::rename(path, keep))
-        qCWarning(lcSettings, "%s could not be read; it was kept as %s and defaults are used",
-                  qPrintable(path), qPrintable(keep));
-    else
-        qCWarning(lcSettings,
-                  "%s could not be read and could not be moved aside; defaults are used",
-                  qPrintable(path));
-    return std::make_unique<QSettings>(path, QSettings::IniFormat);
+    // The identity is taken before reading: a change made during the read is seen next time.
+    loaded = identityOnDisk();
+    values.clear();
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && !IniFile::parse(file.readAll(), &values)) {
+        values.clear();
+        file.close();
+        const QString stamp = path + QStringLiteral(".corrupt-")
+                + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        // A second damaged file within the same second must not be written over.
+        QString keep = stamp;
+        for (int copy = 2; QFile::exists(keep) && copy < 100; ++copy)
+            keep = stamp + QStringLiteral("-%1").arg(copy);
+        if (QFile::rename(path, keep))
+            qCWarning(lcSettings, "%s could not be read; it was kept as %s and defaults are used",
+                      qPrintable(path), qPrintable(keep));
+        else
+            qCWarning(lcSettings,
+                      "%s could not be read and could not be moved aside; defaults are used",
+                      qPrintable(path));
+        loaded = identityOnDisk();
+    }
+    for (auto it = unsaved.cbegin(); it != unsaved.cend(); ++it)
+        values.insert(it.key(), it.value());
+}
+
+bool SettingImpl::flush()
+{
+    if (unsaved.isEmpty())
+        return true;
+    refresh(); // what others wrote meanwhile is kept; our own changes win
+    QSaveFile file(settingsFilePath());
+    const QByteArray text = IniFile::serialize(values);
+    bool written
+            = file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
+    // Taken from the temporary file: the rename into place changes none of it.
+    struct stat info = {};
+    written = written && ::fstat(file.handle(), &info) == 0;
+    if (!written || !file.commit()) {
+        reportUnsaveable(file.errorString());
+        return false;
+    }
+    loaded = identityOf(info);
+    unsaved.clear();
+    return true;
+}
+
+void SettingImpl::reportUnsaveable(const QString &reason)
+{
+    if (toldUnsaveable.exchange(true))
+        return;
+    const QString path = settingsFilePath();
+    qCWarning(lcSettings, "Settings cannot be saved to %s (%s); changes last until Velora closes",
+              qPrintable(path), qPrintable(reason));
+    // A message box needs a widget application; without one (a tool, or the very end) the line
+    // above must do.
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return;
+    MessageBox::warning(nullptr, QStringLiteral("Warning"),
+                        QStringLiteral("Velora cannot save its settings to %1 (%2).\n\n"
+                                       "Changes to the settings last only until Velora closes.")
+                                .arg(path, reason));
 }
 
 QString SettingImpl::getSavePath()
@@ -167,20 +253,34 @@ void SettingImpl::setPeriod(uint period)
 
 void SettingImpl::setValue(const QString &key, const QVariant &value)
 {
-    const auto settings = open();
-    settings->setValue(key, value);
-    settings->sync();
-    if (settings->status() != QSettings::NoError)
-        qCWarning(lcSettings, "Setting %s could not be written to %s", qPrintable(key),
-                  qPrintable(settingsFilePath()));
+    refresh();
+    const auto stored = values.constFind(key);
+    // Writing back what is there already (start-up does, every time) leaves the file alone.
+    if (stored != values.cend() && IniFile::valueText(*stored) == IniFile::valueText(value))
+        return;
+    values.insert(key, value);
+    unsaved.insert(key, value);
+    if (!flushPosted) {
+        flushPosted = true;
+        QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    flushPosted = false;
+                    flush();
+                },
+                Qt::QueuedConnection);
+    }
 }
 
 QVariant SettingImpl::value(const QString &key)
 {
-    return open()->value(key);
+    refresh();
+    return values.value(key);
 }
 
 QVariant SettingImpl::value(const QString &key, const QVariant &defaultValue)
 {
-    return open()->value(key, defaultValue);
+    refresh();
+    const auto stored = values.constFind(key);
+    return stored == values.cend() ? defaultValue : *stored;
 }

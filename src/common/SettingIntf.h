@@ -4,8 +4,9 @@
 #include <QString>
 #include <QVariant>
 
-/// The application's persistent preferences. Every call reads or writes the settings file
-/// afresh, so a value written by one component is seen by all others at their next read.
+/// The application's persistent preferences. A value written by one component is seen by all
+/// others at their next read, and a change another program makes to the settings file is seen
+/// at the next call.
 class SettingIntf : public QObject
 {
     Q_OBJECT

@@ -12,13 +12,15 @@
 #include <thread>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 class TestLogSystem : public QObject
 {
     Q_OBJECT
 
 private:
     QTemporaryDir folder;
-    QString logTemplate() const { return folder.path() + QStringLiteral("/VeloraYYMMDD-9999.log"); }
+    QString logTemplate() const { return folder.path() + u"/VeloraYYMMDD-9999.log"_s; }
 
     /// Installs a fresh file logger and starts logging; returns the file it writes.
     QString startFreshLog(LogSystem::LogLevel threshold = LogSystem::LogNotice)
@@ -43,78 +45,45 @@ private:
     }
 
 private Q_SLOTS:
-    void registersEachModuleOnce()
+    void modulesRegisterOnceAndLogOneLineAboveTheThreshold()
     {
+        QString path = startFreshLog();
         LogSystem *system = LogSystem::getSysLogSystem();
-        const int first = system->registerLoggedModule(QStringLiteral("test/registration"));
-        QVERIFY(first >= 0);
-        QCOMPARE(system->registerLoggedModule(QStringLiteral("test/registration")), first);
-        QVERIFY(system->registerLoggedModule(QStringLiteral("test/other")) != first);
+        LogModule lazy("test/lazy");
+        QCOMPARE(lazy.id(), LogModule::Unregistered);
+        lazy.log(LogSystem::LogCritical, u"first"_s);
+        QVERIFY(lazy.id() >= 0);
+        QCOMPARE(system->registerLoggedModule(u"test/lazy"_s), lazy.id());
+        QVERIFY(system->registerLoggedModule(u"test/other"_s) != lazy.id());
 
-        LogModule module("test/lazy");
-        QCOMPARE(module.id(), LogModule::Unregistered);
-        startFreshLog();
-        module.log(LogSystem::LogCritical, QStringLiteral("first"));
-        QVERIFY(module.id() >= 0);
-        QCOMPARE(module.id(), system->registerLoggedModule(QStringLiteral("test/lazy")));
-    }
+        system->setModuleEnabled(u"test/silenced"_s, false);
+        LogModule silenced("test/silenced");
+        silenced.log(LogSystem::LogCritical, u"must not appear"_s);
+        QCOMPARE(silenced.id(), LogModule::NotLogged);
+        // Registration is not retried even once the log system would accept the module.
+        system->enableAllLog();
+        silenced.log(LogSystem::LogCritical, u"must not appear either"_s);
+        QCOMPARE(linesOf(path).size(), 1);
 
-    void writesTimeSeverityModuleAndTextOnOneLine()
-    {
-        const QString path = startFreshLog();
+        // One line each, with time, severity and module, for messages at or above the threshold.
+        path = startFreshLog(LogSystem::LogWarning);
         LogModule module("velora/capture");
-        module.log(LogSystem::LogCritical, QStringLiteral("CaptureImpl::saveImageToPath - %s %d%%"),
+        module.log(LogSystem::LogCritical, u"CaptureImpl::saveImageToPath - %s %d%%"_s,
                    "Not enough disk space!", 42);
-        module.log(LogSystem::LogCritical, QStringLiteral("two\nlines"));
+        for (int level = LogSystem::LogError; level <= LogSystem::LogDebug; ++level)
+            module.log(level, u"two\nlines at %d"_s, level);
         const QStringList lines = linesOf(path);
-        QCOMPARE(lines.size(), 2);
+        // Nothing is written once logging stops.
+        module.log(LogSystem::LogCritical, u"after stop"_s);
+        QCOMPARE(linesOf(path), lines);
+
+        QCOMPARE(lines.size(), 3);
         const QRegularExpression shape(QStringLiteral(
                 R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[2\] velora/capture: (.*)$)"));
         const auto match = shape.match(lines.at(0));
         QVERIFY2(match.hasMatch(), qPrintable(lines.at(0)));
-        QCOMPARE(match.captured(1),
-                 QStringLiteral("CaptureImpl::saveImageToPath - Not enough disk space! 42%"));
-        QVERIFY(lines.at(1).endsWith(QStringLiteral("two\\nlines")));
-    }
-
-    void disabledModuleGetsMinusOneAndStaysSilent()
-    {
-        const QString path = startFreshLog();
-        LogSystem::getSysLogSystem()->setModuleEnabled(QStringLiteral("test/silenced"), false);
-        LogModule silenced("test/silenced");
-        silenced.log(LogSystem::LogCritical, QStringLiteral("must not appear"));
-        QCOMPARE(silenced.id(), LogModule::NotLogged);
-
-        // Registration is not retried even once the log system would accept the module.
-        LogSystem::getSysLogSystem()->enableAllLog();
-        silenced.log(LogSystem::LogCritical, QStringLiteral("must not appear either"));
-        LogModule audible("test/audible");
-        audible.log(LogSystem::LogCritical, QStringLiteral("audible"));
-
-        const QStringList lines = linesOf(path);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY(lines.at(0).endsWith(QStringLiteral("test/audible: audible")));
-    }
-
-    void thresholdFiltersBySeverity()
-    {
-        const QString path = startFreshLog(LogSystem::LogWarning);
-        LogModule module("test/threshold");
-        for (int level = LogSystem::LogCritical; level <= LogSystem::LogDebug; ++level)
-            module.log(level, QStringLiteral("level %d"), level);
-        const QStringList lines = linesOf(path);
-        QCOMPARE(lines.size(), 3);
-        QVERIFY(lines.at(0).endsWith(QStringLiteral("level 2")));
-        QVERIFY(lines.at(2).endsWith(QStringLiteral("level 4")));
-    }
-
-    void nothingIsWrittenOutsideStartAndStop()
-    {
-        const QString path = startFreshLog();
-        LogModule module("test/running");
-        LogSystem::getSysLogSystem()->stopLog();
-        module.log(LogSystem::LogCritical, QStringLiteral("after stop"));
-        QVERIFY(linesOf(path).isEmpty());
+        QCOMPARE(match.captured(1), u"CaptureImpl::saveImageToPath - Not enough disk space! 42%"_s);
+        QVERIFY(lines.at(2).endsWith(u"[4] velora/capture: two\\nlines at 4"_s));
     }
 
     void concurrentThreadsLoseNoLine()
@@ -125,46 +94,34 @@ private Q_SLOTS:
         LogModule module("test/concurrent");
         // std::thread, not QThread: its join is visible to ThreadSanitizer.
         std::vector<std::thread> threads;
-        for (int t = 0; t < Threads; ++t) {
+        for (int t = 0; t < Threads; ++t)
             threads.emplace_back([&module, t] {
                 for (int i = 0; i < PerThread; ++i)
-                    module.log(LogSystem::LogNotice, QStringLiteral("thread %d message %d"), t, i);
+                    module.log(LogSystem::LogNotice, u"thread %d message %d"_s, t, i);
             });
-        }
         for (auto &thread : threads)
             thread.join();
-
         const QStringList lines = linesOf(path);
-        QCOMPARE(lines.size(), Threads * PerThread);
-        QSet<QString> seen;
-        const QRegularExpression tail(
-                QStringLiteral(R"(test/concurrent: (thread \d message \d+)$)"));
-        for (const QString &line : lines) {
-            const auto match = tail.match(line);
-            QVERIFY2(match.hasMatch(), qPrintable(line));
-            seen.insert(match.captured(1));
-        }
-        QCOMPARE(seen.size(), Threads * PerThread);
+        QCOMPARE(QSet<QString>(lines.cbegin(), lines.cend()).size(), Threads * PerThread);
     }
 
     void serialFileNamesNeverOverwrite()
     {
         QTemporaryDir dir;
-        const QString pathTemplate = dir.path() + QStringLiteral("/VeloraYYMMDD-9999.log");
+        const QString pathTemplate = dir.path() + u"/VeloraYYMMDD-9999.log"_s;
         const QDate today = QDate::currentDate();
         const QString first = AutoSerialFileLogger::expand(pathTemplate, today, 1);
         QCOMPARE(QFileInfo(first).fileName(),
-                 QStringLiteral("Velora%1-0001.log").arg(today.toString(QStringLiteral("yyMMdd"))));
+                 u"Velora%1-0001.log"_s.arg(today.toString(u"yyMMdd"_s)));
 
         QFile existing(first);
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.write("earlier run\n");
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("earlier run\n") > 0);
         existing.close();
 
         AutoSerialFileLogger logger(pathTemplate);
-        QVERIFY(logger.open());
+        QVERIFY(logger.open() && logger.open()); // opening an open logger keeps its file
         QCOMPARE(logger.currentFilePath(), AutoSerialFileLogger::expand(pathTemplate, today, 2));
-        logger.write(QStringLiteral("this run"));
+        logger.write(u"this run"_s);
         logger.close();
 
         QVERIFY(existing.open(QIODevice::ReadOnly));
@@ -173,16 +130,13 @@ private Q_SLOTS:
 
     void freeSpaceMeasuresTheVolumeAndCanBeOverridden()
     {
-        QTemporaryDir dir;
-        const qint64 real = KivoSystem::freeSpace(dir.path());
-        QVERIFY(real > 0);
         // A folder about to be created is measured on the volume that will hold it.
-        QVERIFY(KivoSystem::freeSpace(dir.path() + QStringLiteral("/not/yet/there")) > 0);
-
+        const QString folder = this->folder.path() + u"/not/yet/there"_s;
+        QVERIFY(KivoSystem::freeSpace(folder) > 1024);
         KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(1024); });
-        QCOMPARE(KivoSystem::freeSpace(dir.path()), qint64(1024));
+        QCOMPARE(KivoSystem::freeSpace(folder), qint64(1024));
         KivoSystem::setFreeSpaceOverride({});
-        QVERIFY(KivoSystem::freeSpace(dir.path()) > 1024);
+        QVERIFY(KivoSystem::freeSpace(folder) > 1024);
     }
 };
 

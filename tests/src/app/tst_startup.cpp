@@ -1,13 +1,19 @@
+#include <LogSystem.h>
+#include <MessageBox.h>
 #include <SettingImpl.h>
 #include <StartUp.h>
 #include <VeloraTest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTranslator>
 
 #include <utime.h>
+
+using namespace Qt::StringLiterals;
 
 class TestStartUp : public QObject
 {
@@ -16,126 +22,149 @@ class TestStartUp : public QObject
 private:
     static QVariant stored(const QString &key)
     {
-        QSettings file(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-        return file.value(key);
+        return QSettings(SettingImpl::settingsFilePath(), QSettings::IniFormat).value(key);
     }
 
     static void store(const QString &key, const QVariant &value)
     {
-        QSettings file(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-        file.setValue(key, value);
+        QSettings(SettingImpl::settingsFilePath(), QSettings::IniFormat).setValue(key, value);
     }
 
-    static QString defaultLogFolder()
-    {
-        return VeloraTest::homePath() + QStringLiteral("/Documents/Velora/logs");
-    }
+    static QString home() { return VeloraTest::homePath(); }
+    static QString logs() { return u"/Documents/Velora/logs"_s; }
 
-    /// A file in `folder` whose last change was `days` calendar days ago.
+    /// A file in `folder` whose last change was `days` calendar days ago (at noon, so that the
+    /// date holds whatever the time the test runs; flushed, or closing would set the time anew).
     static QString fileAged(const QString &folder, const QString &name, int days)
     {
-        const QString path = folder + QLatin1Char('/') + name;
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return {};
-        file.write("log line\n");
-        file.flush(); // an unflushed write at close would set the time to now again
-        // Noon keeps the calendar date stable whatever the time of day the test runs.
+        QFile file(folder + u'/' + name);
         const QDateTime when(QDate::currentDate().addDays(-days), QTime(12, 0));
-        file.setFileTime(when, QFileDevice::FileModificationTime);
-        return path;
+        return file.open(QIODevice::WriteOnly) && file.write("log line\n") && file.flush()
+                        && file.setFileTime(when, QFileDevice::FileModificationTime)
+                ? file.fileName()
+                : QString();
     }
 
 private Q_SLOTS:
     void init()
     {
         QFile::remove(SettingImpl::settingsFilePath());
-        QDir(VeloraTest::homePath() + QStringLiteral("/Documents")).removeRecursively();
+        QFile::remove(home() + u"/Documents"_s);
+        QDir(home() + u"/Documents"_s).removeRecursively();
     }
 
-    void firstStartWritesTheStartUpKeys()
+    void startUp_data()
     {
-        QTranslator translator;
-        StartUp::loadLanguage(&translator);
-        StartUp::removeExpiredLogFiles();
-        const QString logTemplate = StartUp::logFileTemplate();
-        QCOMPARE(StartUp::configuredLogLevel(), 5);
-
-        QCOMPARE(stored(QStringLiteral("language")).toString(), QStringLiteral("eng"));
-        QCOMPARE(stored(QStringLiteral("logs/logLevel")).toInt(), 5);
-        QCOMPARE(stored(QStringLiteral("logs/logFilesExpiryDate")).toInt(), 30);
-        QCOMPARE(stored(QStringLiteral("logs/logFilesLocation")).toString(), defaultLogFolder());
-        QVERIFY(QDir(defaultLogFolder()).exists());
-        QCOMPARE(logTemplate, defaultLogFolder() + QStringLiteral("/VeloraYYMMDD-9999.log"));
+        QTest::addColumn<QString>("language"); // stored before the start
+        QTest::addColumn<int>("expiry"); // days stored before the start; 0 for none
+        QTest::addColumn<QString>("configured"); // the log folder stored before the start
+        QTest::addColumn<QStringList>("blocked"); // a file where a folder would have to be
+        QTest::addColumn<QString>("logFolder");
+        QTest::addColumn<QString>("unsaveable"); // why the settings cannot be saved
+        QTest::newRow("first start")
+                << QString() << 0 << QString() << QStringList() << logs() << QString();
+        QTest::newRow("no such translation, log folder made")
+                << u"xyz"_s << 10 << u"/deep/logs"_s << QStringList() << u"/deep/logs"_s
+                << QString();
+        QTest::newRow("log folder blocked") << QString() << -4 << u"/blocked/logs"_s
+                                            << QStringList{u"/blocked"_s} << logs() << QString();
+        QTest::newRow("default log folder blocked too")
+                << QString() << 0 << u"/blocked/logs"_s
+                << QStringList{u"/blocked"_s, u"/Documents"_s} << u"/runtime"_s << QString();
+        QTest::newRow("folder in place of the settings file")
+                << QString() << 0 << QString() << QStringList() << logs() << u"directory"_s;
+        QTest::newRow("read-only data folder")
+                << QString() << 0 << QString() << QStringList() << logs() << u"ermission denied"_s;
     }
 
-    void storedLogFolderIsCreated()
+    void startUp()
     {
-        const QString folder = VeloraTest::homePath() + QStringLiteral("/elsewhere/deep/logs");
-        store(QStringLiteral("logs/logFilesLocation"), folder);
-        QCOMPARE(StartUp::logFilesFolder(), folder);
-        QVERIFY(QDir(folder).exists());
-    }
-
-    void nonPositiveExpiryBecomesThirty_data()
-    {
-        QTest::addColumn<int>("expiry");
-        QTest::newRow("zero") << 0;
-        QTest::newRow("negative") << -4;
-    }
-
-    void nonPositiveExpiryBecomesThirty()
-    {
+        QFETCH(QString, language);
         QFETCH(int, expiry);
-        store(QStringLiteral("logs/logFilesExpiryDate"), expiry);
-        const QString folder = StartUp::logFilesFolder();
-        const QString thirty = fileAged(folder, QStringLiteral("Velora-30.log"), 30);
-        const QString thirtyOne = fileAged(folder, QStringLiteral("Velora-31.log"), 31);
+        QFETCH(QString, configured);
+        QFETCH(QStringList, blocked);
+        QFETCH(QString, logFolder);
+        QFETCH(QString, unsaveable);
+        if (!unsaveable.isEmpty() && !qEnvironmentVariableIsSet("VELORA_TEST_AS_NOBODY")) {
+            // Root may write anywhere: the case runs again, as nobody, in a process of its own.
+            QCOMPARE(QProcess::execute(u"setpriv"_s,
+                                       {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                                        u"env"_s, u"VELORA_TEST_AS_NOBODY=1"_s,
+                                        QCoreApplication::applicationFilePath(),
+                                        u"startUp:"_s + QTest::currentDataTag()}),
+                     0);
+            return;
+        }
+        for (const QString &file : blocked)
+            QVERIFY(QDir(home() + file).removeRecursively()
+                    && QFile(home() + file).open(QIODevice::WriteOnly));
+        if (!configured.isEmpty())
+            store(u"logs/logFilesLocation"_s, QString(home() + configured));
+        if (!language.isEmpty())
+            store(u"language"_s, language);
+        if (expiry != 0)
+            store(u"logs/logFilesExpiryDate"_s, expiry);
+        const int days = expiry > 0 ? expiry : 30;
+        // Old files of any name go, one day younger stays, and so does a folder of any age.
+        const QString location = home() + (configured.isEmpty() ? logs() : configured);
+        QStringList kept, gone;
+        if (blocked.isEmpty() && QDir().mkpath(location + u"/archive"_s)) {
+            kept << fileAged(location, u"Velora261125-0001.log"_s, days)
+                 << fileAged(location + u"/archive"_s, u"ancient.log"_s, 400);
+            gone << fileAged(location, u"notes.txt"_s, days + 1)
+                 << fileAged(location, u".old-hidden"_s, 400);
+            const time_t longAgo = QDateTime::currentDateTime().addDays(-400).toSecsSinceEpoch();
+            const utimbuf times{longAgo, longAgo};
+            QCOMPARE(::utime(QFile::encodeName(location + u"/archive"_s).constData(), &times), 0);
+        }
+        if (unsaveable == u"directory"_s)
+            QVERIFY(QDir().mkpath(SettingImpl::settingsFilePath()));
+        else if (!unsaveable.isEmpty())
+            QVERIFY(QDir().mkpath(SettingImpl::dataFolder())
+                    && QFile::setPermissions(SettingImpl::dataFolder(),
+                                             QFile::ReadOwner | QFile::ExeOwner));
+        QStringList told;
+        MessageBox::setAnswerer([&told](const MessageBox::Question &question) {
+            told.append(question.text);
+            return QMessageBox::Ok;
+        });
+        // One line says what went wrong, and nothing else is said.
+        if (!blocked.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(home() + logFolder));
+        if (!unsaveable.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(unsaveable));
+        QTest::failOnWarning(QRegularExpression(u"."_s));
 
-        StartUp::removeExpiredLogFiles();
-
-        QCOMPARE(stored(QStringLiteral("logs/logFilesExpiryDate")).toInt(), 30);
-        QVERIFY(QFile::exists(thirty));
-        QVERIFY(!QFile::exists(thirtyOne));
-    }
-
-    void expiryRemovesOldFilesOfAnyNameButNoFolders()
-    {
-        store(QStringLiteral("logs/logFilesExpiryDate"), 10);
-        const QString folder = StartUp::logFilesFolder();
-        const QString fresh = fileAged(folder, QStringLiteral("Velora261201-0001.log"), 0);
-        const QString limit = fileAged(folder, QStringLiteral("Velora261125-0001.log"), 10);
-        const QString old = fileAged(folder, QStringLiteral("notes.txt"), 11);
-        const QString hidden = fileAged(folder, QStringLiteral(".old-hidden"), 400);
-        QVERIFY(QDir(folder).mkdir(QStringLiteral("archive")));
-        const QString nested
-                = fileAged(folder + QStringLiteral("/archive"), QStringLiteral("ancient.log"), 400);
-        // An old folder, so only its being a folder can save it.
-        const qint64 longAgo = QDateTime::currentDateTime().addDays(-400).toSecsSinceEpoch();
-        const utimbuf times{time_t(longAgo), time_t(longAgo)};
-        QCOMPARE(
-                ::utime(QFile::encodeName(folder + QStringLiteral("/archive")).constData(), &times),
-                0);
-
-        StartUp::removeExpiredLogFiles();
-
-        QVERIFY(QFile::exists(fresh));
-        QVERIFY(QFile::exists(limit));
-        QVERIFY(!QFile::exists(old));
-        QVERIFY(!QFile::exists(hidden));
-        QVERIFY(QFile::exists(nested));
-    }
-
-    void missingTranslationKeepsEnglish()
-    {
-        store(QStringLiteral("language"), QStringLiteral("xyz"));
+        ComponentRef<SettingIntf> settings; // held for the run, as the program does
         QTranslator translator;
         StartUp::loadLanguage(&translator);
-        QVERIFY(translator.isEmpty());
-        QCOMPARE(QCoreApplication::translate("Velora", "Media Library"),
-                 QStringLiteral("Media Library"));
-        QCOMPARE(stored(QStringLiteral("language")).toString(), QStringLiteral("xyz"));
+        StartUp::removeExpiredLogFiles();
+        const QString logFile = StartUp::startLogging();
+        LogSystem::getSysLogSystem()->stopLog();
+        MessageBox::setAnswerer({});
+        QFile::remove(home() + u"/blocked"_s);
+        QCOMPARE(QFileInfo(logFile).absolutePath(), home() + logFolder);
+        QVERIFY(translator.isEmpty()); // without a translation the texts stay English
         QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(told.size(), unsaveable.isEmpty() ? 0 : 1);
+        QVERIFY(told.join(QString()).contains(unsaveable));
+
+        for (const QString &file : std::as_const(kept))
+            QVERIFY2(QFile::exists(file), qPrintable(file));
+        for (const QString &file : std::as_const(gone))
+            QVERIFY2(!QFile::exists(file), qPrintable(file));
+
+        // The start-up keys, in the file when it can be written and for the run all the same.
+        QCOMPARE(StartUp::logFileTemplate(), location + u"/VeloraYYMMDD-9999.log"_s);
+        const QList<std::pair<QString, QString>> keys{
+                {u"language"_s, language.isEmpty() ? u"eng"_s : language},
+                {u"logs/logLevel"_s, u"5"_s},
+                {u"logs/logFilesExpiryDate"_s, QString::number(days)},
+                {u"logs/logFilesLocation"_s, location}};
+        for (const auto &[key, value] : keys) {
+            QCOMPARE(settings->value(key).toString(), value);
+            QCOMPARE(stored(key).toString(), unsaveable.isEmpty() ? value : QString());
+        }
     }
 };
 

@@ -1,166 +1,181 @@
 #include <SettingImpl.h>
 #include <VeloraTest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRect>
 #include <QSettings>
-#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 class TestSettings : public QObject
 {
     Q_OBJECT
 
 private:
+    static QString path() { return SettingImpl::settingsFilePath(); }
     static QString documentsMediaFolder()
     {
-        return VeloraTest::homePath() + QStringLiteral("/Documents/Velora/Media Library/");
+        return VeloraTest::homePath() + u"/Documents/Velora/Media Library/"_s;
     }
 
-    /// What is actually in the file, read without the store.
-    static QVariant stored(const QString &key)
+    /// `key` as QSettings reads it from `file`, through a copy: QSettings answers from memory for a
+    /// file it wrote, or read in the same millisecond at the same size.
+    static QVariant readByQt(const QString &file, const QString &key)
     {
-        QSettings file(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-        return file.value(key);
+        static int copies = 0;
+        const QString copy = file + u".copy%1"_s.arg(++copies);
+        return QFile::copy(file, copy) ? QSettings(copy, QSettings::IniFormat).value(key)
+                                       : QVariant();
     }
 
-    static void writeRawFile(const QByteArray &bytes)
+    static void writeRawFile(const QString &file, const QByteArray &bytes)
     {
-        QFile file(SettingImpl::settingsFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(out.write(bytes), bytes.size());
     }
 
 private Q_SLOTS:
     void init()
     {
-        QFile::remove(SettingImpl::settingsFilePath());
-        QDir(VeloraTest::homePath() + QStringLiteral("/Documents")).removeRecursively();
+        QFile::remove(path());
+        QDir(VeloraTest::homePath() + u"/Documents"_s).removeRecursively();
+        QDir().mkpath(SettingImpl::dataFolder());
     }
 
-    void firstUseGivesEveryDefault()
+    void firstUseGivesEveryDefaultAndAVanishedFolderGivesWay()
     {
-        QVERIFY(!QFile::exists(SettingImpl::settingsFilePath()));
         ComponentRef<SettingIntf> settings;
-        QCOMPARE(SettingImpl::dataFolder(),
-                 VeloraTest::homePath() + QStringLiteral("/.local/share/Velora/"));
-        QVERIFY(QDir(SettingImpl::dataFolder()).exists());
         QVERIFY(QDir(documentsMediaFolder()).exists());
-
         QCOMPARE(settings->getVideoQuality(), 2);
         QCOMPARE(settings->getMute(), false);
         QCOMPARE(settings->getTotalTime(), 0u);
         QCOMPARE(settings->getPeriod(), 0u);
         QCOMPARE(settings->getAudioSource(), QString());
-
+        QVERIFY(!settings->value(u"webCam/LastWebCamVID"_s).isValid());
+        QCOMPARE(settings->value(u"webCam/LastWebCamVID"_s, 0x046d).toInt(), 0x046d);
         QCOMPARE(settings->getSavePath(), documentsMediaFolder());
-        QCOMPARE(stored(QStringLiteral("savePath")).toString(), documentsMediaFolder());
-    }
-
-    void typedValuesRoundTripThroughTheFile()
-    {
-        ComponentRef<SettingIntf> settings;
-        settings->setVideoQuality(0);
-        settings->setMute(true);
-        settings->setTotalTime(72 * 3600);
-        settings->setPeriod(60);
-        settings->setAudioSource(QStringLiteral("Built-in Audio Analog Stereo"));
-
-        QCOMPARE(stored(QStringLiteral("recording/videoQuality")).toInt(), 0);
-        QCOMPARE(stored(QStringLiteral("capture/elapsed-time/totalTime")).toUInt(), 72u * 3600);
-        QCOMPARE(settings->getVideoQuality(), 0);
-        // Nothing is cached: a change made behind the store's back, as by a second Velora, is
-        // seen at the next read.
-        {
-            QSettings other(SettingImpl::settingsFilePath(), QSettings::IniFormat);
-            other.setValue(QStringLiteral("recording/videoQuality"), 1);
-        }
-        QCOMPARE(settings->getVideoQuality(), 1);
-        QCOMPARE(settings->getMute(), true);
-        QCOMPARE(settings->getTotalTime(), 72u * 3600);
-        QCOMPARE(settings->getPeriod(), 60u);
-        QCOMPARE(settings->getAudioSource(), QStringLiteral("Built-in Audio Analog Stereo"));
-    }
-
-    void savePathKeepsStoredFolderAndReplacesVanishedOne()
-    {
-        ComponentRef<SettingIntf> settings;
-        const QString chosen = VeloraTest::homePath() + QStringLiteral("/Pictures for class");
+        const QString chosen = VeloraTest::homePath() + u"/Pictures for class"_s;
         QVERIFY(QDir().mkpath(chosen));
         settings->setSavePath(chosen);
         // The separator is added for the caller, not written into the file.
         QCOMPARE(settings->getSavePath(), chosen + QLatin1Char('/'));
-        QCOMPARE(stored(QStringLiteral("savePath")).toString(), chosen);
-
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), u"savePath"_s).toString(), chosen);
         // A removed drive or deleted folder falls back to the default, which is stored.
         QVERIFY(QDir(chosen).removeRecursively());
         QCOMPARE(settings->getSavePath(), documentsMediaFolder());
-        QCOMPARE(stored(QStringLiteral("savePath")).toString(), documentsMediaFolder());
-        QVERIFY(QDir(documentsMediaFolder()).exists());
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), u"savePath"_s).toString(), documentsMediaFolder());
     }
 
-    void genericValuesWithAndWithoutDefault()
+    void valuesReadTheSameThroughQSettings()
     {
+        const QVariantMap values{{u"savePath"_s, u"@ \"A\", b=c; d\\\n\tÜ 🎥 "_s},
+                                 {u"a/b/c"_s, QStringList{u"a, b"_s, u"@c"_s, {}}},
+                                 {u"b"_s,
+                                  QByteArray("\x00\x7f\xff"
+                                             "1)",
+                                             5)},
+                                 {u"t"_s,
+                                  QVariantList{QRect(-1, 2, 30, 40), 7, true,
+                                               QDateTime(QDate(2026, 1, 2), QTime(3, 4))}},
+                                 {u"Grüße aus/k%ey=1 [x]/;y"_s, 259200u},
+                                 {u"General/x"_s, false}};
+        const QString written = path() + u".qt"_s;
+        QSettings qt(written, QSettings::IniFormat);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            qt.setValue(it.key(), it.value());
+        qt.sync();
+        QVERIFY(QFile::copy(written, path()));
         ComponentRef<SettingIntf> settings;
-        QVERIFY(!settings->value(QStringLiteral("webCam/LastWebCamVID")).isValid());
-        QCOMPARE(settings->value(QStringLiteral("webCam/LastWebCamVID"), 0x046d).toInt(), 0x046d);
-        settings->setValue(QStringLiteral("webCam/LastWebCamVID"), 0x1234);
-        QCOMPARE(settings->value(QStringLiteral("webCam/LastWebCamVID")).toInt(), 0x1234);
-        QCOMPARE(settings->value(QStringLiteral("webCam/LastWebCamVID"), 7).toInt(), 0x1234);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            QCOMPARE(settings->value(it.key()), readByQt(written, it.key()));
+        QFile::remove(path());
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            settings->setValue(it.key(), it.value());
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            QCOMPARE(readByQt(path(), it.key()), readByQt(written, it.key()));
     }
 
-    void instanceIsSharedAndRebuiltAfterLastRelease()
+    void outsideChangesAreSeenAtTheNextRead_data()
     {
-        SettingImpl *first = SettingImpl::getInstance();
-        SettingImpl *second = SettingImpl::getInstance();
-        QCOMPARE(first, second);
-        first->release();
-        QCOMPARE(SettingImpl::peekInstance(), second);
-        second->release();
-        QCOMPARE(SettingImpl::peekInstance(), nullptr);
-
-        // A new instance redoes the folder creation.
-        QVERIFY(QDir(VeloraTest::homePath() + QStringLiteral("/Documents")).removeRecursively());
-        SettingImpl *fresh = SettingImpl::getInstance();
-        QVERIFY(QDir(documentsMediaFolder()).exists());
-        fresh->release();
+        QTest::addColumn<int>("quality"); // 12 gives the file another size than 1
+        QTest::addColumn<bool>("replace"); // by a rename, else rewritten in place by cp
+        QTest::addColumn<qint64>("nanosecondsLater"); // the modification time; -1 as it comes
+        QTest::newRow("new size and time") << 12 << false << qint64(-1);
+        QTest::newRow("same size and time, new file") << 2 << true << qint64(0);
+        QTest::newRow("same time, new size") << 12 << false << qint64(0);
+        QTest::newRow("same size, a microsecond later") << 2 << false << qint64(1000);
     }
 
-    void nonNumbersReadAsZeroAndFalse()
+    void outsideChangesAreSeenAtTheNextRead()
     {
-        writeRawFile("[recording]\nvideoQuality=high\nmute=loud\n"
-                     "[capture]\nelapsed-time\\totalTime=-5\n");
+        QFETCH(int, quality);
+        QFETCH(bool, replace);
+        QFETCH(qint64, nanosecondsLater);
+        writeRawFile(path(), "[recording]\nvideoQuality=1\n");
         ComponentRef<SettingIntf> settings;
-        QCOMPARE(settings->getVideoQuality(), 0);
-        QCOMPARE(settings->getMute(), false);
-        QCOMPARE(settings->getTotalTime(), 0u);
+        QCOMPARE(settings->getVideoQuality(), 1);
+        settings->setMute(true); // not written yet, and must survive the change
+        struct stat before = {};
+        QCOMPARE(::stat(QFile::encodeName(path()).constData(), &before), 0);
+        const QString fresh = path() + u".new"_s;
+        QFile current(path());
+        QVERIFY(current.open(QIODevice::ReadOnly));
+        writeRawFile(fresh,
+                     current.readAll().replace(
+                             "=1\n", QByteArray("=" + QByteArray::number(quality) + "\n")));
+        // With the time pinned, only the size or the inode tells this file from the one read.
+        timespec times[2] = {before.st_mtim, before.st_mtim};
+        times[1].tv_nsec = (times[1].tv_nsec + nanosecondsLater) % 1000000000;
+        QVERIFY(nanosecondsLater < 0
+                || ::utimensat(AT_FDCWD, QFile::encodeName(fresh).constData(), times, 0) == 0);
+        if (replace)
+            QVERIFY(::rename(QFile::encodeName(fresh), QFile::encodeName(path())) == 0);
+        else
+            QCOMPARE(QProcess::execute(u"cp"_s, {u"--preserve=timestamps"_s, fresh, path()}), 0);
+
+        QCOMPARE(settings->getVideoQuality(), quality);
+        QCOMPARE(settings->getMute(), true);
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), u"recording/videoQuality"_s).toInt(), quality);
+        QCOMPARE(readByQt(path(), u"recording/mute"_s).toBool(), true);
     }
 
     void damagedFilesAreSurvived_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QByteArray garbage;
-        for (int i = 0; i < 4096; ++i)
-            garbage.append(char((i * 7919 + 13) % 256));
-        QTest::newRow("garbage bytes") << garbage;
+        QTest::newRow("garbage bytes")
+                << QByteArray("\x01\xfe[\x00\x80=\n\xff;\"", 10).repeated(400);
         QTest::newRow("truncated mid-line")
                 << QByteArray("[General]\nlanguage=eng\nsavePath=/home/teach");
         QTest::newRow("unterminated group") << QByteArray("[recording\nvideoQuality=1\n");
         QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not numbers") << QByteArray("[recording]\nvideoQuality=high\nmute=loud\n"
+                                                   "[capture]\nelapsed-time\\totalTime=-5\n");
     }
 
     void damagedFilesAreSurvived()
     {
         QFETCH(QByteArray, content);
-        writeRawFile(content);
+        writeRawFile(path(), content);
         ComponentRef<SettingIntf> settings;
         QCOMPARE(settings->getSavePath(), documentsMediaFolder());
-        const int quality = settings->getVideoQuality();
-        QVERIFY(quality >= 0);
+        QCOMPARE(settings->getMute(), false);
+        QCOMPARE(settings->getTotalTime(), 0u);
 
         // Whatever was wrong with the file, the store keeps working and writes stick.
         settings->setVideoQuality(1);
-        QCOMPARE(settings->getVideoQuality(), 1);
-        QCOMPARE(settings->getSavePath(), documentsMediaFolder());
+        QVERIFY(SettingImpl::peekInstance()->flush());
+        QCOMPARE(readByQt(path(), u"recording/videoQuality"_s).toInt(), 1);
     }
 };
 
