@@ -50,6 +50,8 @@ V4l2NodeEvent webcamNode(Action action)
 
 } // namespace
 
+Q_DECLARE_METATYPE(V4l2NodeEvent)
+
 class TestV4l2Hotplug : public QObject
 {
     Q_OBJECT
@@ -71,110 +73,71 @@ private Q_SLOTS:
         QCOMPARE(decision.identity.modelName, QStringLiteral("USB Document Camera: USB Document"));
         QVERIFY(decision.identity.documentCamera);
         QVERIFY(tracker.knows(event.devnode));
-    }
 
-    void metadataNodeIsNotACamera()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        const V4l2NodeEvent metadata = documentCameraNode(Action::Add, QStringLiteral("video1"));
-        // Only the node itself can tell, so it is probed, then dropped.
-        QVERIFY(tracker.wantsProbe(metadata));
-        QCOMPARE(tracker.handle(metadata).kind, Decision::Kind::Ignore);
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Remove, QStringLiteral("video1"))).kind,
-                 Decision::Kind::Ignore);
-    }
-
-    void nodeWithoutStreamingIsIgnored()
-    {
-        // Frames are taken from mapped buffers; a node that only offers read() cannot stream.
-        V4l2DeviceTracker tracker(false, QString());
-        V4l2NodeEvent event = webcamNode(Action::Add);
-        event.description->deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
-        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
-    }
-
-    void nodeThatCouldNotBeOpenedIsIgnored()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        V4l2NodeEvent event = documentCameraNode(Action::Add);
-        event.description.reset();
-        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
-        QVERIFY(!tracker.knows(event.devnode));
-    }
-
-    void removalOfAReportedCameraLeaves()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-
-        const Decision gone = tracker.handle(documentCameraNode(Action::Remove));
-        QCOMPARE(gone.kind, Decision::Kind::Leave);
-        QCOMPARE(gone.identity.key, QStringLiteral("/dev/video0"));
-        QVERIFY(!tracker.knows(QStringLiteral("/dev/video0")));
-        // udev may repeat itself; a camera leaves once.
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Remove)).kind, Decision::Kind::Ignore);
-        // Plugged in again, it arrives again.
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-    }
-
-    void cameraSeenByEnumerationAndMonitorArrivesOnce()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-        const V4l2NodeEvent again = documentCameraNode(Action::Add);
-        QVERIFY(!tracker.wantsProbe(again));
-        QCOMPARE(tracker.handle(again).kind, Decision::Kind::Ignore);
-    }
-
-    void changeEventsAreIgnored()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Other)).kind, Decision::Kind::Ignore);
-        QVERIFY(tracker.knows(QStringLiteral("/dev/video0")));
-    }
-
-    void otherVideo4linuxNodesAreNotProbed_data()
-    {
-        QTest::addColumn<QString>("sysname");
-        QTest::newRow("sub-device") << QStringLiteral("v4l-subdev0");
-        QTest::newRow("radio") << QStringLiteral("radio0");
-        QTest::newRow("vbi") << QStringLiteral("vbi0");
-    }
-
-    void otherVideo4linuxNodesAreNotProbed()
-    {
-        QFETCH(QString, sysname);
-        V4l2DeviceTracker tracker(false, QString());
-        V4l2NodeEvent event = webcamNode(Action::Add);
-        event.sysname = sysname;
-        event.devnode = QStringLiteral("/dev/") + sysname;
-        QVERIFY(!tracker.wantsProbe(event));
-        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
-    }
-
-    void eachTrackerReportsOnlyItsKind()
-    {
-        V4l2DeviceTracker documentCameras(true, QString());
-        V4l2DeviceTracker webcams(false, QString());
-
-        QCOMPARE(documentCameras.handle(webcamNode(Action::Add)).kind, Decision::Kind::Ignore);
-        const Decision webcam = webcams.handle(webcamNode(Action::Add));
+        const Decision webcam = V4l2DeviceTracker(false, QString()).handle(webcamNode(Action::Add));
         QCOMPARE(webcam.kind, Decision::Kind::Arrive);
         QVERIFY(!webcam.identity.documentCamera);
         QCOMPARE(webcam.identity.modelName, QStringLiteral("HD WebCam"));
         QCOMPARE(webcam.identity.vendorId, quint16(0x0bda));
-
-        QCOMPARE(webcams.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Ignore);
-        QCOMPARE(webcams.handle(documentCameraNode(Action::Remove)).kind, Decision::Kind::Ignore);
     }
 
-    void userPatternMakesADocumentCamera()
+    void trackerDecisions_data()
     {
-        V4l2DeviceTracker documentCameras(true, QStringLiteral("hd webcam"));
-        V4l2DeviceTracker webcams(false, QStringLiteral("hd webcam"));
-        QCOMPARE(documentCameras.handle(webcamNode(Action::Add)).kind, Decision::Kind::Arrive);
-        QCOMPARE(webcams.handle(webcamNode(Action::Add)).kind, Decision::Kind::Ignore);
+        QTest::addColumn<bool>("documentCameras");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QList<V4l2NodeEvent>>("events");
+        // "unprobed" for an arrival the backend is told not to open.
+        QTest::addColumn<QStringList>("decisions");
+        const V4l2NodeEvent add = documentCameraNode(Action::Add);
+        const V4l2NodeEvent remove = documentCameraNode(Action::Remove);
+        const V4l2NodeEvent webcam = webcamNode(Action::Add);
+        const auto row = [](const char *name, bool documentCameras, const QString &pattern,
+                            const QList<V4l2NodeEvent> &events, const QStringList &decisions) {
+            QTest::newRow(name) << documentCameras << pattern << events << decisions;
+        };
+        // A UVC camera's metadata node can only be told by probing it.
+        row("metadata node", true, {},
+            {documentCameraNode(Action::Add, QStringLiteral("video1")),
+             documentCameraNode(Action::Remove, QStringLiteral("video1"))},
+            {"ignore", "ignore"});
+        V4l2NodeEvent readOnly = webcam;
+        readOnly.description->deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
+        row("node without streaming", false, {}, {readOnly}, {"ignore"});
+        V4l2NodeEvent unopened = add;
+        unopened.description.reset();
+        row("node that could not be opened", true, {}, {unopened, remove}, {"ignore", "ignore"});
+        // udev may repeat itself: a camera leaves once, and arrives again when plugged in again.
+        row("removal", true, {}, {add, remove, remove, add},
+            {"arrive", "leave", "ignore", "arrive"});
+        row("seen by enumeration and monitor", true, {}, {add, add}, {"arrive", "unprobed"});
+        row("change event", true, {}, {add, documentCameraNode(Action::Other), remove},
+            {"arrive", "ignore", "leave"});
+        for (const char *sysname : {"v4l-subdev0", "radio0", "vbi0"}) {
+            V4l2NodeEvent other = webcam;
+            other.sysname = QLatin1String(sysname);
+            other.devnode = QStringLiteral("/dev/") + other.sysname;
+            row(sysname, false, {}, {other}, {"unprobed"});
+        }
+        row("webcam to document cameras", true, {}, {webcam}, {"ignore"});
+        row("document camera to webcams", false, {}, {add, remove}, {"ignore", "ignore"});
+        row("pattern makes a document camera", true, "hd webcam", {webcam}, {"arrive"});
+        row("pattern takes a webcam", false, "hd webcam", {webcam}, {"ignore"});
+    }
+
+    void trackerDecisions()
+    {
+        QFETCH(bool, documentCameras);
+        QFETCH(QString, pattern);
+        QFETCH(QList<V4l2NodeEvent>, events);
+        QFETCH(QStringList, decisions);
+        V4l2DeviceTracker tracker(documentCameras, pattern);
+        QStringList made;
+        for (const V4l2NodeEvent &event : events) {
+            const bool unprobed = event.action == Action::Add && !tracker.wantsProbe(event);
+            const int kind = int(tracker.handle(event).kind);
+            made.append(unprobed ? "unprobed" : QStringList{"ignore", "arrive", "leave"}.at(kind));
+        }
+        QCOMPARE(made, decisions);
     }
 
     void classification_data()
