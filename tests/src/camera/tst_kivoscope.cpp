@@ -34,8 +34,6 @@ struct Controller
 
 } // namespace
 
-Q_DECLARE_METATYPE(KivoscopeImpl::StatusInputs)
-
 class TestKivoscope : public QObject
 {
     Q_OBJECT
@@ -75,7 +73,7 @@ private Q_SLOTS:
         QSignalSpy connected(controller.impl, &KivoscopeIntf::docCamConnected);
         QSignalSpy status(controller.impl, &KivoscopeIntf::actionStatusChanged);
         PluggedCamera camera(QStringLiteral("Desk"));
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        QTRY_VERIFY(controller->isConnected());
         QCOMPARE(connected.size(), 1);
         QCOMPARE(connected.at(0).at(0).toString(), QStringLiteral("Desk"));
         QCOMPARE(controller->modelName(), QStringLiteral("Desk"));
@@ -94,36 +92,25 @@ private Q_SLOTS:
         QSignalSpy rotated(controller.impl, &KivoscopeIntf::rotationChanged);
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(controller->rotate(), Result::Success);
-            QTRY_COMPARE_WITH_TIMEOUT(rotated.size(), i + 1, 5000);
+            QTRY_COMPARE(rotated.size(), i + 1);
         }
         QCOMPARE(rotated, (QList<QVariantList>{{90u}, {180u}, {270u}, {0u}}));
         // The picture is turned: its size in the view swaps at 90 degrees.
         controller->rotate();
-        QTRY_COMPARE_WITH_TIMEOUT(controller->scaledPictureSize(QSize(120, 120)), QSize(90, 120),
-                                  5000);
+        QTRY_COMPARE(controller->scaledPictureSize(QSize(120, 120)), QSize(90, 120));
 
         QSignalSpy brightness(controller.impl, &KivoscopeIntf::brightnessChanged);
         QCOMPARE(controller->setBrightness(101), KivoscopeResult::OutOfRange);
         QCOMPARE(controller->setBrightness(-1), KivoscopeResult::OutOfRange);
         QCOMPARE(controller->setBrightness(100), Result::Success);
-        QTRY_COMPARE_WITH_TIMEOUT(brightness.size(), 1, 5000);
+        QTRY_COMPARE(brightness.size(), 1);
         QCOMPARE(brightness.at(0).at(0).toInt(), 100);
         QCOMPARE(controller->brightness(), 100);
 
-        QSignalSpy effects(controller.impl, &KivoscopeIntf::colorEffectChanged);
-        for (int effect : {2, 1}) {
-            QCOMPARE(controller->setColorEffect(effect), Result::Success);
-            QTRY_COMPARE_WITH_TIMEOUT(controller->colorEffect(), effect, 5000);
-        }
+        // Effects and modes the camera does not have are refused; the panels' tests cover the
+        // ones it has.
         QCOMPARE(controller->setColorEffect(3), KivoscopeResult::OutOfRange);
-        QCOMPARE(effects.size(), 2);
-        QSignalSpy modes(controller.impl, &KivoscopeIntf::docCamModeChanged);
-        for (int mode : {5, 2, 3, 1, 4, 0}) {
-            QCOMPARE(controller->setCameraMode(mode), Result::Success);
-            QTRY_COMPARE_WITH_TIMEOUT(controller->cameraMode(), mode, 5000);
-        }
         QCOMPARE(controller->setCameraMode(6), Result::NoDevice);
-        QCOMPARE(modes.last().at(0).toInt(), 0);
     }
 
     void busyFirstCameraLeavesTheSecondConnectedWithoutNotice()
@@ -131,7 +118,7 @@ private Q_SLOTS:
         PluggedCamera held(QStringLiteral("Held"), busy);
         PluggedCamera free(QStringLiteral("Free"));
         Controller controller;
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        QTRY_VERIFY(controller->isConnected());
         QCOMPARE(controller->modelName(), QStringLiteral("Free"));
         QVERIFY(asked.isEmpty());
 
@@ -148,8 +135,7 @@ private Q_SLOTS:
     {
         Controller controller;
         PluggedCamera camera(QStringLiteral("Busy"), busy);
-        QTRY_COMPARE_WITH_TIMEOUT(controller->view()->statusText(), QStringLiteral("Camera in use"),
-                                  5000);
+        QTRY_COMPARE(controller->view()->statusText(), QStringLiteral("Camera in use"));
         QTimer *retry = controller.timer("selectTimer");
         QSignalSpy fired(retry, &QTimer::timeout);
         // Several retries while the other application holds on: tried, failed and set to try
@@ -158,7 +144,7 @@ private Q_SLOTS:
             QVERIFY(retry->isActive());
             QCOMPARE(retry->interval(), 2000);
             retry->start(1);
-            QTRY_COMPARE_WITH_TIMEOUT(fired.size(), i, 5000);
+            QTRY_COMPARE(fired.size(), i);
         }
         QCOMPARE(controller->view()->statusText(), QStringLiteral("Camera in use"));
         QCOMPARE(asked.size(), 1);
@@ -169,52 +155,49 @@ private Q_SLOTS:
 
         camera.setBusy(false);
         retry->start(1);
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        QTRY_VERIFY(controller->isConnected());
         QVERIFY(!retry->isActive());
         QCOMPARE(asked.size(), 1);
     }
 
-    void highQualityStillsArriveOnceAndNotWhileFrozen()
+    void highQualityStillsArriveOnceOrTimeOutOrAreAborted()
     {
         Controller controller;
         PluggedCamera camera(QStringLiteral("Stills"));
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        PluggedCamera lost(QStringLiteral("Lost"), [](auto &s) { s.stillsNeverArrive = true; });
+        QTRY_VERIFY(controller->isConnected());
+        QCOMPARE(controller->modelName(), QStringLiteral("Stills"));
         QSignalSpy captured(controller.impl, &KivoscopeIntf::hqImageCaptured);
         QCOMPARE(controller->requestHQImage(), Result::Success);
         // A second request while the first is pending asks the camera for nothing more.
         QCOMPARE(controller->requestHQImage(), Result::Success);
-        QTRY_COMPARE_WITH_TIMEOUT(captured.size(), 1, 5000);
+        QTRY_COMPARE(captured.size(), 1);
         QCOMPARE(captured.at(0).at(0).value<QImage>().size(), QSize(640, 480));
         QTest::qWait(300);
         QCOMPARE(captured.size(), 1);
         QVERIFY(!controller.timer("hqTimer")->isActive());
-
         controller->toggleFreeze();
-        QTRY_COMPARE_WITH_TIMEOUT(controller->actionStatus() != 0
-                                          && controller->requestHQImage()
-                                                  == KivoscopeResult::Frozen,
-                                  true, 5000);
-    }
+        QTRY_COMPARE(controller->actionStatus() != 0
+                             && controller->requestHQImage() == KivoscopeResult::Frozen,
+                     true);
 
-    void lostStillTimesOutAndDisconnectionAbortsOne()
-    {
-        Controller controller;
-        PluggedCamera camera(QStringLiteral("Lost"), [](auto &s) { s.stillsNeverArrive = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        // The camera whose stills never arrive takes over.
+        camera.unplug();
+        QTRY_COMPARE(controller->modelName(), QStringLiteral("Lost"));
+        QTRY_VERIFY(controller->isConnected());
         QSignalSpy aborted(controller.impl, &KivoscopeIntf::hqImageCaptureAborted);
-
         QCOMPARE(controller->requestHQImage(), Result::Success);
         QTimer *timeout = controller.timer("hqTimer");
         QVERIFY(timeout->isActive());
         QCOMPARE(timeout->interval(), 10000);
         timeout->start(1); // the ten seconds, without waiting for them
-        QTRY_COMPARE_WITH_TIMEOUT(aborted.size(), 1, 5000);
+        QTRY_COMPARE(aborted.size(), 1);
         QCOMPARE(aborted.at(0).at(0).toInt(), -1);
 
         QCOMPARE(controller->requestHQImage(), Result::Success);
         QSignalSpy disconnected(controller.impl, &KivoscopeIntf::docCamDisconnected);
-        camera.unplug();
-        QTRY_COMPARE_WITH_TIMEOUT(aborted.size(), 2, 5000);
+        lost.unplug();
+        QTRY_COMPARE(aborted.size(), 2);
         QCOMPARE(aborted.at(1).at(0).toInt(), -1000);
         QCOMPARE(disconnected.size(), 1);
         QCOMPARE(controller->actionStatus(), 0u);
@@ -222,35 +205,11 @@ private Q_SLOTS:
         QVERIFY(controller->view()->frame().isNull());
     }
 
-    void tuningDialogWaitsForTheCamera()
+    void actionStatusAndTuningFollowTheCamera()
     {
         Controller controller;
         PluggedCamera camera(QStringLiteral("Tuner"), [](auto &s) { s.tuningOnContrast = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
-        QSignalSpy contrast(controller.impl, &KivoscopeIntf::contrastChanged);
-
-        QString shownText;
-        int signalsWhileTuning = -1;
-        QTimer::singleShot(100, [&] {
-            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-                if (auto *label = dialog->findChild<QLabel *>())
-                    shownText = label->text();
-            }
-            signalsWhileTuning = int(contrast.size());
-        });
-        QCOMPARE(controller->setContrast(70), DocCam::Tuning);
-        QCOMPARE(shownText, QStringLiteral("Parameter tuning..."));
-        QCOMPARE(signalsWhileTuning, 0);
-        QCOMPARE(contrast.size(), 1);
-        QCOMPARE(contrast.at(0).at(0).toInt(), 70);
-        QVERIFY(!QApplication::activeModalWidget());
-    }
-
-    void actionStatusFollowsFreezeSwitchesAndDisconnection()
-    {
-        Controller controller;
-        PluggedCamera camera(QStringLiteral("Status"));
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        QTRY_VERIFY(controller->isConnected());
         QSignalSpy status(controller.impl, &KivoscopeIntf::actionStatusChanged);
         const uint full = controller->actionStatus();
         const auto next = [&status](std::function<ResultCode()> change) {
@@ -266,15 +225,33 @@ private Q_SLOTS:
         // Manual white balance offers the gains, unless the picture is black and white.
         QVERIFY(next([&] { return controller->setAutoWhiteBalance(false); }) & 0x2000);
         QCOMPARE(next([&] { return controller->setColorEffect(1); }) & 0x3000, 0u);
+
+        // The tuning dialog stands until the camera reports the end of tuning.
+        QSignalSpy contrast(controller.impl, &KivoscopeIntf::contrastChanged);
+        QString shownText;
+        int signalsWhileTuning = -1;
+        QTimer::singleShot(100, [&] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                if (auto *label = dialog->findChild<QLabel *>())
+                    shownText = label->text();
+            }
+            signalsWhileTuning = int(contrast.size());
+        });
+        QCOMPARE(controller->setContrast(70), DocCam::Tuning);
+        QCOMPARE(shownText, QStringLiteral("Parameter tuning..."));
+        QCOMPARE(signalsWhileTuning, 0);
+        QCOMPARE(contrast, (QList<QVariantList>{{70}}));
+        QVERIFY(!QApplication::activeModalWidget());
+
         camera.unplug();
-        QTRY_COMPARE_WITH_TIMEOUT(status.last().at(0).toUInt(), 0u, 5000);
+        QTRY_COMPARE(status.last().at(0).toUInt(), 0u);
     }
 
     void releasedCameraIsTakenBackOnlyWhenFree()
     {
         Controller controller;
         PluggedCamera camera(QStringLiteral("Shared"));
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        QTRY_VERIFY(controller->isConnected());
         QCOMPARE(controller->releaseCameraForOtherApp(), Result::Success);
         QVERIFY(!controller->isConnected());
         QCOMPARE(controller->view()->statusText(), QStringLiteral("Camera not connected"));
@@ -286,40 +263,25 @@ private Q_SLOTS:
         QVERIFY(asked.isEmpty());
         camera.setBusy(false);
         QCOMPARE(controller->reconnect(), Result::Success);
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        QTRY_VERIFY(controller->isConnected());
 
         // Going to sleep lets the camera go; waking up takes it again.
         KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventSuspend);
-        QTRY_VERIFY_WITH_TIMEOUT(!controller->isConnected(), 5000);
+        QTRY_VERIFY(!controller->isConnected());
         KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventResume);
-        QTRY_VERIFY_WITH_TIMEOUT(controller->isConnected(), 5000);
+        QTRY_VERIFY(controller->isConnected());
     }
 
-    void computedStatusFollowsCapabilities_data()
+    void cameraModesAreOfferedExceptOnTheK20AndK30()
     {
-        QTest::addColumn<KivoscopeImpl::StatusInputs>("inputs");
-        QTest::addColumn<uint>("expected");
-        KivoscopeImpl::StatusInputs bare;
-        QTest::newRow("bare") << bare << 0x600037Eu;
-        KivoscopeImpl::StatusInputs rich = bare;
-        rich.capabilities = DocCam::CapAutoFocus | DocCam::CapManualFocus | DocCam::CapCameraMode
-                | DocCam::CapAutoImage | DocCam::CapExposure;
-        rich.capabilityByte = 0x81;
-        rich.featureBits = 0x6;
-        rich.inputBits = 1 | 8 | 16 | 32;
-        rich.modelName = QStringLiteral("Other");
-        const uint richStatus = 0x600037Eu | 0x81 | 0x400 | 0x4000 | 0x40000 | 0x200000 | 0x30000
-                | 0x100000 | 0x400000 | 0x1000000 | 0x800000;
-        QTest::newRow("rich") << rich << richStatus;
-        rich.modelName = QStringLiteral("Kivoscope K20");
-        QTest::newRow("no modes on K20") << rich << (richStatus & ~0x4000u);
-    }
-
-    void computedStatusFollowsCapabilities()
-    {
-        QFETCH(KivoscopeImpl::StatusInputs, inputs);
-        QFETCH(uint, expected);
-        QCOMPARE(KivoscopeImpl::computeActionStatus(inputs), expected);
+        KivoscopeImpl::StatusInputs inputs;
+        inputs.capabilities = DocCam::CapCameraMode;
+        inputs.modelName = QStringLiteral("Kivoscope K40");
+        QVERIFY(KivoscopeImpl::computeActionStatus(inputs) & 0x4000);
+        for (const char *model : {"Kivoscope K20", "Kivoscope K30"}) {
+            inputs.modelName = QLatin1String(model);
+            QCOMPARE(KivoscopeImpl::computeActionStatus(inputs) & 0x4000, 0u);
+        }
     }
 };
 

@@ -13,39 +13,35 @@ namespace {
 
 const QString DocCamPath = QStringLiteral("pci-0000:00:14.0-usb-0:2:1.0");
 
-/// A udev event for the document camera's capture node, probed as it answers.
-V4l2NodeEvent documentCameraNode(Action action, const QString &node = QStringLiteral("video0"))
+/// A udev event for a video node; an arrival carries what the node answered when probed.
+V4l2NodeEvent node(Action action, const QString &sysname, const QString &vendor,
+                   const QString &product, const V4l2DeviceDescription &description)
 {
-    const V4l2Classification::KnownDocumentCamera known
-            = V4l2Classification::knownDocumentCameras().front();
     V4l2NodeEvent event;
     event.action = action;
-    event.sysname = node;
-    event.devnode = QStringLiteral("/dev/") + node;
-    event.vendorId = QStringLiteral("%1").arg(known.vendorId, 4, 16, QLatin1Char('0'));
-    event.productId = QStringLiteral("%1").arg(known.productId, 4, 16, QLatin1Char('0'));
-    event.udevModel = QStringLiteral("USB_Document_Camera");
+    event.sysname = sysname;
+    event.devnode = QStringLiteral("/dev/") + sysname;
+    event.vendorId = vendor;
+    event.productId = product;
+    event.udevModel = QStringLiteral("USB_Camera");
     event.usbPath = DocCamPath;
     if (action == Action::Add)
-        event.description = node == QLatin1String("video1")
-                ? RecordedDevices::documentCameraMetadata()
-                : RecordedDevices::documentCamera();
+        event.description = description;
     return event;
 }
 
-V4l2NodeEvent webcamNode(Action action)
+QString hex(quint16 id)
 {
-    V4l2NodeEvent event;
-    event.action = action;
-    event.sysname = QStringLiteral("video2");
-    event.devnode = QStringLiteral("/dev/video2");
-    event.vendorId = QStringLiteral("0bda");
-    event.productId = QStringLiteral("58b0");
-    event.udevModel = QStringLiteral("HD_WebCam");
-    event.usbPath = QStringLiteral("pci-0000:00:14.0-usb-0:5:1.0");
-    if (action == Action::Add)
-        event.description = RecordedDevices::webcam720p();
-    return event;
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+}
+
+/// The document camera's capture node (video0) or its metadata node (video1).
+V4l2NodeEvent documentCameraNode(Action action, const QString &sysname = QStringLiteral("video0"))
+{
+    const auto known = V4l2Classification::knownDocumentCameras().front();
+    return node(action, sysname, hex(known.vendorId), hex(known.productId),
+                sysname == QLatin1String("video1") ? RecordedDevices::documentCameraMetadata()
+                                                   : RecordedDevices::documentCamera());
 }
 
 } // namespace
@@ -73,64 +69,49 @@ private Q_SLOTS:
         QCOMPARE(decision.identity.modelName, QStringLiteral("USB Document Camera: USB Document"));
         QVERIFY(decision.identity.documentCamera);
         QVERIFY(tracker.knows(event.devnode));
-
-        const Decision webcam = V4l2DeviceTracker(false, QString()).handle(webcamNode(Action::Add));
-        QCOMPARE(webcam.kind, Decision::Kind::Arrive);
-        QVERIFY(!webcam.identity.documentCamera);
-        QCOMPARE(webcam.identity.modelName, QStringLiteral("HD WebCam"));
-        QCOMPARE(webcam.identity.vendorId, quint16(0x0bda));
     }
 
     void trackerDecisions_data()
     {
-        QTest::addColumn<bool>("documentCameras");
-        QTest::addColumn<QString>("pattern");
         QTest::addColumn<QList<V4l2NodeEvent>>("events");
         // "unprobed" for an arrival the backend is told not to open.
         QTest::addColumn<QStringList>("decisions");
         const V4l2NodeEvent add = documentCameraNode(Action::Add);
         const V4l2NodeEvent remove = documentCameraNode(Action::Remove);
-        const V4l2NodeEvent webcam = webcamNode(Action::Add);
-        const auto row = [](const char *name, bool documentCameras, const QString &pattern,
-                            const QList<V4l2NodeEvent> &events, const QStringList &decisions) {
-            QTest::newRow(name) << documentCameras << pattern << events << decisions;
-        };
         // A UVC camera's metadata node can only be told by probing it.
-        row("metadata node", true, {},
-            {documentCameraNode(Action::Add, QStringLiteral("video1")),
-             documentCameraNode(Action::Remove, QStringLiteral("video1"))},
-            {"ignore", "ignore"});
-        V4l2NodeEvent readOnly = webcam;
+        QTest::newRow("metadata node")
+                << QList<V4l2NodeEvent>{documentCameraNode(Action::Add, QStringLiteral("video1")),
+                                        documentCameraNode(Action::Remove,
+                                                           QStringLiteral("video1"))}
+                << QStringList{"ignore", "ignore"};
+        V4l2NodeEvent readOnly = add;
         readOnly.description->deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
-        row("node without streaming", false, {}, {readOnly}, {"ignore"});
+        QTest::newRow("node without streaming")
+                << QList<V4l2NodeEvent>{readOnly} << QStringList{"ignore"};
         V4l2NodeEvent unopened = add;
         unopened.description.reset();
-        row("node that could not be opened", true, {}, {unopened, remove}, {"ignore", "ignore"});
+        QTest::newRow("node that could not be opened")
+                << QList<V4l2NodeEvent>{unopened, remove} << QStringList{"ignore", "ignore"};
         // udev may repeat itself: a camera leaves once, and arrives again when plugged in again.
-        row("removal", true, {}, {add, remove, remove, add},
-            {"arrive", "leave", "ignore", "arrive"});
-        row("seen by enumeration and monitor", true, {}, {add, add}, {"arrive", "unprobed"});
-        row("change event", true, {}, {add, documentCameraNode(Action::Other), remove},
-            {"arrive", "ignore", "leave"});
+        QTest::newRow("removal") << QList<V4l2NodeEvent>{add, remove, remove, add}
+                                 << QStringList{"arrive", "leave", "ignore", "arrive"};
+        QTest::newRow("seen by enumeration and monitor")
+                << QList<V4l2NodeEvent>{add, add} << QStringList{"arrive", "unprobed"};
+        QTest::newRow("change event")
+                << QList<V4l2NodeEvent>{add, documentCameraNode(Action::Other), remove}
+                << QStringList{"arrive", "ignore", "leave"};
         for (const char *sysname : {"v4l-subdev0", "radio0", "vbi0"}) {
-            V4l2NodeEvent other = webcam;
-            other.sysname = QLatin1String(sysname);
-            other.devnode = QStringLiteral("/dev/") + other.sysname;
-            row(sysname, false, {}, {other}, {"unprobed"});
+            const V4l2NodeEvent other = node(Action::Add, QLatin1String(sysname), hex(0x046d),
+                                             hex(0x0825), RecordedDevices::documentCamera());
+            QTest::newRow(sysname) << QList<V4l2NodeEvent>{other} << QStringList{"unprobed"};
         }
-        row("webcam to document cameras", true, {}, {webcam}, {"ignore"});
-        row("document camera to webcams", false, {}, {add, remove}, {"ignore", "ignore"});
-        row("pattern makes a document camera", true, "hd webcam", {webcam}, {"arrive"});
-        row("pattern takes a webcam", false, "hd webcam", {webcam}, {"ignore"});
     }
 
     void trackerDecisions()
     {
-        QFETCH(bool, documentCameras);
-        QFETCH(QString, pattern);
         QFETCH(QList<V4l2NodeEvent>, events);
         QFETCH(QStringList, decisions);
-        V4l2DeviceTracker tracker(documentCameras, pattern);
+        V4l2DeviceTracker tracker(true, QString());
         QStringList made;
         for (const V4l2NodeEvent &event : events) {
             const bool unprobed = event.action == Action::Add && !tracker.wantsProbe(event);
@@ -140,47 +121,64 @@ private Q_SLOTS:
         QCOMPARE(made, decisions);
     }
 
-    void classification_data()
+    void identityAndKind_data()
     {
-        QTest::addColumn<quint16>("vendorId");
-        QTest::addColumn<quint16>("productId");
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("vendor");
+        QTest::addColumn<QString>("card");
         QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("vendorId");
         QTest::addColumn<bool>("documentCamera");
-
         for (const auto &known : V4l2Classification::knownDocumentCameras())
             QTest::addRow("known %04x:%04x", known.vendorId, known.productId)
-                    << known.vendorId << known.productId << QStringLiteral("Camera") << QString()
-                    << true;
-        QTest::newRow("unknown ids")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("UVC Camera (046d:0825)")
-                << QString() << false;
-        QTest::newRow("pattern in any case")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("Lab Visualiser 2")
-                << QStringLiteral("VISUALISER") << true;
-        QTest::newRow("name says document camera")
-                << quint16(0x2b46) << quint16(0x0001) << QStringLiteral("USB Document Camera")
-                << QString() << true;
-        QTest::newRow("any product of a document camera maker")
-                << quint16(0x1778) << quint16(0x0210) << QStringLiteral("VZ-R") << QString()
-                << true;
-        QTest::newRow("pattern not in name")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("HD Pro Webcam C920")
-                << QStringLiteral("visualiser") << false;
-        QTest::newRow("blank pattern matches nothing")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("HD Pro Webcam C920")
-                << QStringLiteral("  ") << false;
+                    << hex(known.vendorId) << QStringLiteral("Camera") << QString()
+                    << QStringLiteral("Camera") << int(known.vendorId) << true;
+        const auto row = [](const char *tag, const char *vendor, const char *card,
+                            const char *pattern, const char *name, int vendorId, bool doc) {
+            QTest::newRow(tag) << vendor << card << pattern << name << vendorId << doc;
+        };
+        row("unknown ids", "046d", "UVC Camera", "", "UVC Camera", 0x046d, false);
+        row("name says document camera", "2b46", "USB Document Camera", "", "USB Document Camera",
+            0x2b46, true);
+        row("name says visualiser", "046d", "Visualiser 2", "", "Visualiser 2", 0x046d, true);
+        row("any product of a document camera maker", "1778", "VZ-R", "", "VZ-R", 0x1778, true);
+        row("pattern in any case", "046d", "Lab Cam 2", "LAB CAM", "Lab Cam 2", 0x046d, true);
+        row("pattern not in name", "046d", "HD Pro Webcam C920", "lab cam", "HD Pro Webcam C920",
+            0x046d, false);
+        row("blank pattern matches nothing", "046d", "HD Pro Webcam", "  ", "HD Pro Webcam", 0x046d,
+            false);
+        row("repeated UVC name", "0bda", "HD WebCam: HD WebCam", "", "HD WebCam", 0x0bda, false);
+        row("truncated repeat kept", "0bda", "USB Document Camera: USB Document", "",
+            "USB Document Camera: USB Document", 0x0bda, true);
+        row("no card name: the udev model", "0bda", "", "", "USB Camera", 0x0bda, false);
+        row("upper-case id", "0BDA", "HD WebCam", "", "HD WebCam", 0x0bda, false);
+        row("missing id", "", "HD WebCam", "", "HD WebCam", 0, false);
+        row("id not hexadecimal", "zz12", "HD WebCam", "", "HD WebCam", 0, false);
+        row("id too large", "12345", "HD WebCam", "", "HD WebCam", 0, false);
     }
 
-    void classification()
+    void identityAndKind()
     {
-        QFETCH(quint16, vendorId);
-        QFETCH(quint16, productId);
-        QFETCH(QString, name);
+        QFETCH(QString, vendor);
+        QFETCH(QString, card);
         QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(int, vendorId);
         QFETCH(bool, documentCamera);
-        QCOMPARE(V4l2Classification::isDocumentCamera(vendorId, productId, name, pattern),
-                 documentCamera);
+        V4l2DeviceDescription description = RecordedDevices::webcam720p();
+        description.card = card;
+        const V4l2NodeEvent event
+                = node(Action::Add, QStringLiteral("video2"), vendor, hex(0x0825), description);
+        // Each camera is reported by the tracker of its kind alone.
+        const Decision asDocumentCamera = V4l2DeviceTracker(true, pattern).handle(event);
+        const Decision asWebcam = V4l2DeviceTracker(false, pattern).handle(event);
+        QCOMPARE(asDocumentCamera.kind == Decision::Kind::Arrive, documentCamera);
+        QCOMPARE(asWebcam.kind == Decision::Kind::Arrive, !documentCamera);
+        const CameraDevice::Identity &identity
+                = (documentCamera ? asDocumentCamera : asWebcam).identity;
+        QCOMPARE(identity.modelName, name);
+        QCOMPARE(identity.vendorId, quint16(vendorId));
+        QCOMPARE(identity.documentCamera, documentCamera);
     }
 
     void locationIdIsStableAcrossRuns()
@@ -190,46 +188,6 @@ private Q_SLOTS:
         QCOMPARE(V4l2Classification::locationId(DocCamPath), 0x020aa078u);
         QVERIFY(V4l2Classification::locationId(QStringLiteral("pci-0000:00:14.0-usb-0:3:1.0"))
                 != V4l2Classification::locationId(DocCamPath));
-    }
-
-    void modelNames_data()
-    {
-        QTest::addColumn<QString>("card");
-        QTest::addColumn<QString>("udevModel");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("repeated UVC name") << QStringLiteral("HD WebCam: HD WebCam") << QString()
-                                           << QStringLiteral("HD WebCam");
-        QTest::newRow("truncated repeat kept")
-                << QStringLiteral("USB Document Camera: USB Document") << QString()
-                << QStringLiteral("USB Document Camera: USB Document");
-        QTest::newRow("no card name")
-                << QString() << QStringLiteral("USB_Camera") << QStringLiteral("USB Camera");
-    }
-
-    void modelNames()
-    {
-        QFETCH(QString, card);
-        QFETCH(QString, udevModel);
-        QFETCH(QString, name);
-        QCOMPARE(V4l2Classification::modelName(card, udevModel), name);
-    }
-
-    void usbIdsFromUdev_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<quint16>("id");
-        QTest::newRow("lower case") << QStringLiteral("046d") << quint16(0x046d);
-        QTest::newRow("upper case") << QStringLiteral("0BDA") << quint16(0x0bda);
-        QTest::newRow("missing") << QString() << quint16(0);
-        QTest::newRow("not hexadecimal") << QStringLiteral("zz12") << quint16(0);
-        QTest::newRow("too large") << QStringLiteral("12345") << quint16(0);
-    }
-
-    void usbIdsFromUdev()
-    {
-        QFETCH(QString, text);
-        QFETCH(quint16, id);
-        QCOMPARE(V4l2Classification::parseUsbId(text), id);
     }
 };
 
