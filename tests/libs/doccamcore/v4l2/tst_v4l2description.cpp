@@ -41,42 +41,48 @@ class TestV4l2Description : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void liveAndStillFormats_data()
+    void formatsAndCapabilities_data()
     {
         QTest::addColumn<V4l2DeviceDescription>("device");
         QTest::addColumn<quint32>("liveFourcc");
         QTest::addColumn<QSize>("liveSize");
-        QTest::addColumn<double>("liveRate");
         QTest::addColumn<QSize>("stillSize");
-
+        QTest::addColumn<quint32>("capabilities");
+        const auto row = [](const char *name, const V4l2DeviceDescription &device, quint32 fourcc,
+                            QSize live, QSize still, quint32 capabilities) {
+            QTest::newRow(name) << device << fourcc << live << still << capabilities;
+        };
+        using namespace DocCam;
         // 8 MP only reaches 15 fps: the live picture is 1080p at 30 and stills use 8 MP.
-        QTest::newRow("document camera")
-                << RecordedDevices::documentCamera() << quint32(V4L2_PIX_FMT_MJPEG)
-                << QSize(1920, 1080) << 30.0 << QSize(3264, 2448);
+        row("document camera", RecordedDevices::documentCamera(), V4L2_PIX_FMT_MJPEG,
+            QSize(1920, 1080), QSize(3264, 2448),
+            CapBrightness | CapContrast | CapExposure | CapAutoExposure | CapAutoWhiteBalance
+                    | CapManualFocus | CapAutoFocus | CapZoom);
         // 720p comes at 10 fps only, so it is kept for stills.
-        QTest::newRow("720p webcam") << RecordedDevices::webcam720p() << quint32(V4L2_PIX_FMT_YUYV)
-                                     << QSize(640, 480) << 30.0 << QSize(1280, 720);
-        // The 60 fps modes do not pull the picture down to VGA, and H.264 is not decoded.
-        QTest::newRow("conference camera")
-                << RecordedDevices::conferenceCamera() << quint32(V4L2_PIX_FMT_MJPEG)
-                << QSize(1920, 1080) << 30.0 << QSize();
-        QTest::newRow("tie at 720p goes to MJPEG")
-                << tiedFormats(QSize(1280, 720)) << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1280, 720)
-                << 30.0 << QSize();
-        QTest::newRow("tie below 720p goes to YUYV")
-                << tiedFormats(QSize(800, 600)) << quint32(V4L2_PIX_FMT_YUYV) << QSize(800, 600)
-                << 30.0 << QSize();
-        QTest::newRow("metadata node has none") << RecordedDevices::documentCameraMetadata()
-                                                << quint32(0) << QSize() << 0.0 << QSize();
+        row("720p webcam", RecordedDevices::webcam720p(), V4L2_PIX_FMT_YUYV, QSize(640, 480),
+            QSize(1280, 720), CapBrightness | CapContrast | CapAutoWhiteBalance);
+        // The 60 fps modes do not pull the picture down to VGA, and H.264 is not decoded. Its
+        // exposure is read-only, so neither exposure bit is set.
+        row("conference camera", RecordedDevices::conferenceCamera(), V4L2_PIX_FMT_MJPEG,
+            QSize(1920, 1080), QSize(),
+            CapBrightness | CapContrast | CapAutoWhiteBalance | CapWhiteBalanceGain | CapMirror
+                    | CapColorEffect | CapManualFocus | CapAutoFocus | CapZoom);
+        row("tie at 720p goes to MJPEG", tiedFormats(QSize(1280, 720)), V4L2_PIX_FMT_MJPEG,
+            QSize(1280, 720), QSize(), 0);
+        row("tie below 720p goes to YUYV", tiedFormats(QSize(800, 600)), V4L2_PIX_FMT_YUYV,
+            QSize(800, 600), QSize(), 0);
+        row("metadata node has none", RecordedDevices::documentCameraMetadata(), 0, QSize(),
+            QSize(), 0);
     }
 
-    void liveAndStillFormats()
+    void formatsAndCapabilities()
     {
         QFETCH(V4l2DeviceDescription, device);
         QFETCH(quint32, liveFourcc);
         QFETCH(QSize, liveSize);
-        QFETCH(double, liveRate);
         QFETCH(QSize, stillSize);
+        QFETCH(quint32, capabilities);
+        QCOMPARE(V4l2ControlMap(device.controls).capabilities(), capabilities);
 
         const V4l2StreamFormat live = V4l2FormatChoice::liveFormat(device);
         QCOMPARE(live.isValid(), liveFourcc != 0);
@@ -84,9 +90,8 @@ private Q_SLOTS:
             return;
         QCOMPARE(live.pixelFormat, liveFourcc);
         QCOMPARE(live.size, liveSize);
-        QCOMPARE(live.frameRate(), liveRate);
+        QCOMPARE(live.frameRate(), 30.0);
         QCOMPARE(live.videoFormat().size, liveSize);
-
         const V4l2StreamFormat still = V4l2FormatChoice::stillFormat(device, live);
         QCOMPARE(still.isValid(), !stillSize.isEmpty());
         if (still.isValid())
@@ -100,20 +105,18 @@ private Q_SLOTS:
         QTest::addColumn<quint32>("fourcc");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<double>("rate");
-
-        QTest::newRow("nothing asked gives live")
-                << QSize() << 0.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1920, 1080) << 30.0;
-        QTest::newRow("offered size at useful rate")
-                << QSize(1280, 720) << 0.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1280, 720)
-                << 30.0;
-        QTest::newRow("offered size, rate asked")
-                << QSize(1280, 720) << 15.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1280, 720)
-                << 15.0;
-        QTest::newRow("VGA in both formats takes YUYV")
-                << QSize(640, 480) << 30.0 << quint32(V4L2_PIX_FMT_YUYV) << QSize(640, 480) << 30.0;
-        QTest::newRow("size not offered gives live")
-                << QSize(1000, 1000) << 30.0 << quint32(V4L2_PIX_FMT_MJPEG) << QSize(1920, 1080)
-                << 30.0;
+        const auto row = [](const char *name, QSize asked, double askedRate, quint32 fourcc,
+                            QSize size, double rate) {
+            QTest::newRow(name) << asked << askedRate << fourcc << size << rate;
+        };
+        const QSize hd(1280, 720);
+        const QSize fullHd(1920, 1080);
+        row("nothing asked gives live", QSize(), 0, V4L2_PIX_FMT_MJPEG, fullHd, 30);
+        row("offered size at useful rate", hd, 0, V4L2_PIX_FMT_MJPEG, hd, 30);
+        row("offered size, rate asked", hd, 15, V4L2_PIX_FMT_MJPEG, hd, 15);
+        row("VGA in both formats takes YUYV", QSize(640, 480), 30, V4L2_PIX_FMT_YUYV,
+            QSize(640, 480), 30);
+        row("size not offered gives live", QSize(1000, 1000), 30, V4L2_PIX_FMT_MJPEG, fullHd, 30);
     }
 
     void requestedFormat()
@@ -123,41 +126,11 @@ private Q_SLOTS:
         QFETCH(quint32, fourcc);
         QFETCH(QSize, size);
         QFETCH(double, rate);
-
         const V4l2StreamFormat chosen = V4l2FormatChoice::streamFormat(
                 RecordedDevices::documentCamera(), {requestedSize, requestedRate});
         QCOMPARE(chosen.pixelFormat, fourcc);
         QCOMPARE(chosen.size, size);
         QCOMPARE(chosen.frameRate(), rate);
-    }
-
-    void capabilityBits_data()
-    {
-        QTest::addColumn<V4l2DeviceDescription>("device");
-        QTest::addColumn<quint32>("capabilities");
-
-        QTest::newRow("document camera")
-                << RecordedDevices::documentCamera()
-                << quint32(DocCam::CapBrightness | DocCam::CapContrast | DocCam::CapExposure
-                           | DocCam::CapAutoExposure | DocCam::CapAutoWhiteBalance
-                           | DocCam::CapManualFocus | DocCam::CapAutoFocus | DocCam::CapZoom);
-        QTest::newRow("720p webcam") << RecordedDevices::webcam720p()
-                                     << quint32(DocCam::CapBrightness | DocCam::CapContrast
-                                                | DocCam::CapAutoWhiteBalance);
-        // Its exposure is read-only, so neither exposure bit is set.
-        QTest::newRow("conference camera")
-                << RecordedDevices::conferenceCamera()
-                << quint32(DocCam::CapBrightness | DocCam::CapContrast | DocCam::CapAutoWhiteBalance
-                           | DocCam::CapWhiteBalanceGain | DocCam::CapMirror
-                           | DocCam::CapColorEffect | DocCam::CapManualFocus | DocCam::CapAutoFocus
-                           | DocCam::CapZoom);
-    }
-
-    void capabilityBits()
-    {
-        QFETCH(V4l2DeviceDescription, device);
-        QFETCH(quint32, capabilities);
-        QCOMPARE(V4l2ControlMap(device.controls).capabilities(), capabilities);
     }
 
     void levelsStayOnTheStepGridAndSurviveARoundTrip()
@@ -198,10 +171,14 @@ private Q_SLOTS:
         const auto webcam = RecordedDevices::webcam720p();
         const auto conference = RecordedDevices::conferenceCamera();
 
+        const auto row = [](const char *name, const V4l2DeviceDescription &device, Control control,
+                            int value, bool inHardware, const Writes &writes) {
+            QTest::newRow(name) << device << control << value << inHardware << writes;
+        };
         // Levels of 0 to 100 (zoom ratios times 100) spread over the device's range.
         const auto level = [&](const char *name, Control control, int value, std::uint32_t id,
                                int deviceValue) {
-            QTest::newRow(name) << docCam << control << value << true << Writes{{id, deviceValue}};
+            row(name, docCam, control, value, true, {{id, deviceValue}});
         };
         level("brightness 0", Control::Brightness, 0, V4L2_CID_BRIGHTNESS, -64);
         level("brightness 50", Control::Brightness, 50, V4L2_CID_BRIGHTNESS, 0);
@@ -213,41 +190,28 @@ private Q_SLOTS:
         level("zoom 4.5x of 0..30", Control::Zoom, 450, V4L2_CID_ZOOM_ABSOLUTE, 15);
         level("zoom 8x", Control::Zoom, 800, V4L2_CID_ZOOM_ABSOLUTE, 30);
         // The device ignores a position while it focuses continuously.
-        QTest::newRow("focus turns continuous focus off")
-                << docCam << Control::Focus << 100 << true
-                << Writes{{V4L2_CID_FOCUS_AUTO, 0}, {V4L2_CID_FOCUS_ABSOLUTE, 0}};
-        QTest::newRow("autofocus switches continuous focus on")
-                << docCam << Control::AutoFocus << 1 << true << Writes{{V4L2_CID_FOCUS_AUTO, 1}};
-        QTest::newRow("autofocus presses the one-shot button")
-                << conference << Control::AutoFocus << 1 << true
-                << Writes{{V4L2_CID_AUTO_FOCUS_START, 1}};
-        QTest::newRow("auto exposure on picks aperture priority")
-                << docCam << Control::AutoExposure << 1 << true
-                << Writes{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY}};
-        QTest::newRow("auto exposure off is manual")
-                << docCam << Control::AutoExposure << 0 << true
-                << Writes{{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}};
-        QTest::newRow("mirror in hardware")
-                << conference << Control::Mirror << 1 << true << Writes{{V4L2_CID_HFLIP, 1}};
-        QTest::newRow("black and white in hardware")
-                << conference << Control::ColorEffect << DocCam::ColorEffectBlackWhite << true
-                << Writes{{V4L2_CID_COLORFX, V4L2_COLORFX_BW}};
-        QTest::newRow("negative in hardware")
-                << conference << Control::ColorEffect << DocCam::ColorEffectNegative << true
-                << Writes{{V4L2_CID_COLORFX, V4L2_COLORFX_NEGATIVE}};
-        QTest::newRow("red gain") << conference << Control::RedGain << 50 << true
-                                  << Writes{{V4L2_CID_RED_BALANCE, 2048}};
-
+        row("focus turns continuous focus off", docCam, Control::Focus, 100, true,
+            {{V4L2_CID_FOCUS_AUTO, 0}, {V4L2_CID_FOCUS_ABSOLUTE, 0}});
+        row("autofocus switches continuous focus on", docCam, Control::AutoFocus, 1, true,
+            {{V4L2_CID_FOCUS_AUTO, 1}});
+        row("autofocus presses the one-shot button", conference, Control::AutoFocus, 1, true,
+            {{V4L2_CID_AUTO_FOCUS_START, 1}});
+        row("auto exposure on picks aperture priority", docCam, Control::AutoExposure, 1, true,
+            {{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_APERTURE_PRIORITY}});
+        row("auto exposure off is manual", docCam, Control::AutoExposure, 0, true,
+            {{V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL}});
+        row("mirror in hardware", conference, Control::Mirror, 1, true, {{V4L2_CID_HFLIP, 1}});
+        row("negative in hardware", conference, Control::ColorEffect, DocCam::ColorEffectNegative,
+            true, {{V4L2_CID_COLORFX, V4L2_COLORFX_NEGATIVE}});
+        row("red gain", conference, Control::RedGain, 50, true, {{V4L2_CID_RED_BALANCE, 2048}});
         // What the device lacks is left to the library.
-        QTest::newRow("webcam zoom") << webcam << Control::Zoom << 200 << false << Writes();
-        QTest::newRow("webcam mirror") << webcam << Control::Mirror << 1 << false << Writes();
-        QTest::newRow("webcam colour effect") << webcam << Control::ColorEffect
-                                              << DocCam::ColorEffectNegative << false << Writes();
-        QTest::newRow("read-only exposure")
-                << conference << Control::Exposure << 50 << false << Writes();
-        QTest::newRow("rotation") << conference << Control::Rotation << 90 << false << Writes();
-        QTest::newRow("camera mode")
-                << docCam << Control::CameraMode << DocCam::ModeMacro << false << Writes();
+        row("webcam zoom", webcam, Control::Zoom, 200, false, {});
+        row("webcam mirror", webcam, Control::Mirror, 1, false, {});
+        row("webcam colour effect", webcam, Control::ColorEffect, DocCam::ColorEffectNegative,
+            false, {});
+        row("read-only exposure", conference, Control::Exposure, 50, false, {});
+        row("rotation", conference, Control::Rotation, 90, false, {});
+        row("camera mode", docCam, Control::CameraMode, DocCam::ModeMacro, false, {});
         // A negative done in software must not be drawn over the camera's own black and white.
         V4l2DeviceDescription blackAndWhiteOnly = conference;
         for (V4l2ControlInfo &info : blackAndWhiteOnly.controls) {
@@ -256,12 +220,11 @@ private Q_SLOTS:
                 info.menuItems = {V4L2_COLORFX_NONE, V4L2_COLORFX_BW};
             }
         }
-        QTest::newRow("negative in software switches the device effect off")
-                << blackAndWhiteOnly << Control::ColorEffect << DocCam::ColorEffectNegative << false
-                << Writes{{V4L2_CID_COLORFX, V4L2_COLORFX_NONE}};
-        QTest::newRow("black and white in hardware where only that is")
-                << blackAndWhiteOnly << Control::ColorEffect << DocCam::ColorEffectBlackWhite
-                << true << Writes{{V4L2_CID_COLORFX, V4L2_COLORFX_BW}};
+        row("negative in software switches the device effect off", blackAndWhiteOnly,
+            Control::ColorEffect, DocCam::ColorEffectNegative, false,
+            {{V4L2_CID_COLORFX, V4L2_COLORFX_NONE}});
+        row("black and white in hardware", blackAndWhiteOnly, Control::ColorEffect,
+            DocCam::ColorEffectBlackWhite, true, {{V4L2_CID_COLORFX, V4L2_COLORFX_BW}});
     }
 
     void writePlans()
