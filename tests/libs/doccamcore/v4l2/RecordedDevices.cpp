@@ -81,12 +81,10 @@ V4l2DeviceDescription documentCamera()
 
 V4l2DeviceDescription documentCameraMetadata()
 {
-    V4l2DeviceDescription d;
-    d.card = QStringLiteral("USB Document Camera: USB Document");
-    d.driver = QStringLiteral("uvcvideo");
-    d.busInfo = QStringLiteral("usb-0000:00:14.0-2");
+    V4l2DeviceDescription d = documentCamera();
     d.deviceCaps = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
     d.formats = {{V4L2_META_FMT_UVC, QStringLiteral("UVC Payload Header Metadata"), {}}};
+    d.controls.clear();
     return d;
 }
 

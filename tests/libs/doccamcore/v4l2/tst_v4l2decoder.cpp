@@ -46,11 +46,6 @@ QString describe(QRgb rgb)
     return QStringLiteral("(%1, %2, %3)").arg(qRed(rgb)).arg(qGreen(rgb)).arg(qBlue(rgb));
 }
 
-struct Yuv
-{
-    uchar y, u, v;
-};
-
 } // namespace
 
 class TestV4l2Decoder : public QObject
@@ -135,23 +130,13 @@ private Q_SLOTS:
 
     void yuyvConvertsWithBt601CoefficientsHonouringPaddingAndPixelOrder()
     {
-        // 4x3 pixels with 4 bytes of padding per line, filled with a value that would show.
+        // 4x3 pixels, Y0 U Y1 V for each pair, with 4 bytes of padding per line filled with a
+        // value that would show.
+        const QByteArray frame
+                = QByteArray::fromHex("51 5a 51 f0 91 36 91 22 aa aa aa aa" // red, green
+                                      "eb 80 10 80 29 f0 29 6e aa aa aa aa" // white, black, blue
+                                      "7e 80 7e 80 00 80 ff 80 aa aa aa aa"); // grey, clamped
         const int stride = 12;
-        QByteArray frame(stride * 3, '\xaa');
-        const auto put = [&](int row, int pair, Yuv first, uchar secondLuma) {
-            uchar *p = reinterpret_cast<uchar *>(frame.data()) + row * stride + pair * 4;
-            p[0] = first.y;
-            p[1] = first.u;
-            p[2] = secondLuma;
-            p[3] = first.v;
-        };
-        put(0, 0, {81, 90, 240}, 81); // red, red
-        put(0, 1, {145, 54, 34}, 145); // green, green
-        put(1, 0, {235, 128, 128}, 16); // white, black: one chroma, two lumas
-        put(1, 1, {41, 240, 110}, 41); // blue, blue
-        put(2, 0, {126, 128, 128}, 126); // mid grey
-        put(2, 1, {0, 128, 128}, 255); // below black and above white clamp
-
         V4l2FrameDecoder decoder;
         const QImage image = decoder.decode(V4l2::PixelFormatYuyv, data(frame),
                                             std::size_t(frame.size()), QSize(4, 3), stride);

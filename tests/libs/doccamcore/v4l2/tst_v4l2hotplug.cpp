@@ -76,35 +76,34 @@ private Q_SLOTS:
         QTest::addColumn<QList<V4l2NodeEvent>>("events");
         // "unprobed" for an arrival the backend is told not to open.
         QTest::addColumn<QStringList>("decisions");
+        const auto row = [](const char *name, const QList<V4l2NodeEvent> &events,
+                            const QStringList &decisions) {
+            QTest::newRow(name) << events << decisions;
+        };
         const V4l2NodeEvent add = documentCameraNode(Action::Add);
         const V4l2NodeEvent remove = documentCameraNode(Action::Remove);
         // A UVC camera's metadata node can only be told by probing it.
-        QTest::newRow("metadata node")
-                << QList<V4l2NodeEvent>{documentCameraNode(Action::Add, QStringLiteral("video1")),
-                                        documentCameraNode(Action::Remove,
-                                                           QStringLiteral("video1"))}
-                << QStringList{"ignore", "ignore"};
+        const QString metadata = QStringLiteral("video1");
+        row("metadata node",
+            {documentCameraNode(Action::Add, metadata),
+             documentCameraNode(Action::Remove, metadata)},
+            {"ignore", "ignore"});
         V4l2NodeEvent readOnly = add;
         readOnly.description->deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
-        QTest::newRow("node without streaming")
-                << QList<V4l2NodeEvent>{readOnly} << QStringList{"ignore"};
+        row("node without streaming", {readOnly}, {"ignore"});
         V4l2NodeEvent unopened = add;
         unopened.description.reset();
-        QTest::newRow("node that could not be opened")
-                << QList<V4l2NodeEvent>{unopened, remove} << QStringList{"ignore", "ignore"};
+        row("node that could not be opened", {unopened, remove}, {"ignore", "ignore"});
         // udev may repeat itself: a camera leaves once, and arrives again when plugged in again.
-        QTest::newRow("removal") << QList<V4l2NodeEvent>{add, remove, remove, add}
-                                 << QStringList{"arrive", "leave", "ignore", "arrive"};
-        QTest::newRow("seen by enumeration and monitor")
-                << QList<V4l2NodeEvent>{add, add} << QStringList{"arrive", "unprobed"};
-        QTest::newRow("change event")
-                << QList<V4l2NodeEvent>{add, documentCameraNode(Action::Other), remove}
-                << QStringList{"arrive", "ignore", "leave"};
-        for (const char *sysname : {"v4l-subdev0", "radio0", "vbi0"}) {
-            const V4l2NodeEvent other = node(Action::Add, QLatin1String(sysname), hex(0x046d),
-                                             hex(0x0825), RecordedDevices::documentCamera());
-            QTest::newRow(sysname) << QList<V4l2NodeEvent>{other} << QStringList{"unprobed"};
-        }
+        row("removal", {add, remove, remove, add}, {"arrive", "leave", "ignore", "arrive"});
+        row("seen by enumeration and monitor", {add, add}, {"arrive", "unprobed"});
+        row("change event", {add, documentCameraNode(Action::Other), remove},
+            {"arrive", "ignore", "leave"});
+        for (const char *sysname : {"v4l-subdev0", "radio0", "vbi0"})
+            row(sysname,
+                {node(Action::Add, QLatin1String(sysname), hex(0x046d), hex(0x0825),
+                      RecordedDevices::documentCamera())},
+                {"unprobed"});
     }
 
     void trackerDecisions()
