@@ -303,13 +303,10 @@ private Q_SLOTS:
         QTest::addColumn<F>("command");
         QTest::newRow("brightness") << F([](auto *c) { return c->setBrightness(90); });
         QTest::newRow("contrast") << F([](auto *c) { return c->setContrast(5); });
-        QTest::newRow("brightness up") << F([](auto *c) { return c->brightnessUp(); });
-        QTest::newRow("contrast down") << F([](auto *c) { return c->contrastDown(); });
         QTest::newRow("exposure up") << F([](auto *c) { return c->exposureUp(); });
         QTest::newRow("red gain") << F([](auto *c) { return c->redGainUp(); });
         QTest::newRow("blue gain") << F([](auto *c) { return c->blueGainDown(); });
         QTest::newRow("focus far") << F([](auto *c) { return c->focusFar(); });
-        QTest::newRow("focus near") << F([](auto *c) { return c->focusNear(); });
         QTest::newRow("zoom in") << F([](auto *c) { return c->zoomIn(); });
         QTest::newRow("rotation") << F([](auto *c) { return c->setRotation(90); });
         QTest::newRow("mirror") << F([](auto *c) { return c->setMirror(true); });
