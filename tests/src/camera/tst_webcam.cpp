@@ -234,6 +234,8 @@ private Q_SLOTS:
         component->switchDisplayOn();
         QCOMPARE(component->mainView()->statusText(), NotConnected);
         QSignalSpy changed(component.impl, &WebCamIntf::webCamListChanged);
+        // Document cameras are not the webcam component's.
+        PluggedCamera document(QStringLiteral("Document"));
         auto first = std::make_unique<Webcam>(QStringLiteral("Cam"));
         QTRY_VERIFY(!component->mainView()->frame().isNull());
         Webcam second(QStringLiteral("Cam"));
