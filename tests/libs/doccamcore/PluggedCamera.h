@@ -27,8 +27,3 @@ struct PluggedCamera
     void unplug() const { SimulatedCameras::remove(key); }
     void setBusy(bool busy) const { SimulatedCameras::setBusy(key, busy); }
 };
-
-inline void busy(SimulatedCameras::Setup &setup)
-{
-    setup.busy = true;
-}

@@ -171,17 +171,15 @@ private Q_SLOTS:
         const auto setups = SimulatedCameras::parse(
                 QStringLiteral("doccam:1920x1080@busy@tuning, webcam:1280x720,bogus,doccam:9x9"));
         QCOMPARE(setups.size(), 2);
-        QVERIFY(setups.at(0).documentCamera);
         QCOMPARE(setups.at(0).size, QSize(1920, 1080));
-        QVERIFY(setups.at(0).busy);
-        QVERIFY(setups.at(0).tuningOnContrast);
+        QVERIFY(setups.at(0).documentCamera && setups.at(0).busy && setups.at(0).tuningOnContrast);
         QVERIFY(!setups.at(1).documentCamera);
         QCOMPARE(setups.at(1).size, QSize(1280, 720));
     }
 
     void busyCameraRefusesToStartAndFramesArePacedByPainting()
     {
-        Stream stream(QStringLiteral("Busy"), busy);
+        Stream stream(QStringLiteral("Busy"), [](auto &s) { s.busy = true; });
         QCOMPARE(uint(stream.startResult), 0xE0000004u);
         // Once the other application lets go, the camera starts.
         stream.close();

@@ -60,11 +60,8 @@ struct Panels
     DocCamAdjustToolsPanel *adjust() const { return control->adjustPanel(); }
     template<typename T = QToolButton> T *find(const QString &panel, const QString &name) const
     {
-        if (panel == QLatin1String("control"))
-            return control->findChild<T *>(name);
-        if (panel == QLatin1String("widget"))
-            return widgetMode->findChild<T *>(name);
-        return adjust()->findChild<T *>(name);
+        const QHash<QString, QWidget *> panels{{"control", control}, {"widget", widgetMode}};
+        return panels.value(panel, adjust())->findChild<T *>(name);
     }
     /// One of the camera's settings, as the camera itself or the controller reports it.
     double read(const QString &setting) const
@@ -238,15 +235,17 @@ private Q_SLOTS:
 
         panels.find("adjust", "incManualFocus")->click();
         QCOMPARE(hint->text(), QStringLiteral("Far"));
-        for (int tick = 0; tick < 4; ++tick)
-            panels.adjust()->manualFocusLabelHide();
+        const auto ticks = [&panels](int count) {
+            while (count-- > 0)
+                panels.adjust()->manualFocusLabelHide();
+        };
+        ticks(4);
         QVERIFY(hint->isVisible());
         panels.find("adjust", "decManualFocus")->click();
         QCOMPARE(hint->text(), QStringLiteral("Near"));
-        for (int tick = 0; tick < 4; ++tick)
-            panels.adjust()->manualFocusLabelHide();
+        ticks(4);
         QVERIFY(hint->isVisible() && timer->isActive());
-        panels.adjust()->manualFocusLabelHide();
+        ticks(1);
         QVERIFY(!hint->isVisible());
         QVERIFY(!timer->isActive());
     }

@@ -61,8 +61,7 @@ private Q_SLOTS:
         QSignalSpy status(controller.impl, &KivoscopeIntf::actionStatusChanged);
         PluggedCamera camera(QStringLiteral("Desk"));
         QTRY_VERIFY(controller->isConnected());
-        QCOMPARE(connected.size(), 1);
-        QCOMPARE(connected.at(0).at(0).toString(), QStringLiteral("Desk"));
+        QCOMPARE(connected, (QList<QVariantList>{{QStringLiteral("Desk")}}));
         QCOMPARE(controller->modelName(), QStringLiteral("Desk"));
         QCOMPARE(controller->scaledPictureSize(QSize(160, 160)), QSize(160, 120));
         // The simulated camera focuses both ways and exposes automatically.
@@ -90,8 +89,7 @@ private Q_SLOTS:
         QCOMPARE(controller->setBrightness(101), KivoscopeResult::OutOfRange);
         QCOMPARE(controller->setBrightness(-1), KivoscopeResult::OutOfRange);
         QCOMPARE(controller->setBrightness(100), Result::Success);
-        QTRY_COMPARE(brightness.size(), 1);
-        QCOMPARE(brightness.at(0).at(0).toInt(), 100);
+        QTRY_COMPARE(brightness, (QList<QVariantList>{{100}}));
         QCOMPARE(controller->brightness(), 100);
 
         // Effects and modes the camera does not have are refused; the panels' tests cover the
@@ -102,7 +100,7 @@ private Q_SLOTS:
 
     void busyCameraIsPassedOverThenRetriedWithOneNotice()
     {
-        PluggedCamera held(QStringLiteral("Held"), busy);
+        PluggedCamera held(QStringLiteral("Held"), [](auto &s) { s.busy = true; });
         std::optional<PluggedCamera> free(std::in_place, QStringLiteral("Free"));
         Controller controller;
         QTRY_VERIFY(controller->isConnected());
@@ -176,14 +174,12 @@ private Q_SLOTS:
         QVERIFY(timeout->isActive());
         QCOMPARE(timeout->interval(), 10000);
         timeout->start(1); // the ten seconds, without waiting for them
-        QTRY_COMPARE(aborted.size(), 1);
-        QCOMPARE(aborted.at(0).at(0).toInt(), -1);
+        QTRY_COMPARE(aborted, (QList<QVariantList>{{-1}}));
 
         QCOMPARE(controller->requestHQImage(), Result::Success);
         QSignalSpy disconnected(controller.impl, &KivoscopeIntf::docCamDisconnected);
         lost.unplug();
-        QTRY_COMPARE(aborted.size(), 2);
-        QCOMPARE(aborted.at(1).at(0).toInt(), -1000);
+        QTRY_COMPARE(aborted, (QList<QVariantList>{{-1}, {-1000}}));
         QCOMPARE(disconnected.size(), 1);
         QCOMPARE(controller->actionStatus(), 0u);
         QCOMPARE(controller->view()->statusText(), QStringLiteral("Camera not connected"));

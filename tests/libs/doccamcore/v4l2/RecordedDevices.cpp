@@ -137,12 +137,11 @@ V4l2DeviceDescription conferenceCamera()
                  {V4L2_COLORFX_NONE, V4L2_COLORFX_BW, V4L2_COLORFX_SEPIA, V4L2_COLORFX_NEGATIVE},
                  V4L2_COLORFX_NONE),
             integer(V4L2_CID_FOCUS_ABSOLUTE, "Focus, Absolute", 0, 255, 5, 0),
-            integer(V4L2_CID_AUTO_FOCUS_START, "Auto Focus, Start", 0, 0, 1, 0),
+            integer(V4L2_CID_AUTO_FOCUS_START, "Auto Focus, Start", 0, 0, 1, 0, Kind::Button),
             integer(V4L2_CID_ZOOM_ABSOLUTE, "Zoom, Absolute", 100, 500, 1, 100),
             // Read-only: the library must not count on it.
             integer(V4L2_CID_EXPOSURE_ABSOLUTE, "Exposure Time, Absolute", 3, 2047, 1, 250),
     };
-    d.controls[8].kind = Kind::Button;
     d.controls[10].writable = false;
     return d;
 }
