@@ -174,6 +174,8 @@ private Q_SLOTS:
         QVERIFY(timeout->isActive());
         QCOMPARE(timeout->interval(), 10000);
         timeout->start(1); // the ten seconds, without waiting for them
+        // Asking again meanwhile neither asks the camera nor starts the ten seconds afresh.
+        QCOMPARE(controller->requestHQImage(), Result::Success);
         QTRY_COMPARE(aborted, (QList<QVariantList>{{-1}}));
 
         QCOMPARE(controller->requestHQImage(), Result::Success);
