@@ -144,7 +144,7 @@ private Q_SLOTS:
         row("pattern in any case", "046d", "Lab Cam 2", "LAB CAM", "Lab Cam 2", 0x046d, true);
         row("pattern not in name", "046d", "HD Pro Webcam C920", "lab cam", "HD Pro Webcam C920",
             0x046d, false);
-        row("blank pattern matches nothing", "046d", "HD Pro Webcam", "  ", "HD Pro Webcam", 0x046d,
+        row("blank pattern matches nothing", "046d", "HD  Webcam", "  ", "HD  Webcam", 0x046d,
             false);
         row("repeated UVC name", "0bda", "HD WebCam: HD WebCam", "", "HD WebCam", 0x0bda, false);
         row("truncated repeat kept", "0bda", "USB Document Camera: USB Document", "",
