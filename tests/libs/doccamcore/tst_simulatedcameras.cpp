@@ -202,7 +202,6 @@ private Q_SLOTS:
         sinceStart.start();
         Stream stream(
                 QStringLiteral("Eager"), [](auto &s) { s.frameRate = 20; }, true);
-        QCOMPARE(stream.startResult, DocCam::Ok);
         // Stills asked for between frames cut the wait for the next frame short, again and
         // again; the frame stays due when it was.
         for (int i = 0; i < 10; ++i) {
