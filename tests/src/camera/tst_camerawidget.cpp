@@ -2,13 +2,10 @@
 #include <CameraWidget.h>
 #include <CameraWidgetDelegate.h>
 #include <DocCamTypes.h>
-#include <LogSystem.h>
-#include <SysLogger.h>
 #include <VeloraTest.h>
 
 #include <QBackingStore>
 #include <QPaintEvent>
-#include <QScopeGuard>
 #include <QThread>
 
 #include <atomic>
@@ -26,7 +23,6 @@ public:
     void framePainted(CameraWidget *view) override
     {
         const std::lock_guard lock(mutex);
-        ++calls;
         // The camera may send the next frame only once this one is really in the window.
         const QImage shown = view->frame().getQImage();
         QBackingStore *backing = view->backingStore();
@@ -45,15 +41,9 @@ public:
         return painted.wait_for(lock, std::chrono::seconds(10),
                                 [&] { return lastSequence >= sequence; });
     }
-    int callCount()
-    {
-        const std::lock_guard lock(mutex);
-        return calls;
-    }
 
     std::mutex mutex;
     std::condition_variable painted;
-    int calls = 0;
     qint64 lastSequence = 0;
     QList<qint64> paintedSequences;
     bool paintedBeforeDrawing = false;
@@ -81,28 +71,19 @@ public:
     explicit PaintRecorder(QWidget *view) { view->installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
-            regions.append(static_cast<QPaintEvent *>(event)->region());
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted += static_cast<QPaintEvent *>(event)->region();
+        }
         return false;
     }
-    QRegion united() const
+    void clear()
     {
-        QRegion all;
-        for (const QRegion &region : regions)
-            all += region;
-        return all;
+        paints = 0;
+        painted = QRegion();
     }
-    QList<QRegion> regions;
-};
-
-class LineCollector : public SysLogger
-{
-public:
-    explicit LineCollector(QStringList *lines)
-        : lines(lines)
-    { }
-    void write(const QString &line) override { lines->append(line); }
-    QStringList *lines;
+    qsizetype paints = 0;
+    QRegion painted;
 };
 
 CameraImage solidFrame(QSize size, qint64 sequence = 0, QColor colour = Qt::red)
@@ -138,74 +119,29 @@ class TestCameraWidget : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void statusTextGrowsWithTheView()
-    {
-        PacingThrottle throttle;
-        CameraWidget view(&throttle);
-        view.resize(640, 480);
-        QCOMPARE(view.statusFontPointSize(), 40);
-        const int smallInk = statusInkHeight(view);
-        view.resize(1280, 960);
-        QCOMPARE(view.statusFontPointSize(), 80);
-        const int largeInk = statusInkHeight(view);
-        QVERIFY2(smallInk > 20 && qAbs(largeInk - 2 * smallInk) <= 4,
-                 qPrintable(QStringLiteral("ink %1 and %2").arg(smallInk).arg(largeInk)));
-
-        // While connecting, the bar speaks instead of the status text.
-        view.setWaiting(true);
-        QCOMPARE(statusInkHeight(view), 0);
-    }
-
     void sameShapeRepaintsThePictureOnlyAndNewShapeEverything()
     {
-        QStringList lines;
-        LogSystem *log = LogSystem::getSysLogSystem();
-        log->setLogger(new LineCollector(&lines));
-        log->setLogLevel(LogSystem::LogDebug);
-        log->startLog();
-        const auto stopLogging = qScopeGuard([log] {
-            log->stopLog();
-            log->setLogger(nullptr);
-        });
-
-        PacingThrottle throttle;
-        CameraWidget view(&throttle);
+        CameraWidget view(nullptr);
         view.resize(800, 400);
         view.oneFrameFetched(solidFrame({1280, 960}));
+        PaintRecorder recorder(&view);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         const QRect fourByThree(133, 0, 533, 400);
         QTRY_COMPARE(view.pictureRect(), fourByThree);
-        QTRY_VERIFY(throttle.callCount() > 0);
+        QTRY_VERIFY(recorder.paints > 0);
 
-        PaintRecorder recorder(&view);
+        recorder.clear();
         view.oneFrameFetched(solidFrame({1600, 1200}));
-        QTRY_VERIFY(!recorder.regions.isEmpty());
+        QTRY_VERIFY(recorder.paints > 0);
         QCOMPARE(view.pictureRect(), fourByThree);
-        QCOMPARE(recorder.united(), QRegion(fourByThree));
-        QVERIFY(lines.filter(QStringLiteral("Different aspect ratio")).isEmpty());
+        QCOMPARE(recorder.painted, QRegion(fourByThree));
 
-        recorder.regions.clear();
+        recorder.clear();
         view.oneFrameFetched(solidFrame({1280, 720}));
-        QTRY_VERIFY(!recorder.regions.isEmpty());
+        QTRY_VERIFY(recorder.paints > 0);
         QCOMPARE(view.pictureRect(), QRect(44, 0, 711, 400));
-        QCOMPARE(recorder.united(), QRegion(view.rect()));
-        QCOMPARE(lines.filter(QStringLiteral("CameraWidget::oneFrameFetched - Different aspect "
-                                             "ratio: origin(1.333333), new(1.777778)"))
-                         .size(),
-                 1);
-    }
-
-    void initBarNeverShowsOverAPicture()
-    {
-        CameraWidget view(nullptr);
-        view.setWaiting(true);
-        QVERIFY(view.isInitBarShown());
-        view.oneFrameFetched(solidFrame({640, 480}));
-        QVERIFY(!view.isInitBarShown());
-        QVERIFY(!view.isWaiting());
-        view.setWaiting(true);
-        QVERIFY(!view.isInitBarShown());
+        QCOMPARE(recorder.painted, QRegion(view.rect()));
     }
 
     void framesFromTheCaptureThreadArePacedByPaints()
@@ -237,7 +173,7 @@ private Q_SLOTS:
         QCOMPARE(delegate.firstSequence, 1);
         QTRY_COMPARE(throttle.lastSequence, frames);
         const std::lock_guard lock(throttle.mutex);
-        QCOMPARE(throttle.calls, recorder.regions.size());
+        QCOMPARE(throttle.paintedSequences.size(), recorder.paints);
         QVERIFY(!throttle.paintedBeforeDrawing);
         QVERIFY(!throttle.offGuiThread);
         for (int sequence = 1; sequence <= frames; ++sequence)
@@ -245,24 +181,36 @@ private Q_SLOTS:
                      qPrintable(QString::number(sequence)));
     }
 
-    void queuedFrameDoesNotOverwriteALaterBlank()
+    void pictureStartsOncePerStartAndReachesTheForwardTarget()
     {
+        CountingDelegate delegate;
         CameraWidget view(nullptr);
-        std::thread camera([&] { view.oneFrameFetched(solidFrame({640, 480}, 7)); });
-        camera.join();
+        view.setDelegate(&delegate);
+        view.setWaiting(true);
+        QVERIFY(view.isInitBarShown());
+        view.oneFrameFetched(CameraImage());
+        QCOMPARE(delegate.starts, 0);
+        view.oneFrameFetched(solidFrame({640, 480}, 1));
+        QVERIFY(!view.isInitBarShown());
+        QVERIFY(!view.isWaiting());
+        view.oneFrameFetched(solidFrame({640, 480}, 2));
+        QCOMPARE(delegate.starts, 1);
+        // The init bar never shows over a picture.
+        view.setWaiting(true);
+        QVERIFY(!view.isInitBarShown());
+        view.oneFrameFetched(CameraImage());
+        view.oneFrameFetched(solidFrame({640, 480}, 3));
+        QCOMPARE(delegate.starts, 2);
+        QCOMPARE(delegate.firstSequence, 3);
+
+        // A frame still queued does not overwrite a later blank; later frames show again.
+        std::thread([&] { view.oneFrameFetched(solidFrame({640, 480}, 7)); }).join();
         view.oneFrameFetched(CameraImage());
         QCoreApplication::processEvents();
         QVERIFY(view.frame().isNull());
-
-        // Later frames from the camera are shown again.
-        std::thread next([&] { view.oneFrameFetched(solidFrame({640, 480}, 8)); });
-        next.join();
+        std::thread([&] { view.oneFrameFetched(solidFrame({640, 480}, 8)); }).join();
         QTRY_COMPARE(view.frame().sequence(), 8);
-    }
 
-    void forwardTargetGetsTheSamePixels()
-    {
-        CameraWidget view(nullptr);
         auto *second = new CameraWidget(nullptr);
         CountingDelegate secondDelegate;
         second->setDelegate(&secondDelegate);
@@ -271,8 +219,7 @@ private Q_SLOTS:
         second->setForwardTarget(&view);
 
         const CameraImage frame = solidFrame({640, 480}, 3);
-        std::thread camera([&] { view.oneFrameFetched(frame); });
-        camera.join();
+        std::thread([&] { view.oneFrameFetched(frame); }).join();
         QTRY_COMPARE(second->frame().sequence(), 3);
         QCOMPARE(second->frame().getQImage().cacheKey(), frame.getQImage().cacheKey());
         QCOMPARE(second->frame().getQImage().constBits(), frame.getQImage().constBits());
@@ -288,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(view.frame().sequence(), 3);
     }
 
-    void frameErrorBlanksThePicture()
+    void frameErrorBlanksThePictureForTheStatusText()
     {
         CameraWidget view(nullptr);
         view.resize(320, 240);
@@ -305,14 +252,26 @@ private Q_SLOTS:
         view.oneFrameFetched(solidFrame({640, 480}));
         view.oneFrameFetched(solidFrame({1280, 720}));
         QCOMPARE(view.pictureRect(), QRect(0, 30, 320, 180));
-        recorder.regions.clear();
-        QTRY_VERIFY(!recorder.regions.isEmpty());
-        recorder.regions.clear();
-        std::thread camera([&] { view.frameError(DocCam::ErrorFrame); });
-        camera.join();
+        recorder.clear();
+        QTRY_VERIFY(recorder.paints > 0);
+        recorder.clear();
+        std::thread([&] { view.frameError(DocCam::ErrorFrame); }).join();
         QTRY_COMPARE(view.statusText(), QStringLiteral("Camera not connected"));
         QVERIFY(view.frame().isNull());
-        QTRY_COMPARE(recorder.united(), QRegion(view.rect()));
+        QTRY_COMPARE(recorder.painted, QRegion(view.rect()));
+
+        // Without a picture the status text grows with the view; while connecting, the bar
+        // speaks instead.
+        view.resize(640, 480);
+        QCOMPARE(view.statusFontPointSize(), 40);
+        const int smallInk = statusInkHeight(view);
+        view.resize(1280, 720); // by its width alone
+        QCOMPARE(view.statusFontPointSize(), 80);
+        const int largeInk = statusInkHeight(view);
+        QVERIFY2(smallInk > 20 && qAbs(largeInk - 2 * smallInk) <= 4,
+                 qPrintable(QStringLiteral("ink %1 and %2").arg(smallInk).arg(largeInk)));
+        view.setWaiting(true);
+        QCOMPARE(statusInkHeight(view), 0);
 
         // The first picture after none keeps its shape rather than filling the view that was
         // laid out without one.
@@ -320,22 +279,6 @@ private Q_SLOTS:
         QTRY_COMPARE(view.pictureRect(), view.rect());
         view.oneFrameFetched(solidFrame({1280, 720}));
         QCOMPARE(view.pictureRect(), QRect(0, 7, 400, 225));
-    }
-
-    void pictureStartedOncePerStart()
-    {
-        CountingDelegate delegate;
-        CameraWidget view(nullptr);
-        view.setDelegate(&delegate);
-        view.oneFrameFetched(CameraImage());
-        QCOMPARE(delegate.starts, 0);
-        view.oneFrameFetched(solidFrame({640, 480}, 1));
-        view.oneFrameFetched(solidFrame({640, 480}, 2));
-        QCOMPARE(delegate.starts, 1);
-        view.oneFrameFetched(CameraImage());
-        view.oneFrameFetched(solidFrame({640, 480}, 3));
-        QCOMPARE(delegate.starts, 2);
-        QCOMPARE(delegate.firstSequence, 3);
     }
 };
 

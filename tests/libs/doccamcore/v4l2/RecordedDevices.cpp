@@ -12,35 +12,25 @@ V4l2FrameSize size(int width, int height, std::initializer_list<int> rates)
     return result;
 }
 
+using Kind = V4l2ControlInfo::Kind;
+
+/// A control as the device describes it, read at its default value.
 V4l2ControlInfo integer(std::uint32_t id, const char *name, int minimum, int maximum, int step,
-                        int defaultValue)
+                        int defaultValue, Kind kind = Kind::Integer, const QList<int> &items = {})
 {
-    V4l2ControlInfo info;
-    info.id = id;
-    info.name = QString::fromLatin1(name);
-    info.kind = V4l2ControlInfo::Kind::Integer;
-    info.minimum = minimum;
-    info.maximum = maximum;
-    info.step = step;
-    info.defaultValue = defaultValue;
-    info.value = defaultValue;
-    return info;
+    const QString label = QString::fromLatin1(name);
+    return {id, label, kind, minimum, maximum, step, defaultValue, defaultValue, true, items};
 }
 
 V4l2ControlInfo boolean(std::uint32_t id, const char *name, int defaultValue)
 {
-    V4l2ControlInfo info = integer(id, name, 0, 1, 1, defaultValue);
-    info.kind = V4l2ControlInfo::Kind::Boolean;
-    return info;
+    return integer(id, name, 0, 1, 1, defaultValue, Kind::Boolean);
 }
 
-V4l2ControlInfo menu(std::uint32_t id, const char *name, int minimum, int maximum, QList<int> items,
-                     int defaultValue)
+V4l2ControlInfo menu(std::uint32_t id, const char *name, int minimum, int maximum,
+                     const QList<int> &items, int defaultValue)
 {
-    V4l2ControlInfo info = integer(id, name, minimum, maximum, 1, defaultValue);
-    info.kind = V4l2ControlInfo::Kind::Menu;
-    info.menuItems = std::move(items);
-    return info;
+    return integer(id, name, minimum, maximum, 1, defaultValue, Kind::Menu, items);
 }
 
 constexpr std::uint32_t UvcCaptureCaps
@@ -91,12 +81,10 @@ V4l2DeviceDescription documentCamera()
 
 V4l2DeviceDescription documentCameraMetadata()
 {
-    V4l2DeviceDescription d;
-    d.card = QStringLiteral("USB Document Camera: USB Document");
-    d.driver = QStringLiteral("uvcvideo");
-    d.busInfo = QStringLiteral("usb-0000:00:14.0-2");
+    V4l2DeviceDescription d = documentCamera();
     d.deviceCaps = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
     d.formats = {{V4L2_META_FMT_UVC, QStringLiteral("UVC Payload Header Metadata"), {}}};
+    d.controls.clear();
     return d;
 }
 
@@ -149,12 +137,11 @@ V4l2DeviceDescription conferenceCamera()
                  {V4L2_COLORFX_NONE, V4L2_COLORFX_BW, V4L2_COLORFX_SEPIA, V4L2_COLORFX_NEGATIVE},
                  V4L2_COLORFX_NONE),
             integer(V4L2_CID_FOCUS_ABSOLUTE, "Focus, Absolute", 0, 255, 5, 0),
-            integer(V4L2_CID_AUTO_FOCUS_START, "Auto Focus, Start", 0, 0, 1, 0),
+            integer(V4L2_CID_AUTO_FOCUS_START, "Auto Focus, Start", 0, 0, 1, 0, Kind::Button),
             integer(V4L2_CID_ZOOM_ABSOLUTE, "Zoom, Absolute", 100, 500, 1, 100),
             // Read-only: the library must not count on it.
             integer(V4L2_CID_EXPOSURE_ABSOLUTE, "Exposure Time, Absolute", 3, 2047, 1, 250),
     };
-    d.controls[8].kind = V4l2ControlInfo::Kind::Button;
     d.controls[10].writable = false;
     return d;
 }

@@ -13,42 +13,40 @@ namespace {
 
 const QString DocCamPath = QStringLiteral("pci-0000:00:14.0-usb-0:2:1.0");
 
-/// A udev event for the document camera's capture node, probed as it answers.
-V4l2NodeEvent documentCameraNode(Action action, const QString &node = QStringLiteral("video0"))
+/// A udev event for a video node; an arrival carries what the node answered when probed.
+V4l2NodeEvent node(Action action, const QString &sysname, const QString &vendor,
+                   const QString &product, const V4l2DeviceDescription &description)
 {
-    const V4l2Classification::KnownDocumentCamera known
-            = V4l2Classification::knownDocumentCameras().front();
     V4l2NodeEvent event;
     event.action = action;
-    event.sysname = node;
-    event.devnode = QStringLiteral("/dev/") + node;
-    event.vendorId = QStringLiteral("%1").arg(known.vendorId, 4, 16, QLatin1Char('0'));
-    event.productId = QStringLiteral("%1").arg(known.productId, 4, 16, QLatin1Char('0'));
-    event.udevModel = QStringLiteral("USB_Document_Camera");
+    event.sysname = sysname;
+    event.devnode = QStringLiteral("/dev/") + sysname;
+    event.vendorId = vendor;
+    event.productId = product;
+    event.udevModel = QStringLiteral("USB_Camera");
     event.usbPath = DocCamPath;
     if (action == Action::Add)
-        event.description = node == QLatin1String("video1")
-                ? RecordedDevices::documentCameraMetadata()
-                : RecordedDevices::documentCamera();
+        event.description = description;
     return event;
 }
 
-V4l2NodeEvent webcamNode(Action action)
+QString hex(quint16 id)
 {
-    V4l2NodeEvent event;
-    event.action = action;
-    event.sysname = QStringLiteral("video2");
-    event.devnode = QStringLiteral("/dev/video2");
-    event.vendorId = QStringLiteral("0bda");
-    event.productId = QStringLiteral("58b0");
-    event.udevModel = QStringLiteral("HD_WebCam");
-    event.usbPath = QStringLiteral("pci-0000:00:14.0-usb-0:5:1.0");
-    if (action == Action::Add)
-        event.description = RecordedDevices::webcam720p();
-    return event;
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+}
+
+/// The document camera's capture node (video0) or its metadata node (video1).
+V4l2NodeEvent documentCameraNode(Action action, const QString &sysname = QStringLiteral("video0"))
+{
+    const auto known = V4l2Classification::knownDocumentCameras().front();
+    return node(action, sysname, hex(known.vendorId), hex(known.productId),
+                sysname == QLatin1String("video1") ? RecordedDevices::documentCameraMetadata()
+                                                   : RecordedDevices::documentCamera());
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(V4l2NodeEvent)
 
 class TestV4l2Hotplug : public QObject
 {
@@ -59,8 +57,6 @@ private Q_SLOTS:
     {
         V4l2DeviceTracker tracker(true, QString());
         const V4l2NodeEvent event = documentCameraNode(Action::Add);
-        QVERIFY(tracker.wantsProbe(event));
-
         const Decision decision = tracker.handle(event);
         QCOMPARE(decision.kind, Decision::Kind::Arrive);
         const auto known = V4l2Classification::knownDocumentCameras().front();
@@ -73,151 +69,113 @@ private Q_SLOTS:
         QVERIFY(tracker.knows(event.devnode));
     }
 
-    void metadataNodeIsNotACamera()
+    void trackerDecisions_data()
     {
+        QTest::addColumn<QList<V4l2NodeEvent>>("events");
+        // "unprobed" for an arrival the backend is told not to open.
+        QTest::addColumn<QStringList>("decisions");
+        const auto row = [](const char *name, const QList<V4l2NodeEvent> &events,
+                            const QStringList &decisions) {
+            QTest::newRow(name) << events << decisions;
+        };
+        const V4l2NodeEvent add = documentCameraNode(Action::Add);
+        const V4l2NodeEvent remove = documentCameraNode(Action::Remove);
+        // A UVC camera's metadata node can only be told by probing it.
+        const QString metadata = QStringLiteral("video1");
+        row("metadata node",
+            {documentCameraNode(Action::Add, metadata),
+             documentCameraNode(Action::Remove, metadata)},
+            {"ignore", "ignore"});
+        V4l2NodeEvent readOnly = add;
+        readOnly.description->deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
+        row("node without streaming", {readOnly}, {"ignore"});
+        V4l2NodeEvent unopened = add;
+        unopened.description.reset();
+        row("node that could not be opened", {unopened, remove}, {"ignore", "ignore"});
+        // udev may repeat itself: a camera leaves once, and arrives again when plugged in again.
+        row("removal", {add, remove, remove, add}, {"arrive", "leave", "ignore", "arrive"});
+        row("seen by enumeration and monitor", {add, add}, {"arrive", "unprobed"});
+        row("change event", {add, documentCameraNode(Action::Other), remove},
+            {"arrive", "ignore", "leave"});
+        for (const char *sysname : {"v4l-subdev0", "radio0", "vbi0"})
+            row(sysname,
+                {node(Action::Add, QLatin1String(sysname), hex(0x046d), hex(0x0825),
+                      RecordedDevices::documentCamera())},
+                {"unprobed"});
+    }
+
+    void trackerDecisions()
+    {
+        QFETCH(QList<V4l2NodeEvent>, events);
+        QFETCH(QStringList, decisions);
         V4l2DeviceTracker tracker(true, QString());
-        const V4l2NodeEvent metadata = documentCameraNode(Action::Add, QStringLiteral("video1"));
-        // Only the node itself can tell, so it is probed, then dropped.
-        QVERIFY(tracker.wantsProbe(metadata));
-        QCOMPARE(tracker.handle(metadata).kind, Decision::Kind::Ignore);
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Remove, QStringLiteral("video1"))).kind,
-                 Decision::Kind::Ignore);
+        QStringList made;
+        for (const V4l2NodeEvent &event : events) {
+            const bool unprobed = event.action == Action::Add && !tracker.wantsProbe(event);
+            const int kind = int(tracker.handle(event).kind);
+            made.append(unprobed ? "unprobed" : QStringList{"ignore", "arrive", "leave"}.at(kind));
+        }
+        QCOMPARE(made, decisions);
     }
 
-    void nodeWithoutStreamingIsIgnored()
+    void identityAndKind_data()
     {
-        // Frames are taken from mapped buffers; a node that only offers read() cannot stream.
-        V4l2DeviceTracker tracker(false, QString());
-        V4l2NodeEvent event = webcamNode(Action::Add);
-        event.description->deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
-        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
-    }
-
-    void nodeThatCouldNotBeOpenedIsIgnored()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        V4l2NodeEvent event = documentCameraNode(Action::Add);
-        event.description.reset();
-        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
-        QVERIFY(!tracker.knows(event.devnode));
-    }
-
-    void removalOfAReportedCameraLeaves()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-
-        const Decision gone = tracker.handle(documentCameraNode(Action::Remove));
-        QCOMPARE(gone.kind, Decision::Kind::Leave);
-        QCOMPARE(gone.identity.key, QStringLiteral("/dev/video0"));
-        QVERIFY(!tracker.knows(QStringLiteral("/dev/video0")));
-        // udev may repeat itself; a camera leaves once.
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Remove)).kind, Decision::Kind::Ignore);
-        // Plugged in again, it arrives again.
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-    }
-
-    void cameraSeenByEnumerationAndMonitorArrivesOnce()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-        const V4l2NodeEvent again = documentCameraNode(Action::Add);
-        QVERIFY(!tracker.wantsProbe(again));
-        QCOMPARE(tracker.handle(again).kind, Decision::Kind::Ignore);
-    }
-
-    void changeEventsAreIgnored()
-    {
-        V4l2DeviceTracker tracker(true, QString());
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Arrive);
-        QCOMPARE(tracker.handle(documentCameraNode(Action::Other)).kind, Decision::Kind::Ignore);
-        QVERIFY(tracker.knows(QStringLiteral("/dev/video0")));
-    }
-
-    void otherVideo4linuxNodesAreNotProbed_data()
-    {
-        QTest::addColumn<QString>("sysname");
-        QTest::newRow("sub-device") << QStringLiteral("v4l-subdev0");
-        QTest::newRow("radio") << QStringLiteral("radio0");
-        QTest::newRow("vbi") << QStringLiteral("vbi0");
-    }
-
-    void otherVideo4linuxNodesAreNotProbed()
-    {
-        QFETCH(QString, sysname);
-        V4l2DeviceTracker tracker(false, QString());
-        V4l2NodeEvent event = webcamNode(Action::Add);
-        event.sysname = sysname;
-        event.devnode = QStringLiteral("/dev/") + sysname;
-        QVERIFY(!tracker.wantsProbe(event));
-        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
-    }
-
-    void eachTrackerReportsOnlyItsKind()
-    {
-        V4l2DeviceTracker documentCameras(true, QString());
-        V4l2DeviceTracker webcams(false, QString());
-
-        QCOMPARE(documentCameras.handle(webcamNode(Action::Add)).kind, Decision::Kind::Ignore);
-        const Decision webcam = webcams.handle(webcamNode(Action::Add));
-        QCOMPARE(webcam.kind, Decision::Kind::Arrive);
-        QVERIFY(!webcam.identity.documentCamera);
-        QCOMPARE(webcam.identity.modelName, QStringLiteral("HD WebCam"));
-        QCOMPARE(webcam.identity.vendorId, quint16(0x0bda));
-
-        QCOMPARE(webcams.handle(documentCameraNode(Action::Add)).kind, Decision::Kind::Ignore);
-        QCOMPARE(webcams.handle(documentCameraNode(Action::Remove)).kind, Decision::Kind::Ignore);
-    }
-
-    void userPatternMakesADocumentCamera()
-    {
-        V4l2DeviceTracker documentCameras(true, QStringLiteral("hd webcam"));
-        V4l2DeviceTracker webcams(false, QStringLiteral("hd webcam"));
-        QCOMPARE(documentCameras.handle(webcamNode(Action::Add)).kind, Decision::Kind::Arrive);
-        QCOMPARE(webcams.handle(webcamNode(Action::Add)).kind, Decision::Kind::Ignore);
-    }
-
-    void classification_data()
-    {
-        QTest::addColumn<quint16>("vendorId");
-        QTest::addColumn<quint16>("productId");
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("vendor");
+        QTest::addColumn<QString>("card");
         QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("vendorId");
         QTest::addColumn<bool>("documentCamera");
-
         for (const auto &known : V4l2Classification::knownDocumentCameras())
             QTest::addRow("known %04x:%04x", known.vendorId, known.productId)
-                    << known.vendorId << known.productId << QStringLiteral("Camera") << QString()
-                    << true;
-        QTest::newRow("unknown ids")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("UVC Camera (046d:0825)")
-                << QString() << false;
-        QTest::newRow("pattern in any case")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("Lab Visualiser 2")
-                << QStringLiteral("VISUALISER") << true;
-        QTest::newRow("name says document camera")
-                << quint16(0x2b46) << quint16(0x0001) << QStringLiteral("USB Document Camera")
-                << QString() << true;
-        QTest::newRow("any product of a document camera maker")
-                << quint16(0x1778) << quint16(0x0210) << QStringLiteral("VZ-R") << QString()
-                << true;
-        QTest::newRow("pattern not in name")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("HD Pro Webcam C920")
-                << QStringLiteral("visualiser") << false;
-        QTest::newRow("blank pattern matches nothing")
-                << quint16(0x046d) << quint16(0x0825) << QStringLiteral("HD Pro Webcam C920")
-                << QStringLiteral("  ") << false;
+                    << hex(known.vendorId) << QStringLiteral("Camera") << QString()
+                    << QStringLiteral("Camera") << int(known.vendorId) << true;
+        const auto row = [](const char *tag, const char *vendor, const char *card,
+                            const char *pattern, const char *name, int vendorId, bool doc) {
+            QTest::newRow(tag) << vendor << card << pattern << name << vendorId << doc;
+        };
+        row("unknown ids", "046d", "UVC Camera", "", "UVC Camera", 0x046d, false);
+        row("name says document camera", "2b46", "USB Document Camera", "", "USB Document Camera",
+            0x2b46, true);
+        row("name says visualiser", "046d", "Visualiser 2", "", "Visualiser 2", 0x046d, true);
+        row("any product of a document camera maker", "1778", "VZ-R", "", "VZ-R", 0x1778, true);
+        row("pattern in any case", "046d", "Lab Cam 2", "LAB CAM", "Lab Cam 2", 0x046d, true);
+        row("pattern not in name", "046d", "HD Pro Webcam C920", "lab cam", "HD Pro Webcam C920",
+            0x046d, false);
+        row("blank pattern matches nothing", "046d", "HD  Webcam", "  ", "HD  Webcam", 0x046d,
+            false);
+        row("repeated UVC name", "0bda", "HD WebCam: HD WebCam", "", "HD WebCam", 0x0bda, false);
+        row("truncated repeat kept", "0bda", "USB Document Camera: USB Document", "",
+            "USB Document Camera: USB Document", 0x0bda, true);
+        row("no card name: the udev model", "0bda", "", "", "USB Camera", 0x0bda, false);
+        row("upper-case id", "0BDA", "HD WebCam", "", "HD WebCam", 0x0bda, false);
+        row("missing id", "", "HD WebCam", "", "HD WebCam", 0, false);
+        row("id not hexadecimal", "zz12", "HD WebCam", "", "HD WebCam", 0, false);
+        row("id too large", "12345", "HD WebCam", "", "HD WebCam", 0, false);
     }
 
-    void classification()
+    void identityAndKind()
     {
-        QFETCH(quint16, vendorId);
-        QFETCH(quint16, productId);
-        QFETCH(QString, name);
+        QFETCH(QString, vendor);
+        QFETCH(QString, card);
         QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(int, vendorId);
         QFETCH(bool, documentCamera);
-        QCOMPARE(V4l2Classification::isDocumentCamera(vendorId, productId, name, pattern),
-                 documentCamera);
+        V4l2DeviceDescription description = RecordedDevices::webcam720p();
+        description.card = card;
+        const V4l2NodeEvent event
+                = node(Action::Add, QStringLiteral("video2"), vendor, hex(0x0825), description);
+        // Each camera is reported by the tracker of its kind alone.
+        const Decision asDocumentCamera = V4l2DeviceTracker(true, pattern).handle(event);
+        const Decision asWebcam = V4l2DeviceTracker(false, pattern).handle(event);
+        QCOMPARE(asDocumentCamera.kind == Decision::Kind::Arrive, documentCamera);
+        QCOMPARE(asWebcam.kind == Decision::Kind::Arrive, !documentCamera);
+        const CameraDevice::Identity &identity
+                = (documentCamera ? asDocumentCamera : asWebcam).identity;
+        QCOMPARE(identity.modelName, name);
+        QCOMPARE(identity.vendorId, quint16(vendorId));
+        QCOMPARE(identity.documentCamera, documentCamera);
     }
 
     void locationIdIsStableAcrossRuns()
@@ -227,46 +185,6 @@ private Q_SLOTS:
         QCOMPARE(V4l2Classification::locationId(DocCamPath), 0x020aa078u);
         QVERIFY(V4l2Classification::locationId(QStringLiteral("pci-0000:00:14.0-usb-0:3:1.0"))
                 != V4l2Classification::locationId(DocCamPath));
-    }
-
-    void modelNames_data()
-    {
-        QTest::addColumn<QString>("card");
-        QTest::addColumn<QString>("udevModel");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("repeated UVC name") << QStringLiteral("HD WebCam: HD WebCam") << QString()
-                                           << QStringLiteral("HD WebCam");
-        QTest::newRow("truncated repeat kept")
-                << QStringLiteral("USB Document Camera: USB Document") << QString()
-                << QStringLiteral("USB Document Camera: USB Document");
-        QTest::newRow("no card name")
-                << QString() << QStringLiteral("USB_Camera") << QStringLiteral("USB Camera");
-    }
-
-    void modelNames()
-    {
-        QFETCH(QString, card);
-        QFETCH(QString, udevModel);
-        QFETCH(QString, name);
-        QCOMPARE(V4l2Classification::modelName(card, udevModel), name);
-    }
-
-    void usbIdsFromUdev_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<quint16>("id");
-        QTest::newRow("lower case") << QStringLiteral("046d") << quint16(0x046d);
-        QTest::newRow("upper case") << QStringLiteral("0BDA") << quint16(0x0bda);
-        QTest::newRow("missing") << QString() << quint16(0);
-        QTest::newRow("not hexadecimal") << QStringLiteral("zz12") << quint16(0);
-        QTest::newRow("too large") << QStringLiteral("12345") << quint16(0);
-    }
-
-    void usbIdsFromUdev()
-    {
-        QFETCH(QString, text);
-        QFETCH(quint16, id);
-        QCOMPARE(V4l2Classification::parseUsbId(text), id);
     }
 };
 
