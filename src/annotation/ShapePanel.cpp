@@ -24,11 +24,13 @@ ShapePanel::ShapePanel(QWidget *parent)
     shapes->setExclusive(true);
     auto *row = new QHBoxLayout;
     row->setSpacing(2);
+    // The object names are the form's long-standing ones, which scripts and style sheets find
+    // the buttons by; they predate the pictures, so the id and the tool tip say what is drawn.
     const std::tuple<const char *, ShapeKind, QString, const char *> buttons[] = {
-            {"rectangleBtn", Rectangle, tr("Rectangle"), "shape_rectangle.png"},
+            {"circleBtn", Rectangle, tr("Rectangle"), "shape_rectangle.png"},
             {"ellipseBtn", Ellipse, tr("Ellipse"), "shape_ellipse.png"},
-            {"triangleBtn", Triangle, tr("Triangle"), "shape_triangle.png"},
-            {"rightTriangleBtn", RightTriangle, tr("Right triangle"), "shape_right_triangle.png"},
+            {"squareBtn", Triangle, tr("Triangle"), "shape_triangle.png"},
+            {"triangleBtn", RightTriangle, tr("Right triangle"), "shape_right_triangle.png"},
     };
     for (const auto &[objectName, kind, text, icon] : buttons) {
         auto *button = new QToolButton(this);
