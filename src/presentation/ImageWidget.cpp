@@ -47,6 +47,10 @@ QImage decodePicture(QImageReader &reader, const QSize &scaledSize)
     reader.setAutoTransform(true);
     if (scaledSize.isValid())
         reader.setScaledSize(scaledSize);
+    // Formats that cannot decode at a smaller size (BMP, TIFF) are decoded whole first; Qt's own
+    // allocation limit would refuse a 600 dpi page scan, so the limit is the picture size
+    // accepted above, at four bytes a pixel.
+    reader.setAllocationLimit(int(ImageWidget::MaxPixels * 4 / (1024 * 1024)) + 1);
     QImage picture = reader.read();
     // Painting a format the paint engine blits directly keeps the GUI thread out of conversions.
     if (!picture.isNull())

@@ -220,6 +220,19 @@ private Q_SLOTS:
         QVERIFY(asked.isEmpty());
     }
 
+    void pictureDecodedWholeBeyondQtsOwnLimitIsShown()
+    {
+        // 36 megapixels of BMP are decoded at full size before scaling: 144 MB, more than Qt
+        // allows by default, though well inside the size Velora states it shows.
+        const QString scan = writeBlackBmp(file(QStringLiteral("scan.bmp")), QSize(6000, 6000));
+        ImageWidget widget;
+        QSignalSpy shown(&widget, &ImageWidget::imageShown);
+        QCOMPARE(widget.setImage(scan), 1);
+        QVERIFY(shown.wait(20000));
+        QVERIFY(asked.isEmpty());
+        QVERIFY(near(widget.image().pixel(10, 10), Qt::black));
+    }
+
     void olderDecodeIsAbandoned_data()
     {
         QTest::addColumn<QString>("then");
