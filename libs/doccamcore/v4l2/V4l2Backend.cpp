@@ -3,7 +3,6 @@
 #include "CameraBackend.h"
 #include "DocCamManager.h"
 #include "V4l2Camera.h"
-#include "V4l2Device.h"
 #include "V4l2DeviceTracker.h"
 
 #include <libudev.h>
@@ -150,7 +149,7 @@ void V4l2Backend::handle(udev_device *device, V4l2NodeEvent::Action action)
 {
     V4l2NodeEvent event = nodeEvent(device, action);
     if (tracker.wantsProbe(event))
-        event.description = V4l2Device::probe(event.devnode);
+        V4l2DeviceTracker::probe(event);
 
     const V4l2DeviceTracker::Decision decision = tracker.handle(event);
     switch (decision.kind) {

@@ -1,7 +1,63 @@
 #include "V4l2DeviceTracker.h"
 
 #include "V4l2Classification.h"
+#include "V4l2Device.h"
 #include "V4l2FormatChoice.h"
+
+#include <LogSystem.h>
+
+#include <QFile>
+#include <QMap>
+
+#include <mutex>
+
+#include <cerrno>
+#include <cstdarg>
+#include <unistd.h>
+
+namespace {
+
+/// The unusable nodes by device node, with what the view says about each.
+struct UnusableNodes
+{
+    std::mutex mutex;
+    QMap<QString, QString> problems;
+};
+Q_GLOBAL_STATIC(UnusableNodes, unusableNodes)
+
+void noteUsable(const QString &devnode)
+{
+    std::lock_guard lock(unusableNodes->mutex);
+    unusableNodes->problems.remove(devnode);
+}
+
+void logNotice(int moduleId, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    LogSystem::getSysLogSystem()->log(moduleId, LogSystem::LogNotice, QString::fromLatin1(format),
+                                      args);
+    va_end(args);
+}
+
+/// Notes `problem` for `devnode` and logs it with `reason` the first time.
+void noteUnusable(const QString &devnode, const QString &problem, const QString &reason)
+{
+    {
+        std::lock_guard lock(unusableNodes->mutex);
+        if (unusableNodes->problems.value(devnode) == problem)
+            return;
+        unusableNodes->problems.insert(devnode, problem);
+    }
+    static const int logId
+            = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
+    const QByteArray text = QStringLiteral("V4l2DeviceTracker - %1 is not used: %2")
+                                    .arg(devnode, reason)
+                                    .toUtf8();
+    logNotice(logId, "%s", text.constData());
+}
+
+} // namespace
 
 V4l2DeviceTracker::V4l2DeviceTracker(bool documentCameras, QString matchPattern)
     : documentCameras(documentCameras)
@@ -14,11 +70,28 @@ bool V4l2DeviceTracker::wantsProbe(const V4l2NodeEvent &event) const
             && event.sysname.startsWith(QLatin1String("video")) && !knows(event.devnode);
 }
 
+void V4l2DeviceTracker::probe(V4l2NodeEvent &event)
+{
+    event.description = V4l2Device::probe(event.devnode);
+    // The device keeps the reason to itself; access() asks for the same rights with the
+    // real user, who is the one to be told.
+    event.denied = !event.description
+            && ::access(QFile::encodeName(event.devnode).constData(), R_OK | W_OK) != 0
+            && errno == EACCES;
+}
+
+QString V4l2DeviceTracker::unusableCameras()
+{
+    std::lock_guard lock(unusableNodes->mutex);
+    return QStringList(unusableNodes->problems.values()).join(QLatin1Char('\n'));
+}
+
 V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event)
 {
     Decision decision;
     switch (event.action) {
     case V4l2NodeEvent::Action::Remove:
+        noteUsable(event.devnode);
         if (reported.remove(event.devnode)) {
             decision.kind = Decision::Kind::Leave;
             decision.identity.key = event.devnode;
@@ -31,13 +104,34 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     }
 
     // Enumeration and the monitor both see a camera plugged in while watching starts.
-    if (!wantsProbe(event) || !event.description)
+    if (!wantsProbe(event))
+        return decision;
+    if (event.denied) {
+        decision.problem = QStringLiteral("Camera found but not allowed: %1").arg(event.devnode);
+        noteUnusable(event.devnode, decision.problem,
+                     QStringLiteral("permission denied (is the user in the video group?)"));
+        return decision;
+    }
+    if (!event.description)
         return decision;
     const V4l2DeviceDescription &description = *event.description;
     // A UVC camera has a second node for metadata; only the one that streams pictures counts,
     // and only when it offers a format the library decodes.
-    if (!description.isVideoCapture() || !V4l2FormatChoice::liveFormat(description).isValid())
+    if (!description.isVideoCapture())
         return decision;
+    if (!V4l2FormatChoice::liveFormat(description).isValid()) {
+        decision.problem
+                = QStringLiteral("Camera found but its picture format is not supported: %1")
+                          .arg(event.devnode);
+        QStringList offered;
+        for (const V4l2PixelFormat &format : description.formats)
+            offered.append(format.description);
+        noteUnusable(event.devnode, decision.problem,
+                     QStringLiteral("offers neither MJPEG nor YUYV (%1)")
+                             .arg(offered.isEmpty() ? QStringLiteral("no formats")
+                                                    : offered.join(QStringLiteral(", "))));
+        return decision;
+    }
 
     CameraDevice::Identity identity;
     identity.key = event.devnode;
@@ -51,6 +145,7 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     if (identity.documentCamera != documentCameras)
         return decision;
 
+    noteUsable(event.devnode);
     reported.insert(event.devnode);
     decision.kind = Decision::Kind::Arrive;
     decision.identity = identity;

@@ -24,11 +24,14 @@ struct V4l2NodeEvent
     QString usbPath;
     /// What the node answered when probed; empty when it was not probed or could not be opened.
     std::optional<V4l2DeviceDescription> description;
+    /// The node could not be opened because this user lacks the rights to it.
+    bool denied = false;
 };
 
 /// Turns udev events into camera arrivals and departures for one kind of camera, remembering
-/// which nodes it has reported. Pure bookkeeping: the backend does the probing and tells the
-/// manager.
+/// which nodes it has reported. The backend tells the manager. A video node that is there but
+/// cannot be used is logged and noted for the camera view, which otherwise could only say that
+/// no camera is connected.
 class V4l2DeviceTracker
 {
 public:
@@ -37,6 +40,8 @@ public:
         enum class Kind { Ignore, Arrive, Leave };
         Kind kind = Kind::Ignore;
         CameraDevice::Identity identity; ///< for Arrive; identity.key alone for Leave
+        /// For Ignore: why a camera's video node cannot be used, as the camera view says it.
+        QString problem;
     };
 
     V4l2DeviceTracker(bool documentCameras, QString matchPattern);
@@ -45,7 +50,15 @@ public:
     /// of a video node not reported yet. Radio, VBI and sub-device nodes share the subsystem.
     bool wantsProbe(const V4l2NodeEvent &event) const;
 
+    /// Opens `event`'s node just long enough to fill in its description, or notes that the
+    /// user may not open it.
+    static void probe(V4l2NodeEvent &event);
+
     Decision handle(const V4l2NodeEvent &event);
+
+    /// Why the video nodes present but unusable cannot be used, one line per node; empty when
+    /// there are none. Shared by every tracker of the process; any thread.
+    static QString unusableCameras();
 
     bool knows(const QString &devnode) const { return reported.contains(devnode); }
     /// Forgets every node, as when watching stops.

@@ -4,7 +4,11 @@
 #include <v4l2/V4l2Classification.h>
 #include <v4l2/V4l2DeviceTracker.h>
 
+#include <QProcess>
+#include <QTemporaryFile>
+
 #include <linux/videodev2.h>
+#include <unistd.h>
 
 using Decision = V4l2DeviceTracker::Decision;
 using Action = V4l2NodeEvent::Action;
@@ -12,6 +16,8 @@ using Action = V4l2NodeEvent::Action;
 namespace {
 
 const QString DocCamPath = QStringLiteral("pci-0000:00:14.0-usb-0:2:1.0");
+/// Set in the copy of this program that runs as an ordinary user: the node it is to probe.
+constexpr char ChildNodeVariable[] = "VELORA_TEST_CHILD_NODE";
 
 /// A udev event for a video node; an arrival carries what the node answered when probed.
 V4l2NodeEvent node(Action action, const QString &sysname, const QString &vendor,
@@ -176,6 +182,55 @@ private Q_SLOTS:
         QCOMPARE(identity.modelName, name);
         QCOMPARE(identity.vendorId, quint16(vendorId));
         QCOMPARE(identity.documentCamera, documentCamera);
+    }
+
+    void unusableNodeIsExplained_data()
+    {
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("not allowed") << "Camera found but not allowed: %1";
+        QTest::newRow("no usable format")
+                << "Camera found but its picture format is not supported: %1";
+    }
+
+    void unusableNodeIsExplained()
+    {
+        QFETCH(QString, problem);
+        V4l2NodeEvent event = documentCameraNode(Action::Add);
+        QTemporaryFile rootOnlyNode; // 0600, owned by root
+        if (QTest::currentDataTag() == QLatin1String("not allowed")) {
+            // Root opens anything, so the real probe runs again in a copy of this program as an
+            // ordinary user; the copy's failure is this one's.
+            if (qEnvironmentVariableIsEmpty(ChildNodeVariable)) {
+                QVERIFY(rootOnlyNode.open());
+                QProcess child;
+                child.setProcessChannelMode(QProcess::MergedChannels);
+                qputenv(ChildNodeVariable, QFile::encodeName(rootOnlyNode.fileName()));
+                child.start(u"setpriv"_qs,
+                            {u"--reuid=65534"_qs, u"--regid=65534"_qs, u"--clear-groups"_qs,
+                             QCoreApplication::applicationFilePath(),
+                             u"unusableNodeIsExplained:not allowed"_qs});
+                qunsetenv(ChildNodeVariable);
+                QVERIFY(child.waitForFinished(60000));
+                QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                         child.readAll().constData());
+                return;
+            }
+            QVERIFY(geteuid() != 0);
+            event.devnode = qEnvironmentVariable(ChildNodeVariable);
+            V4l2DeviceTracker::probe(event);
+        } else {
+            for (V4l2PixelFormat &format : event.description->formats)
+                format.fourcc = V4l2::fourcc('H', '2', '6', '4');
+        }
+        V4l2DeviceTracker tracker(true, QString());
+        const Decision decision = tracker.handle(event);
+        QCOMPARE(decision.kind, Decision::Kind::Ignore);
+        QCOMPARE(decision.problem, problem.arg(event.devnode));
+        QCOMPARE(V4l2DeviceTracker::unusableCameras(), decision.problem);
+        // Once the node has gone, nothing is said about it.
+        event.action = Action::Remove;
+        tracker.handle(event);
+        QCOMPARE(V4l2DeviceTracker::unusableCameras(), QString());
     }
 
     void locationIdIsStableAcrossRuns()
