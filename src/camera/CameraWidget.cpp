@@ -8,6 +8,7 @@
 
 #include <DocCamTypes.h>
 #include <LogModule.h>
+#include <v4l2/V4l2UnusableNodes.h>
 
 #include <QLinearGradient>
 #include <QPaintEvent>
@@ -34,6 +35,10 @@ CameraWidget::CameraWidget(CameraThrottleController *throttle, QWidget *parent)
     form.setupUi(initBar);
     initBar->hide();
     initBar->setGeometry(rect());
+    // Discovery runs on the camera library's thread and tells no controller about a camera it
+    // cannot use; the text is redrawn when it learns of one.
+    connect(V4l2UnusableNodes::instance(), &V4l2UnusableNodes::changed, this,
+            qOverload<>(&QWidget::update));
 }
 
 CameraWidget::~CameraWidget() = default;
@@ -85,6 +90,16 @@ void CameraWidget::setStatusText(const QString &text)
 {
     currentStatusText = text;
     update();
+}
+
+QString CameraWidget::statusText() const
+{
+    // Without the reason the teacher cannot tell a missing camera from one that is refused.
+    if (currentStatusText == notConnectedText()) {
+        if (const QString unusable = V4l2UnusableNodes::instance()->text(); !unusable.isEmpty())
+            return unusable;
+    }
+    return currentStatusText;
 }
 
 void CameraWidget::setForwardTarget(CameraWidget *target)
@@ -201,7 +216,7 @@ void CameraWidget::paintEvent(QPaintEvent *)
                 font.setPointSize(statusFontPointSize());
                 painter.setFont(font);
                 painter.setPen(QColor::fromRgbF(0.75f, 0.75f, 0.75f));
-                painter.drawText(rect(), Qt::AlignCenter, currentStatusText);
+                painter.drawText(rect(), Qt::AlignCenter, statusText());
             }
         }
     }

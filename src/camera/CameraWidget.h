@@ -41,7 +41,9 @@ public:
 
     /// Drawn while there is no picture, e.g. "Camera not connected" or "Camera in use".
     void setStatusText(const QString &text);
-    QString statusText() const { return currentStatusText; }
+    /// The text drawn: instead of "Camera not connected", why a camera that is there cannot be
+    /// used, when discovery found one.
+    QString statusText() const;
 
     /// A second view that receives every frame and frame error this one receives, sharing the
     /// pixels. Null, or this view itself, forwards nothing.

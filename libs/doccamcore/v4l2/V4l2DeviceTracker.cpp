@@ -3,33 +3,17 @@
 #include "V4l2Classification.h"
 #include "V4l2Device.h"
 #include "V4l2FormatChoice.h"
+#include "V4l2UnusableNodes.h"
 
 #include <LogSystem.h>
 
 #include <QFile>
-#include <QMap>
-
-#include <mutex>
 
 #include <cerrno>
 #include <cstdarg>
 #include <unistd.h>
 
 namespace {
-
-/// The unusable nodes by device node, with what the view says about each.
-struct UnusableNodes
-{
-    std::mutex mutex;
-    QMap<QString, QString> problems;
-};
-Q_GLOBAL_STATIC(UnusableNodes, unusableNodes)
-
-void noteUsable(const QString &devnode)
-{
-    std::lock_guard lock(unusableNodes->mutex);
-    unusableNodes->problems.remove(devnode);
-}
 
 void logNotice(int moduleId, const char *format, ...)
 {
@@ -40,15 +24,11 @@ void logNotice(int moduleId, const char *format, ...)
     va_end(args);
 }
 
-/// Notes `problem` for `devnode` and logs it with `reason` the first time.
+/// Notes `problem` for the view and logs it with `reason` the first time.
 void noteUnusable(const QString &devnode, const QString &problem, const QString &reason)
 {
-    {
-        std::lock_guard lock(unusableNodes->mutex);
-        if (unusableNodes->problems.value(devnode) == problem)
-            return;
-        unusableNodes->problems.insert(devnode, problem);
-    }
+    if (!V4l2UnusableNodes::instance()->note(devnode, problem))
+        return;
     static const int logId
             = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
     const QByteArray text = QStringLiteral("V4l2DeviceTracker - %1 is not used: %2")
@@ -80,18 +60,12 @@ void V4l2DeviceTracker::probe(V4l2NodeEvent &event)
             && errno == EACCES;
 }
 
-QString V4l2DeviceTracker::unusableCameras()
-{
-    std::lock_guard lock(unusableNodes->mutex);
-    return QStringList(unusableNodes->problems.values()).join(QLatin1Char('\n'));
-}
-
 V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event)
 {
     Decision decision;
     switch (event.action) {
     case V4l2NodeEvent::Action::Remove:
-        noteUsable(event.devnode);
+        V4l2UnusableNodes::instance()->forget(event.devnode);
         if (reported.remove(event.devnode)) {
             decision.kind = Decision::Kind::Leave;
             decision.identity.key = event.devnode;
@@ -145,7 +119,7 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     if (identity.documentCamera != documentCameras)
         return decision;
 
-    noteUsable(event.devnode);
+    V4l2UnusableNodes::instance()->forget(event.devnode);
     reported.insert(event.devnode);
     decision.kind = Decision::Kind::Arrive;
     decision.identity = identity;

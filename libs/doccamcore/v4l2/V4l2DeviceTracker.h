@@ -30,8 +30,7 @@ struct V4l2NodeEvent
 
 /// Turns udev events into camera arrivals and departures for one kind of camera, remembering
 /// which nodes it has reported. The backend tells the manager. A video node that is there but
-/// cannot be used is logged and noted for the camera view, which otherwise could only say that
-/// no camera is connected.
+/// cannot be used is logged and noted in V4l2UnusableNodes for the camera view.
 class V4l2DeviceTracker
 {
 public:
@@ -55,10 +54,6 @@ public:
     static void probe(V4l2NodeEvent &event);
 
     Decision handle(const V4l2NodeEvent &event);
-
-    /// Why the video nodes present but unusable cannot be used, one line per node; empty when
-    /// there are none. Shared by every tracker of the process; any thread.
-    static QString unusableCameras();
 
     bool knows(const QString &devnode) const { return reported.contains(devnode); }
     /// Forgets every node, as when watching stops.

@@ -3,6 +3,8 @@
 #include <CameraWidgetDelegate.h>
 #include <DocCamTypes.h>
 #include <VeloraTest.h>
+#include <v4l2/V4l2DeviceTracker.h>
+#include <v4l2/V4l2UnusableNodes.h>
 
 #include <QBackingStore>
 #include <QPaintEvent>
@@ -279,6 +281,32 @@ private Q_SLOTS:
         QTRY_COMPARE(view.pictureRect(), view.rect());
         view.oneFrameFetched(solidFrame({1280, 720}));
         QCOMPARE(view.pictureRect(), QRect(0, 7, 400, 225));
+    }
+
+    void unusableCameraIsNamedInsteadOfNotConnected()
+    {
+        CameraWidget view(nullptr);
+        PaintRecorder recorder(&view);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        recorder.clear();
+        V4l2NodeEvent event;
+        event.action = V4l2NodeEvent::Action::Add;
+        event.devnode = QStringLiteral("/dev/video7");
+        event.sysname = QStringLiteral("video7");
+        event.denied = true;
+        V4l2DeviceTracker tracker(true, QString());
+        // Discovery reports from the camera library's thread.
+        std::thread([&] { tracker.handle(event); }).join();
+        QCOMPARE(view.statusText(), QStringLiteral("Camera found but not allowed: /dev/video7"));
+        QTRY_VERIFY(recorder.paints > 0);
+        view.setStatusText(QStringLiteral("Camera in use"));
+        QCOMPARE(view.statusText(), QStringLiteral("Camera in use"));
+
+        event.action = V4l2NodeEvent::Action::Remove;
+        tracker.handle(event);
+        view.setStatusText(QStringLiteral("Camera not connected"));
+        QCOMPARE(view.statusText(), QStringLiteral("Camera not connected"));
     }
 };
 

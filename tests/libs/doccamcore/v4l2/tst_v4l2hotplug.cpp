@@ -3,6 +3,7 @@
 #include <VeloraTest.h>
 #include <v4l2/V4l2Classification.h>
 #include <v4l2/V4l2DeviceTracker.h>
+#include <v4l2/V4l2UnusableNodes.h>
 
 #include <QProcess>
 #include <QTemporaryFile>
@@ -226,11 +227,11 @@ private Q_SLOTS:
         const Decision decision = tracker.handle(event);
         QCOMPARE(decision.kind, Decision::Kind::Ignore);
         QCOMPARE(decision.problem, problem.arg(event.devnode));
-        QCOMPARE(V4l2DeviceTracker::unusableCameras(), decision.problem);
+        QCOMPARE(V4l2UnusableNodes::instance()->text(), decision.problem);
         // Once the node has gone, nothing is said about it.
         event.action = Action::Remove;
         tracker.handle(event);
-        QCOMPARE(V4l2DeviceTracker::unusableCameras(), QString());
+        QCOMPARE(V4l2UnusableNodes::instance()->text(), QString());
     }
 
     void locationIdIsStableAcrossRuns()
