@@ -24,10 +24,10 @@ void logNotice(int moduleId, const char *format, ...)
     va_end(args);
 }
 
-/// Notes `problem` for the view and logs it with `reason` the first time.
-void noteUnusable(const QString &devnode, const QString &problem, const QString &reason)
+/// Notes `problem` ("%1" for the node) for the view and logs it with `reason` the first time.
+void noteUnusable(const QString &devnode, const char *problem, const QString &reason)
 {
-    if (!V4l2UnusableNodes::instance()->note(devnode, problem))
+    if (!V4l2UnusableNodes::instance()->note(devnode, QString::fromLatin1(problem).arg(devnode)))
         return;
     static const int logId
             = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
@@ -81,8 +81,7 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     if (!wantsProbe(event))
         return decision;
     if (event.denied) {
-        decision.problem = QStringLiteral("Camera found but not allowed: %1").arg(event.devnode);
-        noteUnusable(event.devnode, decision.problem,
+        noteUnusable(event.devnode, "Camera found but not allowed: %1",
                      QStringLiteral("permission denied (is the user in the video group?)"));
         return decision;
     }
@@ -94,13 +93,10 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     if (!description.isVideoCapture())
         return decision;
     if (!V4l2FormatChoice::liveFormat(description).isValid()) {
-        decision.problem
-                = QStringLiteral("Camera found but its picture format is not supported: %1")
-                          .arg(event.devnode);
         QStringList offered;
         for (const V4l2PixelFormat &format : description.formats)
             offered.append(format.description);
-        noteUnusable(event.devnode, decision.problem,
+        noteUnusable(event.devnode, "Camera found but its picture format is not supported: %1",
                      QStringLiteral("offers neither MJPEG nor YUYV (%1)")
                              .arg(offered.isEmpty() ? QStringLiteral("no formats")
                                                     : offered.join(QStringLiteral(", "))));

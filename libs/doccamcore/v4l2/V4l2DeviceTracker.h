@@ -39,8 +39,6 @@ public:
         enum class Kind { Ignore, Arrive, Leave };
         Kind kind = Kind::Ignore;
         CameraDevice::Identity identity; ///< for Arrive; identity.key alone for Leave
-        /// For Ignore: why a camera's video node cannot be used, as the camera view says it.
-        QString problem;
     };
 
     V4l2DeviceTracker(bool documentCameras, QString matchPattern);

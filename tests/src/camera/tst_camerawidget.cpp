@@ -3,7 +3,6 @@
 #include <CameraWidgetDelegate.h>
 #include <DocCamTypes.h>
 #include <VeloraTest.h>
-#include <v4l2/V4l2DeviceTracker.h>
 #include <v4l2/V4l2UnusableNodes.h>
 
 #include <QBackingStore>
@@ -264,18 +263,14 @@ private Q_SLOTS:
 
         // A camera that is there but refused is named instead, as soon as discovery (on its own
         // thread) finds it.
-        V4l2NodeEvent refused;
-        refused.action = V4l2NodeEvent::Action::Add;
-        refused.devnode = QStringLiteral("/dev/video7");
-        refused.sysname = QStringLiteral("video7");
-        refused.denied = true;
-        V4l2DeviceTracker tracker(true, QString());
+        const QString refused = QStringLiteral("Camera found but not allowed: /dev/video7");
         recorder.clear();
-        std::thread([&] { tracker.handle(refused); }).join();
+        std::thread([&] {
+            V4l2UnusableNodes::instance()->note(QStringLiteral("/dev/video7"), refused);
+        }).join();
         QTRY_VERIFY(recorder.paints > 0);
-        QCOMPARE(view.statusText(), QStringLiteral("Camera found but not allowed: /dev/video7"));
-        refused.action = V4l2NodeEvent::Action::Remove;
-        tracker.handle(refused);
+        QCOMPARE(view.statusText(), refused);
+        V4l2UnusableNodes::instance()->forget(QStringLiteral("/dev/video7"));
 
         // Without a picture the status text grows with the view; while connecting, the bar
         // speaks instead.

@@ -9,7 +9,6 @@
 #include <QTemporaryFile>
 
 #include <linux/videodev2.h>
-#include <unistd.h>
 
 using Decision = V4l2DeviceTracker::Decision;
 using Action = V4l2NodeEvent::Action;
@@ -206,14 +205,13 @@ private Q_SLOTS:
                 qputenv(ChildNodeVariable, QFile::encodeName(rootOnlyNode.fileName()));
                 const int exitCode = QProcess::execute(
                         QStringLiteral("setpriv"),
-                        {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                         QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                         QStringLiteral("unusableNodeIsExplained:not allowed")});
+                        QStringLiteral("--reuid=65534 --regid=65534 --clear-groups").split(u' ')
+                                << QCoreApplication::applicationFilePath()
+                                << QStringLiteral("unusableNodeIsExplained:not allowed"));
                 qunsetenv(ChildNodeVariable);
                 QCOMPARE(exitCode, 0);
                 return;
             }
-            QVERIFY(geteuid() != 0);
             event.devnode = qEnvironmentVariable(ChildNodeVariable);
             V4l2DeviceTracker::probe(event);
         } else {
@@ -221,10 +219,8 @@ private Q_SLOTS:
                 format.fourcc = V4l2::fourcc('H', '2', '6', '4');
         }
         V4l2DeviceTracker tracker(true, QString());
-        const Decision decision = tracker.handle(event);
-        QCOMPARE(decision.kind, Decision::Kind::Ignore);
-        QCOMPARE(decision.problem, problem.arg(event.devnode));
-        QCOMPARE(V4l2UnusableNodes::instance()->text(), decision.problem);
+        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
+        QCOMPARE(V4l2UnusableNodes::instance()->text(), problem.arg(event.devnode));
         // Once the node has gone, nothing is said about it.
         event.action = Action::Remove;
         tracker.handle(event);
