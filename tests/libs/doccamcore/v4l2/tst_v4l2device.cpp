@@ -7,7 +7,6 @@
 
 #include <QDir>
 
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 #include <unistd.h>
@@ -18,13 +17,6 @@ class TestV4l2Device : public QObject
     Q_OBJECT
 
 private:
-    /// Whether `descriptor` can be read now, without waiting.
-    static bool readable(int descriptor)
-    {
-        pollfd watched{descriptor, POLLIN, 0};
-        return ::poll(&watched, 1, 0) == 1 && (watched.revents & POLLIN);
-    }
-
     /// The first node that streams a format the library decodes, with its description.
     static std::optional<std::pair<QString, V4l2DeviceDescription>> firstCamera()
     {
@@ -60,22 +52,7 @@ private Q_SLOTS:
         QCOMPARE(device.nextFrame(frame, 10), V4l2Device::Wait::Gone);
     }
 
-    void wakeEventStaysRaisedUntilCleared()
-    {
-        V4l2WakeEvent wake;
-        QVERIFY(wake.descriptor() >= 0);
-        QVERIFY(!readable(wake.descriptor()));
-        // Raised twice before the capture thread looks: one clear answers both.
-        wake.raise();
-        wake.raise();
-        QVERIFY(readable(wake.descriptor()));
-        wake.clear();
-        QVERIFY(!readable(wake.descriptor()));
-        wake.clear();
-        QVERIFY(!readable(wake.descriptor()));
-    }
-
-    void waitWorksPastTheSelectLimit()
+    void waitSeesFrameAndWakePastTheSelectLimit()
     {
         // A program with many files open gets descriptors past FD_SETSIZE for its camera.
         // Eventfds stand in for the node, readable as a node with a frame queued is.
@@ -94,8 +71,15 @@ private Q_SLOTS:
         QCOMPARE(wait(), Ready::Timeout);
         node.raise();
         QCOMPARE(wait(), Ready::Device);
+        // Raised twice before the capture thread looks: one clear answers both, and clearing
+        // again does not block.
+        wake.raise();
         wake.raise();
         QCOMPARE(wait(), Ready::Woken);
+        wake.clear();
+        QCOMPARE(wait(), Ready::Device);
+        wake.clear();
+        QCOMPARE(wait(), Ready::Device);
         ::close(high);
         QCOMPARE(wait(), Ready::Failed);
         ::close(high + 1);
