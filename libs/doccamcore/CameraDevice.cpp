@@ -415,6 +415,12 @@ std::uint32_t CameraDevice::capabilities() const
     return hardwareCapabilities() | SoftwareCapable;
 }
 
+std::uint8_t CameraDevice::capabilityByte() const
+{
+    // Focusing can only be done by the optics, never in software.
+    return (hardwareCapabilities() & DocCam::CapAutoFocus) ? 0x01 : 0x00;
+}
+
 std::uint32_t CameraDevice::softwareCapabilities() const
 {
     // Freezing is always the library's: it only stops delivering.

@@ -99,7 +99,8 @@ public:
     unsigned blueGain() const override;
     std::uint32_t capabilities() const override;
     std::uint32_t softwareCapabilities() const override;
-    std::uint8_t capabilityByte() const override { return 0; }
+    /// Bit 0x01: the camera focuses itself on request.
+    std::uint8_t capabilityByte() const override;
     std::uint32_t featureBits() const override { return 0; }
     std::uint32_t inputBits() const override { return 0; }
 

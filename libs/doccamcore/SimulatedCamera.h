@@ -18,7 +18,6 @@ public:
     SimulatedCamera(DocCamManager *manager, const QString &key,
                     const SimulatedCameras::Setup &setup, int number);
 
-    std::uint8_t capabilityByte() const override { return setup.capabilityByte; }
     std::uint32_t featureBits() const override { return setup.featureBits; }
     std::uint32_t inputBits() const override { return setup.inputBits; }
 

@@ -38,7 +38,6 @@ public:
         quint16 vendorId = 0x1d6b;
         quint16 productId = 0; ///< 0: numbered per camera
         quint32 locationId = 0; ///< 0: numbered per camera
-        std::uint8_t capabilityByte = 0x01;
         std::uint32_t featureBits = 0x14;
         std::uint32_t inputBits = 0;
     };

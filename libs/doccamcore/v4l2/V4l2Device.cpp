@@ -9,11 +9,12 @@
 #include <QLoggingCategory>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
-#include <sys/select.h>
 #include <unistd.h>
 
 static_assert(V4l2::CapVideoCapture == V4L2_CAP_VIDEO_CAPTURE);
@@ -178,7 +179,7 @@ int V4l2Device::open(const QString &path)
 {
     close();
     // Non-blocking, so that a dequeue never hangs on a camera that stopped sending; the wait
-    // happens in select() with a timeout instead.
+    // happens in poll() with a timeout instead.
     const int descriptor
             = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
@@ -361,6 +362,30 @@ int V4l2Device::requeue(unsigned index)
     return ioctlResult(VIDIOC_QBUF, &buffer);
 }
 
+V4l2Device::Ready V4l2Device::waitReadable(int descriptor, int wakeDescriptor,
+                                           QDeadlineTimer deadline)
+{
+    // poll() rather than select(): a program with many files open hands out descriptors past
+    // FD_SETSIZE, which select() cannot watch. A negative descriptor is skipped by poll().
+    pollfd watched[2] = {{descriptor, POLLIN, 0}, {wakeDescriptor, POLLIN, 0}};
+    for (;;) {
+        const qint64 remaining = deadline.remainingTime();
+        if (remaining == 0)
+            return Ready::Timeout;
+        const int ready = ::poll(watched, 2, int(std::min<qint64>(remaining, INT_MAX)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || ((watched[0].revents | watched[1].revents) & POLLNVAL))
+            return Ready::Failed;
+        if (ready == 0)
+            return Ready::Timeout;
+        if (watched[1].revents & POLLIN)
+            return Ready::Woken;
+        // Readable or in error alike: the dequeue tells which.
+        return Ready::Device;
+    }
+}
+
 V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs, QSize atLeast,
                                        int wakeDescriptor)
 {
@@ -369,30 +394,18 @@ V4l2Device::Wait V4l2Device::nextFrame(QImage &frame, int timeoutMs, QSize atLea
 
     const QDeadlineTimer deadline(std::max(timeoutMs, 0));
     for (;;) {
-        const qint64 remaining = deadline.remainingTime();
-        if (remaining <= 0)
+        switch (waitReadable(fd.get(), wakeDescriptor, deadline)) {
+        case Ready::Device:
+            break;
+        case Ready::Timeout:
             return Wait::Timeout;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(fd.get(), &readable);
-        if (wakeDescriptor >= 0)
-            FD_SET(wakeDescriptor, &readable);
-        timeval timeout{};
-        timeout.tv_sec = remaining / 1000;
-        timeout.tv_usec = (remaining % 1000) * 1000;
-        const int ready = ::select(std::max(fd.get(), wakeDescriptor) + 1, &readable, nullptr,
-                                   nullptr, &timeout);
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
+        case Ready::Failed:
             return Wait::Gone;
-        }
-        if (ready == 0)
-            return Wait::Timeout;
-        // Before the frame: whoever woke the wait (a still, a stop) is waiting for it, and a
-        // frame that is ready stays queued for the next call.
-        if (wakeDescriptor >= 0 && FD_ISSET(wakeDescriptor, &readable))
+        case Ready::Woken:
+            // Before the frame: whoever woke the wait (a still, a stop) is waiting for it,
+            // and a frame that is ready stays queued for the next call.
             return Wait::Woken;
+        }
 
         v4l2_buffer buffer{};
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;

@@ -4,6 +4,7 @@
 #include "V4l2FormatChoice.h"
 #include "V4l2FrameDecoder.h"
 
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QString>
 
@@ -17,6 +18,7 @@ class V4l2Device
 {
 public:
     enum class Wait { Frame, Timeout, Gone, Woken };
+    enum class Ready { Device, Woken, Timeout, Failed };
 
     V4l2Device() = default;
     ~V4l2Device();
@@ -46,6 +48,10 @@ public:
     /// damaged and frames that do not decode are skipped within the same wait. Answers
     /// Wait::Woken as soon as `wakeDescriptor` (see V4l2WakeEvent) is readable, leaving it so.
     Wait nextFrame(QImage &frame, int timeoutMs, QSize atLeast = {}, int wakeDescriptor = -1);
+
+    /// Waits until `deadline` for `descriptor` to be readable or failed, or for `wakeDescriptor`
+    /// (-1: none) to be readable; a wake wins over a device that is ready too.
+    static Ready waitReadable(int descriptor, int wakeDescriptor, QDeadlineTimer deadline);
 
     /// DocCam::Ok, DocCam::ErrorBusy or DocCam::ErrorDevice.
     int setControl(std::uint32_t id, int value);

@@ -1,6 +1,7 @@
 #include "RecordedDevices.h"
 
 #include <VeloraTest.h>
+#include <v4l2/V4l2Camera.h>
 #include <v4l2/V4l2ControlMap.h>
 #include <v4l2/V4l2FormatChoice.h>
 
@@ -83,6 +84,10 @@ private Q_SLOTS:
         QFETCH(QSize, stillSize);
         QFETCH(quint32, capabilities);
         QCOMPARE(V4l2ControlMap(device.controls).capabilities(), capabilities);
+        // The controller enables its Auto focus button from the camera's capability byte.
+        const std::unique_ptr<V4l2Camera, void (*)(V4l2Camera *)> camera(
+                new V4l2Camera(nullptr, {}, device), [](V4l2Camera *c) { c->release(); });
+        QCOMPARE(camera->capabilityByte(), (capabilities & DocCam::CapAutoFocus) ? 0x01 : 0x00);
 
         const V4l2StreamFormat live = V4l2FormatChoice::liveFormat(device);
         QCOMPARE(live.isValid(), liveFourcc != 0);
