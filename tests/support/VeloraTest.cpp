@@ -2,10 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 namespace {
 QString currentHome;
-}
+constexpr char RerunVariable[] = "VELORA_TEST_RERUN";
+} // namespace
 
 namespace VeloraTest {
 
@@ -36,6 +38,40 @@ IsolatedHome::~IsolatedHome()
 QString homePath()
 {
     return currentHome;
+}
+
+QStringList asNobody()
+{
+    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+            QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")};
+}
+
+bool inRerun()
+{
+    return qEnvironmentVariableIsSet(RerunVariable);
+}
+
+bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment)
+{
+    QString function = QString::fromLatin1(QTest::currentTestFunction());
+    if (const char *tag = QTest::currentDataTag(); tag && *tag)
+        function += QLatin1Char(':') + QString::fromUtf8(tag);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.insert(QString::fromLatin1(RerunVariable), QStringLiteral("1"));
+    for (const QString &entry : environment)
+        variables.insert(entry.section(u'=', 0, 0), entry.section(u'=', 1));
+    QProcess copy;
+    copy.setProcessEnvironment(variables);
+    copy.setProcessChannelMode(QProcess::MergedChannels);
+    copy.start(wrapper.first(),
+               wrapper.mid(1) << QCoreApplication::applicationFilePath() << function);
+    const bool finished = copy.waitForFinished(120000);
+    if (finished && copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == 0)
+        return true;
+    qWarning("%s in %s: %s\n%s", qPrintable(function), qPrintable(wrapper.join(u' ')),
+             qPrintable(finished ? QStringLiteral("failed") : copy.errorString()),
+             copy.readAll().constData());
+    return false;
 }
 
 } // namespace VeloraTest

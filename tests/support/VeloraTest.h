@@ -25,6 +25,16 @@ private:
 /// The folder IsolatedHome made, for tests that build paths below it.
 QString homePath();
 
+/// Starts a command as the ordinary user "nobody". The suite runs as root, which may write
+/// anywhere, so a permission case only means something in such a process.
+QStringList asNobody();
+/// True in a copy of the test program started by rerunCurrentTest().
+bool inRerun();
+/// Runs the current test function and data row again in a copy of this program started through
+/// `wrapper` (asNobody(), unshare, ...), with the `environment` entries ("NAME=value") added.
+/// True when the copy passed; otherwise its output is printed and the result is false.
+bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment = {});
+
 } // namespace VeloraTest
 
 /// Like QTEST_MAIN, inside an IsolatedHome and with the application named as Velora names it.

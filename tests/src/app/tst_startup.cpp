@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTranslator>
@@ -85,14 +84,8 @@ private Q_SLOTS:
         QFETCH(QStringList, blocked);
         QFETCH(QString, logFolder);
         QFETCH(QString, unsaveable);
-        if (!unsaveable.isEmpty() && !qEnvironmentVariableIsSet("VELORA_TEST_AS_NOBODY")) {
-            // Root may write anywhere: the case runs again, as nobody, in a process of its own.
-            QCOMPARE(QProcess::execute(u"setpriv"_s,
-                                       {u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
-                                        u"env"_s, u"VELORA_TEST_AS_NOBODY=1"_s,
-                                        QCoreApplication::applicationFilePath(),
-                                        u"startUp:"_s + QTest::currentDataTag()}),
-                     0);
+        if (!unsaveable.isEmpty() && !VeloraTest::inRerun()) {
+            QVERIFY(VeloraTest::rerunCurrentTest(VeloraTest::asNobody()));
             return;
         }
         for (const QString &file : blocked)
