@@ -226,8 +226,19 @@ private Q_SLOTS:
         QCOMPARE(contrast, (QList<QVariantList>{{70}}));
         QVERIFY(!QApplication::activeModalWidget());
 
-        camera.unplug();
-        QTRY_COMPARE(status.last().at(0).toUInt(), 0u);
+        // Unplugged while tuning: the box goes and the call ends, without the rescue below.
+        QWidget *shown = nullptr, *stuck = nullptr;
+        QTimer::singleShot(0, [&] {
+            shown = QApplication::activeModalWidget();
+            camera.unplug();
+        });
+        QTimer::singleShot(5000, &controller.window, [&] {
+            if ((stuck = QApplication::activeModalWidget()))
+                stuck->close();
+        });
+        QCOMPARE(controller->setContrast(40), Result::NoDevice);
+        QVERIFY(shown && !stuck);
+        QCOMPARE(status.last().at(0).toUInt(), 0u);
     }
 
     void withoutCameraCommandsAreRefusedAndAReleasedCameraIsTakenBackOnlyWhenFree()
