@@ -28,12 +28,14 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void stepped();
     void sendPendingStep();
 
     QTimer *stepTimer;
-    bool mouseHeld = false;
+    bool stepping = false; ///< inside a wheel or key event
     int pendingStep = -1; ///< a stepped value not reported yet, or -1
 };
