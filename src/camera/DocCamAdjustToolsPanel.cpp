@@ -289,9 +289,7 @@ void DocCamAdjustToolsPanel::decBrightness()
 
 void DocCamAdjustToolsPanel::updateBrightness(int value)
 {
-    // Do not pull the handle from under the presenter's finger.
-    if (!brightnessSlider->isSliderDown())
-        brightnessSlider->setValue(value);
+    brightnessSlider->showValue(value);
 }
 
 void DocCamAdjustToolsPanel::incContrast()
@@ -306,8 +304,7 @@ void DocCamAdjustToolsPanel::decContrast()
 
 void DocCamAdjustToolsPanel::updateContrast(int value)
 {
-    if (!contrastSlider->isSliderDown())
-        contrastSlider->setValue(value);
+    contrastSlider->showValue(value);
 }
 
 void DocCamAdjustToolsPanel::incExposure()

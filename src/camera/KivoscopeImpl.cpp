@@ -14,6 +14,7 @@
 #include <ThreadHandOver.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
 
 namespace {
@@ -324,6 +325,8 @@ void KivoscopeImpl::disconnectCamera()
     control = nullptr;
     if (stopped)
         stopped->release();
+    if (tuningDialog)
+        tuningDialog->reject();
     if (hqPending) {
         hqPending = false;
         hqTimer->stop();

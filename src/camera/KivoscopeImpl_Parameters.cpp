@@ -218,7 +218,8 @@ ResultCode KivoscopeImpl::runTuningDialog(ResultCode result)
     delete dialog;
     tuningDialog = nullptr;
     Q_EMIT contrastChanged(cachedContrast);
-    return result;
+    // A camera unplugged while tuning never reports the end; its disconnection closed the box.
+    return control ? result : Result::NoDevice;
 }
 
 ResultCode KivoscopeImpl::toggleFreeze()

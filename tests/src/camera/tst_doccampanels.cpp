@@ -15,6 +15,7 @@
 #include <QStyleOptionSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <optional>
 
@@ -347,8 +348,25 @@ private Q_SLOTS:
         dragSliderTo(brightness, true);
         QCOMPARE(released, (QList<QVariantList>{{100u}}));
         QTRY_COMPARE(panels.controller->brightness(), 100);
-        dragSliderTo(contrast, false);
-        QTRY_COMPARE(panels.controller->contrast(), 0);
+
+        // Wheel notches and held keys send as they come: a burst of five steps reaches the
+        // camera as its first value and then its last.
+        for (SetValueSlider *slider : {brightness, contrast}) {
+            const bool wheel = slider == brightness;
+            QSignalSpy reported(panels.controller,
+                                wheel ? &KivoscopeIntf::brightnessChanged
+                                      : &KivoscopeIntf::contrastChanged);
+            const QPointF at = slider->rect().center();
+            QWheelEvent notch(at, slider->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, {},
+                              Qt::NoScrollPhase, false);
+            for (int step = 0; step < 5; ++step)
+                wheel ? void(QApplication::sendEvent(slider, &notch))
+                      : QTest::keyPress(slider, Qt::Key_Right);
+            const int target = slider->value();
+            QTRY_COMPARE(wheel ? panels.device->brightness() : panels.device->contrast(), target);
+            QTRY_VERIFY(!reported.isEmpty() && reported.last().at(0).toInt() == target);
+            QCOMPARE(reported.size(), 2);
+        }
 
         // A step from the buttons moves the slider to the camera's new value.
         panels.find("adjust", "decBrightnessBtn")->click();
