@@ -275,24 +275,19 @@ int SimulatedCamera::applyControl(Control control, int value)
 {
     if (!(hardwareCapabilities() & capabilityOf(control)))
         return DocCam::ErrorUnsupported;
+    // A delayed task keeps the camera alive until it has run or, when the manager ends first
+    // (the camera unplugged meanwhile), until the manager drops it unrun.
+    const auto held = [this] {
+        addRef();
+        return std::shared_ptr<SimulatedCamera>(this,
+                                                [](SimulatedCamera *camera) { camera->release(); });
+    };
     if (control == Control::AutoFocus) {
         // The lens hunts for a moment and settles on the sharp position.
-        addRef();
-        manager()->post(
-                [this] {
-                    setFocus(50);
-                    release();
-                },
-                150);
+        manager()->post([camera = held()] { camera->setFocus(50); }, 150);
     }
     if (control == Control::Contrast && setup.tuningOnContrast) {
-        addRef();
-        manager()->post(
-                [this] {
-                    reportTuningEnded();
-                    release();
-                },
-                500);
+        manager()->post([camera = held()] { camera->reportTuningEnded(); }, 500);
         return DocCam::Tuning;
     }
     return DocCam::Ok;
