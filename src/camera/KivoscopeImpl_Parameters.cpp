@@ -222,19 +222,23 @@ ResultCode KivoscopeImpl::runTuningDialog(ResultCode result)
     return control ? result : Result::NoDevice;
 }
 
+// The toggles start from the camera's own state, not from the copy kept here: that copy follows
+// the camera's change report, which a second click right after the first can overtake.
 ResultCode KivoscopeImpl::toggleFreeze()
 {
-    return withControl([this](DocCamControl *c) { return c->setFreeze(!freeze); });
+    return withControl([this](DocCamControl *c) { return c->setFreeze(!currentCamera->freeze()); });
 }
 
 ResultCode KivoscopeImpl::rotate()
 {
-    return withControl([this](DocCamControl *c) { return c->setRotation((rotation + 90) % 360); });
+    return withControl([this](DocCamControl *c) {
+        return c->setRotation((currentCamera->rotation() + 90) % 360);
+    });
 }
 
 ResultCode KivoscopeImpl::toggleMirror()
 {
-    return withControl([this](DocCamControl *c) { return c->setMirror(!mirror); });
+    return withControl([this](DocCamControl *c) { return c->setMirror(!currentCamera->mirror()); });
 }
 
 ResultCode KivoscopeImpl::setColorEffect(int effect)

@@ -272,6 +272,7 @@ private Q_SLOTS:
             row(panel + " pause", {"pauseBtn"}, "freeze", "1");
             row(panel + " rotate", {"rotateBtn"}, "rotation", "90");
             row(panel + " mirror", {"mirrorBtn"}, "mirror", "1");
+            row(panel + " mirror off", {"mirrorBtn", "mirrorBtn"}, "mirror", "0");
             // Automatic focus brings the lens back to the sharp position.
             row(panel + " auto focus", {"decManualFocus", c ? "autoFocusBtn" : "focusBtn"}, "focus",
                 "50");
