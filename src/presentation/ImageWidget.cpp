@@ -97,44 +97,38 @@ int ImageWidget::setImage(const QString &path)
         return -1;
     }
     const QSize stored = reader.size();
-    if (!stored.isValid()) {
-        // A format whose header does not give the size: such pictures are rare and small, so
-        // decode them here in full.
-        const QImage picture = decodePicture(reader, QSize());
-        if (picture.isNull()) {
-            reportInvalidFormat();
-            return -1;
-        }
-        fullSize = picture.size();
-        shownImage = picture;
-        Q_EMIT imageShown();
-        return 1;
-    }
-    if (qint64(stored.width()) * stored.height() > MaxPixels) {
+    const qint64 pixels = qint64(stored.width()) * stored.height();
+    if (stored.isValid() && pixels > MaxPixels) {
         reportInvalidFormat();
         return -1;
     }
-    const bool turned = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
-    fullSize = turned ? stored.transposed() : stored;
-
-    QSize shownSize = fullSize;
-    const QSize bound = decodeBound();
-    if (fullSize.width() > bound.width() || fullSize.height() > bound.height())
-        shownSize = fullSize.scaled(bound, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    // The reader scales the picture as stored and turns it upright afterwards.
-    const QSize scaledSize
-            = shownSize == fullSize ? QSize() : (turned ? shownSize.transposed() : shownSize);
-
-    if (qint64(stored.width()) * stored.height() > SyncDecodePixels) {
-        startDecode(reader.format(), scaledSize);
-        return 1;
+    QSize scaledSize;
+    if (stored.isValid()) {
+        const bool turned
+                = reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+        fullSize = turned ? stored.transposed() : stored;
+        QSize shownSize = fullSize;
+        const QSize bound = decodeBound();
+        if (fullSize.width() > bound.width() || fullSize.height() > bound.height())
+            shownSize = fullSize.scaled(bound, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        // The reader scales the picture as stored and turns it upright afterwards.
+        if (shownSize != fullSize)
+            scaledSize = turned ? shownSize.transposed() : shownSize;
+        if (pixels > SyncDecodePixels) {
+            startDecode(reader.format(), scaledSize);
+            return 1;
+        }
     }
+    // Small pictures decode here, and so do those of a format whose header does not give the
+    // size: such pictures are rare and small, and are decoded in full.
     const QImage picture = decodePicture(reader, scaledSize);
     if (picture.isNull()) {
         fullSize = QSize();
         reportInvalidFormat();
         return -1;
     }
+    if (!fullSize.isValid())
+        fullSize = picture.size();
     shownImage = picture;
     Q_EMIT imageShown();
     return 1;
