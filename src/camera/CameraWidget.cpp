@@ -8,7 +8,7 @@
 
 #include <DocCamTypes.h>
 #include <LogModule.h>
-#include <v4l2/V4l2UnusableNodes.h>
+#include <UnusableCameras.h>
 
 #include <QLinearGradient>
 #include <QPaintEvent>
@@ -37,7 +37,7 @@ CameraWidget::CameraWidget(CameraThrottleController *throttle, QWidget *parent)
     initBar->setGeometry(rect());
     // Discovery runs on the camera library's thread and tells no controller about a camera it
     // cannot use; the text is redrawn when it learns of one.
-    connect(V4l2UnusableNodes::instance(), &V4l2UnusableNodes::changed, this,
+    connect(UnusableCameras::instance(), &UnusableCameras::changed, this,
             qOverload<>(&QWidget::update));
 }
 
@@ -96,7 +96,7 @@ QString CameraWidget::statusText() const
 {
     // Without the reason the teacher cannot tell a missing camera from one that is refused.
     if (currentStatusText == notConnectedText()) {
-        if (const QString unusable = V4l2UnusableNodes::instance()->text(); !unusable.isEmpty())
+        if (const QString unusable = UnusableCameras::instance()->text(); !unusable.isEmpty())
             return unusable;
     }
     return currentStatusText;

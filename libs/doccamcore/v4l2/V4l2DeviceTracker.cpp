@@ -3,9 +3,9 @@
 #include "V4l2Classification.h"
 #include "V4l2Device.h"
 #include "V4l2FormatChoice.h"
-#include "V4l2UnusableNodes.h"
 
 #include <LogSystem.h>
+#include <UnusableCameras.h>
 
 #include <QFile>
 
@@ -27,7 +27,7 @@ void logNotice(int moduleId, const char *format, ...)
 /// Notes `problem` ("%1" for the node) for the view and logs it with `reason` the first time.
 void noteUnusable(const QString &devnode, const char *problem, const QString &reason)
 {
-    if (!V4l2UnusableNodes::instance()->note(devnode, QString::fromLatin1(problem).arg(devnode)))
+    if (!UnusableCameras::instance()->note(devnode, QString::fromLatin1(problem).arg(devnode)))
         return;
     static const int logId
             = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
@@ -65,7 +65,7 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     Decision decision;
     switch (event.action) {
     case V4l2NodeEvent::Action::Remove:
-        V4l2UnusableNodes::instance()->forget(event.devnode);
+        UnusableCameras::instance()->forget(event.devnode);
         if (reported.remove(event.devnode)) {
             decision.kind = Decision::Kind::Leave;
             decision.identity.key = event.devnode;
@@ -115,7 +115,7 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     if (identity.documentCamera != documentCameras)
         return decision;
 
-    V4l2UnusableNodes::instance()->forget(event.devnode);
+    UnusableCameras::instance()->forget(event.devnode);
     reported.insert(event.devnode);
     decision.kind = Decision::Kind::Arrive;
     decision.identity = identity;

@@ -30,7 +30,7 @@ struct V4l2NodeEvent
 
 /// Turns udev events into camera arrivals and departures for one kind of camera, remembering
 /// which nodes it has reported. The backend tells the manager. A video node that is there but
-/// cannot be used is logged and noted in V4l2UnusableNodes for the camera view.
+/// cannot be used is logged and noted in UnusableCameras for the camera view.
 class V4l2DeviceTracker
 {
 public:

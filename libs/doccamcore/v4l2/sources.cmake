@@ -9,6 +9,5 @@ set(DOCCAM_V4L2_SOURCES
     v4l2/V4l2DeviceTracker.cpp v4l2/V4l2DeviceTracker.h
     v4l2/V4l2FormatChoice.cpp v4l2/V4l2FormatChoice.h
     v4l2/V4l2FrameDecoder.cpp v4l2/V4l2FrameDecoder.h
-    v4l2/V4l2UnusableNodes.cpp v4l2/V4l2UnusableNodes.h
     v4l2/V4l2WakeEvent.cpp v4l2/V4l2WakeEvent.h
 )

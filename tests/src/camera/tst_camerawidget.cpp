@@ -2,8 +2,8 @@
 #include <CameraWidget.h>
 #include <CameraWidgetDelegate.h>
 #include <DocCamTypes.h>
+#include <UnusableCameras.h>
 #include <VeloraTest.h>
-#include <v4l2/V4l2UnusableNodes.h>
 
 #include <QBackingStore>
 #include <QPaintEvent>
@@ -266,11 +266,11 @@ private Q_SLOTS:
         const QString refused = QStringLiteral("Camera found but not allowed: /dev/video7");
         recorder.clear();
         std::thread([&] {
-            V4l2UnusableNodes::instance()->note(QStringLiteral("/dev/video7"), refused);
+            UnusableCameras::instance()->note(QStringLiteral("/dev/video7"), refused);
         }).join();
         QTRY_VERIFY(recorder.paints > 0);
         QCOMPARE(view.statusText(), refused);
-        V4l2UnusableNodes::instance()->forget(QStringLiteral("/dev/video7"));
+        UnusableCameras::instance()->forget(QStringLiteral("/dev/video7"));
 
         // Without a picture the status text grows with the view; while connecting, the bar
         // speaks instead.

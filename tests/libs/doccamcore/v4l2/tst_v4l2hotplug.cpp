@@ -1,9 +1,9 @@
 #include "RecordedDevices.h"
 
+#include <UnusableCameras.h>
 #include <VeloraTest.h>
 #include <v4l2/V4l2Classification.h>
 #include <v4l2/V4l2DeviceTracker.h>
-#include <v4l2/V4l2UnusableNodes.h>
 
 #include <QTemporaryFile>
 
@@ -214,11 +214,11 @@ private Q_SLOTS:
         }
         V4l2DeviceTracker tracker(true, QString());
         QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
-        QCOMPARE(V4l2UnusableNodes::instance()->text(), problem.arg(event.devnode));
+        QCOMPARE(UnusableCameras::instance()->text(), problem.arg(event.devnode));
         // Once the node has gone, nothing is said about it.
         event.action = Action::Remove;
         tracker.handle(event);
-        QCOMPARE(V4l2UnusableNodes::instance()->text(), QString());
+        QCOMPARE(UnusableCameras::instance()->text(), QString());
     }
 
     void locationIdIsStableAcrossRuns()

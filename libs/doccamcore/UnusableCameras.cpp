@@ -1,15 +1,15 @@
-#include "V4l2UnusableNodes.h"
+#include "UnusableCameras.h"
 
 #include <QStringList>
 
-Q_GLOBAL_STATIC(V4l2UnusableNodes, unusableNodes)
+Q_GLOBAL_STATIC(UnusableCameras, unusableNodes)
 
-V4l2UnusableNodes *V4l2UnusableNodes::instance()
+UnusableCameras *UnusableCameras::instance()
 {
     return unusableNodes();
 }
 
-bool V4l2UnusableNodes::note(const QString &devnode, const QString &problem)
+bool UnusableCameras::note(const QString &devnode, const QString &problem)
 {
     {
         std::lock_guard lock(mutex);
@@ -21,7 +21,7 @@ bool V4l2UnusableNodes::note(const QString &devnode, const QString &problem)
     return true;
 }
 
-void V4l2UnusableNodes::forget(const QString &devnode)
+void UnusableCameras::forget(const QString &devnode)
 {
     {
         std::lock_guard lock(mutex);
@@ -31,7 +31,7 @@ void V4l2UnusableNodes::forget(const QString &devnode)
     Q_EMIT changed();
 }
 
-QString V4l2UnusableNodes::text() const
+QString UnusableCameras::text() const
 {
     std::lock_guard lock(mutex);
     return QStringList(problems.values()).join(QLatin1Char('\n'));

@@ -6,15 +6,15 @@
 
 #include <mutex>
 
-/// The video nodes of the process that are there but cannot be used, with what the camera view
+/// The cameras (video nodes) that are there but cannot be used, with what the camera view
 /// says about each, so that the view can tell a refused camera from a missing one. Any thread;
 /// changed() reaches a receiver on its own thread.
-class V4l2UnusableNodes : public QObject
+class UnusableCameras : public QObject
 {
     Q_OBJECT
 
 public:
-    static V4l2UnusableNodes *instance();
+    static UnusableCameras *instance();
 
     /// Notes `problem` for `devnode`; false when it was noted already.
     bool note(const QString &devnode, const QString &problem);
