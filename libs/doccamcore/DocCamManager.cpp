@@ -289,6 +289,11 @@ void DocCamManager::post(std::function<void()> task, int delayMs)
     d->wake.wake();
 }
 
+CameraBackend *DocCamManager::backend() const
+{
+    return d->backend.get();
+}
+
 void DocCamManager::cameraArrived(CameraDevice *camera)
 {
     post([this, camera] {

@@ -44,6 +44,9 @@ public:
     /// Runs `task` on the manager's event thread after `delayMs`. For the library's own use.
     void post(std::function<void()> task, int delayMs = 0);
 
+    /// The backend, for the library's own use on the event thread.
+    CameraBackend *backend() const;
+
     /// Called by backends, on any thread.
     void cameraArrived(CameraDevice *camera);
     void cameraLeft(CameraDevice *camera);

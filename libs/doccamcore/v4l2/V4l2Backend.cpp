@@ -3,13 +3,17 @@
 #include "CameraBackend.h"
 #include "DocCamManager.h"
 #include "V4l2Camera.h"
+#include "V4l2Device.h"
 #include "V4l2DeviceTracker.h"
+#include "V4l2Log.h"
+#include "V4l2RecoveryTiming.h"
 
 #include <libudev.h>
 
 #include <QHash>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcV4l2Backend, "velora.doccam.v4l2.backend", QtWarningMsg)
@@ -66,6 +70,11 @@ V4l2NodeEvent::Action actionOf(const char *action)
 }
 
 /// Finds V4L2 capture devices of one kind through udev and watches them come and go.
+///
+/// A camera that stalled and could not be reopened on its capture thread is reported as
+/// removed while its node stays; the backend then keeps reopening the node on the manager's
+/// event thread and reports a fresh camera when it streams again, unless udev reports the node
+/// removed first.
 class V4l2Backend final : public CameraBackend
 {
 public:
@@ -82,15 +91,32 @@ public:
     }
     void onReadable() override;
 
+    void handle(V4l2NodeEvent event);
+
 private:
-    void handle(udev_device *device, V4l2NodeEvent::Action action);
+    /// A node reported to the manager: as a camera, or (camera null) lost and being retried.
+    struct Node
+    {
+        CameraDevice::Identity identity;
+        V4l2DeviceDescription description;
+        V4l2Camera *camera = nullptr;
+        int retries = 0;
+        /// Tells the retry due apart from those a replaced camera left scheduled.
+        quint64 generation = 0;
+    };
+
+    void report(Node &node);
+    void cameraLost(V4l2Camera *camera);
+    void scheduleRetry(const QString &key);
+    void retry(const QString &key, quint64 generation);
 
     V4l2DeviceTracker tracker;
     DocCamManager *manager = nullptr;
     UdevPtr context;
     UdevMonitorPtr monitor;
-    /// The cameras reported, by device node. The manager holds their references.
-    QHash<QString, CameraDevice *> cameras;
+    /// By device node. The manager holds the cameras' references.
+    QHash<QString, Node> nodes;
+    quint64 generations = 0;
 };
 
 void V4l2Backend::start(DocCamManager *manager)
@@ -124,7 +150,7 @@ void V4l2Backend::start(DocCamManager *manager)
         UdevDevicePtr device(
                 udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
         if (device)
-            handle(device.get(), V4l2NodeEvent::Action::Add);
+            handle(nodeEvent(device.get(), V4l2NodeEvent::Action::Add));
     }
 }
 
@@ -133,7 +159,7 @@ void V4l2Backend::stop()
     monitor.reset();
     context.reset();
     tracker.clear();
-    cameras.clear();
+    nodes.clear();
 }
 
 void V4l2Backend::onReadable()
@@ -142,30 +168,101 @@ void V4l2Backend::onReadable()
         return;
     // One readable notification may stand for several queued events.
     while (UdevDevicePtr device{udev_monitor_receive_device(monitor.get())})
-        handle(device.get(), actionOf(udev_device_get_action(device.get())));
+        handle(nodeEvent(device.get(), actionOf(udev_device_get_action(device.get()))));
 }
 
-void V4l2Backend::handle(udev_device *device, V4l2NodeEvent::Action action)
+void V4l2Backend::handle(V4l2NodeEvent event)
 {
-    V4l2NodeEvent event = nodeEvent(device, action);
     if (tracker.wantsProbe(event))
         V4l2DeviceTracker::probe(event);
 
     const V4l2DeviceTracker::Decision decision = tracker.handle(event);
+    const QString &key = decision.identity.key;
     switch (decision.kind) {
     case V4l2DeviceTracker::Decision::Kind::Arrive: {
-        auto *camera = new V4l2Camera(manager, decision.identity, std::move(*event.description));
-        cameras.insert(decision.identity.key, camera);
-        manager->cameraArrived(camera);
+        Node &node = nodes[key];
+        node = {decision.identity, std::move(*event.description)};
+        report(node);
         break;
     }
-    case V4l2DeviceTracker::Decision::Kind::Leave:
-        if (CameraDevice *camera = cameras.take(decision.identity.key))
-            manager->cameraLeft(camera);
+    case V4l2DeviceTracker::Decision::Kind::Leave: {
+        const auto found = nodes.find(key);
+        if (found == nodes.end())
+            break;
+        if (found->camera)
+            manager->cameraLeft(found->camera);
+        else
+            v4l2Log(LogSystem::LogInfo,
+                    QStringLiteral("V4l2Backend - %1 was unplugged: no more attempts to reopen it")
+                            .arg(key));
+        nodes.erase(found);
         break;
+    }
     case V4l2DeviceTracker::Decision::Kind::Ignore:
         break;
     }
+}
+
+void V4l2Backend::report(Node &node)
+{
+    node.camera = new V4l2Camera(manager, node.identity, node.description,
+                                 [this, manager = manager](V4l2Camera *camera) {
+                                     // Held until the event thread has dealt with it.
+                                     camera->addRef();
+                                     std::shared_ptr<V4l2Camera> held(
+                                             camera, [](V4l2Camera *c) { c->release(); });
+                                     manager->post([this, held] { cameraLost(held.get()); });
+                                 });
+    node.retries = 0;
+    manager->cameraArrived(node.camera);
+}
+
+void V4l2Backend::cameraLost(V4l2Camera *camera)
+{
+    const auto found = nodes.find(camera->key());
+    // Unplugged meanwhile, or watching stopped.
+    if (found == nodes.end() || found->camera != camera)
+        return;
+    found->camera = nullptr;
+    manager->cameraLeft(camera);
+    scheduleRetry(found.key());
+}
+
+void V4l2Backend::scheduleRetry(const QString &key)
+{
+    Node &node = nodes[key];
+    const V4l2RecoveryTiming &timing = V4l2RecoveryTiming::current();
+    const int waitMs
+            = int(std::min<qint64>(qint64(timing.backgroundFirstMs) << std::min(node.retries, 16),
+                                   timing.backgroundMaxMs));
+    node.generation = ++generations;
+    manager->post([this, key, generation = node.generation] { retry(key, generation); }, waitMs);
+}
+
+void V4l2Backend::retry(const QString &key, quint64 generation)
+{
+    const auto found = nodes.find(key);
+    if (found == nodes.end() || found->camera || found->generation != generation)
+        return;
+    Node &node = *found;
+    ++node.retries;
+    V4l2Device device;
+    int result = device.open(key);
+    if (result == DocCam::Ok)
+        result = device.startStreaming(V4l2FormatChoice::liveFormat(node.description));
+    if (result != DocCam::Ok) {
+        v4l2Log(LogSystem::LogInfo,
+                QStringLiteral("V4l2Backend - %1 still cannot be reopened (%2), attempt %3")
+                        .arg(key, qt_error_string(device.lastError()))
+                        .arg(node.retries));
+        scheduleRetry(key);
+        return;
+    }
+    // The camera object is new: the one reported removed has ended its stream for good.
+    device.close();
+    v4l2Log(LogSystem::LogInfo,
+            QStringLiteral("V4l2Backend - %1 streams again: reported as added").arg(key));
+    report(node);
 }
 
 } // namespace
@@ -174,4 +271,12 @@ std::unique_ptr<CameraBackend> createV4l2Backend(bool documentCameras)
 {
     return std::make_unique<V4l2Backend>(documentCameras,
                                          qEnvironmentVariable("VELORA_DOCCAM_MATCH"));
+}
+
+void deliverV4l2NodeEvent(DocCamManager *manager, const V4l2NodeEvent &event)
+{
+    manager->post([manager, event] {
+        if (auto *backend = dynamic_cast<V4l2Backend *>(manager->backend()))
+            backend->handle(event);
+    });
 }

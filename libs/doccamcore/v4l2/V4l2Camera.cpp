@@ -1,6 +1,8 @@
 #include "V4l2Camera.h"
 
 #include "V4l2Device.h"
+#include "V4l2Log.h"
+#include "V4l2RecoveryTiming.h"
 
 #include <QLoggingCategory>
 
@@ -8,20 +10,19 @@ Q_LOGGING_CATEGORY(lcV4l2Camera, "velora.doccam.v4l2.camera", QtWarningMsg)
 
 namespace {
 
-// A camera that sends nothing for this long has stalled (a UVC camera does after some USB
-// hiccups); restarting the stream brings it back.
-constexpr qint64 StallResetMs = 3000;
 // A still waits for the camera to renegotiate and expose at the new size.
 constexpr int StillTimeoutMs = 5000;
 
 } // namespace
 
-V4l2Camera::V4l2Camera(DocCamManager *manager, Identity identity, V4l2DeviceDescription description)
+V4l2Camera::V4l2Camera(DocCamManager *manager, Identity identity, V4l2DeviceDescription description,
+                       std::function<void(V4l2Camera *)> lost)
     : CameraDevice(manager, std::move(identity))
     , description(std::move(description))
     , controls(this->description.controls)
     , live(V4l2FormatChoice::liveFormat(this->description))
     , still(V4l2FormatChoice::stillFormat(this->description, live))
+    , lost(std::move(lost))
 {
     QMap<std::uint32_t, int> values;
     for (const V4l2ControlInfo &info : this->description.controls)
@@ -71,12 +72,12 @@ int V4l2Camera::openCapture(const DocCam::VideoFormat &format)
         if (!streamFormat.isValid())
             return DocCam::ErrorInvalid;
 
-        auto opened = std::make_unique<V4l2Device>();
-        if (const int result = opened->open(key()); result != DocCam::Ok)
-            return result;
-        if (const int result = opened->startStreaming(streamFormat); result != DocCam::Ok) {
+        int result = DocCam::Ok;
+        int error = 0;
+        std::unique_ptr<V4l2Device> opened = openStreaming(result, error);
+        if (!opened) {
             qCInfo(lcV4l2Camera) << "V4l2Camera::openCapture -" << key() << "refused to stream"
-                                 << streamFormat.size << Qt::hex << result;
+                                 << streamFormat.size << qt_error_string(error);
             return result;
         }
         // Another application may have changed the controls since the camera was found.
@@ -86,6 +87,7 @@ int V4l2Camera::openCapture(const DocCam::VideoFormat &format)
         }
         device = std::move(opened);
         sinceLastFrame.start();
+        recoveryAttempt = -1;
         // A wake meant for the last stream has nothing left to cut short.
         wake.clear();
     }
@@ -99,8 +101,22 @@ void V4l2Camera::closeCapture()
     device.reset();
 }
 
+std::unique_ptr<V4l2Device> V4l2Camera::openStreaming(int &result, int &error) const
+{
+    auto opened = std::make_unique<V4l2Device>();
+    result = opened->open(key());
+    if (result == DocCam::Ok)
+        result = opened->startStreaming(streamFormat);
+    if (result == DocCam::Ok)
+        return opened;
+    error = opened->lastError();
+    return nullptr;
+}
+
 CameraDevice::GrabResult V4l2Camera::grabFrame(QImage &frame, int timeoutMs)
 {
+    if (recovering())
+        return recover(timeoutMs);
     if (!device)
         return GrabResult::Gone;
     switch (device->nextFrame(frame, timeoutMs, displaySize(), wake.descriptor())) {
@@ -117,9 +133,10 @@ CameraDevice::GrabResult V4l2Camera::grabFrame(QImage &frame, int timeoutMs)
     case V4l2Device::Wait::Timeout:
         break;
     }
-    if (sinceLastFrame.elapsed() >= StallResetMs && !resetStream())
-        return GrabResult::Gone;
-    return GrabResult::Timeout;
+    if (sinceLastFrame.elapsed() < V4l2RecoveryTiming::current().stallMs)
+        return GrabResult::Timeout;
+    beginRecovery(QStringLiteral("sent no frame for %1 ms").arg(sinceLastFrame.elapsed()));
+    return recover(timeoutMs);
 }
 
 void V4l2Camera::wakeCapture()
@@ -127,12 +144,63 @@ void V4l2Camera::wakeCapture()
     wake.raise();
 }
 
-bool V4l2Camera::resetStream()
+void V4l2Camera::beginRecovery(const QString &why)
 {
-    qCInfo(lcV4l2Camera) << "V4l2Camera::resetStream -" << key() << "sent no frame for"
-                         << sinceLastFrame.elapsed() << "ms, restarting the stream";
-    sinceLastFrame.restart();
-    return device->startStreaming(streamFormat) == DocCam::Ok;
+    v4l2Log(LogSystem::LogInfo, QStringLiteral("V4l2Camera - %1 %2, reopening it").arg(key(), why));
+    recoveryAttempt = 0;
+    nextAttempt = QDeadlineTimer(0);
+}
+
+CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
+{
+    // Only the wake event is watched, so that a stop or a still request is served at once.
+    const QDeadlineTimer until = std::min(nextAttempt, QDeadlineTimer(timeoutMs));
+    if (V4l2Device::waitReadable(-1, wake.descriptor(), until) == V4l2Device::Ready::Woken) {
+        wake.clear();
+        return GrabResult::Timeout;
+    }
+    if (!nextAttempt.hasExpired())
+        return GrabResult::Timeout;
+
+    const int attempt = ++recoveryAttempt;
+    int result = DocCam::Ok;
+    int error = 0;
+    {
+        std::lock_guard lock(deviceMutex);
+        // Closed first: the node may refuse a second open, and a driver that lost its way
+        // is only reset by the last close.
+        device.reset();
+        device = openStreaming(result, error);
+    }
+    if (device) {
+        v4l2Log(LogSystem::LogInfo,
+                QStringLiteral("V4l2Camera - %1 streams again after %2 attempt(s)")
+                        .arg(key())
+                        .arg(attempt));
+        recoveryAttempt = -1;
+        sinceLastFrame.restart();
+        return GrabResult::Timeout;
+    }
+    const auto &retries = V4l2RecoveryTiming::current().retryMs;
+    if (attempt > int(retries.size())) {
+        v4l2Log(LogSystem::LogWarning,
+                QStringLiteral("V4l2Camera - %1 could not be reopened after %2 attempts (%3): "
+                               "reported as removed")
+                        .arg(key())
+                        .arg(attempt)
+                        .arg(qt_error_string(error)));
+        recoveryAttempt = -1;
+        if (lost)
+            lost(this);
+        return GrabResult::Gone;
+    }
+    const int waitMs = retries[std::size_t(attempt - 1)];
+    v4l2Log(LogSystem::LogInfo,
+            QStringLiteral("V4l2Camera - reopening %1 failed (%2), next attempt in %3 ms")
+                    .arg(key(), qt_error_string(error))
+                    .arg(waitMs));
+    nextAttempt = QDeadlineTimer(waitMs);
+    return GrabResult::Timeout;
 }
 
 QImage V4l2Camera::waitForFrame(int timeoutMs)
@@ -156,7 +224,7 @@ QImage V4l2Camera::waitForFrame(int timeoutMs)
 
 QImage V4l2Camera::grabStill()
 {
-    if (!device || !still.isValid())
+    if (!device || recovering() || !still.isValid())
         return {};
     QImage image;
     if (const int result = device->startStreaming(still); result == DocCam::Ok)
@@ -164,11 +232,11 @@ QImage V4l2Camera::grabStill()
     else
         qCInfo(lcV4l2Camera) << "V4l2Camera::grabStill -" << key() << "refused" << still.size
                              << Qt::hex << result;
-    // Back to live whatever happened; a failure here shows up as a gone camera at the next
-    // frame, since the node no longer streams.
+    // Back to live whatever happened; a node that will not go back is reopened like a
+    // stalled one.
     if (device->startStreaming(streamFormat) != DocCam::Ok)
-        qCWarning(lcV4l2Camera) << "V4l2Camera::grabStill -" << key()
-                                << "could not resume the live stream";
+        beginRecovery(QStringLiteral("did not return to live size after a still (%1)")
+                              .arg(qt_error_string(device->lastError())));
     sinceLastFrame.restart();
     return image;
 }

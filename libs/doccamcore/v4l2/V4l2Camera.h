@@ -6,8 +6,10 @@
 #include "V4l2FormatChoice.h"
 #include "V4l2WakeEvent.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -15,10 +17,15 @@ class V4l2Device;
 
 /// A USB camera driven through its V4L2 node. The formats and controls are those the node
 /// reported when it was found; CameraDevice does in software whatever they lack.
+///
+/// A stream that stalls, or that cannot return to live size after a still, is reopened on the
+/// capture thread a few times (V4l2RecoveryTiming). When that fails the stream ends as for an
+/// unplugged camera and `lost` is called, on the capture thread, for the backend to report it.
 class V4l2Camera final : public CameraDevice
 {
 public:
-    V4l2Camera(DocCamManager *manager, Identity identity, V4l2DeviceDescription description);
+    V4l2Camera(DocCamManager *manager, Identity identity, V4l2DeviceDescription description,
+               std::function<void(V4l2Camera *)> lost = {});
 
 protected:
     ~V4l2Camera() override;
@@ -37,8 +44,13 @@ private:
     /// The parameter cache with the device's current values in place of its defaults.
     Parameters parametersFrom(const V4l2ControlMap::Levels &levels) const;
     void readParameters(V4l2Device &device);
-    /// Restarts a stream that has stopped sending frames.
-    bool resetStream();
+    /// Opens the node and starts it streaming at `streamFormat`; null when it would not, with
+    /// the library's code in `result` and the errno in `error`.
+    std::unique_ptr<V4l2Device> openStreaming(int &result, int &error) const;
+    bool recovering() const { return recoveryAttempt >= 0; }
+    void beginRecovery(const QString &why);
+    /// One step of the recovery: waits for the next attempt (cut short by a wake), or makes it.
+    GrabResult recover(int timeoutMs);
     /// Waits for one good frame, giving up after `timeoutMs`.
     QImage waitForFrame(int timeoutMs);
 
@@ -53,6 +65,11 @@ private:
     std::unique_ptr<V4l2Device> device;
     V4l2StreamFormat streamFormat;
     QElapsedTimer sinceLastFrame;
+    // The recovery's state, on the capture thread: the attempts made (-1 when not recovering)
+    // and when the next one is due.
+    int recoveryAttempt = -1;
+    QDeadlineTimer nextAttempt;
+    const std::function<void(V4l2Camera *)> lost;
     // Lives as long as the camera, so that waking needs no lock on `device`.
     V4l2WakeEvent wake;
 };

@@ -1,6 +1,7 @@
 #include "V4l2Device.h"
 
 #include "DocCamTypes.h"
+#include "V4l2Io.h"
 
 #include <linux/videodev2.h>
 
@@ -13,9 +14,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/mman.h>
-#include <unistd.h>
 
 static_assert(V4l2::CapVideoCapture == V4L2_CAP_VIDEO_CAPTURE);
 static_assert(V4l2::CapMetaCapture == V4L2_CAP_META_CAPTURE);
@@ -32,7 +31,7 @@ int retryingIoctl(int fd, unsigned long request, void *argument)
 {
     int result;
     do {
-        result = ::ioctl(fd, request, argument);
+        result = V4l2Io::current().ioctl(fd, request, argument);
     } while (result < 0 && errno == EINTR);
     return result;
 }
@@ -160,14 +159,14 @@ V4l2Device::FileDescriptor &V4l2Device::FileDescriptor::operator=(FileDescriptor
 void V4l2Device::FileDescriptor::reset()
 {
     if (fd >= 0)
-        ::close(fd);
+        V4l2Io::current().close(fd);
     fd = -1;
 }
 
 V4l2Device::MappedBuffer::~MappedBuffer()
 {
     if (start && start != MAP_FAILED)
-        ::munmap(start, length);
+        V4l2Io::current().munmap(start, length);
 }
 
 V4l2Device::~V4l2Device()
@@ -180,12 +179,12 @@ int V4l2Device::open(const QString &path)
     close();
     // Non-blocking, so that a dequeue never hangs on a camera that stopped sending; the wait
     // happens in poll() with a timeout instead.
-    const int descriptor
-            = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    const int descriptor = V4l2Io::current().open(QFile::encodeName(path).constData(),
+                                                  O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
-        const int error = errno;
-        qCDebug(lcV4l2Device) << "V4l2Device::open -" << path << strerror(error);
-        return codeForErrno(error);
+        failure = errno;
+        qCDebug(lcV4l2Device) << "V4l2Device::open -" << path << strerror(failure);
+        return codeForErrno(failure);
     }
     fd = FileDescriptor(descriptor);
     return DocCam::Ok;
@@ -256,8 +255,10 @@ std::optional<V4l2DeviceDescription> V4l2Device::probe(const QString &path)
 int V4l2Device::startStreaming(const V4l2StreamFormat &format)
 {
     stopStreaming();
-    if (!fd.isValid())
+    if (!fd.isValid()) {
+        failure = EBADF;
         return DocCam::ErrorDevice;
+    }
 
     v4l2_format pixFormat{};
     pixFormat.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -265,10 +266,12 @@ int V4l2Device::startStreaming(const V4l2StreamFormat &format)
     pixFormat.fmt.pix.height = std::uint32_t(format.size.height());
     pixFormat.fmt.pix.pixelformat = format.pixelFormat;
     pixFormat.fmt.pix.field = V4L2_FIELD_ANY;
-    if (const int result = ioctlResult(VIDIOC_S_FMT, &pixFormat); result != DocCam::Ok)
+    if (const int result = streamIoctl(VIDIOC_S_FMT, &pixFormat); result != DocCam::Ok)
         return result;
-    if (pixFormat.fmt.pix.pixelformat != format.pixelFormat)
+    if (pixFormat.fmt.pix.pixelformat != format.pixelFormat) {
+        failure = EINVAL;
         return DocCam::ErrorDevice;
+    }
     negotiated = format;
     negotiated.size = QSize(int(pixFormat.fmt.pix.width), int(pixFormat.fmt.pix.height));
     bytesPerLine = int(pixFormat.fmt.pix.bytesperline);
@@ -290,9 +293,10 @@ int V4l2Device::startStreaming(const V4l2StreamFormat &format)
     request.count = BufferCount;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (const int result = ioctlResult(VIDIOC_REQBUFS, &request); result != DocCam::Ok)
+    if (const int result = streamIoctl(VIDIOC_REQBUFS, &request); result != DocCam::Ok)
         return result;
     if (request.count < 2) {
+        failure = ENOMEM;
         stopStreaming();
         return DocCam::ErrorDevice;
     }
@@ -303,13 +307,13 @@ int V4l2Device::startStreaming(const V4l2StreamFormat &format)
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         buffer.index = index;
-        if (const int result = ioctlResult(VIDIOC_QUERYBUF, &buffer); result != DocCam::Ok) {
+        if (const int result = streamIoctl(VIDIOC_QUERYBUF, &buffer); result != DocCam::Ok) {
             stopStreaming();
             return result;
         }
-        void *start = ::mmap(nullptr, buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(),
-                             buffer.m.offset);
+        void *start = V4l2Io::current().mmap(buffer.length, fd.get(), buffer.m.offset);
         if (start == MAP_FAILED) {
+            failure = errno;
             stopStreaming();
             return DocCam::ErrorDevice;
         }
@@ -321,7 +325,7 @@ int V4l2Device::startStreaming(const V4l2StreamFormat &format)
     }
 
     v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (const int result = ioctlResult(VIDIOC_STREAMON, &type); result != DocCam::Ok) {
+    if (const int result = streamIoctl(VIDIOC_STREAMON, &type); result != DocCam::Ok) {
         stopStreaming();
         return result;
     }
@@ -353,13 +357,21 @@ void V4l2Device::stopStreaming()
     }
 }
 
+int V4l2Device::streamIoctl(unsigned long request, void *argument)
+{
+    const int result = ioctlResult(request, argument);
+    if (result != DocCam::Ok)
+        failure = fd.isValid() ? errno : EBADF;
+    return result;
+}
+
 int V4l2Device::requeue(unsigned index)
 {
     v4l2_buffer buffer{};
     buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     buffer.memory = V4L2_MEMORY_MMAP;
     buffer.index = index;
-    return ioctlResult(VIDIOC_QBUF, &buffer);
+    return streamIoctl(VIDIOC_QBUF, &buffer);
 }
 
 V4l2Device::Ready V4l2Device::waitReadable(int descriptor, int wakeDescriptor,

@@ -41,6 +41,8 @@ public:
     int startStreaming(const V4l2StreamFormat &format);
     void stopStreaming();
     bool isStreaming() const { return streaming; }
+    /// The errno of the last open() or startStreaming() that failed, for the log.
+    int lastError() const { return failure; }
     /// The format the driver agreed to, which may differ in size from the one asked for.
     V4l2StreamFormat negotiatedFormat() const { return negotiated; }
 
@@ -100,6 +102,8 @@ private:
     };
 
     int ioctlResult(unsigned long request, void *argument) const;
+    /// ioctlResult() that keeps the errno of a failure in `failure`.
+    int streamIoctl(unsigned long request, void *argument);
     int requeue(unsigned index);
 
     FileDescriptor fd;
@@ -107,5 +111,6 @@ private:
     bool streaming = false;
     V4l2StreamFormat negotiated;
     int bytesPerLine = 0;
+    int failure = 0;
     V4l2FrameDecoder decoder;
 };

@@ -3,38 +3,24 @@
 #include "V4l2Classification.h"
 #include "V4l2Device.h"
 #include "V4l2FormatChoice.h"
+#include "V4l2Log.h"
 
-#include <LogSystem.h>
 #include <UnusableCameras.h>
 
 #include <QFile>
 
 #include <cerrno>
-#include <cstdarg>
 #include <unistd.h>
 
 namespace {
-
-void logNotice(int moduleId, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    LogSystem::getSysLogSystem()->log(moduleId, LogSystem::LogNotice, QString::fromLatin1(format),
-                                      args);
-    va_end(args);
-}
 
 /// Notes `problem` ("%1" for the node) for the view and logs it with `reason` the first time.
 void noteUnusable(const QString &devnode, const char *problem, const QString &reason)
 {
     if (!UnusableCameras::instance()->note(devnode, QString::fromLatin1(problem).arg(devnode)))
         return;
-    static const int logId
-            = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
-    const QByteArray text = QStringLiteral("V4l2DeviceTracker - %1 is not used: %2")
-                                    .arg(devnode, reason)
-                                    .toUtf8();
-    logNotice(logId, "%s", text.constData());
+    v4l2Log(LogSystem::LogNotice,
+            QStringLiteral("V4l2DeviceTracker - %1 is not used: %2").arg(devnode, reason));
 }
 
 } // namespace
