@@ -193,7 +193,8 @@ void V4l2Backend::handle(V4l2NodeEvent event)
             manager->cameraLeft(found->camera);
         else
             v4l2Log(LogSystem::LogInfo,
-                    QStringLiteral("V4l2Backend - %1 was unplugged: no more attempts to reopen it")
+                    QStringLiteral(
+                            "V4l2Backend::handle - %1 was unplugged: no more attempts to reopen it")
                             .arg(key));
         nodes.erase(found);
         break;
@@ -252,7 +253,7 @@ void V4l2Backend::retry(const QString &key, quint64 generation)
         result = device.startStreaming(V4l2FormatChoice::liveFormat(node.description));
     if (result != DocCam::Ok) {
         v4l2Log(LogSystem::LogInfo,
-                QStringLiteral("V4l2Backend - %1 still cannot be reopened (%2), attempt %3")
+                QStringLiteral("V4l2Backend::retry - %1 still cannot be reopened (%2), attempt %3")
                         .arg(key, qt_error_string(device.lastError()))
                         .arg(node.retries));
         scheduleRetry(key);
@@ -261,7 +262,7 @@ void V4l2Backend::retry(const QString &key, quint64 generation)
     // The camera object is new: the one reported removed has ended its stream for good.
     device.close();
     v4l2Log(LogSystem::LogInfo,
-            QStringLiteral("V4l2Backend - %1 streams again: reported as added").arg(key));
+            QStringLiteral("V4l2Backend::retry - %1 streams again: reported as added").arg(key));
     report(node);
 }
 

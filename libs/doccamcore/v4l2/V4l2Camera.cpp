@@ -146,7 +146,8 @@ void V4l2Camera::wakeCapture()
 
 void V4l2Camera::beginRecovery(const QString &why)
 {
-    v4l2Log(LogSystem::LogInfo, QStringLiteral("V4l2Camera - %1 %2, reopening it").arg(key(), why));
+    v4l2Log(LogSystem::LogInfo,
+            QStringLiteral("V4l2Camera::beginRecovery - %1 %2, reopening it").arg(key(), why));
     recoveryAttempt = 0;
     nextAttempt = QDeadlineTimer(0);
 }
@@ -167,14 +168,14 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
     int error = 0;
     {
         std::lock_guard lock(deviceMutex);
-        // Closed first: the node may refuse a second open, and a driver that lost its way
-        // is only reset by the last close.
+        // Closed first, so that the new handle does not find the old one still owning the
+        // stream and its buffers.
         device.reset();
         device = openStreaming(result, error);
     }
     if (device) {
         v4l2Log(LogSystem::LogInfo,
-                QStringLiteral("V4l2Camera - %1 streams again after %2 attempt(s)")
+                QStringLiteral("V4l2Camera::recover - %1 streams again after %2 attempt(s)")
                         .arg(key())
                         .arg(attempt));
         recoveryAttempt = -1;
@@ -184,8 +185,9 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
     const auto &retries = V4l2RecoveryTiming::current().retryMs;
     if (attempt > int(retries.size())) {
         v4l2Log(LogSystem::LogWarning,
-                QStringLiteral("V4l2Camera - %1 could not be reopened after %2 attempts (%3): "
-                               "reported as removed")
+                QStringLiteral(
+                        "V4l2Camera::recover - %1 could not be reopened after %2 attempts (%3): "
+                        "reported as removed")
                         .arg(key())
                         .arg(attempt)
                         .arg(qt_error_string(error)));
@@ -196,7 +198,7 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
     }
     const int waitMs = retries[std::size_t(attempt - 1)];
     v4l2Log(LogSystem::LogInfo,
-            QStringLiteral("V4l2Camera - reopening %1 failed (%2), next attempt in %3 ms")
+            QStringLiteral("V4l2Camera::recover - reopening %1 failed (%2), next attempt in %3 ms")
                     .arg(key(), qt_error_string(error))
                     .arg(waitMs));
     nextAttempt = QDeadlineTimer(waitMs);

@@ -185,12 +185,12 @@ int RecordedNodes::serve(Node &node, Stream &stream, int descriptor, unsigned lo
                          void *argument)
 {
     const V4l2DeviceDescription &description = node.description;
-    const auto format = [&description](std::uint32_t fourcc) {
-        return std::find_if(description.formats.cbegin(), description.formats.cend(),
-                            [fourcc](const V4l2PixelFormat &f) { return f.fourcc == fourcc; });
-    };
-    const auto control = [&description](std::uint32_t id) {
-        return description.control(id);
+    const auto sizes = [&description](std::uint32_t fourcc) {
+        for (const V4l2PixelFormat &format : description.formats) {
+            if (format.fourcc == fourcc)
+                return format.sizes;
+        }
+        return QList<V4l2FrameSize>();
     };
     switch (request) {
     case VIDIOC_QUERYCAP: {
@@ -212,24 +212,22 @@ int RecordedNodes::serve(Node &node, Stream &stream, int descriptor, unsigned lo
     }
     case VIDIOC_ENUM_FRAMESIZES: {
         auto *query = static_cast<v4l2_frmsizeenum *>(argument);
-        const auto offered = format(query->pixel_format);
-        if (offered == description.formats.cend() || query->index >= offered->sizes.size())
+        const QList<V4l2FrameSize> offered = sizes(query->pixel_format);
+        if (query->index >= std::uint32_t(offered.size()))
             return EINVAL;
+        const QSize size = offered[query->index].size;
         query->type = V4L2_FRMSIZE_TYPE_DISCRETE;
-        query->discrete.width = std::uint32_t(offered->sizes[query->index].size.width());
-        query->discrete.height = std::uint32_t(offered->sizes[query->index].size.height());
+        query->discrete = {std::uint32_t(size.width()), std::uint32_t(size.height())};
         return 0;
     }
     case VIDIOC_ENUM_FRAMEINTERVALS: {
         auto *query = static_cast<v4l2_frmivalenum *>(argument);
-        const auto offered = format(query->pixel_format);
-        const QSize size(int(query->width), int(query->height));
-        for (const V4l2FrameSize &frameSize :
-             offered == description.formats.cend() ? QList<V4l2FrameSize>() : offered->sizes) {
-            if (frameSize.size == size && query->index < frameSize.intervals.size()) {
+        for (const V4l2FrameSize &offered : sizes(query->pixel_format)) {
+            if (offered.size == QSize(int(query->width), int(query->height))
+                && query->index < std::uint32_t(offered.intervals.size())) {
+                const V4l2FrameInterval interval = offered.intervals[query->index];
                 query->type = V4L2_FRMIVAL_TYPE_DISCRETE;
-                query->discrete.numerator = frameSize.intervals[query->index].numerator;
-                query->discrete.denominator = frameSize.intervals[query->index].denominator;
+                query->discrete = {interval.numerator, interval.denominator};
                 return 0;
             }
         }
@@ -263,13 +261,13 @@ int RecordedNodes::serve(Node &node, Stream &stream, int descriptor, unsigned lo
     }
     case VIDIOC_QUERYMENU: {
         const auto *item = static_cast<v4l2_querymenu *>(argument);
-        const V4l2ControlInfo *info = control(item->id);
+        const V4l2ControlInfo *info = description.control(item->id);
         return info && info->menuItems.contains(int(item->index)) ? 0 : EINVAL;
     }
     case VIDIOC_G_CTRL:
     case VIDIOC_S_CTRL: {
         auto *value = static_cast<v4l2_control *>(argument);
-        const V4l2ControlInfo *info = control(value->id);
+        const V4l2ControlInfo *info = description.control(value->id);
         if (!info || (request == VIDIOC_S_CTRL && !info->writable))
             return EINVAL;
         if (request == VIDIOC_S_CTRL)
@@ -279,11 +277,9 @@ int RecordedNodes::serve(Node &node, Stream &stream, int descriptor, unsigned lo
     }
     case VIDIOC_S_FMT: {
         v4l2_pix_format &pix = static_cast<v4l2_format *>(argument)->fmt.pix;
-        if (format(pix.pixelformat) == description.formats.cend())
+        if (sizes(pix.pixelformat).isEmpty())
             pix.pixelformat = description.formats.value(0).fourcc;
-        stream.pixelFormat = pix.pixelformat;
-        stream.size = QSize(int(pix.width), int(pix.height));
-        stream.frame = frameFor(pix.pixelformat, stream.size);
+        stream.frame = frameFor(pix.pixelformat, QSize(int(pix.width), int(pix.height)));
         pix.bytesperline = pix.pixelformat == V4L2_PIX_FMT_YUYV ? pix.width * 2 : 0;
         pix.sizeimage = std::uint32_t(stream.frame.size());
         return 0;

@@ -61,8 +61,6 @@ private:
     struct Stream
     {
         QString path;
-        std::uint32_t pixelFormat = 0;
-        QSize size;
         V4l2FrameInterval interval;
         QByteArray frame;
         std::vector<QByteArray> buffers;
