@@ -10,8 +10,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+class CameraSettingsStore;
 class DocCamManager;
 class DocCamParametersListener;
 
@@ -31,6 +33,8 @@ public:
         quint16 vendorId = 0;
         quint16 productId = 0;
         quint32 locationId = 0;
+        /// The USB serial number; empty when the device has none.
+        QString serialNumber;
         bool documentCamera = false;
     };
 
@@ -138,6 +142,9 @@ public:
     int redGainDown();
     int blueGainUp();
     int blueGainDown();
+    /// Returns the remembered controls to the camera's defaults and forgets what was
+    /// remembered for it.
+    int resetToDefaults();
 
     /// Steps of the relative controls.
     static constexpr int LevelStep = 5;
@@ -206,6 +213,8 @@ protected:
         bool modeFlag = false;
     };
     void setInitialParameters(const Parameters &parameters);
+    /// The values resetToDefaults() returns to; by default those a camera starts with.
+    virtual Parameters defaultParameters() const { return {}; }
     Parameters parametersSnapshot() const;
     /// The smallest size a delivered frame may have (see DocCamControl::setDisplaySize); empty
     /// for full frames. A backend that can decode at a reduced size uses it.
@@ -229,6 +238,15 @@ private:
     /// Applies a control in hardware or software, caches it and tells the listener.
     template<typename T, typename Notify>
     int change(Control control, int deviceValue, T Parameters::*field, T value, Notify notify);
+    /// Where the presenter's settings of this camera are kept; null without a manager.
+    CameraSettingsStore *settingsStore() const;
+    QString settingsKey() const;
+    /// Notes a successful change of `control` to `level` for the next time the camera opens.
+    void remember(Control control, int level);
+    /// Sets what was remembered for this camera through the normal change path.
+    void applyRememberedSettings();
+    /// Sets one remembered control to a level through its setter.
+    int setLevel(Control control, int level);
     int setZoom(double ratio);
     int setExposure(int value);
     int setRedGain(int value);

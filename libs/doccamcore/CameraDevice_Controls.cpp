@@ -96,6 +96,7 @@ int CameraDevice::change(Control control, int deviceValue, T Parameters::*field,
     }
     if (result != DocCam::Ok && result != DocCam::Tuning)
         return result;
+    remember(control, deviceValue);
 
     bool changed = false;
     {
@@ -210,13 +211,6 @@ int CameraDevice::setAutoImage(bool on)
 {
     return change(Control::AutoImage, on, &Parameters::autoImage, on,
                   [](auto *l, auto *c, bool v) { l->autoImageChanged(c, v); });
-}
-
-int CameraDevice::autoFocus()
-{
-    if (gone)
-        return DocCam::ErrorDevice;
-    return applyControl(Control::AutoFocus, 1);
 }
 
 int CameraDevice::setFocus(int position)

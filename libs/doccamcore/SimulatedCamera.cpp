@@ -182,7 +182,7 @@ SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                             setup.vendorId,
                             setup.productId ? setup.productId : quint16(0x0100 + number),
                             setup.locationId ? setup.locationId : quint32(0x00100000 + number),
-                            setup.documentCamera})
+                            setup.serialNumber, setup.documentCamera})
     , setup(setup)
     , busy(setup.busy)
     , stillBuffers(std::make_shared<FrameBuffers>(stillSize()))
