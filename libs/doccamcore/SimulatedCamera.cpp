@@ -180,7 +180,8 @@ SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                                                : QStringLiteral("Velora Simulated Webcam"))
                                     : setup.modelName,
                             setup.vendorId,
-                            setup.productId ? setup.productId : quint16(0x0100 + number),
+                            setup.productId ? setup.productId
+                                            : quint16(setup.documentCamera ? 0x0101 : 0x0102),
                             setup.locationId ? setup.locationId : quint32(0x00100000 + number),
                             setup.serialNumber, setup.documentCamera})
     , setup(setup)

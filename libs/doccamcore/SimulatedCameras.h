@@ -39,7 +39,8 @@ public:
         std::uint32_t missingCapabilities = 0;
         QString modelName; ///< empty: "Velora Simulated Document Camera" or "... Webcam"
         quint16 vendorId = 0x1d6b;
-        quint16 productId = 0; ///< 0: numbered per camera
+        /// 0: one per kind, as cameras of one model share theirs; the port tells them apart.
+        quint16 productId = 0;
         quint32 locationId = 0; ///< 0: numbered per camera
         QString serialNumber; ///< empty: none
         std::uint32_t featureBits = 0x14;

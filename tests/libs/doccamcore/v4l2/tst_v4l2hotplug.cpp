@@ -30,6 +30,7 @@ V4l2NodeEvent node(Action action, const QString &sysname, const QString &vendor,
     event.productId = product;
     event.udevModel = QStringLiteral("USB_Camera");
     event.usbPath = DocCamPath;
+    event.serialNumber = QStringLiteral("A1B2");
     if (action == Action::Add)
         event.description = description;
     return event;
@@ -69,6 +70,7 @@ private Q_SLOTS:
         QCOMPARE(decision.identity.vendorId, known.vendorId);
         QCOMPARE(decision.identity.productId, known.productId);
         QCOMPARE(decision.identity.locationId, V4l2Classification::locationId(DocCamPath));
+        QCOMPARE(decision.identity.serialNumber, QStringLiteral("A1B2"));
         QCOMPARE(decision.identity.modelName, QStringLiteral("USB Document Camera: USB Document"));
         QVERIFY(decision.identity.documentCamera);
         QVERIFY(tracker.knows(event.devnode));
