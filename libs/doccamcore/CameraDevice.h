@@ -225,7 +225,7 @@ protected:
     /// The manager that reported this camera; its post() runs work on the event thread.
     DocCamManager *manager() const;
     /// Moves the focus (0 nearest to 100 farthest) and tells the listener; for a backend whose
-    /// automatic focus settles on a new position.
+    /// automatic focus settles on a new position, which is not remembered.
     int setFocus(int position);
 
 private:
@@ -247,6 +247,8 @@ private:
     void applyRememberedSettings();
     /// Sets one remembered control to a level through its setter.
     int setLevel(Control control, int level);
+    /// Moves the focus as the presenter asked.
+    int moveFocus(int position);
     int setZoom(double ratio);
     int setExposure(int value);
     int setRedGain(int value);

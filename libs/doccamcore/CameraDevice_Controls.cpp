@@ -213,7 +213,7 @@ int CameraDevice::setAutoImage(bool on)
                   [](auto *l, auto *c, bool v) { l->autoImageChanged(c, v); });
 }
 
-int CameraDevice::setFocus(int position)
+int CameraDevice::moveFocus(int position)
 {
     position = clampLevel(position);
     return change(Control::Focus, position, &Parameters::focus, position,
@@ -222,12 +222,12 @@ int CameraDevice::setFocus(int position)
 
 int CameraDevice::focusFar()
 {
-    return setFocus(focus() + LevelStep);
+    return moveFocus(focus() + LevelStep);
 }
 
 int CameraDevice::focusNear()
 {
-    return setFocus(focus() - LevelStep);
+    return moveFocus(focus() - LevelStep);
 }
 
 int CameraDevice::setZoom(double ratio)

@@ -83,7 +83,7 @@ int CameraDevice::setLevel(Control control, int level)
     case Control::BlueGain:
         return setBlueGain(level);
     case Control::Focus:
-        return setFocus(level);
+        return moveFocus(level);
     case Control::Rotation:
         return level < 0 ? DocCam::ErrorInvalid : setRotation(unsigned(level));
     case Control::Mirror:
@@ -113,6 +113,15 @@ int CameraDevice::autoFocus()
     const int result = applyControl(Control::AutoFocus, 1);
     // The lens decides from now on; a position set by hand must not overrule it next time.
     if (CameraSettingsStore *store = settingsStore(); store && result == DocCam::Ok)
+        store->forget(settingsKey(), V4L2_CID_FOCUS_ABSOLUTE);
+    return result;
+}
+
+int CameraDevice::setFocus(int position)
+{
+    const int result = moveFocus(position);
+    // Where the lens settles by itself is not the presenter's choice: it focuses again next time.
+    if (CameraSettingsStore *store = settingsStore())
         store->forget(settingsKey(), V4L2_CID_FOCUS_ABSOLUTE);
     return result;
 }

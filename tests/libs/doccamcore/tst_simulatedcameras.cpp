@@ -381,6 +381,12 @@ private Q_SLOTS:
                       c->blueGainDown(), c->focusNear(), c->setRotation(180), c->setMirror(true)})
                     QCOMPARE(result, DocCam::Ok);
             }
+            // The last change is on disk once the stream has closed, without waiting.
+            kept.manager->waitForIdle();
+            QCOMPARE(CameraSettingsStore(CameraSettingsStore::defaultFilePath(), {})
+                             .values(QStringLiteral("1d6b:0101:port:0000000b"))
+                             .value(V4L2_CID_HFLIP),
+                     1);
             Stream replugged(QStringLiteral("Room 1"), atPort(11));
             QCOMPARE(remembered(replugged.camera()), changed);
             // The same model in another port is another camera.
@@ -394,6 +400,9 @@ private Q_SLOTS:
             // The lens finds its sharp position again by itself.
             QTRY_COMPARE(remembered(restarted.camera()), defaults);
         }
+        QVERIFY(CameraSettingsStore(CameraSettingsStore::defaultFilePath(), {})
+                        .values(QStringLiteral("1d6b:0101:port:0000000b"))
+                        .isEmpty());
         Stream afterReset(QStringLiteral("Room 1"), atPort(11));
         QCOMPARE(remembered(afterReset.camera()), defaults);
     }
