@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 
 class CameraSettingsStore;
@@ -18,8 +17,9 @@ class DocCamManager;
 class DocCamParametersListener;
 
 /// What every camera of the library shares, whatever drives it: reference counting, the
-/// parameter cache and its listener, the capture thread with its paint-paced delivery, the
-/// software versions of controls the device lacks, and high-quality stills.
+/// parameter cache and its listener, the settings remembered for the camera, the capture thread
+/// with its paint-paced delivery, the software versions of controls the device lacks, and
+/// high-quality stills.
 ///
 /// A backend derives from it and supplies the device itself through the protected hooks. The
 /// control object openStream() hands out forwards to the stream operations below.

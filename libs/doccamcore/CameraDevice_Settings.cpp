@@ -9,6 +9,7 @@
 #include <linux/videodev2.h>
 
 #include <array>
+#include <optional>
 
 namespace {
 

@@ -12,25 +12,22 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 
 namespace {
 
 // Far beyond what any number of cameras needs; anything larger is not ours.
 constexpr qint64 MaxFileSize = 1 << 20;
 
-void logWarning(const QString &text)
+void logWarning(const char *format, ...)
 {
     static const int logId
             = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
-    const QByteArray utf8 = text.toUtf8();
-    const auto forward = [&](const char *format, ...) {
-        va_list args;
-        va_start(args, format);
-        LogSystem::getSysLogSystem()->log(logId, LogSystem::LogWarning, QString::fromLatin1(format),
-                                          args);
-        va_end(args);
-    };
-    forward("%s", utf8.constData());
+    va_list args;
+    va_start(args, format);
+    LogSystem::getSysLogSystem()->log(logId, LogSystem::LogWarning, QString::fromLatin1(format),
+                                      args);
+    va_end(args);
 }
 
 /// One line of the file, or an empty key with `error` set when the line is damaged.
@@ -297,5 +294,5 @@ void CameraSettingsStore::reportOnce(bool &reported, const QString &text)
             return;
         reported = true;
     }
-    logWarning(QStringLiteral("CameraSettingsStore - ") + text);
+    logWarning("CameraSettingsStore - %s", text.toUtf8().constData());
 }
