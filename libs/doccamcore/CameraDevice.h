@@ -33,9 +33,9 @@ public:
         quint16 vendorId = 0;
         quint16 productId = 0;
         quint32 locationId = 0;
+        bool documentCamera = false;
         /// The USB serial number; empty when the device has none.
         QString serialNumber;
-        bool documentCamera = false;
     };
 
     /// The controls a backend may carry out in hardware (applyControl()).

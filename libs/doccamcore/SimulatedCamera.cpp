@@ -183,7 +183,7 @@ SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                             setup.productId ? setup.productId
                                             : quint16(setup.documentCamera ? 0x0101 : 0x0102),
                             setup.locationId ? setup.locationId : quint32(0x00100000 + number),
-                            setup.serialNumber, setup.documentCamera})
+                            setup.documentCamera, setup.serialNumber})
     , setup(setup)
     , busy(setup.busy)
     , stillBuffers(std::make_shared<FrameBuffers>(stillSize()))
