@@ -98,8 +98,9 @@ class ReplayCamera : public CameraDevice
 {
 public:
     ReplayCamera(DocCamManager *manager, QList<QByteArray> pictures, QSize size)
-        : CameraDevice(manager,
-                       Identity{QStringLiteral("replay"), QStringLiteral("Replay"), 0, 0, 0, true})
+        : CameraDevice(
+                manager,
+                Identity{QStringLiteral("replay"), QStringLiteral("Replay"), 0, 0, 0, true, {}})
         , pictures(std::move(pictures))
         , size(size)
     { }

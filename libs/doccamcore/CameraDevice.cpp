@@ -3,6 +3,7 @@
 #include "CameraDevicePrivate.h"
 
 #include "CameraImage.h"
+#include "CameraSettingsStore.h"
 #include "DocCamControl.h"
 #include "DocCamManager.h"
 #include "DocCamParametersListener.h"
@@ -73,6 +74,7 @@ public:
     int redGainDown() override { return camera->redGainDown(); }
     int blueGainUp() override { return camera->blueGainUp(); }
     int blueGainDown() override { return camera->blueGainDown(); }
+    int resetToDefaults() override { return camera->resetToDefaults(); }
 
 private:
     CameraDevice *camera;
@@ -83,6 +85,8 @@ CameraDevice::CameraDevice(DocCamManager *manager, Identity identity)
     , d(std::make_unique<Private>())
 {
     d->manager = manager;
+    if (manager)
+        d->settings = manager->settingsStore();
 }
 
 CameraDevice::~CameraDevice() = default;
@@ -137,6 +141,9 @@ int CameraDevice::openStream(const DocCam::VideoFormat &format, QImageFrameGrabb
 void CameraDevice::closeStream()
 {
     stop();
+    // The last change of a slider may still wait for the coalescing delay.
+    if (CameraSettingsStore *store = settingsStore())
+        store->flushSoon();
     {
         std::lock_guard lock(d->mutex);
         d->control = nullptr;
@@ -161,6 +168,8 @@ int CameraDevice::start()
     const int opened = openCapture(format);
     if (opened != DocCam::Ok)
         return opened;
+    // Before the first frame and before whoever started the stream reads the values.
+    applyRememberedSettings();
 
     std::lock_guard lock(d->mutex);
     d->capturing = true;

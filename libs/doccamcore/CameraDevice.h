@@ -12,12 +12,14 @@
 #include <mutex>
 #include <thread>
 
+class CameraSettingsStore;
 class DocCamManager;
 class DocCamParametersListener;
 
 /// What every camera of the library shares, whatever drives it: reference counting, the
-/// parameter cache and its listener, the capture thread with its paint-paced delivery, the
-/// software versions of controls the device lacks, and high-quality stills.
+/// parameter cache and its listener, the settings remembered for the camera, the capture thread
+/// with its paint-paced delivery, the software versions of controls the device lacks, and
+/// high-quality stills.
 ///
 /// A backend derives from it and supplies the device itself through the protected hooks. The
 /// control object openStream() hands out forwards to the stream operations below.
@@ -32,6 +34,8 @@ public:
         quint16 productId = 0;
         quint32 locationId = 0;
         bool documentCamera = false;
+        /// The USB serial number; empty when the device has none.
+        QString serialNumber;
     };
 
     /// The controls a backend may carry out in hardware (applyControl()).
@@ -138,6 +142,9 @@ public:
     int redGainDown();
     int blueGainUp();
     int blueGainDown();
+    /// Returns the remembered controls to the camera's defaults and forgets what was
+    /// remembered for it.
+    int resetToDefaults();
 
     /// Steps of the relative controls.
     static constexpr int LevelStep = 5;
@@ -206,6 +213,8 @@ protected:
         bool modeFlag = false;
     };
     void setInitialParameters(const Parameters &parameters);
+    /// The values resetToDefaults() returns to; by default those a camera starts with.
+    virtual Parameters defaultParameters() const { return {}; }
     Parameters parametersSnapshot() const;
     /// The smallest size a delivered frame may have (see DocCamControl::setDisplaySize); empty
     /// for full frames. A backend that can decode at a reduced size uses it.
@@ -216,7 +225,7 @@ protected:
     /// The manager that reported this camera; its post() runs work on the event thread.
     DocCamManager *manager() const;
     /// Moves the focus (0 nearest to 100 farthest) and tells the listener; for a backend whose
-    /// automatic focus settles on a new position.
+    /// automatic focus settles on a new position, which is not remembered.
     int setFocus(int position);
 
 private:
@@ -229,6 +238,17 @@ private:
     /// Applies a control in hardware or software, caches it and tells the listener.
     template<typename T, typename Notify>
     int change(Control control, int deviceValue, T Parameters::*field, T value, Notify notify);
+    /// Where the presenter's settings of this camera are kept; null without a manager.
+    CameraSettingsStore *settingsStore() const;
+    QString settingsKey() const;
+    /// Notes a successful change of `control` to `level` for the next time the camera opens.
+    void remember(Control control, int level);
+    /// Sets what was remembered for this camera through the normal change path.
+    void applyRememberedSettings();
+    /// Sets one remembered control to a level through its setter.
+    int setLevel(Control control, int level);
+    /// Moves the focus as the presenter asked.
+    int moveFocus(int position);
     int setZoom(double ratio);
     int setExposure(int value);
     int setRedGain(int value);

@@ -5,9 +5,11 @@
 #include <QImage>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 
+class CameraSettingsStore;
 class DocCamParametersListener;
 class QImageFrameGrabber;
 class QImageHQImageGrabber;
@@ -17,6 +19,7 @@ class StreamControl;
 struct CameraDevice::Private
 {
     DocCamManager *manager = nullptr;
+    std::shared_ptr<CameraSettingsStore> settings;
     std::atomic<int> references{1};
 
     // Guards everything below except the callback targets. Lock order: callbackMutex may be held

@@ -96,6 +96,7 @@ int CameraDevice::change(Control control, int deviceValue, T Parameters::*field,
     }
     if (result != DocCam::Ok && result != DocCam::Tuning)
         return result;
+    remember(control, deviceValue);
 
     bool changed = false;
     {
@@ -212,14 +213,7 @@ int CameraDevice::setAutoImage(bool on)
                   [](auto *l, auto *c, bool v) { l->autoImageChanged(c, v); });
 }
 
-int CameraDevice::autoFocus()
-{
-    if (gone)
-        return DocCam::ErrorDevice;
-    return applyControl(Control::AutoFocus, 1);
-}
-
-int CameraDevice::setFocus(int position)
+int CameraDevice::moveFocus(int position)
 {
     position = clampLevel(position);
     return change(Control::Focus, position, &Parameters::focus, position,
@@ -228,12 +222,12 @@ int CameraDevice::setFocus(int position)
 
 int CameraDevice::focusFar()
 {
-    return setFocus(focus() + LevelStep);
+    return moveFocus(focus() + LevelStep);
 }
 
 int CameraDevice::focusNear()
 {
-    return setFocus(focus() - LevelStep);
+    return moveFocus(focus() - LevelStep);
 }
 
 int CameraDevice::setZoom(double ratio)

@@ -53,4 +53,7 @@ public:
     virtual int redGainDown() = 0;
     virtual int blueGainUp() = 0;
     virtual int blueGainDown() = 0;
+    /// Returns brightness, contrast, exposure, white balance, focus, rotation and mirror to the
+    /// camera's defaults, and forgets the settings remembered for the camera.
+    virtual int resetToDefaults() = 0;
 };

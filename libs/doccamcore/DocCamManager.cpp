@@ -2,6 +2,7 @@
 
 #include "CameraBackend.h"
 #include "CameraDevice.h"
+#include "CameraSettingsStore.h"
 #include "DocCamManagerEventListener.h"
 #include "SimulatedCameras.h"
 #include "v4l2/V4l2Backend.h"
@@ -66,6 +67,7 @@ struct DocCamManager::Private
     bool documentCameras = true;
     std::atomic<int> references{1};
     std::unique_ptr<CameraBackend> backend;
+    std::shared_ptr<CameraSettingsStore> settings;
 
     std::mutex mutex; // guards the task queue, the camera list and the flags
     std::multimap<Clock::time_point, std::function<void()>> tasks;
@@ -158,11 +160,16 @@ DocCamManager::DocCamManager(bool documentCameras)
         d->backend = SimulatedCameras::createBackend(documentCameras);
     else
         d->backend = createV4l2Backend(documentCameras);
+    d->settings = std::make_shared<CameraSettingsStore>(
+            CameraSettingsStore::defaultFilePath(),
+            [this](std::function<void()> task, int delayMs) { post(std::move(task), delayMs); });
     d->thread = std::thread([this] { d->run(); });
 }
 
 DocCamManager::~DocCamManager()
 {
+    // A flush posted from now on would never run.
+    d->settings->stopScheduling();
     stop();
     {
         std::lock_guard lock(d->mutex);
@@ -175,6 +182,9 @@ DocCamManager::~DocCamManager()
         camera->markGone();
         camera->release();
     }
+    // The event thread has ended: what is still pending is written here. A camera someone
+    // still holds writes its later changes when it goes.
+    d->settings->flush();
 }
 
 void DocCamManager::addRef()
@@ -278,6 +288,11 @@ QList<KivoDocCam *> DocCamManager::cameras() const
     for (CameraDevice *camera : std::as_const(d->cameras))
         result.append(camera);
     return result;
+}
+
+std::shared_ptr<CameraSettingsStore> DocCamManager::settingsStore() const
+{
+    return d->settings;
 }
 
 void DocCamManager::post(std::function<void()> task, int delayMs)

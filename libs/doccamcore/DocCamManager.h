@@ -11,6 +11,7 @@ class DocCamManagerEventListener;
 class KivoDocCam;
 class CameraBackend;
 class CameraDevice;
+class CameraSettingsStore;
 
 /// Finds cameras and reports them coming and going.
 ///
@@ -40,6 +41,11 @@ public:
 
     /// Whether this manager reports document cameras or webcams.
     bool isDocumentCameraManager() const;
+
+    /// The presenter's settings of the cameras, written on the event thread. For the library's
+    /// own use.
+    /// Cameras keep it, since they may outlive the manager.
+    std::shared_ptr<CameraSettingsStore> settingsStore() const;
 
     /// Runs `task` on the manager's event thread after `delayMs`. For the library's own use.
     void post(std::function<void()> task, int delayMs = 0);

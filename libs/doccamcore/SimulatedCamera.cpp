@@ -180,9 +180,10 @@ SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                                                : QStringLiteral("Velora Simulated Webcam"))
                                     : setup.modelName,
                             setup.vendorId,
-                            setup.productId ? setup.productId : quint16(0x0100 + number),
+                            setup.productId ? setup.productId
+                                            : quint16(setup.documentCamera ? 0x0101 : 0x0102),
                             setup.locationId ? setup.locationId : quint32(0x00100000 + number),
-                            setup.documentCamera})
+                            setup.documentCamera, setup.serialNumber})
     , setup(setup)
     , busy(setup.busy)
     , stillBuffers(std::make_shared<FrameBuffers>(stillSize()))

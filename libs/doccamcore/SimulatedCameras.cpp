@@ -128,27 +128,37 @@ bool SimulatedCameras::isActive()
 QList<SimulatedCameras::Setup> SimulatedCameras::parse(const QString &value)
 {
     static const QRegularExpression entryPattern(
-            QStringLiteral(R"(^(doccam|webcam):(\d+)x(\d+)((?:@[a-z]+)*)$)"));
+            QStringLiteral(R"(^(doccam|webcam):(\d+)x(\d+)((?:@[a-z]+(?:=[\w.-]+)?)*)$)"),
+            QRegularExpression::CaseInsensitiveOption);
     QList<Setup> setups;
     const QStringList entries = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &rawEntry : entries) {
-        const QString entry = rawEntry.trimmed().toLower();
+        const QString entry = rawEntry.trimmed();
         const auto match = entryPattern.match(entry);
         const QSize size(match.captured(2).toInt(), match.captured(3).toInt());
         if (!match.hasMatch() || size.width() < 16 || size.height() < 16 || size.width() > 8192
             || size.height() > 8192) {
             qCWarning(lcSimulated,
                       "Ignoring simulated camera '%s': expected doccam:WxH or "
-                      "webcam:WxH, optionally with @busy, @tuning, @hqlost, @nohq",
+                      "webcam:WxH, optionally with @busy, @tuning, @hqlost, @nohq, @port=N, "
+                      "@serial=S",
                       qPrintable(rawEntry));
             continue;
         }
         Setup setup;
-        setup.documentCamera = match.captured(1) == QLatin1String("doccam");
+        setup.documentCamera = match.captured(1).toLower() == QLatin1String("doccam");
         setup.size = size;
         const QStringList options = match.captured(4).split(QLatin1Char('@'), Qt::SkipEmptyParts);
-        for (const QString &option : options) {
-            if (option == QLatin1String("busy"))
+        for (const QString &written : options) {
+            // Only a serial number keeps its case.
+            const QString option = written.section(QLatin1Char('='), 0, 0).toLower();
+            const QString argument = written.section(QLatin1Char('='), 1);
+            const uint port = argument.toUInt();
+            if (option == QLatin1String("serial") && !argument.isEmpty())
+                setup.serialNumber = argument;
+            else if (option == QLatin1String("port") && port > 0)
+                setup.locationId = port;
+            else if (option == QLatin1String("busy"))
                 setup.busy = true;
             else if (option == QLatin1String("tuning"))
                 setup.tuningOnContrast = true;
@@ -158,7 +168,7 @@ QList<SimulatedCameras::Setup> SimulatedCameras::parse(const QString &value)
                 setup.noStills = true;
             else
                 qCWarning(lcSimulated, "Unknown simulated camera option '@%s' ignored",
-                          qPrintable(option));
+                          qPrintable(written));
         }
         setups.append(setup);
     }

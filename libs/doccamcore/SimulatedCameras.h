@@ -17,8 +17,11 @@ class CameraBackend;
 ///   tuning   setting the contrast answers DocCam::Tuning and reports the end 500 ms later
 ///   hqlost   high-quality stills are accepted but never arrive
 ///   nohq     no high-quality stills at all
-/// for example "doccam:1920x1080@busy@tuning". While the variable is set (even empty) only
-/// simulated cameras exist; tests add and remove more through add() and remove().
+///   port=N   plugged into USB port N (a number), rather than numbered in list order
+///   serial=S the camera has the USB serial number S (letters, digits, '-', '_' and '.')
+/// for example "doccam:1920x1080@busy@tuning". A camera's settings are remembered by its
+/// serial number, or else by its port. While the variable is set (even empty) only simulated
+/// cameras exist; tests add and remove more through add() and remove().
 class SimulatedCameras
 {
 public:
@@ -36,8 +39,10 @@ public:
         std::uint32_t missingCapabilities = 0;
         QString modelName; ///< empty: "Velora Simulated Document Camera" or "... Webcam"
         quint16 vendorId = 0x1d6b;
-        quint16 productId = 0; ///< 0: numbered per camera
+        /// 0: one per kind, as cameras of one model share theirs; the port tells them apart.
+        quint16 productId = 0;
         quint32 locationId = 0; ///< 0: numbered per camera
+        QString serialNumber; ///< empty: none
         std::uint32_t featureBits = 0x14;
         std::uint32_t inputBits = 0;
     };

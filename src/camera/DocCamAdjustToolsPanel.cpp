@@ -75,6 +75,18 @@ DocCamAdjustToolsPanel::DocCamAdjustToolsPanel(KivoscopeIntf *controller, QWidge
     layout->addWidget(buildColourGroup());
     layout->addWidget(buildModeGroup());
 
+    // Apart from the groups, so that it is not taken for a control of one of them.
+    resetBtn = new QToolButton(this);
+    resetBtn->setObjectName(QStringLiteral("resetBtn"));
+    resetBtn->setText(tr("Reset"));
+    resetBtn->setToolTip(tr("Back to the camera's own picture settings"));
+    resetBtn->setMinimumHeight(36);
+    auto *resetRow = new QHBoxLayout;
+    resetRow->addStretch();
+    resetRow->addWidget(resetBtn);
+    layout->addLayout(resetRow);
+    connect(resetBtn, &QToolButton::clicked, this, &DocCamAdjustToolsPanel::resetSettings);
+
     connect(controller, &KivoscopeIntf::brightnessChanged, this,
             &DocCamAdjustToolsPanel::updateBrightness);
     connect(controller, &KivoscopeIntf::contrastChanged, this,
@@ -464,7 +476,7 @@ void DocCamAdjustToolsPanel::updateUIWithActionStatus(uint status)
     const bool live = isLive(status);
     for (QWidget *widget : std::initializer_list<QWidget *>{
                  brightnessSlider, decBrightnessBtn, incBrightnessBtn, contrastSlider,
-                 decContrastBtn, incContrastBtn, blackWhite, negative})
+                 decContrastBtn, incContrastBtn, blackWhite, negative, resetBtn})
         widget->setEnabled(live);
 
     const bool exposure = live && (status & Exposure);
@@ -505,4 +517,9 @@ void DocCamAdjustToolsPanel::setContrast(uint value)
 void DocCamAdjustToolsPanel::setBrightness(uint value)
 {
     controller->setBrightness(int(value));
+}
+
+void DocCamAdjustToolsPanel::resetSettings()
+{
+    controller->resetToDefaults();
 }

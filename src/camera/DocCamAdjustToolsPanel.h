@@ -59,6 +59,8 @@ public Q_SLOTS:
     void manualFocusLabelHide();
     void setContrast(uint value);
     void setBrightness(uint value);
+    /// Back to the camera's own settings, forgetting those remembered for it.
+    void resetSettings();
 
 private:
     QWidget *buildPictureGroup();
@@ -100,6 +102,7 @@ private:
     QToolButton *wideAngleBtn = nullptr;
     QToolButton *macroBtn = nullptr;
     QToolButton *autoImgBtn = nullptr;
+    QToolButton *resetBtn = nullptr;
 
     /// What the panel last asked for: 0 colour, 1 black and white, 2 negative.
     int requestedColorEffect = 0;

@@ -79,6 +79,7 @@ public:
     ResultCode setAutoImage(bool on) override;
     ResultCode setAutoWhiteBalance(bool on) override;
     ResultCode setAutoExposure(bool on) override;
+    ResultCode resetToDefaults() override;
 
     int brightness() override;
     int contrast() override;

@@ -366,6 +366,11 @@ ResultCode KivoscopeImpl::setAutoExposure(bool on)
     return withControl([on](DocCamControl *c) { return c->setAutoExposure(on); });
 }
 
+ResultCode KivoscopeImpl::resetToDefaults()
+{
+    return withControl([](DocCamControl *c) { return c->resetToDefaults(); });
+}
+
 // ---- Getters ----
 
 int KivoscopeImpl::brightness()

@@ -80,6 +80,10 @@ public:
     virtual ResultCode setAutoImage(bool on) = 0;
     virtual ResultCode setAutoWhiteBalance(bool on) = 0;
     virtual ResultCode setAutoExposure(bool on) = 0;
+    /// Returns brightness, contrast, exposure, white balance, focus, rotation and mirror to the
+    /// camera's defaults and forgets what was remembered for the camera; the changes arrive as
+    /// the usual signals.
+    virtual ResultCode resetToDefaults() = 0;
 
     virtual int brightness() = 0;
     virtual int contrast() = 0;

@@ -49,6 +49,7 @@ V4l2NodeEvent nodeEvent(udev_device *device, V4l2NodeEvent::Action action)
     event.vendorId = text(udev_device_get_property_value(device, "ID_VENDOR_ID"));
     event.productId = text(udev_device_get_property_value(device, "ID_MODEL_ID"));
     event.udevModel = text(udev_device_get_property_value(device, "ID_MODEL"));
+    event.serialNumber = text(udev_device_get_property_value(device, "ID_SERIAL_SHORT"));
     event.usbPath = text(udev_device_get_property_value(device, "ID_PATH"));
     if (event.usbPath.isEmpty()) {
         // The parent is owned by `device`; no reference is taken.

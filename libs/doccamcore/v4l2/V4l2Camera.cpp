@@ -285,3 +285,16 @@ QSize V4l2Camera::stillSize() const
 {
     return still.isValid() ? still.size : QSize();
 }
+
+CameraDevice::Parameters V4l2Camera::defaultParameters() const
+{
+    QMap<std::uint32_t, int> values;
+    for (const V4l2ControlInfo &info : description.controls)
+        values.insert(info.id, info.defaultValue);
+    const V4l2ControlMap::Levels levels = controls.levels(values);
+    Parameters defaults = parametersFrom(levels);
+    // What is done in software starts from nothing, not from where it stands now.
+    defaults.rotation = 0;
+    defaults.mirror = levels.mirror.value_or(false);
+    return defaults;
+}

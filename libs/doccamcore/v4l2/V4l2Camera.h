@@ -39,6 +39,8 @@ protected:
     std::uint32_t hardwareCapabilities() const override;
     DocCam::VideoFormat liveFormat() const override;
     QSize stillSize() const override;
+    /// The controls' default values from the description.
+    Parameters defaultParameters() const override;
 
 private:
     /// The parameter cache with the device's current values in place of its defaults.

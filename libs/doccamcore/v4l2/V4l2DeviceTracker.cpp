@@ -94,6 +94,7 @@ V4l2DeviceTracker::Decision V4l2DeviceTracker::handle(const V4l2NodeEvent &event
     identity.modelName = V4l2Classification::modelName(description.card, event.udevModel);
     identity.vendorId = V4l2Classification::parseUsbId(event.vendorId);
     identity.productId = V4l2Classification::parseUsbId(event.productId);
+    identity.serialNumber = event.serialNumber;
     identity.locationId = V4l2Classification::locationId(event.usbPath.isEmpty() ? event.devnode
                                                                                  : event.usbPath);
     identity.documentCamera = V4l2Classification::isDocumentCamera(

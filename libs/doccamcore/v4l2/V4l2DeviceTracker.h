@@ -20,6 +20,7 @@ struct V4l2NodeEvent
     QString vendorId; ///< ID_VENDOR_ID, "046d"
     QString productId; ///< ID_MODEL_ID
     QString udevModel; ///< ID_MODEL
+    QString serialNumber; ///< ID_SERIAL_SHORT; empty when the device has none
     /// Where the device is plugged in: ID_PATH, else the USB device's devpath.
     QString usbPath;
     /// What the node answered when probed; empty when it was not probed or could not be opened.

@@ -1,18 +1,25 @@
 #include "PluggedCamera.h"
 
 #include <CameraImage.h>
+#include <CameraSettingsStore.h>
 #include <DocCamControl.h>
 #include <DocCamManager.h>
 #include <FrameProcessor.h>
 #include <KivoDocCam.h>
+#include <LogSystem.h>
 #include <QImageFrameGrabber.h>
 #include <QImageHQImageGrabber.h>
+#include <SysLogger.h>
 #include <VeloraTest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <condition_variable>
 #include <mutex>
+
+#include <linux/videodev2.h>
 
 namespace {
 
@@ -135,6 +142,39 @@ struct Stream
     }
 };
 
+/// The library's log, for the lines a test expects.
+struct LogLines : SysLogger
+{
+    static inline std::mutex mutex;
+    static inline QStringList lines;
+    void write(const QString &line) override
+    {
+        std::lock_guard lock(mutex);
+        lines.append(line);
+    }
+    static QStringList containing(const QString &text)
+    {
+        std::lock_guard lock(mutex);
+        return lines.filter(text);
+    }
+};
+
+/// What a camera remembers: brightness, contrast, exposure, automatic exposure and white
+/// balance, red and blue gain, focus, rotation, mirror.
+QList<int> remembered(const KivoDocCam *c)
+{
+    return {c->brightness(),       c->contrast(),     c->exposure(),      c->autoExposure(),
+            c->autoWhiteBalance(), int(c->redGain()), int(c->blueGain()), c->focus(),
+            int(c->rotation()),    c->mirror()};
+}
+
+std::function<void(SimulatedCameras::Setup &)> atPort(quint32 port)
+{
+    return [port](SimulatedCameras::Setup &setup) {
+        setup.locationId = port;
+    };
+}
+
 /// Sampled pixels that differ outside the moving marker and the clock, which change anyway.
 int differingStillParts(const QImage &a, const QImage &b)
 {
@@ -166,11 +206,20 @@ class TestSimulatedCameras : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        LogSystem::getSysLogSystem()->setLogger(new LogLines);
+        LogSystem::getSysLogSystem()->startLog();
+    }
+
     void parsesTheEnvironmentList()
     {
         const auto setups = SimulatedCameras::parse(
-                QStringLiteral("doccam:1920x1080@busy@tuning, webcam:1280x720,bogus,doccam:9x9"));
-        QCOMPARE(setups.size(), 2);
+                QStringLiteral("doccam:1920x1080@busy@tuning, webcam:1280x720,bogus,doccam:9x9,"
+                               "DocCam:640X480@port=3@serial=Ab-1"));
+        QCOMPARE(setups.size(), 3);
+        QCOMPARE(setups.at(2).locationId, 3u);
+        QCOMPARE(setups.at(2).serialNumber, QStringLiteral("Ab-1"));
         QCOMPARE(setups.at(0).size, QSize(1920, 1080));
         QVERIFY(setups.at(0).documentCamera && setups.at(0).busy && setups.at(0).tuningOnContrast);
         QVERIFY(!setups.at(1).documentCamera);
@@ -309,6 +358,128 @@ private Q_SLOTS:
         // The camera stays a valid object for whoever still holds it, but refuses work.
         QCOMPARE(stream.camera()->requestHQImage(), DocCam::ErrorUnsupported);
         QCOMPARE(stream.sink.control->setBrightness(10), DocCam::ErrorDevice);
+    }
+
+    void settingsFollowTheCameraAcrossReplugAndRestartUntilReset()
+    {
+        const QList<int> defaults{50, 50, 50, 1, 1, 50, 50, 50, 0, 0};
+        const QList<int> changed{80, 30, 55, 0, 0, 55, 45, 45, 180, 1};
+        {
+            ManagerFixture kept; // the same manager across the replug
+            {
+                Stream stream(QStringLiteral("Room 1"), atPort(11));
+                DocCamControl *c = stream.sink.control;
+                for (int result :
+                     {c->setBrightness(80), c->setContrast(30), c->setAutoExposure(false),
+                      c->exposureUp(), c->setAutoWhiteBalance(false), c->redGainUp(),
+                      c->blueGainDown(), c->focusNear(), c->setRotation(180), c->setMirror(true)})
+                    QCOMPARE(result, DocCam::Ok);
+            }
+            // The last change is on disk once the stream has closed, without waiting.
+            kept.manager->waitForIdle();
+            QCOMPARE(CameraSettingsStore(CameraSettingsStore::defaultFilePath(), {})
+                             .values(QStringLiteral("1d6b:0101:port:0000000b"))
+                             .value(V4L2_CID_HFLIP),
+                     1);
+            Stream replugged(QStringLiteral("Room 1"), atPort(11));
+            QCOMPARE(remembered(replugged.camera()), changed);
+            // The same model in another port is another camera.
+            Stream other(QStringLiteral("Room 2"), atPort(12));
+            QCOMPARE(remembered(other.camera()), defaults);
+        }
+        {
+            Stream restarted(QStringLiteral("Room 1"), atPort(11));
+            QCOMPARE(remembered(restarted.camera()), changed);
+            QCOMPARE(restarted.sink.control->resetToDefaults(), DocCam::Ok);
+            // The lens finds its sharp position again by itself.
+            QTRY_COMPARE(remembered(restarted.camera()), defaults);
+        }
+        // Nothing is left to come back at the next replug.
+        QVERIFY(CameraSettingsStore(CameraSettingsStore::defaultFilePath(), {})
+                        .values(QStringLiteral("1d6b:0101:port:0000000b"))
+                        .isEmpty());
+    }
+
+    void settingsWritesAreCoalesced()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("settings"));
+        QList<int> delays;
+        std::function<void()> due;
+        CameraSettingsStore store(path, [&](std::function<void()> task, int delayMs) {
+            delays.append(delayMs);
+            due = std::move(task);
+        });
+        // A slider's sweep waits for one write, which has its last value.
+        for (int level = 0; level <= 100; level += 10)
+            store.record(QStringLiteral("cam"), V4L2_CID_BRIGHTNESS, level);
+        QCOMPARE(delays, QList<int>{CameraSettingsStore::WriteDelayMs});
+        QVERIFY(!QFile::exists(path));
+        due();
+        QCOMPARE(CameraSettingsStore(path, {}).values(QStringLiteral("cam")),
+                 (CameraSettingsStore::Values{{V4L2_CID_BRIGHTNESS, 100}}));
+    }
+
+    void damagedSettingsCostOnlyTheirOwnCamera_data()
+    {
+        QTest::addColumn<int>("damagedBrightness"); // the camera whose line is damaged
+        QTest::addColumn<int>("intactBrightness");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<bool>("fileKept");
+        QTest::newRow("garbage") << 50 << 80 << "1 damaged line" << false;
+        QTest::newRow("truncated") << 50 << 80 << "1 damaged line" << false;
+        QTest::newRow("unreadable") << 50 << 50 << "(Permission denied)" << true;
+        QTest::newRow("unwritable") << 20 << 80 << "could not be written" << true;
+    }
+
+    void damagedSettingsCostOnlyTheirOwnCamera()
+    {
+        QFETCH(int, damagedBrightness);
+        QFETCH(int, intactBrightness);
+        QFETCH(QString, logged);
+        QFETCH(bool, fileKept);
+        const QString damage = QString::fromLatin1(QTest::currentDataTag());
+        // Root reads and writes anything.
+        if (fileKept && !VeloraTest::inRerun()) {
+            QVERIFY(VeloraTest::rerunCurrentTest(VeloraTest::asNobody()));
+            return;
+        }
+        const QString path = CameraSettingsStore::defaultFilePath();
+        const QString folder = QFileInfo(path).path();
+        const QByteArray intact
+                = R"({"camera":"1d6b:0101:port:00000015","controls":{"0x00980900":80}})"
+                  "\n";
+        const QByteArray damaged
+                = R"({"camera":"1d6b:0101:port:00000016","controls":{"0x00980900":20}})";
+        QByteArray content = intact + damaged + '\n';
+        if (damage == QLatin1String("garbage"))
+            content = intact + "\x7f{{ not settings\n";
+        if (damage == QLatin1String("truncated"))
+            content = intact + damaged.left(damaged.size() / 2);
+        QDir().mkpath(folder);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        if (damage == QLatin1String("unreadable"))
+            QVERIFY(file.setPermissions({}));
+        if (damage == QLatin1String("unwritable"))
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        LogLines::lines.clear();
+        {
+            Stream damagedCamera(QStringLiteral("Damaged"), atPort(0x16));
+            Stream intactCamera(QStringLiteral("Intact"), atPort(0x15));
+            QCOMPARE(damagedCamera.camera()->brightness(), damagedBrightness);
+            QCOMPARE(intactCamera.camera()->brightness(), intactBrightness);
+            QCOMPARE(damagedCamera.sink.control->setBrightness(60), DocCam::Ok);
+        }
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(LogLines::containing(QStringLiteral("CameraSettingsStore")).size(), 1);
+        QCOMPARE(LogLines::containing(logged).size(), 1);
+        // Another camera's entry survives the next write, or the file is left as it was.
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray after = file.readAll();
+        QVERIFY2(fileKept ? after == content : after.contains(intact), after.constData());
     }
 
     void softwareFallbacksTransformThePicture()

@@ -89,12 +89,13 @@ const QStringList ControlButtons = {"autoFocusBtn", "zoomInBtn", "zoomOutBtn", "
 const QStringList WidgetButtons = {"focusBtn", "zoomInBtn", "zoomOutBtn", "zoomResetBtn",
                                    "pauseBtn", "rotateBtn", "mirrorBtn"};
 const QStringList AdjustControls
-        = {"brightnessSlider", "decBrightnessBtn",    "incBrightnessBtn", "contrastSlider",
-           "decContrastBtn",   "incContrastBtn",      "blackWhite",       "negative",
-           "autoExposureBox",  "decExposureBtn",      "incExposureBtn",   "decManualFocus",
-           "incManualFocus",   "autoWhiteBalanceBox", "decRedBtn",        "incRedBtn",
-           "decBlueBtn",       "incBlueBtn",          "enhanceBtn",       "wideAngleBtn",
-           "microScopeBtn",    "infinityBtn",         "macroBtn",         "autoImgBtn"};
+        = {"brightnessSlider", "decBrightnessBtn", "incBrightnessBtn",    "contrastSlider",
+           "decContrastBtn",   "incContrastBtn",   "blackWhite",          "negative",
+           "resetBtn",         "autoExposureBox",  "decExposureBtn",      "incExposureBtn",
+           "decManualFocus",   "incManualFocus",   "autoWhiteBalanceBox", "decRedBtn",
+           "incRedBtn",        "decBlueBtn",       "incBlueBtn",          "enhanceBtn",
+           "wideAngleBtn",     "microScopeBtn",    "infinityBtn",         "macroBtn",
+           "autoImgBtn"};
 
 QStringList enabledAmong(const QWidget *panel, const QStringList &names)
 {
@@ -148,7 +149,7 @@ private Q_SLOTS:
         QTest::addColumn<uint>("status");
         QTest::addColumn<QStringList>("bar"); // as named on the control panel
         QTest::addColumn<QStringList>("adjust");
-        const QStringList basic = AdjustControls.mid(0, 8);
+        const QStringList basic = AdjustControls.mid(0, 9);
         const uint live = 0x7F;
         QTest::newRow("no camera") << 0u << QStringList() << QStringList();
         QTest::newRow("frozen") << 0x10u << QStringList{"pauseBtn"} << QStringList();
@@ -301,6 +302,7 @@ private Q_SLOTS:
         row("adjust macro over wide angle", {"wideAngleBtn", "macroBtn"}, "mode", "5");
         row("adjust microscope off", {"microScopeBtn", "microScopeBtn"}, "mode", "0");
         row("adjust auto image", {"autoImgBtn"}, "auto image", "1");
+        row("adjust reset", {"decBrightnessBtn", "resetBtn"}, "brightness", "50");
     }
 
     void buttonsReachTheCamera()
@@ -381,6 +383,10 @@ private Q_SLOTS:
         QTRY_VERIFY(panels.controller->exposure() > exposure);
         QCOMPARE(panels.find<QLabel>("adjust", "exposureValue")->text(),
                  QString::number(panels.controller->exposure()));
+        // Reset brings the camera's own settings back into view.
+        panels.find("adjust", "resetBtn")->click();
+        QTRY_COMPARE(brightness->value(), 50);
+        QTRY_COMPARE(panels.find<QLabel>("adjust", "exposureValue")->text(), QStringLiteral("50"));
 
         const auto checked = [&panels](const char *name) {
             return panels.find("adjust", QLatin1String(name))->isChecked();

@@ -244,6 +244,7 @@ private Q_SLOTS:
         QCOMPARE(controller->requestHQImage(), Result::NoDevice);
         QCOMPARE(controller->releaseCameraForOtherApp(), Result::NoDevice);
         QCOMPARE(controller->reconnect(), Result::NoDevice);
+        QCOMPARE(controller->resetToDefaults(), Result::NoDevice);
         // The range is checked before the camera is asked for.
         QCOMPARE(controller->setBrightness(101), KivoscopeResult::OutOfRange);
         QCOMPARE(controller->scaledPictureSize(QSize(100, 50)), QSize(100, 50));
@@ -269,6 +270,41 @@ private Q_SLOTS:
         QTRY_VERIFY(!controller->isConnected());
         KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventResume);
         QTRY_VERIFY(controller->isConnected());
+    }
+
+    void settingsComeBackWithTheCameraUntilReset()
+    {
+        Controller controller;
+        std::optional<PluggedCamera> camera;
+        // The serial number follows the camera into any port.
+        const auto plugIn = [&camera, &controller](quint32 port) {
+            camera.reset();
+            QTest::qWaitFor([&controller] { return !controller->isConnected(); }, 5000);
+            camera.emplace(QStringLiteral("Room"), [port](SimulatedCameras::Setup &setup) {
+                setup.serialNumber = QStringLiteral("SN-7");
+                setup.locationId = port;
+            });
+            return QTest::qWaitFor([&controller] { return controller->isConnected(); }, 5000);
+        };
+        QVERIFY(plugIn(1));
+        controller->setBrightness(80);
+        controller->setContrast(30);
+        controller->setAutoExposure(false);
+        controller->exposureUp();
+        controller->rotate();
+        QVERIFY(plugIn(2));
+        const auto settings = [&controller] {
+            return QList<QVariant>{controller->brightness(), controller->contrast(),
+                                   controller->exposure(), controller->autoExposure(),
+                                   controller->scaledPictureSize(QSize(120, 120))};
+        };
+        QCOMPARE(settings(), (QList<QVariant>{80, 30, 55, true, QSize(90, 120)}));
+
+        QCOMPARE(controller->resetToDefaults(), Result::Success);
+        const QList<QVariant> defaults{50, 50, 50, false, QSize(120, 90)};
+        QTRY_COMPARE(settings(), defaults);
+        QVERIFY(plugIn(1));
+        QCOMPARE(settings(), defaults);
     }
 
     void cameraModesAreOfferedExceptOnTheK20AndK30()

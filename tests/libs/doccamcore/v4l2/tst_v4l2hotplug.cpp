@@ -30,6 +30,7 @@ V4l2NodeEvent node(Action action, const QString &sysname, const QString &vendor,
     event.productId = product;
     event.udevModel = QStringLiteral("USB_Camera");
     event.usbPath = DocCamPath;
+    event.serialNumber = QStringLiteral("A1B2");
     if (action == Action::Add)
         event.description = description;
     return event;
@@ -167,6 +168,7 @@ private Q_SLOTS:
         QCOMPARE(identity.vendorId, quint16(vendorId));
         QCOMPARE(identity.productId, quint16(0x0825));
         QCOMPARE(identity.locationId, V4l2Classification::locationId(DocCamPath));
+        QCOMPARE(identity.serialNumber, QStringLiteral("A1B2"));
         QCOMPARE(identity.documentCamera, documentCamera);
     }
 
