@@ -45,7 +45,6 @@ protected:
 private:
     /// The parameter cache with the device's current values in place of its defaults.
     Parameters parametersFrom(const V4l2ControlMap::Levels &levels) const;
-    void readParameters(V4l2Device &device);
     /// Opens the node and starts it streaming at `streamFormat`; null when it would not, with
     /// the library's code in `result` and the errno in `error`.
     std::unique_ptr<V4l2Device> openStreaming(int &result, int &error) const;
