@@ -4,7 +4,6 @@
 #include <LogSystem.h>
 #include <VeloraTest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -6,7 +6,6 @@
 #include <VeloraTest.h>
 
 #include <QImage>
-#include <QUndoStack>
 #include <QWidget>
 
 #include <memory>
