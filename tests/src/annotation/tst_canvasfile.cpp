@@ -330,6 +330,10 @@ private Q_SLOTS:
         };
         const QByteArray line = lineGraphic();
         const QByteArray dot = "<point x=\"1\" y=\"1\"/>";
+        // The canvas of the one line with `from` written as `to`.
+        const auto damaged = [&line](const QByteArray &from, const QByteArray &to) {
+            return canvasFile("1", QByteArray(line).replace(from, to));
+        };
 
         // A document of another version or maker, or no document at all, is refused whole.
         const QByteArray xml = "<?xml version=\"1.0\"?>";
@@ -362,23 +366,17 @@ private Q_SLOTS:
         row("no canvas", envelope(""), corrupt);
         row("other element instead of graphic", canvasFile("1", "<picture type=\"6\"/>"), corrupt);
         row("graphic without type", canvasFile("1", "<graphic/>"), corrupt);
-        row("empty scale", canvasFile("1", QByteArray(line).replace("scale=\"1\"", "scale=\"\"")),
-            corrupt);
-        row("line without line element",
-            canvasFile("1", QByteArray(line).replace("<line", "<lime")), corrupt);
-        row("pen without colour", canvasFile("1", QByteArray(line).replace("<color", "<colour")),
-            corrupt);
+        row("empty scale", damaged("scale=\"1\"", "scale=\"\""), corrupt);
+        row("line without line element", damaged("<line", "<lime"), corrupt);
+        row("pen without colour", damaged("<color", "<colour"), corrupt);
         row("stroke without path",
             canvasFile("1", graphic("65538", anchors, path("")).replace("<path", "<pith")),
             corrupt);
         row("not well formed inside", canvasFile("2", line + "<graphic type=\"6\" <<"), corrupt, 1);
-        row("mismatched end tag",
-            canvasFile("1", QByteArray(line).replace("</graphic>", "</graphix>")), corrupt, 1);
+        row("mismatched end tag", damaged("</graphic>", "</graphix>"), corrupt, 1);
         row("unknown entity", canvasFile("1", lineGraphic("&lol;")), corrupt);
-        row("attribute twice",
-            canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=\"0\" z=\"1\"")), corrupt);
-        row("unquoted attribute", canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=0")),
-            corrupt);
+        row("attribute twice", damaged("z=\"0\"", "z=\"0\" z=\"1\""), corrupt);
+        row("unquoted attribute", damaged("z=\"0\"", "z=0"), corrupt);
         // Extra children of an item are skipped whole; elsewhere, or never closed, they are
         // refused, and neither takes a recursion per level.
         const QByteArray open = QByteArray("<n>").repeated(200000);

@@ -400,7 +400,6 @@ private Q_SLOTS:
         QVERIFY(line.beginCreate(QPointF(0, 0)));
         line.updateCreate(end);
         line.endCreate();
-        QVERIFY(!line.isCreating());
         QCOMPARE(line.line(), QLineF(QPointF(0, 0), end));
         QVERIFY2(qAbs(line.degree() - degree) < 1e-9, qPrintable(QString::number(line.degree())));
     }
