@@ -61,14 +61,6 @@ std::unique_ptr<QWidget> penPanel(AnnotationIntf::PenTool tool)
     return std::make_unique<ShapePanel>();
 }
 
-void addPenToolRows()
-{
-    QTest::addColumn<AnnotationIntf::PenTool>("tool");
-    QTest::newRow("freehand") << AnnotationIntf::FreehandPen;
-    QTest::newRow("line") << AnnotationIntf::LinePen;
-    QTest::newRow("shape") << AnnotationIntf::ShapePen;
-}
-
 /// Moves `slider` as far as its keys go one way.
 void slideToEnd(QSlider *slider, Qt::Key key)
 {
@@ -133,74 +125,66 @@ class TestAnnoPanels : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void slidersSetThePen_data()
+    void penPanelStartsFromThePenAndSetsIt_data()
     {
         QTest::addColumn<AnnotationIntf::PenTool>("tool");
-        QTest::addColumn<int>("transparency");
-        QTest::addColumn<int>("alpha"); // -1: no component, the sliders only show their value
-        QTest::newRow("freehand invisible") << AnnotationIntf::FreehandPen << 100 << 0;
-        QTest::newRow("line half") << AnnotationIntf::LinePen << 50 << 128;
-        QTest::newRow("shape barely") << AnnotationIntf::ShapePen << 1 << 253;
-        QTest::newRow("freehand opaque") << AnnotationIntf::FreehandPen << 0 << 255;
-        QTest::newRow("line without component") << AnnotationIntf::LinePen << 100 << -1;
+        QTest::addColumn<bool>("component"); // without, the panel only shows its values
+        QTest::newRow("freehand") << AnnotationIntf::FreehandPen << true;
+        QTest::newRow("line") << AnnotationIntf::LinePen << true;
+        QTest::newRow("shape") << AnnotationIntf::ShapePen << true;
+        QTest::newRow("line without component") << AnnotationIntf::LinePen << false;
     }
-    void slidersSetThePen()
+    void penPanelStartsFromThePenAndSetsIt()
     {
         QFETCH(AnnotationIntf::PenTool, tool);
-        QFETCH(int, transparency);
-        QFETCH(int, alpha);
+        QFETCH(bool, component);
         std::optional<Component> annotation;
-        if (alpha >= 0)
+        if (component) {
             annotation.emplace();
-        const QColor hue = annotation ? (*annotation)->penColor(tool) : QColor();
-        auto panel = penPanel(tool);
-        panel->show();
-        auto *slider = child<QSlider>(panel.get(), "transparencySlider");
-        // From the far end, so that the slider moves whatever the row.
-        slider->setValue(transparency < 50 ? 100 : 0);
-        slider->setValue(transparency);
-        slideToEnd(child<QSlider>(panel.get(), "thicknessSlider"), Qt::Key_End);
-        const QString shown = QStringLiteral(" %1 %").arg(transparency);
-        QCOMPARE(text(panel.get(), "transparencyLabel"), shown);
-        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 99 px"));
-        if (!annotation) {
-            QTest::mouseClick(child<ColorButton>(panel.get(), "greenBtn"), Qt::LeftButton);
-            QVERIFY(!AnnotationIntf::current());
-            return;
+            (*annotation)->setPenWidth(tool, 12);
+            (*annotation)->setPenColor(tool, QColor(0, 0, 255, 0));
         }
-        QCOMPARE((*annotation)->penColor(tool).alpha(), alpha);
-        QCOMPARE((*annotation)->penColor(tool).rgb(), hue.rgb());
-        QCOMPARE((*annotation)->penWidth(tool), 99.0);
-        // A panel built now starts from that pen.
-        QCOMPARE(text(penPanel(tool).get(), "transparencyLabel"), shown);
-    }
-
-    void panelStartsFromThePenAndChangesWhatMoves_data() { addPenToolRows(); }
-    void panelStartsFromThePenAndChangesWhatMoves()
-    {
-        QFETCH(AnnotationIntf::PenTool, tool);
-        Component annotation;
-        annotation->setPenWidth(tool, 12);
-        annotation->setPenColor(tool, QColor(0, 0, 255, 0));
         auto panel = penPanel(tool);
         panel->show();
-        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 12 px"));
-        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), QColor(0, 0, 255));
-
-        // A new colour keeps the transparency.
+        auto *current = child<ColorButton>(panel.get(), "curColorBtn");
+        if (annotation) {
+            QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 12 px"));
+            QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" 100 %"));
+            QCOMPARE(current->color(), QColor(0, 0, 255));
+        }
+        // A new colour keeps the transparency; a new transparency keeps the colour.
         auto *red = child<ColorButton>(panel.get(), "redBtn");
         QTest::mouseClick(red, Qt::LeftButton);
-        QColor expected = red->color();
-        expected.setAlpha(0);
-        QCOMPARE(annotation->penColor(tool), expected);
-        QCOMPARE(child<ColorButton>(panel.get(), "curColorBtn")->color(), red->color());
+        QCOMPARE(current->color(), red->color());
+        const auto penIs = [&](int alpha, qreal width) {
+            return !annotation
+                    || ((*annotation)->penColor(tool)
+                                == QColor::fromRgba((red->color().rgb() & 0xffffff)
+                                                    | uint(alpha) << 24)
+                        && (*annotation)->penWidth(tool) == width);
+        };
+        QVERIFY(penIs(0, 12));
+        auto *transparency = child<QSlider>(panel.get(), "transparencySlider");
+        for (const auto &[percent, alpha] :
+             {std::pair(0, 255), std::pair(100, 0), std::pair(1, 253), std::pair(50, 128)}) {
+            transparency->setValue(percent);
+            QCOMPARE(text(panel.get(), "transparencyLabel"), QStringLiteral(" %1 %").arg(percent));
+            QVERIFY2(penIs(alpha, 12), qPrintable(QString::number(percent)));
+        }
 
-        // The thickness stops at one pixel.
-        auto *slider = child<QSlider>(panel.get(), "thicknessSlider");
-        slideToEnd(slider, Qt::Key_Home);
-        QTest::keyClick(slider, Qt::Key_PageDown);
+        // The thickness runs from one pixel to 99.
+        auto *thickness = child<QSlider>(panel.get(), "thicknessSlider");
+        slideToEnd(thickness, Qt::Key_End);
+        QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 99 px"));
+        QVERIFY(penIs(128, 99));
+        slideToEnd(thickness, Qt::Key_Home);
+        QTest::keyClick(thickness, Qt::Key_PageDown);
         QCOMPARE(text(panel.get(), "thicknessLabel"), QStringLiteral(" 1 px"));
-        QCOMPARE(annotation->penWidth(tool), 1.0);
+        QVERIFY(penIs(128, 1));
+        // A panel built now starts from that pen.
+        if (annotation)
+            QCOMPARE(text(penPanel(tool).get(), "transparencyLabel"), QStringLiteral(" 50 %"));
+        QCOMPARE(AnnotationIntf::current() != nullptr, component);
     }
 
     void shapeButtonShowsAndChoosesTheKindItDraws_data()

@@ -6,7 +6,6 @@
 #include <VeloraTest.h>
 
 #include <QImage>
-#include <QUndoStack>
 #include <QWidget>
 
 #include <memory>
@@ -55,16 +54,6 @@ class TestAnnotation : public QObject
 private Q_SLOTS:
     void init() { annotation = std::make_unique<ComponentRef<AnnotationIntf>>(); }
     void cleanup() { annotation.reset(); }
-
-    void theComponentIsSharedAndGoneAfterTheLastRelease()
-    {
-        AnnotationIntf *second = AnnotationIntf::getInstance();
-        QCOMPARE(second, annotation->get());
-        QCOMPARE(AnnotationIntf::current(), second);
-        second->release();
-        annotation.reset();
-        QCOMPARE(AnnotationIntf::current(), nullptr);
-    }
 
     void aCanvasCoversItsWidgetLetsThePictureShowThroughAndGoesWithIt()
     {

@@ -212,8 +212,6 @@ private Q_SLOTS:
         QCOMPARE(board.items().size(), 1);
         QCOMPARE(asked.size(), 1);
         QCOMPARE(asked[0].text, QStringLiteral("The format is not supported."));
-        QCOMPARE(asked[0].title, QStringLiteral("Velora"));
-        QCOMPARE(asked[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
 
     void editsSkipWhatTheyCannotChangeAndRecordOnlyChanges()
@@ -241,10 +239,6 @@ private Q_SLOTS:
         board.editor.editRotate(line->degree());
         board.editor.editSetOpacity(0.4);
         QCOMPARE(board.editor.undoStack()->count(), steps);
-        board.editor.editUndo();
-        QCOMPARE(line->scale(), 1.0);
-        board.editor.editUndo();
-        QCOMPARE(line->opacity(), 1.0);
     }
 
     void aRubberBandSelectionMovesAndGoesInOneStepEach()

