@@ -252,10 +252,20 @@ void V4l2Backend::retry(const QString &key, quint64 generation)
     int result = device.open(key);
     if (result == DocCam::Ok)
         result = device.startStreaming(V4l2FormatChoice::liveFormat(node.description));
+    QString reason = qt_error_string(device.lastError());
+    // A camera that takes the stream-on but still sends nothing would be added only to stall
+    // again: it counts as back once a frame arrives.
+    QImage frame;
+    if (result == DocCam::Ok
+        && device.nextFrame(frame, V4l2RecoveryTiming::current().stallMs)
+                != V4l2Device::Wait::Frame) {
+        result = DocCam::ErrorDevice;
+        reason = QStringLiteral("no frame");
+    }
     if (result != DocCam::Ok) {
         v4l2Log(LogSystem::LogInfo,
                 QStringLiteral("V4l2Backend::retry - %1 still cannot be reopened (%2), attempt %3")
-                        .arg(key, qt_error_string(device.lastError()))
+                        .arg(key, reason)
                         .arg(node.retries));
         scheduleRetry(key);
         return;

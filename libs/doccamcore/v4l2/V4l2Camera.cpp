@@ -88,6 +88,7 @@ int V4l2Camera::openCapture(const DocCam::VideoFormat &format)
         device = std::move(opened);
         sinceLastFrame.start();
         recoveryAttempt = -1;
+        reopenedWithoutFrame = 0;
         // A wake meant for the last stream has nothing left to cut short.
         wake.clear();
     }
@@ -122,6 +123,7 @@ CameraDevice::GrabResult V4l2Camera::grabFrame(QImage &frame, int timeoutMs)
     switch (device->nextFrame(frame, timeoutMs, displaySize(), wake.descriptor())) {
     case V4l2Device::Wait::Frame:
         sinceLastFrame.restart();
+        reopenedWithoutFrame = 0;
         return GrabResult::Frame;
     case V4l2Device::Wait::Gone:
         return GrabResult::Gone;
@@ -148,7 +150,9 @@ void V4l2Camera::beginRecovery(const QString &why)
 {
     v4l2Log(LogSystem::LogInfo,
             QStringLiteral("V4l2Camera::beginRecovery - %1 %2, reopening it").arg(key(), why));
-    recoveryAttempt = 0;
+    // Reopens that brought no frame count on, so that a camera that takes the stream-on but
+    // sends nothing is given up like one that refuses it.
+    recoveryAttempt = reopenedWithoutFrame;
     nextAttempt = QDeadlineTimer(0);
 }
 
@@ -163,6 +167,9 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
     if (!nextAttempt.hasExpired())
         return GrabResult::Timeout;
 
+    const auto &retries = V4l2RecoveryTiming::current().retryMs;
+    if (recoveryAttempt > int(retries.size()))
+        return giveUp(recoveryAttempt, QStringLiteral("no frame after reopening"));
     const int attempt = ++recoveryAttempt;
     int result = DocCam::Ok;
     int error = 0;
@@ -179,23 +186,12 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
                         .arg(key())
                         .arg(attempt));
         recoveryAttempt = -1;
+        reopenedWithoutFrame = attempt;
         sinceLastFrame.restart();
         return GrabResult::Timeout;
     }
-    const auto &retries = V4l2RecoveryTiming::current().retryMs;
-    if (attempt > int(retries.size())) {
-        v4l2Log(LogSystem::LogWarning,
-                QStringLiteral(
-                        "V4l2Camera::recover - %1 could not be reopened after %2 attempts (%3): "
-                        "reported as removed")
-                        .arg(key())
-                        .arg(attempt)
-                        .arg(qt_error_string(error)));
-        recoveryAttempt = -1;
-        if (lost)
-            lost(this);
-        return GrabResult::Gone;
-    }
+    if (attempt > int(retries.size()))
+        return giveUp(attempt, qt_error_string(error));
     const int waitMs = retries[std::size_t(attempt - 1)];
     v4l2Log(LogSystem::LogInfo,
             QStringLiteral("V4l2Camera::recover - reopening %1 failed (%2), next attempt in %3 ms")
@@ -203,6 +199,21 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
                     .arg(waitMs));
     nextAttempt = QDeadlineTimer(waitMs);
     return GrabResult::Timeout;
+}
+
+CameraDevice::GrabResult V4l2Camera::giveUp(int attempts, const QString &why)
+{
+    v4l2Log(LogSystem::LogWarning,
+            QStringLiteral("V4l2Camera::recover - %1 could not be reopened after %2 attempts (%3): "
+                           "reported as removed")
+                    .arg(key())
+                    .arg(attempts)
+                    .arg(why));
+    recoveryAttempt = -1;
+    reopenedWithoutFrame = 0;
+    if (lost)
+        lost(this);
+    return GrabResult::Gone;
 }
 
 QImage V4l2Camera::waitForFrame(int timeoutMs)

@@ -52,6 +52,8 @@ private:
     void beginRecovery(const QString &why);
     /// One step of the recovery: waits for the next attempt (cut short by a wake), or makes it.
     GrabResult recover(int timeoutMs);
+    /// Ends the recovery: the stream ends as for an unplugged camera and `lost` is called.
+    GrabResult giveUp(int attempts, const QString &why);
     /// Waits for one good frame, giving up after `timeoutMs`.
     QImage waitForFrame(int timeoutMs);
 
@@ -69,6 +71,8 @@ private:
     // The recovery's state, on the capture thread: the attempts made (-1 when not recovering)
     // and when the next one is due.
     int recoveryAttempt = -1;
+    /// Reopens that succeeded since the last frame arrived.
+    int reopenedWithoutFrame = 0;
     QDeadlineTimer nextAttempt;
     const std::function<void(V4l2Camera *)> lost;
     // Lives as long as the camera, so that waking needs no lock on `device`.
