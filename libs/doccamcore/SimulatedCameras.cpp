@@ -17,6 +17,8 @@ namespace {
 
 class SimulatedBackend;
 
+constexpr int SlowStartMs = 3000;
+
 /// Every simulated camera attached in this process, and the backends that report them.
 struct Registry
 {
@@ -104,11 +106,11 @@ public:
         devices.erase(found);
     }
 
-    void setBusy(const QString &key, bool busy)
+    /// The attached camera with `key`, or none; called with the registry locked.
+    SimulatedCamera *device(const QString &key) const
     {
         const auto found = devices.find(key);
-        if (found != devices.end())
-            found->second->setBusy(busy);
+        return found != devices.end() ? found->second : nullptr;
     }
 
 private:
@@ -139,7 +141,7 @@ QList<SimulatedCameras::Setup> SimulatedCameras::parse(const QString &value)
             || size.height() > 8192) {
             qCWarning(lcSimulated,
                       "Ignoring simulated camera '%s': expected doccam:WxH or "
-                      "webcam:WxH, optionally with @busy, @tuning, @hqlost, @nohq",
+                      "webcam:WxH, optionally with @busy, @tuning, @hqlost, @nohq, @slow",
                       qPrintable(rawEntry));
             continue;
         }
@@ -156,6 +158,8 @@ QList<SimulatedCameras::Setup> SimulatedCameras::parse(const QString &value)
                 setup.stillsNeverArrive = true;
             else if (option == QLatin1String("nohq"))
                 setup.noStills = true;
+            else if (option == QLatin1String("slow"))
+                setup.startDelayMs = SlowStartMs;
             else
                 qCWarning(lcSimulated, "Unknown simulated camera option '@%s' ignored",
                           qPrintable(option));
@@ -187,16 +191,51 @@ bool SimulatedCameras::remove(const QString &key)
     return erased > 0;
 }
 
-void SimulatedCameras::setBusy(const QString &key, bool busy)
+namespace {
+/// Calls `change` with the stored setup of the camera `key`, for its later attachments, and
+/// then with the camera itself wherever it is attached; the other argument is null each time.
+template<typename Change> void forCamera(const QString &key, Change change)
 {
     Registry &registry = Registry::instance();
     std::lock_guard lock(registry.mutex);
     for (auto &[attachedKey, setup] : registry.attached) {
         if (attachedKey == key)
-            setup.busy = busy;
+            change(&setup, nullptr);
     }
-    for (SimulatedBackend *backend : registry.backends)
-        backend->setBusy(key, busy);
+    for (SimulatedBackend *backend : registry.backends) {
+        if (SimulatedCamera *camera = backend->device(key))
+            change(nullptr, camera);
+    }
+}
+} // namespace
+
+void SimulatedCameras::setBusy(const QString &key, bool busy)
+{
+    forCamera(key, [busy](Setup *setup, SimulatedCamera *camera) {
+        if (setup)
+            setup->busy = busy;
+        if (camera)
+            camera->setBusy(busy);
+    });
+}
+
+void SimulatedCameras::setStartDelay(const QString &key, int ms)
+{
+    forCamera(key, [ms](Setup *setup, SimulatedCamera *camera) {
+        if (setup)
+            setup->startDelayMs = ms;
+        if (camera)
+            camera->setStartDelay(ms);
+    });
+}
+
+bool SimulatedCameras::isStarting(const QString &key)
+{
+    bool starting = false;
+    forCamera(key, [&starting](Setup *, SimulatedCamera *camera) {
+        starting = starting || (camera && camera->isStarting());
+    });
+    return starting;
 }
 
 std::unique_ptr<CameraBackend> SimulatedCameras::createBackend(bool documentCameras)

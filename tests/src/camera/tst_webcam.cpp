@@ -90,7 +90,7 @@ private Q_SLOTS:
         Component component;
         QTRY_COMPARE(component->cameraCount(), 3);
         component->switchDisplayOn();
-        QCOMPARE(component->mainCameraIndex(), 2);
+        QTRY_COMPARE(component->mainCameraIndex(), 2);
         QTRY_VERIFY(!component->mainView()->frame().isNull());
 
         QSignalSpy lost(component.impl, &WebCamIntf::currentWebCamDisconnected);
@@ -110,7 +110,7 @@ private Q_SLOTS:
         Component component;
         QTRY_COMPARE(component->cameraCount(), 3);
         component->switchDisplayOn();
-        QCOMPARE(component->mainCameraIndex(), 0);
+        QTRY_COMPARE(component->mainCameraIndex(), 0);
         // Frames keep coming only if every paint of the view reaches the camera.
         QTRY_VERIFY(sequenceOf(component->mainView()) > 0);
         const qint64 first = sequenceOf(component->mainView());
@@ -132,7 +132,7 @@ private Q_SLOTS:
         // The display is off: remembered, not opened.
         QCOMPARE(component->mainCameraIndex(), -1);
         component->switchDisplayOn();
-        QCOMPARE(component->mainCameraIndex(), 1);
+        QTRY_COMPARE(component->mainCameraIndex(), 1);
     }
 
     void auxiliaryViewMirrorsTheMainCameraUntilTheMainCameraChanges()
@@ -158,7 +158,7 @@ private Q_SLOTS:
         Webcam b(QStringLiteral("B"));
         QTRY_COMPARE(component->cameraCount(), 2);
         QCOMPARE(component->selectMainCamera(1), Result::Success);
-        QCOMPARE(component->auxCameraIndex(), 0);
+        QTRY_COMPARE(component->auxCameraIndex(), 0);
         QCOMPARE(component->mainView()->forwardTarget(), nullptr);
         const qint64 auxNow = sequenceOf(aux);
         QTRY_VERIFY(sequenceOf(aux) > auxNow);
@@ -176,9 +176,9 @@ private Q_SLOTS:
         QTRY_COMPARE(component->cameraCount(), 1);
         component->switchDisplayOn();
         CameraWidget *aux = component.makeAuxView();
-        QCOMPARE(component->selectAuxCamera(0), DocCam::ErrorBusy);
+        QCOMPARE(component->selectAuxCamera(0), Result::Success);
         for (CameraWidget *view : {component->mainView(), aux})
-            QCOMPARE(view->statusText(), InUse);
+            QTRY_COMPARE(view->statusText(), InUse);
         QTimer *retry = component.timer("mainRetryTimer");
         QTimer *auxRetry = component.timer("auxRetryTimer");
         QVERIFY(retry->isActive() && auxRetry->isActive());
