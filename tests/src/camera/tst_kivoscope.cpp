@@ -1,6 +1,8 @@
 #include "PluggedCamera.h"
 
+#include <CameraStarter.h>
 #include <CameraWidget.h>
+#include <DocCamManager.h>
 #include <DocCamTypes.h>
 #include <KivoSystemOsal.h>
 #include <KivoscopeImpl.h>
@@ -140,6 +142,59 @@ private Q_SLOTS:
         QTRY_VERIFY(controller->isConnected());
         QVERIFY(!retry->isActive());
         QCOMPARE(asked.size(), 1);
+    }
+
+    void slowStartLeavesTheWindowRunning_data()
+    {
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<int>("meanwhile"); // 0 nothing, 1 unplugged, 2 suspended, 3 lent out
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("inUse");
+        QTest::newRow("starts") << false << 0 << true << false;
+        QTest::newRow("held elsewhere") << true << 0 << false << true;
+        QTest::newRow("unplugged while starting") << false << 1 << false << false;
+        QTest::newRow("suspended while starting") << false << 2 << false << false;
+        QTest::newRow("lent out while starting") << false << 3 << false << false;
+    }
+
+    void slowStartLeavesTheWindowRunning()
+    {
+        QFETCH(bool, busy);
+        QFETCH(int, meanwhile);
+        QFETCH(bool, connected);
+        QFETCH(bool, inUse);
+        // Far longer than the waits below: started on the GUI thread, it would outlast them.
+        PluggedCamera slow(QStringLiteral("Slow"), [busy](auto &s) {
+            s.busy = busy;
+            s.startDelayMs = 10000;
+        });
+        Controller controller;
+        QTRY_VERIFY(slow.isStarting());
+        bool served = false;
+        QTimer::singleShot(0, [&served] { served = true; });
+        QTRY_VERIFY(served);
+        QVERIFY(slow.isStarting());
+
+        if (meanwhile == 1)
+            slow.unplug();
+        else if (meanwhile == 2)
+            KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventSuspend);
+        else if (meanwhile == 3)
+            QCOMPARE(controller->releaseCameraForOtherApp(), Result::Success);
+        // The controller hears of an unplugged camera and of the system event before the start
+        // ends.
+        DocCamManager *manager = DocCamManager::getDocCamManager({});
+        manager->waitForIdle();
+        manager->release();
+        QCoreApplication::sendPostedEvents(controller.impl);
+        slow.setStartDelay(0);
+        controller.impl->findChild<CameraStarter *>()->waitForIdle();
+        QCOMPARE(controller->modelName(), connected ? QStringLiteral("Slow") : QString());
+        QCOMPARE(controller->view()->statusText() == QStringLiteral("Camera in use"), inUse);
+        QCOMPARE(controller.timer("selectTimer")->isActive(), inUse);
+        QCOMPARE(asked.size(), inUse ? 1 : 0);
+        if (connected)
+            QTRY_VERIFY(controller->isConnected());
     }
 
     void highQualityStillsArriveOnceOrTimeOutOrAreAborted()

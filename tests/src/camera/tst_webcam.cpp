@@ -210,6 +210,24 @@ private Q_SLOTS:
         QCOMPARE(aux->statusText(), NotConnected);
     }
 
+    void slowWebcamOpensWhileTheWindowGoesOn()
+    {
+        Webcam slow(QStringLiteral("Slow"));
+        slow.setStartDelay(10000);
+        Component component;
+        QTRY_COMPARE(component->cameraCount(), 1);
+        component->switchDisplayOn();
+        QTRY_VERIFY(slow.isStarting());
+        bool served = false;
+        QTimer::singleShot(0, [&served] { served = true; });
+        QTRY_VERIFY(served);
+        QVERIFY(slow.isStarting());
+        QCOMPARE(component->mainCameraIndex(), -1);
+        slow.setStartDelay(0);
+        QTRY_VERIFY(!component->mainView()->frame().isNull());
+        QCOMPARE(component->mainCameraIndex(), 0);
+    }
+
     void displayNames_data()
     {
         QTest::addColumn<QList<QString>>("models");
