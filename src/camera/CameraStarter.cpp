@@ -147,7 +147,8 @@ void CameraStarter::tryCameras(Run &run)
 
 void CameraStarter::finish(std::shared_ptr<Run> run)
 {
-    // Ended already when waitForIdle() got there first. (`run` is a copy: `running` is cleared.)
+    // Ended already when waitForIdle() got there first. Taken by value: `running` is cleared
+    // below.
     if (run != running)
         return;
     worker.join();
@@ -158,6 +159,7 @@ void CameraStarter::finish(std::shared_ptr<Run> run)
             run->finished(outcome);
         // A stream the handler did not take stops here, before the gate serves another.
     }
+    run->cameras.clear();
     if (!running && waiting)
         launch(std::exchange(waiting, nullptr)());
 }

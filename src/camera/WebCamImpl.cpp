@@ -315,6 +315,13 @@ void WebCamImpl::mainCameraOpened(CameraStarter::Outcome &outcome, bool takenFro
     }
 }
 
+void WebCamImpl::openAuxCamera(KivoDocCam *camera)
+{
+    auxPending = camera;
+    openCamera(auxStarter, camera, auxCameraView,
+               [this](CameraStarter::Outcome &outcome) { auxCameraOpened(outcome); });
+}
+
 void WebCamImpl::auxCameraOpened(CameraStarter::Outcome &outcome)
 {
     std::lock_guard lock(componentMutex());
@@ -362,9 +369,7 @@ void WebCamImpl::closeMainCamera()
     blank(auxCameraView);
     if (!cameras.contains(closed) || !auxCameraView)
         return;
-    auxPending = closed;
-    openCamera(auxStarter, closed, auxCameraView,
-               [this](CameraStarter::Outcome &outcome) { auxCameraOpened(outcome); });
+    openAuxCamera(closed);
 }
 
 void WebCamImpl::closeAuxStream()
@@ -443,9 +448,7 @@ ResultCode WebCamImpl::selectAuxCamera(int index)
         return Result::Success;
     }
 
-    auxPending = camera;
-    openCamera(auxStarter, camera, auxCameraView,
-               [this](CameraStarter::Outcome &outcome) { auxCameraOpened(outcome); });
+    openAuxCamera(camera);
     return Result::Success;
 }
 

@@ -88,6 +88,7 @@ private:
     void openCamera(CameraStarter *starter, KivoDocCam *camera, CameraWidget *view,
                     std::function<void(CameraStarter::Outcome &)> opened);
     void mainCameraOpened(CameraStarter::Outcome &outcome, bool takenFromAux);
+    void openAuxCamera(KivoDocCam *camera);
     void auxCameraOpened(CameraStarter::Outcome &outcome);
     /// Shows the started stream in `view`; false when it did not start.
     bool adoptStream(CameraStarter::Outcome &outcome, CameraWidget *view, KivoDocCam *&camera,

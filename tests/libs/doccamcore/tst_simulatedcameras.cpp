@@ -168,13 +168,14 @@ class TestSimulatedCameras : public QObject
 private Q_SLOTS:
     void parsesTheEnvironmentList()
     {
-        const auto setups = SimulatedCameras::parse(
-                QStringLiteral("doccam:1920x1080@busy@tuning, webcam:1280x720,bogus,doccam:9x9"));
+        const auto setups = SimulatedCameras::parse(QStringLiteral(
+                "doccam:1920x1080@busy@tuning, webcam:1280x720@slow,bogus,doccam:9x9"));
         QCOMPARE(setups.size(), 2);
         QCOMPARE(setups.at(0).size, QSize(1920, 1080));
         QVERIFY(setups.at(0).documentCamera && setups.at(0).busy && setups.at(0).tuningOnContrast);
         QVERIFY(!setups.at(1).documentCamera);
         QCOMPARE(setups.at(1).size, QSize(1280, 720));
+        QVERIFY(setups.at(1).startDelayMs > 0 && setups.at(0).startDelayMs == 0);
     }
 
     void busyCameraRefusesToStartAndFramesArePacedByPainting()

@@ -272,8 +272,10 @@ private Q_SLOTS:
         QCOMPARE(camera->setBrightness(70), DocCam::Ok);
         QCOMPARE(camera->setContrast(30), DocCam::Ok);
         QCOMPARE(camera->brightness(), 70);
-        // Given back with its writes queued: they run first, then the camera goes.
+        // Given back with its writes queued: they run first, then the camera goes (once the
+        // manager has told the listeners of the changes, which hold it meanwhile).
         camera->release();
+        manager->waitForIdle();
         manager->release();
         qInstallMessageHandler(previous);
         QLoggingCategory::setFilterRules(QString());
