@@ -297,8 +297,9 @@ void KivoscopeImpl::selectionFinished(CameraStarter::Outcome &outcome)
         return;
     }
 
-    // Released for another application, that application holding the camera is expected.
-    if (outcome.started() || !outcome.inUse() || releasedForOtherApp)
+    // Released for another application, that application holding the camera is expected. A
+    // camera held elsewhere but unplugged meanwhile needs no retry.
+    if (outcome.started() || !outcome.inUse() || releasedForOtherApp || cameras.isEmpty())
         return;
     if (cameraView)
         cameraView->setStatusText(InUse);

@@ -153,6 +153,7 @@ private Q_SLOTS:
         QTest::newRow("starts") << false << 0 << true << false;
         QTest::newRow("held elsewhere") << true << 0 << false << true;
         QTest::newRow("unplugged while starting") << false << 1 << false << false;
+        QTest::newRow("held, unplugged while starting") << true << 1 << false << false;
         QTest::newRow("suspended while starting") << false << 2 << false << false;
         QTest::newRow("lent out while starting") << false << 3 << false << false;
     }
