@@ -1,5 +1,6 @@
 #include "PluggedCamera.h"
 
+#include <CameraStarter.h>
 #include <CameraWidget.h>
 #include <SettingIntf.h>
 #include <VeloraTest.h>
@@ -210,8 +211,16 @@ private Q_SLOTS:
         QCOMPARE(aux->statusText(), NotConnected);
     }
 
+    void slowWebcamOpensWhileTheWindowGoesOn_data()
+    {
+        QTest::addColumn<bool>("switchedOff");
+        QTest::newRow("opens") << false;
+        QTest::newRow("display switched off while starting") << true;
+    }
+
     void slowWebcamOpensWhileTheWindowGoesOn()
     {
+        QFETCH(bool, switchedOff);
         Webcam slow(QStringLiteral("Slow"));
         slow.setStartDelay(10000);
         Component component;
@@ -223,9 +232,16 @@ private Q_SLOTS:
         QTRY_VERIFY(served);
         QVERIFY(slow.isStarting());
         QCOMPARE(component->mainCameraIndex(), -1);
+
+        if (switchedOff)
+            component->switchDisplayOff();
         slow.setStartDelay(0);
-        QTRY_VERIFY(!component->mainView()->frame().isNull());
-        QCOMPARE(component->mainCameraIndex(), 0);
+        for (CameraStarter *starter : component.impl->findChildren<CameraStarter *>())
+            starter->waitForIdle();
+        QCOMPARE(component->mainCameraIndex(), switchedOff ? -1 : 0);
+        if (!switchedOff)
+            QTRY_VERIFY(!component->mainView()->frame().isNull());
+        QCOMPARE(component->mainView()->frame().isNull(), switchedOff);
     }
 
     void displayNames_data()
