@@ -147,7 +147,8 @@ private Q_SLOTS:
     void slowStartLeavesTheWindowRunning_data()
     {
         QTest::addColumn<bool>("busy");
-        QTest::addColumn<int>("meanwhile"); // 0 nothing, 1 unplugged, 2 suspended, 3 lent out
+        // 0 nothing, 1 unplugged, 2 suspended, 3 lent out, 4 controller given back and taken anew
+        QTest::addColumn<int>("meanwhile");
         QTest::addColumn<bool>("connected");
         QTest::addColumn<bool>("inUse");
         QTest::newRow("starts") << false << 0 << true << false;
@@ -156,6 +157,7 @@ private Q_SLOTS:
         QTest::newRow("held, unplugged while starting") << true << 1 << false << false;
         QTest::newRow("suspended while starting") << false << 2 << false << false;
         QTest::newRow("lent out while starting") << false << 3 << false << false;
+        QTest::newRow("controller renewed while starting") << false << 4 << true << false;
     }
 
     void slowStartLeavesTheWindowRunning()
@@ -169,7 +171,7 @@ private Q_SLOTS:
             s.busy = busy;
             s.startDelayMs = 10000;
         });
-        Controller controller;
+        auto controller = std::make_unique<Controller>();
         QTRY_VERIFY(slow.isStarting());
         bool served = false;
         QTimer::singleShot(0, [&served] { served = true; });
@@ -181,21 +183,27 @@ private Q_SLOTS:
         else if (meanwhile == 2)
             KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventSuspend);
         else if (meanwhile == 3)
-            QCOMPARE(controller->releaseCameraForOtherApp(), Result::Success);
+            QCOMPARE(controller->impl->releaseCameraForOtherApp(), Result::Success);
         // The controller hears of an unplugged camera and of the system event before the start
         // ends.
         DocCamManager *manager = DocCamManager::getDocCamManager({});
         manager->waitForIdle();
         manager->release();
-        QCoreApplication::sendPostedEvents(controller.impl);
+        QCoreApplication::sendPostedEvents(controller->impl);
         slow.setStartDelay(0);
-        controller.impl->findChild<CameraStarter *>()->waitForIdle();
-        QCOMPARE(controller->modelName(), connected ? QStringLiteral("Slow") : QString());
-        QCOMPARE(controller->view()->statusText() == QStringLiteral("Camera in use"), inUse);
-        QCOMPARE(controller.timer("selectTimer")->isActive(), inUse);
+        // Gone while the start may still run: what it opened must be let go, or the camera
+        // would refuse the next controller.
+        if (meanwhile == 4) {
+            controller.reset();
+            controller = std::make_unique<Controller>();
+        }
+        controller->impl->findChild<CameraStarter *>()->waitForIdle();
+        QTRY_COMPARE(controller->impl->modelName(), connected ? QStringLiteral("Slow") : QString());
+        QCOMPARE(controller->impl->view()->statusText() == QStringLiteral("Camera in use"), inUse);
+        QCOMPARE(controller->timer("selectTimer")->isActive(), inUse);
         QCOMPARE(asked.size(), inUse ? 1 : 0);
         if (connected)
-            QTRY_VERIFY(controller->isConnected());
+            QTRY_VERIFY(controller->impl->isConnected());
     }
 
     void highQualityStillsArriveOnceOrTimeOutOrAreAborted()
