@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -192,50 +193,44 @@ bool SimulatedCameras::remove(const QString &key)
 }
 
 namespace {
-/// Calls `change` with the stored setup of the camera `key`, for its later attachments, and
-/// then with the camera itself wherever it is attached; the other argument is null each time.
-template<typename Change> void forCamera(const QString &key, Change change)
+/// Sets `field` of the camera `key`'s setup, for its later attachments, and passes the value to
+/// the camera itself wherever it is attached.
+template<typename T>
+void changeCamera(const QString &key, T SimulatedCameras::Setup::*field, T value,
+                  void (SimulatedCamera::*apply)(T))
 {
     Registry &registry = Registry::instance();
     std::lock_guard lock(registry.mutex);
     for (auto &[attachedKey, setup] : registry.attached) {
         if (attachedKey == key)
-            change(&setup, nullptr);
+            setup.*field = value;
     }
     for (SimulatedBackend *backend : registry.backends) {
         if (SimulatedCamera *camera = backend->device(key))
-            change(nullptr, camera);
+            (camera->*apply)(value);
     }
 }
 } // namespace
 
 void SimulatedCameras::setBusy(const QString &key, bool busy)
 {
-    forCamera(key, [busy](Setup *setup, SimulatedCamera *camera) {
-        if (setup)
-            setup->busy = busy;
-        if (camera)
-            camera->setBusy(busy);
-    });
+    changeCamera(key, &Setup::busy, busy, &SimulatedCamera::setBusy);
 }
 
 void SimulatedCameras::setStartDelay(const QString &key, int ms)
 {
-    forCamera(key, [ms](Setup *setup, SimulatedCamera *camera) {
-        if (setup)
-            setup->startDelayMs = ms;
-        if (camera)
-            camera->setStartDelay(ms);
-    });
+    changeCamera(key, &Setup::startDelayMs, ms, &SimulatedCamera::setStartDelay);
 }
 
 bool SimulatedCameras::isStarting(const QString &key)
 {
-    bool starting = false;
-    forCamera(key, [&starting](Setup *, SimulatedCamera *camera) {
-        starting = starting || (camera && camera->isStarting());
-    });
-    return starting;
+    Registry &registry = Registry::instance();
+    std::lock_guard lock(registry.mutex);
+    return std::any_of(registry.backends.begin(), registry.backends.end(),
+                       [&key](const SimulatedBackend *backend) {
+                           const SimulatedCamera *camera = backend->device(key);
+                           return camera && camera->isStarting();
+                       });
 }
 
 std::unique_ptr<CameraBackend> SimulatedCameras::createBackend(bool documentCameras)
