@@ -177,6 +177,9 @@ private Q_SLOTS:
         QTimer::singleShot(0, [&served] { served = true; });
         QTRY_VERIFY(served);
         QVERIFY(slow.isStarting());
+        // The start may end from here on; its outcome waits in the event queue for
+        // waitForIdle() below, after what happens meanwhile.
+        slow.setStartDelay(0);
 
         if (meanwhile == 1)
             slow.unplug();
@@ -184,15 +187,12 @@ private Q_SLOTS:
             KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventSuspend);
         else if (meanwhile == 3)
             QCOMPARE(controller->impl->releaseCameraForOtherApp(), Result::Success);
-        // The controller hears of an unplugged camera and of the system event before the start
-        // ends.
         DocCamManager *manager = DocCamManager::getDocCamManager({});
         manager->waitForIdle();
         manager->release();
         QCoreApplication::sendPostedEvents(controller->impl);
-        slow.setStartDelay(0);
-        // Gone while the start may still run: what it opened must be let go, or the camera
-        // would refuse the next controller.
+        // Given back while its start may still run, which is let go with it (a stream left
+        // running would deliver to a starter that is gone); the next controller starts afresh.
         if (meanwhile == 4) {
             controller.reset();
             controller = std::make_unique<Controller>();
