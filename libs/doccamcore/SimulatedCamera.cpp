@@ -186,6 +186,7 @@ SimulatedCamera::SimulatedCamera(DocCamManager *manager, const QString &key,
                             setup.documentCamera, setup.serialNumber})
     , setup(setup)
     , busy(setup.busy)
+    , startDelayMs(setup.startDelayMs)
     , stillBuffers(std::make_shared<FrameBuffers>(stillSize()))
 { }
 
@@ -214,8 +215,36 @@ std::uint32_t SimulatedCamera::hardwareCapabilities() const
     return caps;
 }
 
+void SimulatedCamera::setStartDelay(int ms)
+{
+    std::lock_guard lock(startMutex);
+    startDelayMs = ms;
+    startDelayChanged.notify_all();
+}
+
+bool SimulatedCamera::isStarting() const
+{
+    std::lock_guard lock(startMutex);
+    return startsWaiting > 0;
+}
+
+void SimulatedCamera::waitOutStartDelay()
+{
+    const auto begun = std::chrono::steady_clock::now();
+    std::unique_lock lock(startMutex);
+    ++startsWaiting;
+    for (;;) {
+        const auto due = begun + std::chrono::milliseconds(startDelayMs);
+        if (std::chrono::steady_clock::now() >= due)
+            break;
+        startDelayChanged.wait_until(lock, due);
+    }
+    --startsWaiting;
+}
+
 int SimulatedCamera::openCapture(const DocCam::VideoFormat &format)
 {
+    waitOutStartDelay();
     if (busy)
         return DocCam::ErrorBusy;
     streamSize = format.size;

@@ -22,6 +22,9 @@ public:
     std::uint32_t inputBits() const override { return setup.inputBits; }
 
     void setBusy(bool busy) { this->busy = busy; }
+    /// How long each start takes; a start already waiting sees the new time.
+    void setStartDelay(int ms);
+    bool isStarting() const;
 
     /// Draws one picture of `size` as the camera sees it now; `tick` moves the marker.
     QImage render(QSize size, qint64 tick) const;
@@ -45,12 +48,19 @@ private:
     QImage page(QSize size) const;
     /// Sleeps `ms` unless wakeCapture() is or was called; true when woken.
     bool sleepUnlessWoken(qint64 ms);
+    /// Holds a start until its delay has passed.
+    void waitOutStartDelay();
 
     const SimulatedCameras::Setup setup;
     std::atomic<bool> busy;
     QSize streamSize;
     QElapsedTimer clock;
     qint64 framesDelivered = 0;
+
+    mutable std::mutex startMutex;
+    std::condition_variable startDelayChanged;
+    int startDelayMs = 0;
+    int startsWaiting = 0;
 
     std::mutex wakeMutex;
     std::condition_variable wakeSignal;

@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -16,6 +17,8 @@ Q_LOGGING_CATEGORY(lcSimulated, "velora.doccam.simulated")
 namespace {
 
 class SimulatedBackend;
+
+constexpr int SlowStartMs = 3000;
 
 /// Every simulated camera attached in this process, and the backends that report them.
 struct Registry
@@ -104,11 +107,11 @@ public:
         devices.erase(found);
     }
 
-    void setBusy(const QString &key, bool busy)
+    /// The attached camera with `key`, or none; called with the registry locked.
+    SimulatedCamera *device(const QString &key) const
     {
         const auto found = devices.find(key);
-        if (found != devices.end())
-            found->second->setBusy(busy);
+        return found != devices.end() ? found->second : nullptr;
     }
 
 private:
@@ -140,8 +143,8 @@ QList<SimulatedCameras::Setup> SimulatedCameras::parse(const QString &value)
             || size.height() > 8192) {
             qCWarning(lcSimulated,
                       "Ignoring simulated camera '%s': expected doccam:WxH or "
-                      "webcam:WxH, optionally with @busy, @tuning, @hqlost, @nohq, @port=N, "
-                      "@serial=S",
+                      "webcam:WxH, optionally with @busy, @tuning, @hqlost, @nohq, @slow, "
+                      "@port=N, @serial=S",
                       qPrintable(rawEntry));
             continue;
         }
@@ -166,6 +169,8 @@ QList<SimulatedCameras::Setup> SimulatedCameras::parse(const QString &value)
                 setup.stillsNeverArrive = true;
             else if (option == QLatin1String("nohq"))
                 setup.noStills = true;
+            else if (option == QLatin1String("slow"))
+                setup.startDelayMs = SlowStartMs;
             else
                 qCWarning(lcSimulated, "Unknown simulated camera option '@%s' ignored",
                           qPrintable(written));
@@ -197,16 +202,45 @@ bool SimulatedCameras::remove(const QString &key)
     return erased > 0;
 }
 
-void SimulatedCameras::setBusy(const QString &key, bool busy)
+namespace {
+/// Sets `field` of the camera `key`'s setup, for its later attachments, and passes the value to
+/// the camera itself wherever it is attached.
+template<typename T>
+void changeCamera(const QString &key, T SimulatedCameras::Setup::*field, T value,
+                  void (SimulatedCamera::*apply)(T))
 {
     Registry &registry = Registry::instance();
     std::lock_guard lock(registry.mutex);
     for (auto &[attachedKey, setup] : registry.attached) {
         if (attachedKey == key)
-            setup.busy = busy;
+            setup.*field = value;
     }
-    for (SimulatedBackend *backend : registry.backends)
-        backend->setBusy(key, busy);
+    for (SimulatedBackend *backend : registry.backends) {
+        if (SimulatedCamera *camera = backend->device(key))
+            (camera->*apply)(value);
+    }
+}
+} // namespace
+
+void SimulatedCameras::setBusy(const QString &key, bool busy)
+{
+    changeCamera(key, &Setup::busy, busy, &SimulatedCamera::setBusy);
+}
+
+void SimulatedCameras::setStartDelay(const QString &key, int ms)
+{
+    changeCamera(key, &Setup::startDelayMs, ms, &SimulatedCamera::setStartDelay);
+}
+
+bool SimulatedCameras::isStarting(const QString &key)
+{
+    Registry &registry = Registry::instance();
+    std::lock_guard lock(registry.mutex);
+    return std::any_of(registry.backends.begin(), registry.backends.end(),
+                       [&key](const SimulatedBackend *backend) {
+                           const SimulatedCamera *camera = backend->device(key);
+                           return camera && camera->isStarting();
+                       });
 }
 
 std::unique_ptr<CameraBackend> SimulatedCameras::createBackend(bool documentCameras)

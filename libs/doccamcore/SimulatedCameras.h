@@ -17,6 +17,7 @@ class CameraBackend;
 ///   tuning   setting the contrast answers DocCam::Tuning and reports the end 500 ms later
 ///   hqlost   high-quality stills are accepted but never arrive
 ///   nohq     no high-quality stills at all
+///   slow     every start takes three seconds, as a camera that negotiates its stream slowly
 ///   port=N   plugged into USB port N (a number), rather than numbered in list order
 ///   serial=S the camera has the USB serial number S (letters, digits, '-', '_' and '.')
 /// for example "doccam:1920x1080@busy@tuning". A camera's settings are remembered by its
@@ -32,6 +33,8 @@ public:
         QSize stillSize; ///< empty: twice the live size, at most 4096 wide
         double frameRate = 30;
         bool busy = false;
+        /// How long a start takes before it answers (busy or not).
+        int startDelayMs = 0;
         bool tuningOnContrast = false;
         bool stillsNeverArrive = false;
         bool noStills = false;
@@ -58,6 +61,10 @@ public:
     static bool remove(const QString &key);
     /// Makes a camera's next start answer busy, or not.
     static void setBusy(const QString &key, bool busy);
+    /// Changes how long a camera's starts take; starts already waiting see the new time.
+    static void setStartDelay(const QString &key, int ms);
+    /// True while a start of the camera is waiting out its delay.
+    static bool isStarting(const QString &key);
 
     /// The backend of one manager. For the library's manager.
     static std::unique_ptr<CameraBackend> createBackend(bool documentCameras);

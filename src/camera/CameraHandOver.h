@@ -8,13 +8,21 @@
 
 #include <memory>
 
+/// A reference to `camera`, given back when the last copy goes.
+inline std::shared_ptr<KivoDocCam> holdCamera(KivoDocCam *camera)
+{
+    camera->addRef();
+    return {camera, [](KivoDocCam *held) {
+                held->release();
+            }};
+}
+
 /// Runs `work(camera)` later on `context`'s thread, for events the camera library reports on
 /// its own threads. A reference to the camera travels with the call and is given back when
 /// the call has run, or when it is dropped because `context` was destroyed first.
 template<typename Work> void handOverToContext(QObject *context, KivoDocCam *camera, Work work)
 {
-    camera->addRef();
-    const std::shared_ptr<KivoDocCam> held(camera, [](KivoDocCam *c) { c->release(); });
+    const std::shared_ptr<KivoDocCam> held = holdCamera(camera);
     ThreadHandOver::published();
     QMetaObject::invokeMethod(
             context,

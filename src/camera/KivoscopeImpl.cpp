@@ -49,6 +49,7 @@ KivoscopeImpl::KivoscopeImpl(QWidget *parent)
     selectTimer->setSingleShot(true);
     selectTimer->setInterval(SelectRetryMs);
     connect(selectTimer, &QTimer::timeout, this, &KivoscopeImpl::selectOneDocCam);
+    starter = new CameraStarter(this);
 
     cameraView = new CameraWidget(this, parent);
     cameraView->setDelegate(this);
@@ -87,6 +88,8 @@ KivoscopeImpl::~KivoscopeImpl()
     CppNotificaitonObserver::removeObserver(NoDocCamNotification, this);
     hqTimer->disconnect(this);
     selectTimer->disconnect(this);
+    // Before the view and the manager go: a start still running is waited for and let go.
+    starter->abandon();
     disconnectCamera();
     manager->unregisterEventListener(this);
     for (KivoDocCam *camera : std::as_const(cameras))
@@ -249,50 +252,59 @@ void KivoscopeImpl::selectOneDocCam()
 {
     std::lock_guard lock(componentMutex());
     selectTimer->stop();
-    if (cameraView)
-        cameraView->setStatusText(NotConnected);
+    if (currentCamera) {
+        if (cameraView)
+            cameraView->setStatusText(NotConnected);
+        return;
+    }
+    // Starting a camera can take seconds (a busy device, a control waiting for its USB
+    // timeout), so the window goes on while the starter tries them; selectionFinished() hears
+    // how it went. Asked again meanwhile, the search runs once more after this one.
+    starter->request([this] { return selectionAttempt(); });
+}
+
+CameraStarter::Attempt KivoscopeImpl::selectionAttempt()
+{
+    std::lock_guard lock(componentMutex());
+    if (currentCamera)
+        return {};
+    return {cameras, cameraView, [this](CameraStarter::Outcome &outcome) {
+                selectionFinished(outcome);
+            }};
+}
+
+void KivoscopeImpl::selectionFinished(CameraStarter::Outcome &outcome)
+{
+    std::lock_guard lock(componentMutex());
     if (currentCamera)
         return;
-
-    bool someInUse = false;
-    for (KivoDocCam *camera : std::as_const(cameras)) {
-        DocCam::VideoFormat format;
-        DocCamControl *opened = nullptr;
-        if (camera->getCurrentVideoFormat(format) != DocCam::Ok
-            || camera->openStream(format, cameraView, &opened) != DocCam::Ok)
-            continue;
-        const int started = opened->start();
-        if (started != DocCam::Ok) {
-            someInUse = someInUse || started == DocCam::ErrorBusy;
-            opened->release();
-            continue;
-        }
-        currentCamera = camera;
-        control = opened;
+    if (cameraView)
+        cameraView->setStatusText(NotConnected);
+    // A camera unplugged while it started is let go with the outcome; its removal has asked
+    // for another search already.
+    if (outcome.started() && cameras.contains(outcome.camera())) {
+        currentCamera = outcome.camera();
+        control = outcome.takeControl();
         if (cameraView) {
             control->setDisplaySize(cameraView->size() * cameraView->devicePixelRatio());
             cameraView->setWaiting(true);
         }
         currentCamera->installHQImageGrabber(hqGrabber.get());
-        break;
-    }
-
-    if (!currentCamera) {
-        if (releasedForOtherApp && someInUse)
-            return;
-        if (!someInUse)
-            return;
-        if (cameraView)
-            cameraView->setStatusText(InUse);
-        selectTimer->start(SelectRetryMs);
-        showInUseNotice();
+        currentCamera->installParametersListener(parametersListener.get());
+        inputsClearedOnce = false;
+        readParameters();
+        publishActionStatus();
         return;
     }
 
-    currentCamera->installParametersListener(parametersListener.get());
-    inputsClearedOnce = false;
-    readParameters();
-    publishActionStatus();
+    // Released for another application, that application holding the camera is expected. A
+    // camera held elsewhere but unplugged meanwhile needs no retry.
+    if (outcome.started() || !outcome.inUse() || releasedForOtherApp || cameras.isEmpty())
+        return;
+    if (cameraView)
+        cameraView->setStatusText(InUse);
+    selectTimer->start(SelectRetryMs);
+    showInUseNotice();
 }
 
 void KivoscopeImpl::showInUseNotice()
@@ -314,6 +326,8 @@ void KivoscopeImpl::showInUseNotice()
 void KivoscopeImpl::disconnectCamera()
 {
     std::lock_guard lock(componentMutex());
+    // A start still running would connect the camera again behind the caller's back.
+    starter->cancel();
     if (!currentCamera)
         return;
     if (cameraView)
@@ -357,6 +371,9 @@ ResultCode KivoscopeImpl::reconnect()
     if (cameras.isEmpty())
         return Result::NoDevice;
     selectOneDocCam();
+    // Waited for, unlike the automatic searches: the user asked, and is answered from the
+    // result (told to log out of the other application and try again when it failed).
+    starter->waitForIdle();
     if (!currentCamera)
         return KivoscopeResult::ReconnectFailed;
     releasedForOtherApp = false;

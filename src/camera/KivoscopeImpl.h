@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CameraStarter.h"
 #include "CameraThrottleController.h"
 #include "CameraWidgetDelegate.h"
 #include "CppNotificaitonObserver.h"
@@ -134,6 +135,10 @@ private:
     static void systemEvent(int event, void *context);
     void cameraAdded(KivoDocCam *camera);
     void cameraRemoved(KivoDocCam *camera);
+    /// The cameras an automatic selection tries now, in list order; none while connected.
+    CameraStarter::Attempt selectionAttempt();
+    /// The end of a selection: connects the camera that started, or says that one is in use.
+    void selectionFinished(CameraStarter::Outcome &outcome);
     void disconnectCamera();
     void showInUseNotice();
     /// Reads every parameter of the newly connected camera and announces it.
@@ -170,6 +175,7 @@ private:
     std::function<void()> stillCaptureHandler;
     QTimer *hqTimer = nullptr;
     QTimer *selectTimer = nullptr;
+    CameraStarter *starter = nullptr;
     std::unique_ptr<PloverHQImageGrabber> hqGrabber;
     std::unique_ptr<PloverParametersListener> parametersListener;
     uint currentActionStatus = 0;

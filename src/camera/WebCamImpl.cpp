@@ -57,6 +57,8 @@ WebCamImpl::WebCamImpl(QWidget *parent)
     connect(mainRetryTimer, &QTimer::timeout, this, &WebCamImpl::retryWebCamSelection);
     auxRetryTimer = makeRetryTimer(this, QStringLiteral("auxRetryTimer"));
     connect(auxRetryTimer, &QTimer::timeout, this, &WebCamImpl::retryAuxCamSelection);
+    mainStarter = new CameraStarter(this);
+    auxStarter = new CameraStarter(this);
 
     mainCameraView = new CameraWidget(this, parent);
     mainCameraView->setObjectName(QStringLiteral("webCamMainView"));
@@ -77,6 +79,9 @@ WebCamImpl::~WebCamImpl()
     // The auxiliary stream goes first so that closing the main camera hands nothing over.
     closeAuxStream();
     closeMainCamera();
+    // Before the views and the manager go: starts still running are waited for and let go.
+    mainStarter->abandon();
+    auxStarter->abandon();
     manager->unregisterEventListener(this);
     for (KivoDocCam *camera : std::as_const(cameras))
         camera->release();
@@ -267,28 +272,67 @@ void WebCamImpl::rememberMainCamera(KivoDocCam *camera)
 
 // ---- Opening and closing ----
 
-int WebCamImpl::openCamera(KivoDocCam *camera, CameraWidget *view, DocCamControl *&control)
+void WebCamImpl::openCamera(CameraStarter *starter, KivoDocCam *camera, CameraWidget *view,
+                            std::function<void(CameraStarter::Outcome &)> opened)
 {
-    DocCam::VideoFormat format;
-    int result = camera->getCurrentVideoFormat(format);
-    if (result != DocCam::Ok)
-        return result;
-    DocCamControl *opened = nullptr;
-    result = camera->openStream(format, view, &opened);
-    if (result != DocCam::Ok)
-        return result;
-    result = opened->start();
-    if (result != DocCam::Ok) {
-        opened->release();
-        return result;
-    }
-    control = opened;
-    updateDisplaySize(view);
-    view->setWaiting(true);
-    return DocCam::Ok;
+    // Prepared when the starter is free: a camera unplugged or a view closed by then is not
+    // tried at all.
+    starter->request([this, held = holdCamera(camera), view = QPointer<CameraWidget>(view),
+                      opened = std::move(opened)]() -> CameraStarter::Attempt {
+        std::lock_guard lock(componentMutex());
+        if (!view || !cameras.contains(held.get()))
+            return {};
+        return {{held.get()}, view.data(), opened};
+    });
 }
 
-ResultCode WebCamImpl::handleOpenFailure(int opened, CameraWidget *view, QTimer *retryTimer)
+bool WebCamImpl::adoptStream(CameraStarter::Outcome &outcome, CameraWidget *view,
+                             KivoDocCam *&camera, DocCamControl *&control)
+{
+    if (!outcome.started())
+        return false;
+    camera = outcome.camera();
+    control = outcome.takeControl();
+    updateDisplaySize(view);
+    view->setWaiting(true);
+    return true;
+}
+
+void WebCamImpl::mainCameraOpened(CameraStarter::Outcome &outcome, bool takenFromAux)
+{
+    std::lock_guard lock(componentMutex());
+    if (!adoptStream(outcome, mainCameraView, mainCamera, mainControl)) {
+        handleOpenFailure(outcome.result(), mainCameraView, mainRetryTimer);
+        return;
+    }
+    mainPending = nullptr;
+    // The camera has one stream; the auxiliary view that had it keeps its picture by mirroring.
+    if (takenFromAux && auxCameraView && !auxCamera && !auxPending) {
+        auxCamera = mainCamera;
+        mainCameraView->setForwardTarget(auxCameraView);
+        auxCameraView->setWaiting(true);
+        updateDisplaySize(mainCameraView);
+    }
+}
+
+void WebCamImpl::openAuxCamera(KivoDocCam *camera)
+{
+    auxPending = camera;
+    openCamera(auxStarter, camera, auxCameraView,
+               [this](CameraStarter::Outcome &outcome) { auxCameraOpened(outcome); });
+}
+
+void WebCamImpl::auxCameraOpened(CameraStarter::Outcome &outcome)
+{
+    std::lock_guard lock(componentMutex());
+    if (!adoptStream(outcome, auxCameraView, auxCamera, auxControl)) {
+        handleOpenFailure(outcome.result(), auxCameraView, auxRetryTimer);
+        return;
+    }
+    auxPending = nullptr;
+}
+
+void WebCamImpl::handleOpenFailure(int opened, CameraWidget *view, QTimer *retryTimer)
 {
     webCamLog.log(5, QStringLiteral("WebCamImpl::handleOpenFailure - Cannot open webcam: 0x%x"),
                   uint(opened));
@@ -296,7 +340,6 @@ ResultCode WebCamImpl::handleOpenFailure(int opened, CameraWidget *view, QTimer 
         view->setStatusText(InUse);
         retryTimer->start(RetryMs);
     }
-    return opened;
 }
 
 bool WebCamImpl::auxMirrorsMain() const
@@ -306,6 +349,7 @@ bool WebCamImpl::auxMirrorsMain() const
 
 void WebCamImpl::closeMainCamera()
 {
+    mainStarter->cancel();
     KivoDocCam *closed = mainCamera;
     const bool handOver = auxMirrorsMain();
     if (mainCameraView)
@@ -325,17 +369,12 @@ void WebCamImpl::closeMainCamera()
     blank(auxCameraView);
     if (!cameras.contains(closed) || !auxCameraView)
         return;
-    const int opened = openCamera(closed, auxCameraView, auxControl);
-    if (opened == DocCam::Ok) {
-        auxCamera = closed;
-    } else {
-        auxPending = closed;
-        handleOpenFailure(opened, auxCameraView, auxRetryTimer);
-    }
+    openAuxCamera(closed);
 }
 
 void WebCamImpl::closeAuxStream()
 {
+    auxStarter->cancel();
     auxRetryTimer->stop();
     auxPending = nullptr;
     if (auxMirrorsMain() && mainCameraView)
@@ -370,19 +409,12 @@ ResultCode WebCamImpl::selectMainCamera(int index)
     if (!displayOn || !mainCameraView)
         return Result::Success;
 
-    const int opened = openCamera(camera, mainCameraView, mainControl);
-    if (opened != DocCam::Ok) {
-        mainPending = camera;
-        return handleOpenFailure(opened, mainCameraView, mainRetryTimer);
-    }
-    mainCamera = camera;
-    // The camera has one stream; the auxiliary view that had it keeps its picture by mirroring.
-    if (takenFromAux && auxCameraView) {
-        auxCamera = camera;
-        mainCameraView->setForwardTarget(auxCameraView);
-        auxCameraView->setWaiting(true);
-        updateDisplaySize(mainCameraView);
-    }
+    // Opened on the starter's thread; the view says how it went.
+    mainPending = camera;
+    openCamera(mainStarter, camera, mainCameraView,
+               [this, takenFromAux](CameraStarter::Outcome &outcome) {
+                   mainCameraOpened(outcome, takenFromAux);
+               });
     return Result::Success;
 }
 
@@ -416,12 +448,7 @@ ResultCode WebCamImpl::selectAuxCamera(int index)
         return Result::Success;
     }
 
-    const int opened = openCamera(camera, auxCameraView, auxControl);
-    if (opened != DocCam::Ok) {
-        auxPending = camera;
-        return handleOpenFailure(opened, auxCameraView, auxRetryTimer);
-    }
-    auxCamera = camera;
+    openAuxCamera(camera);
     return Result::Success;
 }
 
@@ -493,9 +520,9 @@ void WebCamImpl::cameraAdded(KivoDocCam *camera)
 void WebCamImpl::selectInitialCameras()
 {
     std::lock_guard lock(componentMutex());
-    if (displayOn && !mainCamera && !mainRetryTimer->isActive())
+    if (displayOn && !mainCamera && !mainPending)
         selectMainCamera(preferredCameraIndex());
-    if (auxCameraView && !auxCamera && !auxRetryTimer->isActive())
+    if (auxCameraView && !auxCamera && !auxPending)
         selectAuxCamera(preferredCameraIndex());
 }
 
@@ -513,11 +540,13 @@ void WebCamImpl::cameraRemoved(KivoDocCam *camera)
     bool wasPendingMain = false;
     if (camera == mainPending) {
         mainRetryTimer->stop();
+        mainStarter->cancel();
         mainPending = nullptr;
         wasPendingMain = true;
     }
     if (camera == auxPending) {
         auxRetryTimer->stop();
+        auxStarter->cancel();
         auxPending = nullptr;
     }
     if (cameras.isEmpty()) {

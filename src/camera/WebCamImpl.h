@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CameraStarter.h"
 #include "CameraThrottleController.h"
 #include "WebCamIntf.h"
 
@@ -10,6 +11,7 @@
 #include <QMap>
 #include <QPointer>
 
+#include <functional>
 #include <mutex>
 
 class CameraWidget;
@@ -81,15 +83,23 @@ private:
     /// the first camera; -1 without cameras.
     int preferredCameraIndex();
     void rememberMainCamera(KivoDocCam *camera);
-    /// Opens and starts `camera` into `view`; the library's code on failure.
-    int openCamera(KivoDocCam *camera, CameraWidget *view, DocCamControl *&control);
+    /// Has `starter` open and start `camera` for `view`; `opened` runs with the outcome
+    /// unless the camera has gone or the request was cancelled meanwhile.
+    void openCamera(CameraStarter *starter, KivoDocCam *camera, CameraWidget *view,
+                    std::function<void(CameraStarter::Outcome &)> opened);
+    void mainCameraOpened(CameraStarter::Outcome &outcome, bool takenFromAux);
+    void openAuxCamera(KivoDocCam *camera);
+    void auxCameraOpened(CameraStarter::Outcome &outcome);
+    /// Shows the started stream in `view`; false when it did not start.
+    bool adoptStream(CameraStarter::Outcome &outcome, CameraWidget *view, KivoDocCam *&camera,
+                     DocCamControl *&control);
     /// Lets the main webcam go. An auxiliary view mirroring it opens the camera itself, unless
     /// the camera is gone.
     void closeMainCamera();
     /// Lets the auxiliary webcam go and blanks its view, which stays.
     void closeAuxStream();
-    /// Starts the retry timer while the camera is held elsewhere; answers `opened`.
-    ResultCode handleOpenFailure(int opened, CameraWidget *view, QTimer *retryTimer);
+    /// Starts the retry timer while the camera is held elsewhere.
+    void handleOpenFailure(int opened, CameraWidget *view, QTimer *retryTimer);
     void updateDisplaySize(CameraWidget *view);
     bool auxMirrorsMain() const;
 
@@ -102,11 +112,13 @@ private:
     KivoDocCam *auxCamera = nullptr;
     DocCamControl *auxControl = nullptr;
     QPointer<CameraWidget> auxCameraView;
-    // The cameras a retry tries again; they may be gone by the time it fires.
+    // The cameras being opened, or waiting for a retry; they may be gone by the time it fires.
     KivoDocCam *mainPending = nullptr;
     KivoDocCam *auxPending = nullptr;
     QTimer *mainRetryTimer = nullptr;
     QTimer *auxRetryTimer = nullptr;
+    CameraStarter *mainStarter = nullptr;
+    CameraStarter *auxStarter = nullptr;
     bool displayOn = false;
     QMap<QString, int> nameCounts;
 };

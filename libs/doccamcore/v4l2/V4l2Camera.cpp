@@ -32,6 +32,8 @@ V4l2Camera::V4l2Camera(DocCamManager *manager, Identity identity, V4l2DeviceDesc
 
 V4l2Camera::~V4l2Camera()
 {
+    // Writes still queued reach the camera (a gone one refuses them at once) before it closes.
+    controlWrites.finish();
     std::lock_guard lock(deviceMutex);
     device.reset();
 }
@@ -257,10 +259,16 @@ QImage V4l2Camera::grabStill()
 int V4l2Camera::applyControl(Control control, int value)
 {
     const V4l2ControlMap::Plan plan = controls.plan(control, value);
-    const int answer = plan.inHardware ? DocCam::Ok : DocCam::ErrorUnsupported;
-    if (plan.writes.isEmpty())
-        return answer;
+    // The answer comes from the plan alone: the caller is often the GUI thread, and a UVC
+    // control can take seconds to answer. A write the camera refuses is logged; the picture
+    // then simply keeps its old setting.
+    if (!plan.writes.isEmpty())
+        controlWrites.post([this, writes = plan.writes] { writeControls(writes); });
+    return plan.inHardware ? DocCam::Ok : DocCam::ErrorUnsupported;
+}
 
+void V4l2Camera::writeControls(const QList<V4l2ControlMap::Write> &writes)
+{
     std::lock_guard lock(deviceMutex);
     // Controls live in the camera, not in the stream, so a closed camera is opened just for
     // the change; it keeps the value for the next stream.
@@ -268,18 +276,20 @@ int V4l2Camera::applyControl(Control control, int value)
     V4l2Device *target = device.get();
     if (!target) {
         temporary = std::make_unique<V4l2Device>();
-        if (const int result = temporary->open(key()); result != DocCam::Ok)
-            return result;
+        if (const int result = temporary->open(key()); result != DocCam::Ok) {
+            qCInfo(lcV4l2Camera) << "V4l2Camera::writeControls -" << key()
+                                 << "could not be opened for a control:" << Qt::hex << result;
+            return;
+        }
         target = temporary.get();
     }
-    for (const V4l2ControlMap::Write &write : plan.writes) {
-        if (const int result = target->setControl(write.id, write.value); result != DocCam::Ok) {
-            qCInfo(lcV4l2Camera) << "V4l2Camera::applyControl -" << key() << "control" << Qt::hex
+    for (const V4l2ControlMap::Write &write : writes) {
+        if (target->setControl(write.id, write.value) != DocCam::Ok) {
+            qCInfo(lcV4l2Camera) << "V4l2Camera::writeControls -" << key() << "control" << Qt::hex
                                  << write.id << "refused" << Qt::dec << write.value;
-            return result;
+            return;
         }
     }
-    return answer;
 }
 
 std::uint32_t V4l2Camera::hardwareCapabilities() const

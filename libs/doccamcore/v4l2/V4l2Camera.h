@@ -2,6 +2,7 @@
 
 #include "CameraDevice.h"
 #include "V4l2ControlMap.h"
+#include "V4l2ControlQueue.h"
 #include "V4l2DeviceDescription.h"
 #include "V4l2FormatChoice.h"
 #include "V4l2WakeEvent.h"
@@ -56,6 +57,9 @@ private:
     GrabResult giveUp(int attempts, const QString &why);
     /// Waits for one good frame, giving up after `timeoutMs`.
     QImage waitForFrame(int timeoutMs);
+    /// Carries out `writes` on the node, opening it for the moment when no stream has it open;
+    /// on the control queue's thread.
+    void writeControls(const QList<V4l2ControlMap::Write> &writes);
 
     const V4l2DeviceDescription description;
     const V4l2ControlMap controls;
@@ -77,4 +81,6 @@ private:
     const std::function<void(V4l2Camera *)> lost;
     // Lives as long as the camera, so that waking needs no lock on `device`.
     V4l2WakeEvent wake;
+    // Last, so that it ends first: its writes use everything above.
+    V4l2ControlQueue controlWrites;
 };

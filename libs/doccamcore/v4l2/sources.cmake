@@ -4,6 +4,7 @@ set(DOCCAM_V4L2_SOURCES
     v4l2/V4l2Camera.cpp v4l2/V4l2Camera.h
     v4l2/V4l2Classification.cpp v4l2/V4l2Classification.h
     v4l2/V4l2ControlMap.cpp v4l2/V4l2ControlMap.h
+    v4l2/V4l2ControlQueue.cpp v4l2/V4l2ControlQueue.h
     v4l2/V4l2Device.cpp v4l2/V4l2Device.h
     v4l2/V4l2DeviceDescription.h
     v4l2/V4l2DeviceTracker.cpp v4l2/V4l2DeviceTracker.h

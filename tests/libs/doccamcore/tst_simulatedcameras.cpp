@@ -214,9 +214,9 @@ private Q_SLOTS:
 
     void parsesTheEnvironmentList()
     {
-        const auto setups = SimulatedCameras::parse(
-                QStringLiteral("doccam:1920x1080@busy@tuning, webcam:1280x720,bogus,doccam:9x9,"
-                               "DocCam:640X480@port=3@serial=Ab-1"));
+        const auto setups = SimulatedCameras::parse(QStringLiteral(
+                "doccam:1920x1080@busy@tuning, webcam:1280x720@slow,bogus,doccam:9x9,"
+                "DocCam:640X480@port=3@serial=Ab-1"));
         QCOMPARE(setups.size(), 3);
         QCOMPARE(setups.at(2).locationId, 3u);
         QCOMPARE(setups.at(2).serialNumber, QStringLiteral("Ab-1"));
@@ -224,6 +224,7 @@ private Q_SLOTS:
         QVERIFY(setups.at(0).documentCamera && setups.at(0).busy && setups.at(0).tuningOnContrast);
         QVERIFY(!setups.at(1).documentCamera);
         QCOMPARE(setups.at(1).size, QSize(1280, 720));
+        QVERIFY(setups.at(1).startDelayMs > 0 && setups.at(0).startDelayMs == 0);
     }
 
     void busyCameraRefusesToStartAndFramesArePacedByPainting()

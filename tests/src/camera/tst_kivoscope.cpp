@@ -1,6 +1,8 @@
 #include "PluggedCamera.h"
 
+#include <CameraStarter.h>
 #include <CameraWidget.h>
+#include <DocCamManager.h>
 #include <DocCamTypes.h>
 #include <KivoSystemOsal.h>
 #include <KivoscopeImpl.h>
@@ -140,6 +142,68 @@ private Q_SLOTS:
         QTRY_VERIFY(controller->isConnected());
         QVERIFY(!retry->isActive());
         QCOMPARE(asked.size(), 1);
+    }
+
+    void slowStartLeavesTheWindowRunning_data()
+    {
+        QTest::addColumn<bool>("busy");
+        // 0 nothing, 1 unplugged, 2 suspended, 3 lent out, 4 controller given back and taken anew
+        QTest::addColumn<int>("meanwhile");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("inUse");
+        QTest::newRow("starts") << false << 0 << true << false;
+        QTest::newRow("held elsewhere") << true << 0 << false << true;
+        QTest::newRow("unplugged while starting") << false << 1 << false << false;
+        QTest::newRow("held, unplugged while starting") << true << 1 << false << false;
+        QTest::newRow("suspended while starting") << false << 2 << false << false;
+        QTest::newRow("lent out while starting") << false << 3 << false << false;
+        QTest::newRow("controller renewed while starting") << false << 4 << true << false;
+    }
+
+    void slowStartLeavesTheWindowRunning()
+    {
+        QFETCH(bool, busy);
+        QFETCH(int, meanwhile);
+        QFETCH(bool, connected);
+        QFETCH(bool, inUse);
+        // Far longer than the waits below: started on the GUI thread, it would outlast them.
+        PluggedCamera slow(QStringLiteral("Slow"), [busy](auto &s) {
+            s.busy = busy;
+            s.startDelayMs = 10000;
+        });
+        auto controller = std::make_unique<Controller>();
+        QTRY_VERIFY(slow.isStarting());
+        bool served = false;
+        QTimer::singleShot(0, [&served] { served = true; });
+        QTRY_VERIFY(served);
+        QVERIFY(slow.isStarting());
+        // The start may end from here on; its outcome waits in the event queue for
+        // waitForIdle() below, after what happens meanwhile.
+        slow.setStartDelay(0);
+
+        if (meanwhile == 1)
+            slow.unplug();
+        else if (meanwhile == 2)
+            KivoSystemOsal::deliverSystemEvent(DocCam::SystemEventSuspend);
+        else if (meanwhile == 3)
+            QCOMPARE(controller->impl->releaseCameraForOtherApp(), Result::Success);
+        DocCamManager *manager = DocCamManager::getDocCamManager({});
+        manager->waitForIdle();
+        manager->release();
+        QCoreApplication::sendPostedEvents(controller->impl);
+        // Given back while its start may still run, which is let go with it (a stream left
+        // running would deliver to a starter that is gone); the next controller starts afresh.
+        if (meanwhile == 4) {
+            controller.reset();
+            controller = std::make_unique<Controller>();
+        }
+        controller->impl->findChild<CameraStarter *>()->waitForIdle();
+        QTRY_COMPARE(controller->impl->modelName(), connected ? QStringLiteral("Slow") : QString());
+        QCOMPARE(controller->impl->view()->statusText() == QStringLiteral("Camera in use"), inUse);
+        QCOMPARE(controller->timer("selectTimer")->isActive(), inUse);
+        QCOMPARE(asked.size(), inUse ? 1 : 0);
+        if (connected)
+            QTRY_VERIFY(controller->impl->isConnected());
     }
 
     void highQualityStillsArriveOnceOrTimeOutOrAreAborted()

@@ -5,6 +5,12 @@
 #include <v4l2/V4l2ControlMap.h>
 #include <v4l2/V4l2FormatChoice.h>
 
+#include <DocCamManager.h>
+
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QThread>
+
 #include <linux/videodev2.h>
 
 using Control = CameraDevice::Control;
@@ -243,6 +249,42 @@ private Q_SLOTS:
         const V4l2ControlMap::Plan plan = V4l2ControlMap(device.controls).plan(control, value);
         QCOMPARE(plan.inHardware, inHardware);
         QCOMPARE(pairs(plan.writes), expected);
+    }
+
+    void controlWritesAnswerAtOnceAndRunInOrderOffTheCallersThread()
+    {
+        // /dev/null opens but refuses every control: each write is refused, and says so.
+        static QMutex mutex;
+        static QList<QPair<QString, QThread *>> refusals;
+        refusals.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("velora.doccam.v4l2.camera.info=true"));
+        const QtMessageHandler previous = qInstallMessageHandler(
+                [](QtMsgType, const QMessageLogContext &context, const QString &message) {
+                    if (QByteArrayView(context.category) == "velora.doccam.v4l2.camera") {
+                        QMutexLocker lock(&mutex);
+                        refusals.append({message, QThread::currentThread()});
+                    }
+                });
+        DocCamManager *manager = DocCamManager::getDocCamManager({});
+        CameraDevice::Identity identity;
+        identity.key = QStringLiteral("/dev/null");
+        auto *camera = new V4l2Camera(manager, identity, RecordedDevices::documentCamera());
+        QCOMPARE(camera->setBrightness(70), DocCam::Ok);
+        QCOMPARE(camera->setContrast(30), DocCam::Ok);
+        QCOMPARE(camera->brightness(), 70);
+        // Given back with its writes queued: they run first, then the camera goes (once the
+        // manager has told the listeners of the changes, which hold it meanwhile).
+        camera->release();
+        manager->waitForIdle();
+        manager->release();
+        qInstallMessageHandler(previous);
+        QLoggingCategory::setFilterRules(QString());
+
+        QCOMPARE(refusals.size(), 2);
+        QVERIFY(refusals.at(0).first.contains(QString::number(V4L2_CID_BRIGHTNESS, 16)));
+        QVERIFY(refusals.at(1).first.contains(QString::number(V4L2_CID_CONTRAST, 16)));
+        for (const auto &[message, thread] : std::as_const(refusals))
+            QVERIFY(thread != QThread::currentThread());
     }
 
     void currentValuesReadBackAsLevels()

@@ -287,7 +287,7 @@ private Q_SLOTS:
                 QCOMPARE(reports.count(), std::make_pair(qsizetype(1), 0));
                 // The controls reach the reopened node.
                 QCOMPARE(stream.control->setBrightness(100), DocCam::Ok);
-                QCOMPARE(player.control(Node, V4L2_CID_BRIGHTNESS), 64);
+                QTRY_COMPARE(player.control(Node, V4L2_CID_BRIGHTNESS), 64);
                 return;
             }
             QTRY_COMPARE(reports.count().second, 1);
