@@ -206,7 +206,8 @@ void CameraDevice::setDisplaySize(QSize size)
 QSize CameraDevice::displaySize() const
 {
     std::lock_guard lock(d->mutex);
-    QSize size = d->displaySize;
+    QSize size = d->parameters.freeze && !d->shownWhole ? QSize() : d->displaySize;
+    d->decodingWhole = size.isEmpty();
     if (size.isEmpty())
         return size;
     const std::uint32_t software = softwareCapabilities();
@@ -249,10 +250,13 @@ void CameraDevice::captureLoop()
             std::lock_guard lock(d->mutex);
             d->latestRaw = raw;
             // The consumer is still painting the last frame, or the picture is frozen: keep
-            // capturing (the device must not stall) but deliver nothing.
-            if (d->awaitingPaint || d->parameters.freeze)
+            // capturing (the device must not stall) but deliver nothing. Only a picture frozen
+            // while shrunk gives way to the next whole frame.
+            const bool whole = d->decodingWhole;
+            if (d->awaitingPaint || (d->parameters.freeze && (d->shownWhole || !whole)))
                 continue;
             d->awaitingPaint = true;
+            d->shownWhole = whole;
             settings = processingSettings();
             software = softwareCapabilities();
         }

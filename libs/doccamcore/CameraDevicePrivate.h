@@ -31,6 +31,11 @@ struct CameraDevice::Private
     bool awaitingPaint = false;
     qint64 sequence = 0;
     QSize displaySize;
+    // Whether the frame the backend is decoding was asked for whole (displaySize() was empty),
+    // and whether the frame last delivered was. A picture frozen while shrunk to the view is
+    // replaced once by a whole frame, so that it stays sharp in a larger view and in a capture.
+    bool decodingWhole = true;
+    bool shownWhole = true;
 
     // Held while a callback runs, so that removing its target waits for it to finish.
     std::mutex callbackMutex;

@@ -1,5 +1,6 @@
 #include "PluggedCamera.h"
 
+#include <CameraDevice.h>
 #include <CameraImage.h>
 #include <DocCamControl.h>
 #include <DocCamManager.h>
@@ -8,11 +9,15 @@
 #include <QImageFrameGrabber.h>
 #include <QImageHQImageGrabber.h>
 #include <VeloraTest.h>
+#include <v4l2/V4l2FrameDecoder.h>
 
+#include <QBuffer>
 #include <QElapsedTimer>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -133,6 +138,42 @@ struct Stream
         sink.control = nullptr;
         camera()->release();
     }
+};
+
+/// A camera that sends one 640x480 JPEG over and over through the V4L2 backend's decoder, shrunk
+/// to the view as that backend does.
+class JpegCamera : public CameraDevice
+{
+public:
+    explicit JpegCamera(DocCamManager *manager)
+        : CameraDevice(manager, Identity{QStringLiteral("jpeg"), QStringLiteral("Jpeg")})
+    {
+        QImage page(640, 480, QImage::Format_RGB32);
+        page.fill(Qt::darkCyan);
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        page.save(&buffer, "JPG");
+    }
+
+protected:
+    int openCapture(const DocCam::VideoFormat &) override { return DocCam::Ok; }
+    void closeCapture() override { }
+    GrabResult grabFrame(QImage &frame, int) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        frame = decoder.decodeMjpeg(reinterpret_cast<const uchar *>(jpeg.constData()),
+                                    std::size_t(jpeg.size()), displaySize());
+        return GrabResult::Frame;
+    }
+    QImage grabStill() override { return {}; }
+    int applyControl(Control, int) override { return DocCam::ErrorUnsupported; }
+    std::uint32_t hardwareCapabilities() const override { return 0; }
+    DocCam::VideoFormat liveFormat() const override { return {{640, 480}, 30}; }
+    QSize stillSize() const override { return {}; }
+
+private:
+    QByteArray jpeg;
+    V4l2FrameDecoder decoder;
 };
 
 /// Sampled pixels that differ outside the moving marker and the clock, which change anyway.
@@ -309,6 +350,52 @@ private Q_SLOTS:
         // The camera stays a valid object for whoever still holds it, but refuses work.
         QCOMPARE(stream.camera()->requestHQImage(), DocCam::ErrorUnsupported);
         QCOMPARE(stream.sink.control->setBrightness(10), DocCam::ErrorDevice);
+    }
+
+    void framesComeAtTheSizeTheViewShowsThem_data()
+    {
+        QTest::addColumn<unsigned>("rotation");
+        QTest::addColumn<int>("zoomSteps");
+        QTest::addColumn<QSize>("shown");
+        QTest::addColumn<QSize>("frozen");
+        QTest::newRow("level") << 0u << 0 << QSize(133, 100) << QSize(640, 480);
+        QTest::newRow("turned") << 90u << 0 << QSize(75, 100) << QSize(480, 640);
+        // The crop of the zoomed picture still fills the view.
+        QTest::newRow("zoomed") << 0u << 3 << QSize(133, 100) << QSize(328, 246);
+    }
+
+    void framesComeAtTheSizeTheViewShowsThem()
+    {
+        QFETCH(unsigned, rotation);
+        QFETCH(int, zoomSteps);
+        QFETCH(QSize, shown);
+        QFETCH(QSize, frozen);
+        ManagerFixture fixture;
+        auto *camera = new JpegCamera(fixture.manager);
+        FrameSink sink;
+        sink.camera = camera;
+        QCOMPARE(camera->openStream({{640, 480}, 30}, &sink, &sink.control), DocCam::Ok);
+        sink.control->setDisplaySize({200, 100});
+        sink.control->setRotation(rotation);
+        for (int i = 0; i < zoomSteps; ++i)
+            sink.control->zoomIn();
+        QCOMPARE(sink.control->start(), DocCam::Ok);
+        sink.nextFrame();
+        const QSize delivered = sink.nextFrame().size();
+        QVERIFY2(
+                qAbs(delivered.width() - shown.width()) <= 1
+                        && qAbs(delivered.height() - shown.height()) <= 1,
+                qPrintable(QStringLiteral("%1x%2").arg(delivered.width()).arg(delivered.height())));
+
+        // Frozen, the picture is whole again: sharp in a larger view and in a capture.
+        sink.control->setFreeze(true);
+        const QImage picture = sink.nextFrame().getQImage();
+        QCOMPARE(picture.size(), frozen);
+        QImage captured;
+        QCOMPARE(camera->grabCurrentFrame(captured), DocCam::Ok);
+        QCOMPARE(captured.cacheKey(), picture.cacheKey());
+        sink.control->release();
+        camera->release();
     }
 
     void softwareFallbacksTransformThePicture()
