@@ -145,6 +145,32 @@ private Q_SLOTS:
         QCOMPARE(recorder.painted, QRegion(view.rect()));
     }
 
+    void pictureAtItsShownSizeIsCopiedAndTheBandsFilled()
+    {
+        // A one-pixel checkerboard: any resampling turns part of it grey.
+        QImage board(200, 100, QImage::Format_RGB32);
+        for (int y = 0; y < board.height(); ++y) {
+            for (int x = 0; x < board.width(); ++x)
+                board.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+        CameraWidget view(nullptr);
+        QPalette palette = view.palette();
+        palette.setColor(QPalette::Window, Qt::blue);
+        view.setPalette(palette);
+        // The picture's place is a pixel wider than the frame, as rounding makes it.
+        view.resize(201, 130);
+        view.oneFrameFetched(CameraImage(board));
+        QCOMPARE(view.pictureRect(), QRect(0, 15, 201, 100));
+        QImage shown(view.size(), QImage::Format_RGB32);
+        shown.fill(Qt::red);
+        view.render(&shown, QPoint(), QRegion(), {});
+        QCOMPARE(shown.copy(0, 15, 200, 100), board);
+        // The bands, and the column the frame leaves, show the inherited background.
+        QCOMPARE(shown.pixelColor(100, 5), QColor(Qt::blue));
+        QCOMPARE(shown.pixelColor(100, 120), QColor(Qt::blue));
+        QCOMPARE(shown.pixelColor(200, 50), QColor(Qt::blue));
+    }
+
     void framesFromTheCaptureThreadArePacedByPaints()
     {
         PacingThrottle throttle;
