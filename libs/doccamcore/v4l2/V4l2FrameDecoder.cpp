@@ -208,21 +208,53 @@ struct V4l2FrameDecoder::ShrinkBuffers
 {
     static constexpr std::size_t Spare = 16;
 
+    /// How one plane shrinks, worked out again only when its sizes change.
+    struct Plan
+    {
+        QSize from;
+        QSize to;
+        AreaTaps across;
+        AreaTaps down;
+        // The eight-row pass's horizontal taps, one per output sample including those up to
+        // the next multiple of eight, and their weights in eight 16-bit lanes each.
+        std::vector<int> offsets;
+        std::vector<quint16> weights;
+    };
+
     std::vector<uchar> decodedPlanes;
     std::vector<uchar> shownPlanes;
+    Plan plans[3];
     std::vector<quint16> rows;
     // Eight 16-bit lanes per entry: the vectors of the eight-row pass.
     std::vector<quint16> columns;
-    std::vector<quint16> weights;
-    std::vector<int> offsets;
 };
 
-void V4l2FrameDecoder::shrinkPlane(const uchar *source, QSize from, int sourceStride, uchar *out,
-                                   QSize to, int outStride)
+void V4l2FrameDecoder::shrinkPlane(int plane, const uchar *source, QSize from, int sourceStride,
+                                   uchar *out, QSize to, int outStride)
 {
-    const AreaTaps across = areaTaps(from.width(), to.width(), HorizontalWhole);
-    const AreaTaps down = areaTaps(from.height(), to.height(), VerticalWhole);
     ShrinkBuffers &scratch = *shrinkBuffers;
+    ShrinkBuffers::Plan &plan = scratch.plans[plane];
+    if (plan.from != from || plan.to != to) {
+        plan.from = from;
+        plan.to = to;
+        plan.across = areaTaps(from.width(), to.width(), HorizontalWhole);
+        plan.down = areaTaps(from.height(), to.height(), VerticalWhole);
+        const int count = plan.across.count;
+        const int paddedTo = (to.width() + 7) / 8 * 8;
+        plan.offsets.resize(std::size_t(paddedTo));
+        plan.weights.resize(std::size_t(paddedTo) * std::size_t(count) * 8);
+        for (int x = 0; x < paddedTo; ++x) {
+            // Past the right edge the last sample repeats; it is not stored.
+            const std::size_t column = std::size_t(std::min(x, to.width() - 1));
+            plan.offsets[std::size_t(x)] = plan.across.first[column];
+            for (int k = 0; k < count; ++k)
+                std::fill_n(
+                        &plan.weights[(std::size_t(x) * std::size_t(count) + std::size_t(k)) * 8],
+                        8, plan.across.weights[column * std::size_t(count) + std::size_t(k)]);
+        }
+    }
+    const AreaTaps &across = plan.across;
+    const AreaTaps &down = plan.down;
     scratch.rows.resize(std::size_t(from.width()));
     int y = 0;
 #if defined(__SSE2__)
@@ -230,22 +262,10 @@ void V4l2FrameDecoder::shrinkPlane(const uchar *source, QSize from, int sourceSt
     // weighs eight rows with one multiplication. The vertical pass reads whole blocks of eight
     // samples, which the source's padding allows (see ShrinkBuffers).
     const int blocks = (from.width() + 7) / 8;
-    const int paddedTo = (to.width() + 7) / 8 * 8;
     const int count = across.count;
     scratch.columns.resize(std::size_t(blocks) * 64);
-    scratch.offsets.resize(std::size_t(paddedTo));
-    scratch.weights.resize(std::size_t(paddedTo) * std::size_t(count) * 8);
-    for (int x = 0; x < paddedTo; ++x) {
-        // Past the right edge the last sample repeats; it is not stored.
-        const std::size_t column = std::size_t(std::min(x, to.width() - 1));
-        scratch.offsets[std::size_t(x)] = across.first[column];
-        for (int k = 0; k < count; ++k)
-            std::fill_n(
-                    &scratch.weights[(std::size_t(x) * std::size_t(count) + std::size_t(k)) * 8], 8,
-                    across.weights[column * std::size_t(count) + std::size_t(k)]);
-    }
     auto *columns = reinterpret_cast<__m128i *>(scratch.columns.data());
-    const auto *weights = reinterpret_cast<const __m128i *>(scratch.weights.data());
+    const auto *weights = reinterpret_cast<const __m128i *>(plan.weights.data());
     for (; down.count <= MaxVectorTaps && y + 8 <= to.height(); y += 8) {
         const uchar *top[8];
         __m128i rowWeights[8][MaxVectorTaps];
@@ -264,13 +284,13 @@ void V4l2FrameDecoder::shrinkPlane(const uchar *source, QSize from, int sourceSt
             verticalBlocks<0>(top, sourceStride, rowWeights, down.count, blocks, columns);
         uchar *rows = out + std::ptrdiff_t(y) * outStride;
         if (count == 2)
-            horizontalBlocks<2>(columns, scratch.offsets.data(), weights, 2, to.width(), rows,
+            horizontalBlocks<2>(columns, plan.offsets.data(), weights, 2, to.width(), rows,
                                 outStride);
         else if (count == 3)
-            horizontalBlocks<3>(columns, scratch.offsets.data(), weights, 3, to.width(), rows,
+            horizontalBlocks<3>(columns, plan.offsets.data(), weights, 3, to.width(), rows,
                                 outStride);
         else
-            horizontalBlocks<0>(columns, scratch.offsets.data(), weights, count, to.width(), rows,
+            horizontalBlocks<0>(columns, plan.offsets.data(), weights, count, to.width(), rows,
                                 outStride);
     }
 #endif
@@ -432,7 +452,7 @@ bool V4l2FrameDecoder::decodeShrunk(const uchar *data, std::size_t bytes, bool s
         return true; // a damaged frame: the null result drops it
     }
     for (int i = 0; i < planeCount; ++i)
-        shrinkPlane(decodedData[i], decodedPlanes[i], decodedStrides[i], shownData[i],
+        shrinkPlane(i, decodedData[i], decodedPlanes[i], decodedStrides[i], shownData[i],
                     shownPlanes[i], shownStrides[i]);
 
     QImage &image = recycledImage(shown);

@@ -37,9 +37,9 @@ private:
     /// frame). False when the picture's subsampling has no plane layout; nothing was decoded then.
     bool decodeShrunk(const uchar *data, std::size_t bytes, bool scaled, QSize decoded, QSize shown,
                       int subsampling, QImage &result);
-    /// Area-average shrink of one 8-bit plane.
-    void shrinkPlane(const uchar *source, QSize from, int sourceStride, uchar *out, QSize to,
-                     int outStride);
+    /// Area-average shrink of the 8-bit plane number `plane`.
+    void shrinkPlane(int plane, const uchar *source, QSize from, int sourceStride, uchar *out,
+                     QSize to, int outStride);
 
     /// An image of `size` to decode into: one of the earlier results that nobody holds any more,
     /// so that a stream of large frames does not allocate (and fault in) a fresh buffer each time.
