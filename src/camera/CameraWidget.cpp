@@ -197,9 +197,14 @@ void CameraWidget::drawPicture(QPainter &painter, const QImage &image) const
     // A frame the camera library already made the size it is shown at (give or take the
     // rounding of a fractional device pixel ratio) is copied pixel for pixel: resampling it
     // would cost more than decoding it and could only blur it.
-    const qreal ratio = devicePixelRatioF();
+    // The scale of the device painted on, which is not the window's when the view is rendered
+    // into an image.
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = device.m11();
     const QRectF target(QPointF(pictureArea.topLeft()) * ratio, QSizeF(pictureArea.size()) * ratio);
-    if (qAbs(target.width() - image.width()) <= 1 && qAbs(target.height() - image.height()) <= 1) {
+    if (device.type() <= QTransform::TxScale && ratio > 0 && qFuzzyCompare(ratio, device.m22())
+        && qAbs(target.width() - image.width()) <= 1
+        && qAbs(target.height() - image.height()) <= 1) {
         painter.save();
         painter.scale(1 / ratio, 1 / ratio);
         const QRect drawn(target.topLeft().toPoint(), image.size());
