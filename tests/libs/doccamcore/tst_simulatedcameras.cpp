@@ -357,7 +357,7 @@ private Q_SLOTS:
         QTest::addColumn<unsigned>("rotation");
         QTest::addColumn<int>("zoomSteps");
         QTest::addColumn<QSize>("shown");
-        QTest::addColumn<QSize>("frozen");
+        QTest::addColumn<QSize>("whole");
         QTest::newRow("level") << 0u << 0 << QSize(133, 100) << QSize(640, 480);
         QTest::newRow("turned") << 90u << 0 << QSize(75, 100) << QSize(480, 640);
         // The crop of the zoomed picture still fills the view.
@@ -369,7 +369,7 @@ private Q_SLOTS:
         QFETCH(unsigned, rotation);
         QFETCH(int, zoomSteps);
         QFETCH(QSize, shown);
-        QFETCH(QSize, frozen);
+        QFETCH(QSize, whole);
         ManagerFixture fixture;
         auto *camera = new JpegCamera(fixture.manager);
         FrameSink sink;
@@ -381,11 +381,13 @@ private Q_SLOTS:
             sink.control->zoomIn();
         QCOMPARE(sink.control->start(), DocCam::Ok);
         QCOMPARE(sink.nextFrame().size(), shown);
-
-        // Frozen, the picture is whole again: sharp in a larger view and in a capture.
+        // A capture keeps the whole picture, and so does a frozen one, sharp in a larger view.
+        QImage live;
+        QCOMPARE(camera->grabCurrentFrame(live), DocCam::Ok);
+        QCOMPARE(live.size(), whole);
         sink.control->setFreeze(true);
         const QImage picture = sink.nextFrame().getQImage();
-        QCOMPARE(picture.size(), frozen);
+        QCOMPARE(picture.size(), whole);
         QImage captured;
         QCOMPARE(camera->grabCurrentFrame(captured), DocCam::Ok);
         QCOMPARE(captured.cacheKey(), picture.cacheKey());
