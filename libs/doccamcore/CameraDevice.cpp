@@ -21,6 +21,8 @@ constexpr std::uint32_t SoftwareCapable = DocCam::CapZoom | DocCam::CapRotation 
         | DocCam::CapFreeze | DocCam::CapColorEffect;
 // Long enough that an idle camera costs nothing, short enough that stop() is prompt.
 constexpr int GrabTimeoutMs = 200;
+// A few frame periods of a slow camera.
+constexpr int WholeFrameWaitMs = 500;
 
 qint64 steadyNowNs()
 {
@@ -215,7 +217,9 @@ void CameraDevice::setDisplaySize(QSize size)
 QSize CameraDevice::displaySize() const
 {
     std::lock_guard lock(d->mutex);
-    QSize size = d->displaySize;
+    const bool whole = (d->parameters.freeze && !d->shownWhole) || d->wholeWanted;
+    QSize size = whole ? QSize() : d->displaySize;
+    d->decodingWhole = size.isEmpty();
     if (size.isEmpty())
         return size;
     const std::uint32_t software = softwareCapabilities();
@@ -257,11 +261,19 @@ void CameraDevice::captureLoop()
         {
             std::lock_guard lock(d->mutex);
             d->latestRaw = raw;
+            const bool whole = d->decodingWhole;
+            d->latestWhole = whole;
+            if (whole && d->wholeWanted) {
+                d->wholeWanted = false;
+                d->wholeArrived.notify_all();
+            }
             // The consumer is still painting the last frame, or the picture is frozen: keep
-            // capturing (the device must not stall) but deliver nothing.
-            if (d->awaitingPaint || d->parameters.freeze)
+            // capturing (the device must not stall) but deliver nothing. Only a picture frozen
+            // while shrunk gives way to the next whole frame.
+            if (d->awaitingPaint || (d->parameters.freeze && (d->shownWhole || !whole)))
                 continue;
             d->awaitingPaint = true;
+            d->shownWhole = whole;
             settings = processingSettings();
             software = softwareCapabilities();
         }
@@ -315,10 +327,17 @@ int CameraDevice::grabCurrentFrame(QImage &image)
     FrameProcessor::Settings settings;
     std::uint32_t software = 0;
     {
-        std::lock_guard lock(d->mutex);
+        std::unique_lock lock(d->mutex);
         if (d->parameters.freeze && !d->frozenFrame.isNull()) {
             image = d->frozenFrame;
             return DocCam::Ok;
+        }
+        // A capture keeps the camera's whole picture, not the one shrunk to the view: the next
+        // frame is decoded whole. A camera that sends none in time gives the shrunk one.
+        if (d->capturing && !d->latestWhole) {
+            d->wholeWanted = true;
+            d->wholeArrived.wait_for(lock, std::chrono::milliseconds(WholeFrameWaitMs),
+                                     [this] { return d->latestWhole || !d->capturing; });
         }
         raw = d->latestRaw;
         settings = processingSettings();

@@ -216,8 +216,10 @@ protected:
     /// The values resetToDefaults() returns to; by default those a camera starts with.
     virtual Parameters defaultParameters() const { return {}; }
     Parameters parametersSnapshot() const;
-    /// The smallest size a delivered frame may have (see DocCamControl::setDisplaySize); empty
-    /// for full frames. A backend that can decode at a reduced size uses it.
+    /// The size, in device pixels, that delivered frames are shown at (see
+    /// DocCamControl::setDisplaySize), turned and enlarged for the software rotation and zoom;
+    /// empty for whole frames. A backend that can decode at a reduced size shrinks larger frames
+    /// to fit in it. Called by the backend for each frame it is about to decode.
     QSize displaySize() const;
     /// False while a frame would be dropped anyway (the consumer is still painting the last one,
     /// or the picture is frozen): a backend may then skip decoding the frame it dequeues.

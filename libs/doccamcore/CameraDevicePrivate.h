@@ -5,6 +5,7 @@
 #include <QImage>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -34,6 +35,15 @@ struct CameraDevice::Private
     bool awaitingPaint = false;
     qint64 sequence = 0;
     QSize displaySize;
+    // Whether the frame the backend is decoding was asked for whole (displaySize() was empty),
+    // and whether the latest and the last delivered frames were. A picture frozen while shrunk
+    // to the view is replaced once by a whole frame, so that it stays sharp in a larger view and
+    // in a capture; a capture of the live picture asks for a whole frame.
+    bool decodingWhole = true;
+    bool latestWhole = true;
+    bool shownWhole = true;
+    bool wholeWanted = false;
+    std::condition_variable wholeArrived;
 
     // Held while a callback runs, so that removing its target waits for it to finish.
     std::mutex callbackMutex;

@@ -20,9 +20,9 @@ public:
     /// The consumer has shown the last delivered frame; the stream may deliver the next one.
     virtual void framePainted() = 0;
     /// The largest size, in device pixels, at which the consumer shows frames. The stream may
-    /// then deliver frames smaller than the camera's picture, but never smaller than this size
-    /// (a JPEG decoded at half size costs a quarter of a full decode and scales faster).
-    /// An empty size asks for full frames again.
+    /// then deliver a larger picture shrunk to the largest size of its own shape that fits in
+    /// this one, which the consumer can show without resampling it (a JPEG decoded at reduced
+    /// size costs a fraction of a full decode). An empty size asks for full frames again.
     virtual void setDisplaySize(QSize size) = 0;
 
     virtual int setBrightness(int value) = 0; ///< 0 to 100

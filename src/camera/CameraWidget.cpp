@@ -31,6 +31,9 @@ CameraWidget::CameraWidget(CameraThrottleController *throttle, QWidget *parent)
     , initBar(new QWidget(this))
     , throttle(throttle)
 {
+    // Every pixel is painted here (the picture, the bands beside it, or the status gradient),
+    // so Qt need not fill the background first: that fill cost as much as copying the picture.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     Ui::CameraInitBar form;
     form.setupUi(initBar);
     initBar->hide();
@@ -189,6 +192,32 @@ void CameraWidget::updatePictureArea()
                         fitted);
 }
 
+void CameraWidget::drawPicture(QPainter &painter, const QImage &image) const
+{
+    // A frame the camera library already made the size it is shown at (give or take the
+    // rounding of a fractional device pixel ratio) is copied pixel for pixel: resampling it
+    // would cost more than decoding it and could only blur it.
+    // The scale of the device painted on, which is not the window's when the view is rendered
+    // into an image.
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = device.m11();
+    const QRectF target(QPointF(pictureArea.topLeft()) * ratio, QSizeF(pictureArea.size()) * ratio);
+    if (device.type() <= QTransform::TxScale && ratio > 0 && qFuzzyCompare(ratio, device.m22())
+        && qAbs(target.width() - image.width()) <= 1
+        && qAbs(target.height() - image.height()) <= 1) {
+        painter.save();
+        painter.scale(1 / ratio, 1 / ratio);
+        const QRect drawn(target.topLeft().toPoint(), image.size());
+        // A frame a pixel short leaves a line of the picture's area to fill.
+        for (const QRect &rest : QRegion(target.toAlignedRect()).subtracted(drawn))
+            painter.fillRect(rest, palette().window());
+        painter.drawImage(drawn.topLeft(), image);
+        painter.restore();
+        return;
+    }
+    painter.drawImage(QRectF(pictureArea), image);
+}
+
 void CameraWidget::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -196,15 +225,20 @@ void CameraWidget::resizeEvent(QResizeEvent *event)
     initBar->setGeometry(rect());
 }
 
-void CameraWidget::paintEvent(QPaintEvent *)
+void CameraWidget::paintEvent(QPaintEvent *event)
 {
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         const QImage image = currentFrame.getQImage();
         if (!image.isNull()) {
-            // Only the picture is drawn; the bands beside it keep the window's background.
-            painter.drawImage(QRectF(pictureArea), image);
+            // The bands beside the picture show the background the view inherits.
+            const QRegion bands = event->region().subtracted(pictureArea);
+            for (const QRect &band : bands)
+                painter.fillRect(band, palette().window());
+            if (image.hasAlphaChannel())
+                painter.fillRect(pictureArea, palette().window());
+            drawPicture(painter, image);
         } else {
             const qreal centreX = width() / 2.0;
             QLinearGradient gradient(centreX, 0, centreX, height());

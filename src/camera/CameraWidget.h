@@ -13,6 +13,7 @@
 
 class CameraThrottleController;
 class CameraWidgetDelegate;
+class QPainter;
 
 /// Shows a camera's live picture, scaled into the largest centred rectangle of the picture's
 /// aspect ratio, or a status text (or a connecting bar) while there is none.
@@ -71,6 +72,7 @@ private:
     void showFrame(const CameraImage &frame);
     void showFrameError(int code);
     void updatePictureArea();
+    void drawPicture(QPainter &painter, const QImage &image) const;
     bool onOwnThread() const;
     /// Runs `work` now on the GUI thread, or queues it there from any other.
     void deliver(std::function<void()> work);

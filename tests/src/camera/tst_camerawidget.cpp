@@ -145,6 +145,48 @@ private Q_SLOTS:
         QCOMPARE(recorder.painted, QRegion(view.rect()));
     }
 
+    void pictureAtItsShownSizeIsCopiedAndTheBandsFilled_data()
+    {
+        QTest::addColumn<int>("ratio");
+        QTest::addColumn<QSize>("viewSize");
+        QTest::addColumn<QRect>("pictureRect");
+        // The picture's place is a pixel wider than the frame, as rounding makes it.
+        QTest::newRow("a pixel off") << 1 << QSize(201, 130) << QRect(0, 15, 201, 100);
+        QTest::newRow("device pixels") << 2 << QSize(100, 66) << QRect(0, 8, 100, 50);
+    }
+
+    void pictureAtItsShownSizeIsCopiedAndTheBandsFilled()
+    {
+        QFETCH(int, ratio);
+        QFETCH(QSize, viewSize);
+        QFETCH(QRect, pictureRect);
+        // A one-pixel checkerboard: any resampling turns part of it grey.
+        QImage board(200, 100, QImage::Format_RGB32);
+        for (int y = 0; y < board.height(); ++y) {
+            for (int x = 0; x < board.width(); ++x)
+                board.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+        CameraWidget view(nullptr);
+        QPalette palette = view.palette();
+        palette.setColor(QPalette::Window, Qt::blue);
+        view.setPalette(palette);
+        view.resize(viewSize);
+        view.oneFrameFetched(CameraImage(board));
+        QCOMPARE(view.pictureRect(), pictureRect);
+        QImage shown(view.size() * ratio, QImage::Format_RGB32);
+        shown.setDevicePixelRatio(ratio);
+        shown.fill(Qt::red);
+        view.render(&shown, QPoint(), QRegion(), {});
+        QImage picture = shown.copy(QRect(pictureRect.topLeft() * ratio, board.size()));
+        picture.setDevicePixelRatio(1);
+        QCOMPARE(picture, board);
+        // The bands, and any column the frame leaves, show the inherited background.
+        QCOMPARE(shown.pixelColor(100, 5), QColor(Qt::blue));
+        QCOMPARE(shown.pixelColor(100, shown.height() - 5), QColor(Qt::blue));
+        for (int x = board.width(); x < shown.width(); ++x)
+            QCOMPARE(shown.pixelColor(x, shown.height() / 2), QColor(Qt::blue));
+    }
+
     void framesFromTheCaptureThreadArePacedByPaints()
     {
         PacingThrottle throttle;

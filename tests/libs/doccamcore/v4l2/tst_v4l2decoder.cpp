@@ -56,36 +56,57 @@ private Q_SLOTS:
     void mjpegDecodesToTheEncodedPicture_data()
     {
         QTest::addColumn<QSize>("encoded");
-        QTest::addColumn<QSize>("atLeast");
+        QTest::addColumn<QSize>("fitIn");
         QTest::addColumn<QSize>("decoded");
-        QTest::newRow("whole") << QSize(64, 48) << QSize() << QSize(64, 48);
+        QTest::addColumn<bool>("grey");
+        QTest::newRow("whole") << QSize(64, 48) << QSize() << QSize(64, 48) << false;
         // A camera may send a frame of another size after a mode switch; the picture follows
         // the frame, not the negotiated format.
-        QTest::newRow("the frame's own size") << QSize(32, 16) << QSize() << QSize(32, 16);
-        QTest::newRow("half covers the view") << QSize(128, 96) << QSize(60, 40) << QSize(64, 48);
-        // Never smaller than asked.
+        QTest::newRow("the frame's own size") << QSize(32, 16) << QSize() << QSize(32, 16) << false;
+        // Never enlarged: the view scales a small picture up itself.
+        QTest::newRow("a view larger than the frame")
+                << QSize(64, 48) << QSize(200, 100) << QSize(64, 48) << false;
+        QTest::newRow("half is the shown size")
+                << QSize(128, 96) << QSize(64, 48) << QSize(64, 48) << false;
+        QTest::newRow("an eighth") << QSize(128, 96) << QSize(16, 12) << QSize(16, 12) << false;
+        // Shrunk to the size it is shown at, of its own shape, from the halving that covers it.
         QTest::newRow("a pixel wider than half")
-                << QSize(128, 96) << QSize(65, 40) << QSize(128, 96);
-        QTest::newRow("an eighth") << QSize(128, 96) << QSize(16, 12) << QSize(16, 12);
+                << QSize(128, 96) << QSize(65, 400) << QSize(65, 48) << false;
+        QTest::newRow("a view of another shape")
+                << QSize(128, 72) << QSize(100, 100) << QSize(100, 56) << false;
+        QTest::newRow("odd sizes")
+                << QSize(1001, 601) << QSize(641, 479) << QSize(641, 384) << false;
+        // Turned a quarter, the picture's height fills the view's width.
+        QTest::newRow("a view turned on its side")
+                << QSize(120, 90) << QSize(45, 80) << QSize(45, 33) << false;
+        QTest::newRow("grey") << QSize(120, 90) << QSize(61, 61) << QSize(61, 45) << true;
     }
 
     void mjpegDecodesToTheEncodedPicture()
     {
         QFETCH(QSize, encoded);
-        QFETCH(QSize, atLeast);
+        QFETCH(QSize, fitIn);
         QFETCH(QSize, decoded);
-        const QImage original = blocks(encoded);
+        QFETCH(bool, grey);
+        QImage original = blocks(encoded);
+        if (grey)
+            original = original.convertToFormat(QImage::Format_Grayscale8);
         const QByteArray bytes = jpeg(original, 95);
-        V4l2FrameDecoder decoder;
+        // One decoder for every row, as for a stream whose view changes size.
+        static V4l2FrameDecoder decoder;
         const QImage image = decoder.decode(V4l2::PixelFormatMjpeg, data(bytes),
-                                            std::size_t(bytes.size()), QSize(640, 480), 0, atLeast);
+                                            std::size_t(bytes.size()), QSize(640, 480), 0, fitIn);
         QCOMPARE(image.format(), QImage::Format_RGB32);
         QCOMPARE(image.size(), decoded);
-        // The middle of each block, away from the edges where JPEG's ringing lives.
-        for (QPoint p : {QPoint(1, 1), QPoint(3, 1), QPoint(1, 3), QPoint(3, 3)}) {
-            const QRgb got = image.pixel(p.x() * decoded.width() / 4, p.y() * decoded.height() / 4);
-            const QRgb sent
-                    = original.pixel(p.x() * encoded.width() / 4, p.y() * encoded.height() / 4);
+        // The middle of each block, away from the edges where JPEG's ringing lives, and the
+        // corners, which the last rows and columns of a shrink reach.
+        const QList<QPointF> places = {{0.25, 0.25}, {0.75, 0.25}, {0.25, 0.75}, {0.75, 0.75},
+                                       {0, 0},       {1, 0},       {0, 1},       {1, 1}};
+        for (QPointF p : places) {
+            const QRgb got = image.pixel(int(p.x() * (decoded.width() - 1)),
+                                         int(p.y() * (decoded.height() - 1)));
+            const QRgb sent = original.pixel(int(p.x() * (encoded.width() - 1)),
+                                             int(p.y() * (encoded.height() - 1)));
             QVERIFY2(near(got, sent, 12), qPrintable(describe(got) + " against " + describe(sent)));
         }
         // RGB32 promises an opaque 0xff in the top byte; painting relies on it.
