@@ -522,87 +522,86 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray after = file.readAll();
         QVERIFY2(fileKept ? after == content : after.contains(intact), after.constData());
-        void framesComeAtTheSizeTheViewShowsThem_data()
-        {
-            QTest::addColumn<unsigned>("rotation");
-            QTest::addColumn<int>("zoomSteps");
-            QTest::addColumn<QSize>("shown");
-            QTest::addColumn<QSize>("whole");
-            QTest::newRow("level") << 0u << 0 << QSize(133, 100) << QSize(640, 480);
-            QTest::newRow("turned") << 90u << 0 << QSize(75, 100) << QSize(480, 640);
-            // The crop of the zoomed picture still fills the view.
-            QTest::newRow("zoomed") << 0u << 3 << QSize(133, 100) << QSize(328, 246);
-        }
+    }
 
-        void framesComeAtTheSizeTheViewShowsThem()
-        {
-            QFETCH(unsigned, rotation);
-            QFETCH(int, zoomSteps);
-            QFETCH(QSize, shown);
-            QFETCH(QSize, whole);
-            ManagerFixture fixture;
-            auto *camera = new JpegCamera(fixture.manager);
-            FrameSink sink;
-            sink.camera = camera;
-            QCOMPARE(camera->openStream({{640, 480}, 30}, &sink, &sink.control), DocCam::Ok);
-            sink.control->setDisplaySize({200, 100});
-            sink.control->setRotation(rotation);
-            for (int i = 0; i < zoomSteps; ++i)
-                sink.control->zoomIn();
-            QCOMPARE(sink.control->start(), DocCam::Ok);
-            QCOMPARE(sink.nextFrame().size(), shown);
-            // A capture keeps the whole picture, and so does a frozen one, sharp in a larger view.
-            QImage live;
-            QCOMPARE(camera->grabCurrentFrame(live), DocCam::Ok);
-            QCOMPARE(live.size(), whole);
-            sink.control->setFreeze(true);
-            const QImage picture = sink.nextFrame().getQImage();
-            QCOMPARE(picture.size(), whole);
-            QImage captured;
-            QCOMPARE(camera->grabCurrentFrame(captured), DocCam::Ok);
-            QCOMPARE(captured.cacheKey(), picture.cacheKey());
-            sink.control->release();
-            camera->release();
-        }
+    void framesComeAtTheSizeTheViewShowsThem_data()
+    {
+        QTest::addColumn<unsigned>("rotation");
+        QTest::addColumn<int>("zoomSteps");
+        QTest::addColumn<QSize>("shown");
+        QTest::addColumn<QSize>("whole");
+        QTest::newRow("level") << 0u << 0 << QSize(133, 100) << QSize(640, 480);
+        QTest::newRow("turned") << 90u << 0 << QSize(75, 100) << QSize(480, 640);
+        // The crop of the zoomed picture still fills the view.
+        QTest::newRow("zoomed") << 0u << 3 << QSize(133, 100) << QSize(328, 246);
+    }
 
-        void softwareFallbacksTransformThePicture()
-        {
-            QImage source(40, 20, QImage::Format_RGB32);
-            source.fill(Qt::white);
-            source.setPixelColor(0, 0, Qt::red); // top-left marker
-            const auto all = DocCam::CapZoom | DocCam::CapMirror | DocCam::CapRotation
-                    | DocCam::CapColorEffect;
+    void framesComeAtTheSizeTheViewShowsThem()
+    {
+        QFETCH(unsigned, rotation);
+        QFETCH(int, zoomSteps);
+        QFETCH(QSize, shown);
+        QFETCH(QSize, whole);
+        ManagerFixture fixture;
+        auto *camera = new JpegCamera(fixture.manager);
+        FrameSink sink;
+        sink.camera = camera;
+        QCOMPARE(camera->openStream({{640, 480}, 30}, &sink, &sink.control), DocCam::Ok);
+        sink.control->setDisplaySize({200, 100});
+        sink.control->setRotation(rotation);
+        for (int i = 0; i < zoomSteps; ++i)
+            sink.control->zoomIn();
+        QCOMPARE(sink.control->start(), DocCam::Ok);
+        QCOMPARE(sink.nextFrame().size(), shown);
+        // A capture keeps the whole picture, and so does a frozen one, sharp in a larger view.
+        QImage live;
+        QCOMPARE(camera->grabCurrentFrame(live), DocCam::Ok);
+        QCOMPARE(live.size(), whole);
+        sink.control->setFreeze(true);
+        const QImage picture = sink.nextFrame().getQImage();
+        QCOMPARE(picture.size(), whole);
+        QImage captured;
+        QCOMPARE(camera->grabCurrentFrame(captured), DocCam::Ok);
+        QCOMPARE(captured.cacheKey(), picture.cacheKey());
+        sink.control->release();
+        camera->release();
+    }
 
-            FrameProcessor::Settings settings;
-            QCOMPARE(FrameProcessor::process(source, settings, all).cacheKey(), source.cacheKey());
+    void softwareFallbacksTransformThePicture()
+    {
+        QImage source(40, 20, QImage::Format_RGB32);
+        source.fill(Qt::white);
+        source.setPixelColor(0, 0, Qt::red); // top-left marker
+        const auto all = DocCam::CapZoom | DocCam::CapMirror | DocCam::CapRotation
+                | DocCam::CapColorEffect;
 
-            settings.mirror = true;
-            QCOMPARE(FrameProcessor::process(source, settings, all).pixelColor(39, 0),
-                     QColor(Qt::red));
-            // Mirroring the camera does itself is not done twice.
-            QCOMPARE(FrameProcessor::process(source, settings, 0).pixelColor(0, 0),
-                     QColor(Qt::red));
+        FrameProcessor::Settings settings;
+        QCOMPARE(FrameProcessor::process(source, settings, all).cacheKey(), source.cacheKey());
 
-            settings = {};
-            settings.rotation = 90;
-            const QImage rotated = FrameProcessor::process(source, settings, all);
-            QCOMPARE(rotated.size(), QSize(20, 40));
-            QCOMPARE(rotated.pixelColor(19, 0), QColor(Qt::red));
+        settings.mirror = true;
+        QCOMPARE(FrameProcessor::process(source, settings, all).pixelColor(39, 0), QColor(Qt::red));
+        // Mirroring the camera does itself is not done twice.
+        QCOMPARE(FrameProcessor::process(source, settings, 0).pixelColor(0, 0), QColor(Qt::red));
 
-            settings = {};
-            settings.zoomRatio = 2.0;
-            QCOMPARE(FrameProcessor::process(source, settings, all).size(), QSize(20, 10));
-            QCOMPARE(FrameProcessor::zoomCrop(QSize(40, 20), 2.0), QRect(10, 5, 20, 10));
+        settings = {};
+        settings.rotation = 90;
+        const QImage rotated = FrameProcessor::process(source, settings, all);
+        QCOMPARE(rotated.size(), QSize(20, 40));
+        QCOMPARE(rotated.pixelColor(19, 0), QColor(Qt::red));
 
-            settings = {};
-            settings.colorEffect = DocCam::ColorEffectNegative;
-            QCOMPARE(FrameProcessor::process(source, settings, all).pixelColor(0, 0),
-                     QColor(Qt::cyan));
-            QCOMPARE(source.pixelColor(0, 0), QColor(Qt::red));
-            settings.colorEffect = DocCam::ColorEffectBlackWhite;
-            QVERIFY(FrameProcessor::process(source, settings, all).isGrayscale());
-        }
-    };
+        settings = {};
+        settings.zoomRatio = 2.0;
+        QCOMPARE(FrameProcessor::process(source, settings, all).size(), QSize(20, 10));
+        QCOMPARE(FrameProcessor::zoomCrop(QSize(40, 20), 2.0), QRect(10, 5, 20, 10));
 
-    VELORA_TEST_MAIN(TestSimulatedCameras)
+        settings = {};
+        settings.colorEffect = DocCam::ColorEffectNegative;
+        QCOMPARE(FrameProcessor::process(source, settings, all).pixelColor(0, 0), QColor(Qt::cyan));
+        QCOMPARE(source.pixelColor(0, 0), QColor(Qt::red));
+        settings.colorEffect = DocCam::ColorEffectBlackWhite;
+        QVERIFY(FrameProcessor::process(source, settings, all).isGrayscale());
+    }
+};
+
+VELORA_TEST_MAIN(TestSimulatedCameras)
 #include "tst_simulatedcameras.moc"
