@@ -1,5 +1,6 @@
 #include "ToolsPanel.h"
 
+#include "FittingScrollArea.h"
 #include "GradeCamHandOver.h"
 
 #include <DocCamControlPanel.h>
@@ -112,7 +113,13 @@ ToolsPanel::ToolsPanel(KivoscopeIntf *kivoscope, GradeCamHandOver *gradeCam, QWi
         subPanelLayout->addWidget(panel);
         panel->hide();
     }
-    subPanelArea->hide();
+    subPanelScroll = new FittingScrollArea(this);
+    subPanelScroll->setWidget(subPanelArea);
+    // The style sheet's rounded ground, not the square fill a scroll area gives its content.
+    subPanelArea->setAutoFillBackground(false);
+    subPanelScroll->hide();
+    if (parent)
+        parent->installEventFilter(this);
 
     // The components that fill these in come later; until then there is nothing to press.
     for (QToolButton *button : {annoBtn, captureBtn, presenterBtn, recordBtn, clearAllBtn})
@@ -122,7 +129,7 @@ ToolsPanel::ToolsPanel(KivoscopeIntf *kivoscope, GradeCamHandOver *gradeCam, QWi
     layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(4);
     layout->addWidget(strip);
-    layout->addWidget(subPanelArea);
+    layout->addWidget(subPanelScroll);
 
     connect(annoBtn, &QToolButton::clicked, this, &ToolsPanel::annoBtnClicked);
     connect(docCamBtn, &QToolButton::clicked, this, &ToolsPanel::docCamBtnClicked);
@@ -176,6 +183,14 @@ bool ToolsPanel::event(QEvent *event)
     if (event->type() == QEvent::LayoutRequest && sizeHint() != size())
         resizeToContents();
     return handled;
+}
+
+bool ToolsPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // A smaller window leaves the sub-panels less room below the strip.
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        resizeToContents();
+    return QFrame::eventFilter(watched, event);
 }
 
 void ToolsPanel::setRecordingAvailable(bool available)
@@ -331,7 +346,7 @@ void ToolsPanel::toggle(Tool tool, bool open)
     }
     toolButtons[tool]->setChecked(true);
     panel->show();
-    subPanelArea->show();
+    subPanelScroll->show();
     resizeToContents();
 }
 
@@ -367,7 +382,7 @@ void ToolsPanel::close(Tool tool)
     panel->hide();
     const bool anyOpen = std::any_of(subPanels.cbegin(), subPanels.cend(),
                                      [](QWidget *other) { return other && !other->isHidden(); });
-    subPanelArea->setVisible(anyOpen);
+    subPanelScroll->setVisible(anyOpen);
     resizeToContents();
 }
 
@@ -385,6 +400,13 @@ void ToolsPanel::resizeToContents()
 {
     if (switchingTools)
         return;
+    if (const QWidget *area = parentWidget()) {
+        // The sub-panels get whatever the window leaves below the strip, and scroll within it.
+        const QMargins margins = layout()->contentsMargins();
+        const int used = strip->sizeHint().height() + layout()->spacing() + margins.top()
+                + margins.bottom() + 2 * frameWidth();
+        subPanelScroll->setRoom(area->height() - used);
+    }
     adjustSize();
     Q_EMIT sizeChanged();
 }

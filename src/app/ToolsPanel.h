@@ -8,6 +8,7 @@ class DocCamControlPanel;
 class GradeCamHandOver;
 class KivoscopeIntf;
 class QToolButton;
+class FittingScrollArea;
 class QVBoxLayout;
 class SplitScreenPanel;
 
@@ -81,6 +82,7 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     /// The tools with a sub-panel below the strip, in the strip's order.
@@ -102,6 +104,7 @@ private:
     GradeCamHandOver *gradeCam;
     QWidget *strip;
     QWidget *subPanelArea;
+    FittingScrollArea *subPanelScroll;
     QVBoxLayout *subPanelLayout;
     QToolButton *annoBtn;
     QToolButton *docCamBtn;

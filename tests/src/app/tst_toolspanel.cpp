@@ -9,6 +9,8 @@
 
 #include <QDesktopServices>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -151,6 +153,18 @@ private Q_SLOTS:
         const int before = strip.tools->height();
         presenter->setMinimumHeight(presenter->height() + 50);
         QTRY_COMPARE(strip.tools->height(), before + 50);
+        // One taller than the window stops at the window's edge and scrolls, so that its last
+        // controls stay reachable; a smaller window leaves it less room.
+        presenter->setMinimumHeight(2 * screen.height());
+        QTRY_COMPARE(strip.tools->height(), strip.window.height());
+        auto *scroll = strip.tools->findChild<QScrollArea *>();
+        QVERIFY(scroll->widget()->height() >= 2 * screen.height());
+        QCOMPARE(scroll->verticalScrollBar()->maximum(),
+                 scroll->widget()->height() - scroll->viewport()->height());
+        strip.window.resize(screen - QSize(0, 100));
+        QTRY_COMPARE(strip.tools->height(), strip.window.height());
+        strip.window.resize(screen);
+        presenter->setMinimumHeight(0);
 
         // Unchecking closes the sub-panel, the capture selection included.
         QTest::mouseClick(strip.button("captureBtn"), Qt::LeftButton);
