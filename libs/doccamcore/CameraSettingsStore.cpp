@@ -120,7 +120,10 @@ QString CameraSettingsStore::cameraKey(quint16 vendorId, quint16 productId,
 CameraSettingsStore::Values CameraSettingsStore::values(const QString &camera) const
 {
     std::lock_guard lock(mutex);
-    return entries.value(camera);
+    // Not shared with the entry a setter may change on another thread (see flush()).
+    Values values = entries.value(camera);
+    values.detach();
+    return values;
 }
 
 void CameraSettingsStore::record(const QString &camera, std::uint32_t controlId, int value)
@@ -200,10 +203,17 @@ void CameraSettingsStore::flush()
     {
         std::lock_guard lock(mutex);
         writeScheduled = false;
+        // Copies of their own, not shared with the maps a setter changes meanwhile: they are
+        // read below without the lock, and a shared map's copy-on-write is decided by a count
+        // that orders nothing between the threads.
         written = pending;
+        written.detach();
         for (auto it = pending.constBegin(); it != pending.constEnd(); ++it) {
-            if (entries.contains(it.key()))
-                changes.insert(it.key(), entries.value(it.key()));
+            if (entries.contains(it.key())) {
+                Values values = entries.value(it.key());
+                values.detach();
+                changes.insert(it.key(), values);
+            }
         }
     }
     if (written.isEmpty())
