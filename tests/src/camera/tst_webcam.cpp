@@ -247,22 +247,10 @@ private Q_SLOTS:
         QCOMPARE(component->mainView()->frame().isNull(), switchedOff);
     }
 
-    void displayNames_data()
+    void displayNamesNumberEachRepeatedModelOnItsOwn()
     {
-        QTest::addColumn<QList<QString>>("models");
-        QTest::addColumn<QList<QString>>("names");
-        QTest::newRow("none") << QList<QString>{} << QList<QString>{};
-        QTest::newRow("distinct") << QList<QString>{"A", "B"} << QList<QString>{"A", "B"};
-        QTest::newRow("pair") << QList<QString>{"Cam", "Cam"} << QList<QString>{"Cam #1", "Cam #2"};
-        QTest::newRow("interleaved") << QList<QString>{"Cam", "X", "Cam", "Y", "X"}
-                                     << QList<QString>{"Cam #1", "X #1", "Cam #2", "Y", "X #2"};
-    }
-
-    void displayNames()
-    {
-        QFETCH(QList<QString>, models);
-        QFETCH(QList<QString>, names);
-        QCOMPARE(WebCamImpl::displayNames(models), names);
+        QCOMPARE(WebCamImpl::displayNames({"Cam", "X", "Cam", "Y", "X"}),
+                 (QList<QString>{"Cam #1", "X #1", "Cam #2", "Y", "X #2"}));
     }
 
     void hotPlugIsAnnouncedAndTheFirstCameraShown()
