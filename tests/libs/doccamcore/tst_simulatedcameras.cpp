@@ -281,7 +281,6 @@ private Q_SLOTS:
         // Nobody paints: at 60 frames per second, 200 ms would bring a dozen more.
         QTest::qSleep(200);
         QCOMPARE(stream.sink.count(stream.sink.frames), 1);
-        QCOMPARE(stream.sink.waitForMore(stream.sink.frames, 0).sequence(), 1);
         const CameraImage next = stream.sink.nextFrame();
         QCOMPARE(next.sequence(), 2);
         QVERIFY(next.capturedNs() > 0);
@@ -312,7 +311,6 @@ private Q_SLOTS:
         QList<QImage> asDelivered;
         {
             Stream stream(QStringLiteral("Stills"));
-            QVERIFY(stream.camera()->isHQImageSupported());
             // More stills than the camera keeps memory for, every one of them still held; a
             // frame between two stills moves the marker, so no two stills are alike.
             for (int i = 0; i < 5; ++i) {
@@ -464,18 +462,24 @@ private Q_SLOTS:
 
     void damagedSettingsCostOnlyTheirOwnCamera_data()
     {
+        const QByteArray other
+                = R"({"camera":"1d6b:0101:port:00000016","controls":{"0x00980900":20}})";
+        QTest::addColumn<QByteArray>("tail"); // what follows the intact camera's line
         QTest::addColumn<int>("damagedBrightness"); // the camera whose line is damaged
         QTest::addColumn<int>("intactBrightness");
         QTest::addColumn<QString>("logged");
         QTest::addColumn<bool>("fileKept");
-        QTest::newRow("garbage") << 50 << 80 << "1 damaged line" << false;
-        QTest::newRow("truncated") << 50 << 80 << "1 damaged line" << false;
-        QTest::newRow("unreadable") << 50 << 50 << "(Permission denied)" << true;
-        QTest::newRow("unwritable") << 20 << 80 << "could not be written" << true;
+        QTest::newRow("garbage") << QByteArray("\x7f{{ not settings\n") << 50 << 80
+                                 << "1 damaged line" << false;
+        QTest::newRow("truncated")
+                << other.left(other.size() / 2) << 50 << 80 << "1 damaged line" << false;
+        QTest::newRow("unreadable") << other + '\n' << 50 << 50 << "(Permission denied)" << true;
+        QTest::newRow("unwritable") << other + '\n' << 20 << 80 << "could not be written" << true;
     }
 
     void damagedSettingsCostOnlyTheirOwnCamera()
     {
+        QFETCH(QByteArray, tail);
         QFETCH(int, damagedBrightness);
         QFETCH(int, intactBrightness);
         QFETCH(QString, logged);
@@ -491,13 +495,7 @@ private Q_SLOTS:
         const QByteArray intact
                 = R"({"camera":"1d6b:0101:port:00000015","controls":{"0x00980900":80}})"
                   "\n";
-        const QByteArray damaged
-                = R"({"camera":"1d6b:0101:port:00000016","controls":{"0x00980900":20}})";
-        QByteArray content = intact + damaged + '\n';
-        if (damage == QLatin1String("garbage"))
-            content = intact + "\x7f{{ not settings\n";
-        if (damage == QLatin1String("truncated"))
-            content = intact + damaged.left(damaged.size() / 2);
+        const QByteArray content = intact + tail;
         QDir().mkpath(folder);
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
@@ -583,15 +581,10 @@ private Q_SLOTS:
         // Mirroring the camera does itself is not done twice.
         QCOMPARE(FrameProcessor::process(source, settings, 0).pixelColor(0, 0), QColor(Qt::red));
 
+        // Turned clockwise; the turned and zoomed sizes are checked through a camera above.
         settings = {};
         settings.rotation = 90;
-        const QImage rotated = FrameProcessor::process(source, settings, all);
-        QCOMPARE(rotated.size(), QSize(20, 40));
-        QCOMPARE(rotated.pixelColor(19, 0), QColor(Qt::red));
-
-        settings = {};
-        settings.zoomRatio = 2.0;
-        QCOMPARE(FrameProcessor::process(source, settings, all).size(), QSize(20, 10));
+        QCOMPARE(FrameProcessor::process(source, settings, all).pixelColor(19, 0), QColor(Qt::red));
         QCOMPARE(FrameProcessor::zoomCrop(QSize(40, 20), 2.0), QRect(10, 5, 20, 10));
 
         settings = {};

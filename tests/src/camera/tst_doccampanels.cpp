@@ -97,6 +97,9 @@ const QStringList AdjustControls
            "wideAngleBtn",     "microScopeBtn",    "infinityBtn",         "macroBtn",
            "autoImgBtn"};
 
+/// The camera mode buttons, in the order of the modes (1 to 5) they select.
+const QStringList ModeButtons = AdjustControls.mid(19, 5);
+
 QStringList enabledAmong(const QWidget *panel, const QStringList &names)
 {
     QStringList enabled;
@@ -167,8 +170,7 @@ private Q_SLOTS:
         row("manual white balance", 0x1000 | 0x2000,
             {"autoWhiteBalanceBox", "decRedBtn", "incRedBtn", "decBlueBtn", "incBlueBtn"});
         row("gains without white balance", 0x2000, {});
-        row("camera modes", 0x4000,
-            {"enhanceBtn", "wideAngleBtn", "microScopeBtn", "infinityBtn", "macroBtn"});
+        row("camera modes", 0x4000, ModeButtons);
         row("auto image", 0x40000, {"autoImgBtn"});
     }
 
@@ -259,8 +261,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setting");
         // "rose" and "fell" compare with the setting before the last click.
         QTest::addColumn<QString>("expect");
-        const auto row = [](const QString &name, const QStringList &clicks, const char *setting,
-                            const char *expect) {
+        const auto row = [](const QString &name, const QStringList &clicks, const QString &setting,
+                            const QString &expect) {
             QTest::newRow(qPrintable(name))
                     << name.section(QLatin1Char(' '), 0, 0) << clicks << setting << expect;
         };
@@ -278,27 +280,21 @@ private Q_SLOTS:
             row(panel + " auto focus", {"decManualFocus", c ? "autoFocusBtn" : "focusBtn"}, "focus",
                 "50");
         }
-        row("adjust brighter", {"incBrightnessBtn"}, "brightness", "rose");
-        row("adjust darker", {"decBrightnessBtn"}, "brightness", "fell");
-        row("adjust more contrast", {"incContrastBtn"}, "contrast", "rose");
-        row("adjust less contrast", {"decContrastBtn"}, "contrast", "fell");
-        row("adjust more exposure", {"incExposureBtn"}, "exposure", "rose");
-        row("adjust less exposure", {"decExposureBtn"}, "exposure", "fell");
-        row("adjust focus far", {"incManualFocus"}, "focus", "rose");
-        row("adjust focus near", {"decManualFocus"}, "focus", "fell");
-        row("adjust more red", {"incRedBtn"}, "red", "rose");
-        row("adjust less red", {"decRedBtn"}, "red", "fell");
-        row("adjust more blue", {"incBlueBtn"}, "blue", "rose");
-        row("adjust less blue", {"decBlueBtn"}, "blue", "fell");
+        // Each "inc" button raises its setting, each "dec" button lowers it.
+        for (const QString step :
+             {"BrightnessBtn brightness", "ContrastBtn contrast", "ExposureBtn exposure",
+              "ManualFocus focus", "RedBtn red", "BlueBtn blue"}) {
+            const QString button = step.section(u' ', 0, 0);
+            row("adjust inc" + button, {"inc" + button}, step.section(u' ', 1), "rose");
+            row("adjust dec" + button, {"dec" + button}, step.section(u' ', 1), "fell");
+        }
         row("adjust black and white", {"blackWhite"}, "effect", "1");
         row("adjust negative", {"negative"}, "effect", "2");
         row("adjust negative over black and white", {"blackWhite", "negative"}, "effect", "2");
         row("adjust black and white off", {"blackWhite", "blackWhite"}, "effect", "0");
-        row("adjust enhance", {"enhanceBtn"}, "mode", "1");
-        row("adjust wide angle", {"wideAngleBtn"}, "mode", "2");
-        row("adjust microscope", {"microScopeBtn"}, "mode", "3");
-        row("adjust infinity", {"infinityBtn"}, "mode", "4");
-        row("adjust macro", {"macroBtn"}, "mode", "5");
+        for (int mode = 1; mode <= ModeButtons.size(); ++mode)
+            row("adjust " + ModeButtons.at(mode - 1), {ModeButtons.at(mode - 1)}, "mode",
+                QString::number(mode));
         row("adjust macro over wide angle", {"wideAngleBtn", "macroBtn"}, "mode", "5");
         row("adjust microscope off", {"microScopeBtn", "microScopeBtn"}, "mode", "0");
         row("adjust auto image", {"autoImgBtn"}, "auto image", "1");
@@ -388,26 +384,22 @@ private Q_SLOTS:
         QTRY_COMPARE(brightness->value(), 50);
         QTRY_COMPARE(panels.find<QLabel>("adjust", "exposureValue")->text(), QStringLiteral("50"));
 
-        const auto checked = [&panels](const char *name) {
-            return panels.find("adjust", QLatin1String(name))->isChecked();
+        const auto checked = [&panels](QStringList names) {
+            names.removeIf(
+                    [&panels](const QString &n) { return !panels.find("adjust", n)->isChecked(); });
+            return names;
         };
         // A change made elsewhere (the camera's own buttons) shows in the panel.
-        panels.controller->setColorEffect(2);
-        QTRY_VERIFY(checked("negative"));
-        QVERIFY(!checked("blackWhite"));
-        panels.controller->setColorEffect(1);
-        QTRY_VERIFY(checked("blackWhite"));
-        QVERIFY(!checked("negative"));
-
-        panels.controller->setCameraMode(4);
-        QTRY_VERIFY(checked("infinityBtn"));
-        panels.controller->setCameraMode(3);
-        QTRY_VERIFY(checked("microScopeBtn"));
-        QVERIFY(!checked("infinityBtn"));
-        panels.controller->setCameraMode(0);
-        QTRY_VERIFY(!checked("microScopeBtn"));
-        for (const char *name : {"enhanceBtn", "wideAngleBtn", "infinityBtn", "macroBtn"})
-            QVERIFY2(!checked(name), name);
+        const QStringList effects{"blackWhite", "negative"};
+        for (int effect : {2, 1}) {
+            panels.controller->setColorEffect(effect);
+            QTRY_COMPARE(checked(effects), QStringList{effects.at(effect - 1)});
+        }
+        for (int mode : {4, 3, 0}) {
+            panels.controller->setCameraMode(mode);
+            QTRY_COMPARE(checked(ModeButtons),
+                         mode ? QStringList{ModeButtons.at(mode - 1)} : QStringList());
+        }
     }
 };
 

@@ -2,12 +2,15 @@
 
 #include <CameraStarter.h>
 #include <CameraWidget.h>
+#include <PipView.h>
 #include <SettingIntf.h>
+#include <SplitScreenPanel.h>
 #include <VeloraTest.h>
 #include <WebCamImpl.h>
 
 #include <QSignalSpy>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -244,22 +247,10 @@ private Q_SLOTS:
         QCOMPARE(component->mainView()->frame().isNull(), switchedOff);
     }
 
-    void displayNames_data()
+    void displayNamesNumberEachRepeatedModelOnItsOwn()
     {
-        QTest::addColumn<QList<QString>>("models");
-        QTest::addColumn<QList<QString>>("names");
-        QTest::newRow("none") << QList<QString>{} << QList<QString>{};
-        QTest::newRow("distinct") << QList<QString>{"A", "B"} << QList<QString>{"A", "B"};
-        QTest::newRow("pair") << QList<QString>{"Cam", "Cam"} << QList<QString>{"Cam #1", "Cam #2"};
-        QTest::newRow("interleaved") << QList<QString>{"Cam", "X", "Cam", "Y", "X"}
-                                     << QList<QString>{"Cam #1", "X #1", "Cam #2", "Y", "X #2"};
-    }
-
-    void displayNames()
-    {
-        QFETCH(QList<QString>, models);
-        QFETCH(QList<QString>, names);
-        QCOMPARE(WebCamImpl::displayNames(models), names);
+        QCOMPARE(WebCamImpl::displayNames({"Cam", "X", "Cam", "Y", "X"}),
+                 (QList<QString>{"Cam #1", "X #1", "Cam #2", "Y", "X #2"}));
     }
 
     void hotPlugIsAnnouncedAndTheFirstCameraShown()
@@ -281,6 +272,88 @@ private Q_SLOTS:
         QTRY_COMPARE(changed.size(), 4);
         QCOMPARE(changed.last().at(0).value<QList<QString>>(), (QList<QString>{"Cam", "Solo"}));
         QCOMPARE(component->cameraNames(), (QList<QString>{"Cam", "Solo"}));
+    }
+
+    void cornerGeometry_data()
+    {
+        QTest::addColumn<int>("corner");
+        QTest::addColumn<QRect>("expected");
+        // A 200 by 150 frame in a 1000 by 600 area that starts at (10, 20).
+        QTest::newRow("top right") << 0 << QRect(810, 20, 200, 150);
+        QTest::newRow("bottom right") << 1 << QRect(810, 470, 200, 150);
+        QTest::newRow("bottom left") << 2 << QRect(10, 470, 200, 150);
+        QTest::newRow("top left") << 3 << QRect(10, 20, 200, 150);
+    }
+
+    void cornerGeometry()
+    {
+        QFETCH(int, corner);
+        QFETCH(QRect, expected);
+        const QRect area(10, 20, 1000, 600);
+        const QRect placed = PipView::cornerGeometry(area, QSize(200, 150), corner);
+        QCOMPARE(placed, expected);
+        QVERIFY(area.contains(placed));
+    }
+
+    void moveButtonStaysAtTheCornerAndAsksToMove()
+    {
+        QWidget window;
+        auto *pip = new PipView(&window);
+        pip->setGeometry(0, 0, 240, 180);
+        auto *view = new QWidget;
+        view->resize(160, 120);
+        pip->centreView(view);
+        window.resize(400, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        QToolButton *button = pip->moveButton();
+        QCOMPARE(button->geometry().bottomRight(), pip->contentsRect().bottomRight());
+        QCOMPARE(view->parentWidget(), pip);
+        QCOMPARE(view->geometry().center(), pip->contentsRect().center());
+        // Raised above the view it holds: the last child is drawn on top.
+        QCOMPARE(pip->children().last(), button);
+
+        pip->resize(320, 200);
+        QCOMPARE(button->geometry().bottomRight(), pip->contentsRect().bottomRight());
+
+        QSignalSpy moved(pip, &PipView::movePressed);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(moved.size(), 1);
+        QCOMPARE(pip->cursor().shape(), Qt::ArrowCursor);
+
+        // The frame walks clockwise from the top right and wraps.
+        QList<int> walked{pip->cornerIndex()};
+        for (int i = 0; i < 4; ++i) {
+            pip->setCornerIndex(pip->nextCornerIndex());
+            walked.append(pip->cornerIndex());
+        }
+        QCOMPARE(walked, (QList<int>{0, 1, 2, 3, 0}));
+    }
+
+    void splitButtonsAskForTheirLayoutsInOrder()
+    {
+        SplitScreenPanel panel;
+        panel.show();
+        QList<int> asked;
+        const QList<void (SplitScreenPanel::*)()> signalsInOrder{
+                &SplitScreenPanel::oneSplitRequested,    &SplitScreenPanel::pipSplitRequested,
+                &SplitScreenPanel::dwTwoSplitRequested,  &SplitScreenPanel::dmTwoSplitRequested,
+                &SplitScreenPanel::dThreeSplitRequested, &SplitScreenPanel::wThreeSplitRequested,
+                &SplitScreenPanel::mThreeSplitRequested};
+        for (int i = 0; i < signalsInOrder.size(); ++i)
+            connect(&panel, signalsInOrder.at(i), this, [&asked, i] { asked.append(i); });
+
+        const QStringList buttons{"oneSplitBtn",    "pipSplitBtn",    "dwSplitBtn",    "dmSplitBtn",
+                                  "dThreeSplitBtn", "wThreeSplitBtn", "mThreeSplitBtn"};
+        for (const QString &name : buttons) {
+            auto *button = panel.findChild<QToolButton *>(name);
+            QVERIFY2(button, qPrintable(name));
+            // The icon is a real picture from the resources, not an empty placeholder.
+            QVERIFY2(!button->icon().pixmap(32, 32).isNull(), qPrintable(name));
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QCOMPARE(asked, (QList<int>{0, 1, 2, 3, 4, 5, 6}));
     }
 };
 

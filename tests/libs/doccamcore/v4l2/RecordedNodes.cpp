@@ -82,7 +82,7 @@ void RecordedNodes::clearFaults(const QString &path)
 void RecordedNodes::stall(const QString &path)
 {
     std::lock_guard lock(mutex);
-    nodes[path].stalled = true;
+    // Disarming the timer drops any period already due, so no frame comes until STREAMON.
     for (auto stream = streams.cbegin(); stream != streams.cend(); ++stream) {
         if (stream->path == path)
             setTimer(stream.key(), nullptr);
@@ -124,8 +124,7 @@ void RecordedNodes::setTimer(int descriptor, const V4l2FrameInterval *interval)
     itimerspec due{};
     if (interval) {
         const qint64 ns = qint64(interval->numerator) * 1000000000 / interval->denominator;
-        due.it_interval = {time_t(ns / 1000000000), long(ns % 1000000000)};
-        due.it_value = due.it_interval;
+        due.it_value = due.it_interval = {time_t(ns / 1000000000), long(ns % 1000000000)};
     }
     ::timerfd_settime(descriptor, 0, &due, nullptr);
 }
@@ -303,7 +302,7 @@ int RecordedNodes::serve(Node &node, Stream &stream, int descriptor, unsigned lo
         auto *buffer = static_cast<v4l2_buffer *>(argument);
         if (request == VIDIOC_DQBUF) {
             std::uint64_t due = 0;
-            if (node.stalled || stream.queued.empty() || ::read(descriptor, &due, sizeof due) < 0)
+            if (stream.queued.empty() || ::read(descriptor, &due, sizeof due) < 0)
                 return EAGAIN;
             buffer->index = stream.queued.front();
             stream.queued.pop_front();
@@ -322,7 +321,6 @@ int RecordedNodes::serve(Node &node, Stream &stream, int descriptor, unsigned lo
         return 0;
     }
     case VIDIOC_STREAMON:
-        node.stalled = false;
         setTimer(descriptor, &stream.interval);
         return 0;
     case VIDIOC_STREAMOFF:

@@ -45,9 +45,7 @@ private:
     struct Rule
     {
         unsigned long request;
-        int error;
-        int times;
-        int after;
+        int error, times, after;
     };
     struct Node
     {
@@ -55,7 +53,6 @@ private:
         QMap<std::uint32_t, int> controls;
         std::vector<Rule> rules;
         QHash<unsigned long, int> calls;
-        bool stalled = false;
     };
     /// One open descriptor of a node, which is a timerfd.
     struct Stream
