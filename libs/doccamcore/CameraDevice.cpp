@@ -194,6 +194,8 @@ int CameraDevice::stop()
         d->capturing = false;
         d->stopRequested = true;
         thread = std::move(d->captureThread);
+        // A capture waiting for a whole frame takes what there is: none is coming.
+        d->wholeArrived.notify_all();
     }
     wakeCapture();
     if (thread.joinable())
@@ -250,6 +252,10 @@ void CameraDevice::captureLoop()
             continue;
         if (result == GrabResult::Gone || gone) {
             gone = true;
+            {
+                std::lock_guard lock(d->mutex);
+                d->wholeArrived.notify_all();
+            }
             std::lock_guard callbacks(d->callbackMutex);
             if (d->grabber)
                 d->grabber->frameError(DocCam::ErrorFrame);
@@ -337,7 +343,7 @@ int CameraDevice::grabCurrentFrame(QImage &image)
         if (d->capturing && !d->latestWhole) {
             d->wholeWanted = true;
             d->wholeArrived.wait_for(lock, std::chrono::milliseconds(WholeFrameWaitMs),
-                                     [this] { return d->latestWhole || !d->capturing; });
+                                     [this] { return d->latestWhole || !d->capturing || gone; });
         }
         raw = d->latestRaw;
         settings = processingSettings();
