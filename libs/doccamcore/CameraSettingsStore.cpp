@@ -1,6 +1,6 @@
 #include "CameraSettingsStore.h"
 
-#include <LogSystem.h>
+#include "DocCamLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,23 +12,11 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdarg>
 
 namespace {
 
 // Far beyond what any number of cameras needs; anything larger is not ours.
 constexpr qint64 MaxFileSize = 1 << 20;
-
-void logWarning(const char *format, ...)
-{
-    static const int logId
-            = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
-    va_list args;
-    va_start(args, format);
-    LogSystem::getSysLogSystem()->log(logId, LogSystem::LogWarning, QString::fromLatin1(format),
-                                      args);
-    va_end(args);
-}
 
 /// One line of the file, or an empty key with `error` set when the line is damaged.
 QString parseLine(const QByteArray &line, CameraSettingsStore::Values &values, QString &error)
@@ -304,5 +292,5 @@ void CameraSettingsStore::reportOnce(bool &reported, const QString &text)
             return;
         reported = true;
     }
-    logWarning("CameraSettingsStore - %s", text.toUtf8().constData());
+    docCamLog(LogSystem::LogWarning, QStringLiteral("CameraSettingsStore - ") + text);
 }

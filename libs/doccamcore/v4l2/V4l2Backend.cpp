@@ -1,11 +1,11 @@
 #include "V4l2Backend.h"
 
 #include "CameraBackend.h"
+#include "DocCamLog.h"
 #include "DocCamManager.h"
 #include "V4l2Camera.h"
 #include "V4l2Device.h"
 #include "V4l2DeviceTracker.h"
-#include "V4l2Log.h"
 #include "V4l2RecoveryTiming.h"
 
 #include <libudev.h>
@@ -193,7 +193,8 @@ void V4l2Backend::handle(V4l2NodeEvent event)
         if (found->camera)
             manager->cameraLeft(found->camera);
         else
-            v4l2Log(LogSystem::LogInfo,
+            docCamLog(
+                    LogSystem::LogInfo,
                     QStringLiteral(
                             "V4l2Backend::handle - %1 was unplugged: no more attempts to reopen it")
                             .arg(key));
@@ -263,7 +264,8 @@ void V4l2Backend::retry(const QString &key, quint64 generation)
         reason = QStringLiteral("no frame");
     }
     if (result != DocCam::Ok) {
-        v4l2Log(LogSystem::LogInfo,
+        docCamLog(
+                LogSystem::LogInfo,
                 QStringLiteral("V4l2Backend::retry - %1 still cannot be reopened (%2), attempt %3")
                         .arg(key, reason)
                         .arg(node.retries));
@@ -272,8 +274,8 @@ void V4l2Backend::retry(const QString &key, quint64 generation)
     }
     // The camera object is new: the one reported removed has ended its stream for good.
     device.close();
-    v4l2Log(LogSystem::LogInfo,
-            QStringLiteral("V4l2Backend::retry - %1 streams again: reported as added").arg(key));
+    docCamLog(LogSystem::LogInfo,
+              QStringLiteral("V4l2Backend::retry - %1 streams again: reported as added").arg(key));
     report(node);
 }
 

@@ -1,7 +1,7 @@
 #include "V4l2Camera.h"
 
+#include "DocCamLog.h"
 #include "V4l2Device.h"
-#include "V4l2Log.h"
 #include "V4l2RecoveryTiming.h"
 
 #include <QLoggingCategory>
@@ -150,8 +150,8 @@ void V4l2Camera::wakeCapture()
 
 void V4l2Camera::beginRecovery(const QString &why)
 {
-    v4l2Log(LogSystem::LogInfo,
-            QStringLiteral("V4l2Camera::beginRecovery - %1 %2, reopening it").arg(key(), why));
+    docCamLog(LogSystem::LogInfo,
+              QStringLiteral("V4l2Camera::beginRecovery - %1 %2, reopening it").arg(key(), why));
     // Reopens that brought no frame count on, so that a camera that takes the stream-on but
     // sends nothing is given up like one that refuses it.
     recoveryAttempt = reopenedWithoutFrame;
@@ -183,10 +183,10 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
         device = openStreaming(result, error);
     }
     if (device) {
-        v4l2Log(LogSystem::LogInfo,
-                QStringLiteral("V4l2Camera::recover - %1 streams again after %2 attempt(s)")
-                        .arg(key())
-                        .arg(attempt));
+        docCamLog(LogSystem::LogInfo,
+                  QStringLiteral("V4l2Camera::recover - %1 streams again after %2 attempt(s)")
+                          .arg(key())
+                          .arg(attempt));
         recoveryAttempt = -1;
         reopenedWithoutFrame = attempt;
         sinceLastFrame.restart();
@@ -195,7 +195,8 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
     if (attempt > int(retries.size()))
         return giveUp(attempt, qt_error_string(error));
     const int waitMs = retries[std::size_t(attempt - 1)];
-    v4l2Log(LogSystem::LogInfo,
+    docCamLog(
+            LogSystem::LogInfo,
             QStringLiteral("V4l2Camera::recover - reopening %1 failed (%2), next attempt in %3 ms")
                     .arg(key(), qt_error_string(error))
                     .arg(waitMs));
@@ -205,7 +206,8 @@ CameraDevice::GrabResult V4l2Camera::recover(int timeoutMs)
 
 CameraDevice::GrabResult V4l2Camera::giveUp(int attempts, const QString &why)
 {
-    v4l2Log(LogSystem::LogWarning,
+    docCamLog(
+            LogSystem::LogWarning,
             QStringLiteral("V4l2Camera::recover - %1 could not be reopened after %2 attempts (%3): "
                            "reported as removed")
                     .arg(key())

@@ -1,9 +1,9 @@
 #include "V4l2DeviceTracker.h"
 
+#include "DocCamLog.h"
 #include "V4l2Classification.h"
 #include "V4l2Device.h"
 #include "V4l2FormatChoice.h"
-#include "V4l2Log.h"
 
 #include <UnusableCameras.h>
 
@@ -19,8 +19,8 @@ void noteUnusable(const QString &devnode, const char *problem, const QString &re
 {
     if (!UnusableCameras::instance()->note(devnode, QString::fromLatin1(problem).arg(devnode)))
         return;
-    v4l2Log(LogSystem::LogNotice,
-            QStringLiteral("V4l2DeviceTracker - %1 is not used: %2").arg(devnode, reason));
+    docCamLog(LogSystem::LogNotice,
+              QStringLiteral("V4l2DeviceTracker - %1 is not used: %2").arg(devnode, reason));
 }
 
 } // namespace

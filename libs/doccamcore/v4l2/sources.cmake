@@ -11,7 +11,6 @@ set(DOCCAM_V4L2_SOURCES
     v4l2/V4l2FormatChoice.cpp v4l2/V4l2FormatChoice.h
     v4l2/V4l2FrameDecoder.cpp v4l2/V4l2FrameDecoder.h
     v4l2/V4l2Io.cpp v4l2/V4l2Io.h
-    v4l2/V4l2Log.cpp v4l2/V4l2Log.h
     v4l2/V4l2RecoveryTiming.cpp v4l2/V4l2RecoveryTiming.h
     v4l2/V4l2WakeEvent.cpp v4l2/V4l2WakeEvent.h
 )

@@ -1,4 +1,4 @@
-#include "V4l2Log.h"
+#include "DocCamLog.h"
 
 #include <cstdarg>
 
@@ -14,7 +14,7 @@ void logFormatted(int moduleId, LogSystem::LogLevel level, const char *format, .
 
 } // namespace
 
-void v4l2Log(LogSystem::LogLevel level, const QString &text)
+void docCamLog(LogSystem::LogLevel level, const QString &text)
 {
     static const int moduleId
             = LogSystem::getSysLogSystem()->registerLoggedModule(QStringLiteral("velora/doccam"));
