@@ -17,25 +17,6 @@ struct CameraStarter::Run
     bool cancelled = false; // on the starter's thread only
 };
 
-CameraStarter::Outcome::Outcome(Outcome &&other) noexcept
-{
-    *this = std::move(other);
-}
-
-CameraStarter::Outcome &CameraStarter::Outcome::operator=(Outcome &&other) noexcept
-{
-    if (this != &other) {
-        reset();
-        tried = std::exchange(other.tried, nullptr);
-        control = std::exchange(other.control, nullptr);
-        code = other.code;
-        someInUse = other.someInUse;
-        gate = other.gate;
-        view = other.view;
-    }
-    return *this;
-}
-
 CameraStarter::Outcome::~Outcome()
 {
     reset();
@@ -153,12 +134,10 @@ void CameraStarter::finish(std::shared_ptr<Run> run)
         return;
     worker.join();
     running.reset();
-    {
-        Outcome outcome = std::move(run->outcome);
-        if (!run->cancelled && run->finished)
-            run->finished(outcome);
-        // A stream the handler did not take stops here, before the gate serves another.
-    }
+    if (!run->cancelled && run->finished)
+        run->finished(run->outcome);
+    // A stream the handler did not take stops here, before the gate serves another.
+    run->outcome.reset();
     run->cameras.clear();
     if (!running && waiting)
         launch(std::exchange(waiting, nullptr)());

@@ -30,8 +30,8 @@ public:
     {
     public:
         Outcome() = default;
-        Outcome(Outcome &&other) noexcept;
-        Outcome &operator=(Outcome &&other) noexcept;
+        Outcome(const Outcome &) = delete;
+        Outcome &operator=(const Outcome &) = delete;
         ~Outcome();
 
         /// The camera that started, or the last one tried when none did (none without any).
