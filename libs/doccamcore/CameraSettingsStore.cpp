@@ -12,6 +12,7 @@
 
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -122,10 +123,8 @@ void CameraSettingsStore::record(const QString &camera, std::uint32_t controlId,
         if (values.contains(controlId) && values.value(controlId) == value)
             return;
         values.insert(controlId, value);
-        pending[camera] = ++version;
-        if (writeScheduled)
+        if (!markPending(camera))
             return;
-        writeScheduled = true;
     }
     schedule(WriteDelayMs);
 }
@@ -136,8 +135,7 @@ void CameraSettingsStore::forget(const QString &camera)
         std::lock_guard lock(mutex);
         if (!entries.remove(camera))
             return;
-        pending[camera] = ++version;
-        writeScheduled = true;
+        markPending(camera);
     }
     schedule(0);
 }
@@ -151,12 +149,16 @@ void CameraSettingsStore::forget(const QString &camera, std::uint32_t controlId)
             return;
         if (found->isEmpty())
             entries.erase(found);
-        pending[camera] = ++version;
-        if (writeScheduled)
+        if (!markPending(camera))
             return;
-        writeScheduled = true;
     }
     schedule(WriteDelayMs);
+}
+
+bool CameraSettingsStore::markPending(const QString &camera)
+{
+    pending[camera] = ++version;
+    return !std::exchange(writeScheduled, true);
 }
 
 void CameraSettingsStore::flushSoon()

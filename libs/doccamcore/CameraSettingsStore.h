@@ -59,6 +59,9 @@ public:
 private:
     /// What the file holds; false when it exists but cannot be read. `reason` says why.
     bool readFile(QMap<QString, Values> &result, QString &reason);
+    /// With `mutex` held: `camera` waits for the next write; true when no write is scheduled
+    /// yet, so the caller schedules one.
+    bool markPending(const QString &camera);
     void schedule(int delayMs);
     void reportOnce(bool &reported, const QString &text);
 
