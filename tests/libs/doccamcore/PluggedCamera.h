@@ -25,7 +25,4 @@ struct PluggedCamera
     }
     ~PluggedCamera() { unplug(); }
     void unplug() const { SimulatedCameras::remove(key); }
-    void setBusy(bool busy) const { SimulatedCameras::setBusy(key, busy); }
-    void setStartDelay(int ms) const { SimulatedCameras::setStartDelay(key, ms); }
-    bool isStarting() const { return SimulatedCameras::isStarting(key); }
 };

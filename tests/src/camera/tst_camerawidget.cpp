@@ -9,6 +9,7 @@
 #include <QPaintEvent>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -100,17 +101,13 @@ int statusInkHeight(CameraWidget &view)
     QImage image(view.size(), QImage::Format_RGB32);
     view.render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground);
     // The gradient stays lighter than 215 grey in the middle half; the text is 75 % grey.
-    int top = -1, bottom = -1;
+    QList<int> inked;
     for (int y = image.height() / 4; y < image.height() * 3 / 4; ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (qRed(image.pixel(x, y)) < 215) {
-                top = top < 0 ? y : top;
-                bottom = y;
-                break;
-            }
-        }
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        if (std::any_of(line, line + image.width(), [](QRgb pixel) { return qRed(pixel) < 215; }))
+            inked.append(y);
     }
-    return top < 0 ? 0 : bottom - top + 1;
+    return inked.isEmpty() ? 0 : inked.last() - inked.first() + 1;
 }
 
 } // namespace
@@ -211,9 +208,7 @@ private Q_SLOTS:
         camera.join();
         QVERIFY(paced);
 
-        QCOMPARE(delegate.starts, 1);
         QVERIFY(delegate.onGuiThread);
-        QCOMPARE(delegate.firstSequence, 1);
         QTRY_COMPARE(throttle.lastSequence, frames);
         const std::lock_guard lock(throttle.mutex);
         QCOMPARE(throttle.paintedSequences.size(), recorder.paints);
