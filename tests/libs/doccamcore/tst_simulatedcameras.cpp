@@ -180,7 +180,8 @@ class JpegCamera : public CameraDevice
 {
 public:
     explicit JpegCamera(DocCamManager *manager)
-        : CameraDevice(manager, Identity{QStringLiteral("jpeg"), QStringLiteral("Jpeg")})
+        : CameraDevice(manager,
+                       {QStringLiteral("jpeg"), QStringLiteral("Jpeg"), 0, 0, 0, false, {}})
     {
         QImage page(640, 480, QImage::Format_RGB32);
         page.fill(Qt::darkCyan);
