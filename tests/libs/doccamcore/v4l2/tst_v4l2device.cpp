@@ -89,14 +89,12 @@ private Q_SLOTS:
         QCOMPARE(description->control(V4L2_CID_EXPOSURE_AUTO)->menuItems,
                  recorded.control(V4L2_CID_EXPOSURE_AUTO)->menuItems);
         const V4l2StreamFormat live = V4l2FormatChoice::liveFormat(*description);
-        QCOMPARE(live.size, QSize(1920, 1080));
 
         V4l2Device device;
         QCOMPARE(device.open(path), DocCam::Ok);
         QCOMPARE(device.startStreaming(live), DocCam::Ok);
         QImage frame;
         QCOMPARE(device.nextFrame(frame, 5000), V4l2Device::Wait::Frame);
-        QCOMPARE(frame.format(), QImage::Format_RGB32);
         QCOMPARE(frame.size(), live.size);
 
         // A raised wake ends the wait before any frame, until it is cleared.
