@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <memory>
 #include <sys/mman.h>
 #include <sys/timerfd.h>
@@ -95,13 +94,6 @@ int RecordedNodes::calls(const QString &path, unsigned long request) const
     return nodes.value(path).calls.value(request);
 }
 
-std::optional<int> RecordedNodes::control(const QString &path, std::uint32_t id) const
-{
-    std::lock_guard lock(mutex);
-    const QMap<std::uint32_t, int> controls = nodes.value(path).controls;
-    return controls.contains(id) ? std::optional<int>(controls.value(id)) : std::nullopt;
-}
-
 int RecordedNodes::fault(Node &node, unsigned long request)
 {
     ++node.calls[request];
@@ -159,12 +151,6 @@ void *RecordedNodes::mmap(std::size_t length, int descriptor, off_t offset)
         return MAP_FAILED;
     }
     return buffers[index].data();
-}
-
-int RecordedNodes::munmap(void *, std::size_t)
-{
-    // The memory is the stream's own and goes with its buffers.
-    return 0;
 }
 
 int RecordedNodes::ioctl(int descriptor, unsigned long request, void *argument)

@@ -8,7 +8,6 @@
 
 #include <deque>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 /// Plays cameras from their recorded descriptions behind V4l2Device while it lives: the
@@ -33,13 +32,13 @@ public:
     void stall(const QString &path);
     /// How often `request` was made on `path`, failed or not.
     int calls(const QString &path, unsigned long request) const;
-    std::optional<int> control(const QString &path, std::uint32_t id) const;
 
     int open(const char *path, int flags) override;
     int close(int descriptor) override;
     int ioctl(int descriptor, unsigned long request, void *argument) override;
     void *mmap(std::size_t length, int descriptor, off_t offset) override;
-    int munmap(void *start, std::size_t length) override;
+    /// The memory is the stream's own and goes with its buffers.
+    int munmap(void *, std::size_t) override { return 0; }
 
 private:
     struct Rule

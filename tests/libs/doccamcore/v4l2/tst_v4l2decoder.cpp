@@ -67,7 +67,6 @@ private Q_SLOTS:
                 << QSize(64, 48) << QSize(200, 100) << QSize(64, 48) << false;
         QTest::newRow("half is the shown size")
                 << QSize(128, 96) << QSize(64, 48) << QSize(64, 48) << false;
-        QTest::newRow("an eighth") << QSize(128, 96) << QSize(16, 12) << QSize(16, 12) << false;
         // Shrunk to the size it is shown at, of its own shape, from the halving that covers it.
         QTest::newRow("a pixel wider than half")
                 << QSize(128, 96) << QSize(65, 400) << QSize(65, 48) << false;

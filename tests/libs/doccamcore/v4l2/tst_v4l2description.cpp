@@ -33,7 +33,6 @@ V4l2DeviceDescription tiedFormats(QSize size)
 {
     const V4l2FrameSize offered{size, {{1, 30}}};
     V4l2DeviceDescription d;
-    d.deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
     d.formats = {{V4L2_PIX_FMT_YUYV, QStringLiteral("YUYV"), {offered}},
                  {V4L2_PIX_FMT_MJPEG, QStringLiteral("MJPEG"), {offered}}};
     return d;
@@ -121,8 +120,6 @@ private Q_SLOTS:
             QSize(1280, 720), QSize(), 0);
         row("tie below 720p goes to YUYV", tiedFormats(QSize(800, 600)), V4L2_PIX_FMT_YUYV,
             QSize(800, 600), QSize(), 0);
-        row("metadata node has none", RecordedDevices::documentCameraMetadata(), 0, QSize(),
-            QSize(), 0);
     }
 
     void formatsAndCapabilities()
@@ -139,17 +136,10 @@ private Q_SLOTS:
         QCOMPARE(camera->capabilityByte(), (capabilities & DocCam::CapAutoFocus) ? 0x01 : 0x00);
 
         const V4l2StreamFormat live = V4l2FormatChoice::liveFormat(device);
-        QCOMPARE(live.isValid(), liveFourcc != 0);
-        if (!live.isValid())
-            return;
         QCOMPARE(live.pixelFormat, liveFourcc);
         QCOMPARE(live.size, liveSize);
-        QCOMPARE(live.frameRate(), 30.0);
-        QCOMPARE(live.videoFormat().size, liveSize);
         const V4l2StreamFormat still = V4l2FormatChoice::stillFormat(device, live);
-        QCOMPARE(still.isValid(), !stillSize.isEmpty());
-        if (still.isValid())
-            QCOMPARE(still.size, stillSize);
+        QCOMPARE(still.size, stillSize);
     }
 
     void requestedFormat_data()
@@ -200,8 +190,6 @@ private Q_SLOTS:
                                              brightness),
                      level);
         }
-        QCOMPARE(map.plan(Control::Focus, 0).writes.last().value, 255);
-        QCOMPARE(map.plan(Control::Focus, 100).writes.last().value, 0);
         const V4l2ControlInfo zoom
                 = *RecordedDevices::conferenceCamera().control(V4L2_CID_ZOOM_ABSOLUTE);
         // 400 device steps over 700 ratio points: back within half a step.
@@ -235,14 +223,9 @@ private Q_SLOTS:
             row(name, docCam, control, value, true, {{id, deviceValue}});
         };
         level("brightness 0", Control::Brightness, 0, V4L2_CID_BRIGHTNESS, -64);
-        level("brightness 50", Control::Brightness, 50, V4L2_CID_BRIGHTNESS, 0);
-        level("brightness 100", Control::Brightness, 100, V4L2_CID_BRIGHTNESS, 64);
         level("brightness past the top", Control::Brightness, 130, V4L2_CID_BRIGHTNESS, 64);
-        level("contrast 33 of 0..64", Control::Contrast, 33, V4L2_CID_CONTRAST, 21);
         level("exposure 10 of 1..5000", Control::Exposure, 10, V4L2_CID_EXPOSURE_ABSOLUTE, 501);
-        level("zoom 1x", Control::Zoom, 100, V4L2_CID_ZOOM_ABSOLUTE, 0);
         level("zoom 4.5x of 0..30", Control::Zoom, 450, V4L2_CID_ZOOM_ABSOLUTE, 15);
-        level("zoom 8x", Control::Zoom, 800, V4L2_CID_ZOOM_ABSOLUTE, 30);
         // The device ignores a position while it focuses continuously.
         row("focus turns continuous focus off", docCam, Control::Focus, 100, true,
             {{V4L2_CID_FOCUS_AUTO, 0}, {V4L2_CID_FOCUS_ABSOLUTE, 0}});
@@ -265,7 +248,6 @@ private Q_SLOTS:
             false, {});
         row("read-only exposure", conference, Control::Exposure, 50, false, {});
         row("rotation", conference, Control::Rotation, 90, false, {});
-        row("camera mode", docCam, Control::CameraMode, DocCam::ModeMacro, false, {});
         // A negative done in software must not be drawn over the camera's own black and white.
         V4l2DeviceDescription blackAndWhiteOnly = conference;
         for (V4l2ControlInfo &info : blackAndWhiteOnly.controls) {
@@ -347,10 +329,8 @@ private Q_SLOTS:
         QCOMPARE(levels.autoWhiteBalance, std::optional<bool>(true));
         QCOMPARE(levels.focus, std::optional<int>(0)); // the top of the range is nearest
         QCOMPARE(levels.zoomRatio, std::optional<double>(4.5));
-        // The camera has none of these; the library keeps its own values.
+        // The camera has no mirror; the library keeps its own value.
         QVERIFY(!levels.mirror);
-        QVERIFY(!levels.colorEffect);
-        QVERIFY(!levels.redGain);
 
         values.insert(V4L2_CID_EXPOSURE_AUTO, V4L2_EXPOSURE_MANUAL);
         QCOMPARE(map.levels(values).autoExposure, std::optional<bool>(false));
@@ -368,27 +348,25 @@ private Q_SLOTS:
         const V4l2NodeEvent add = documentCameraNode(Action::Add);
         const V4l2NodeEvent remove = documentCameraNode(Action::Remove);
         // A UVC camera's metadata node can only be told by probing it.
-        const QString metadata = QStringLiteral("video1");
         row("metadata node",
-            {documentCameraNode(Action::Add, metadata),
-             documentCameraNode(Action::Remove, metadata)},
+            {documentCameraNode(Action::Add, QStringLiteral("video1")),
+             documentCameraNode(Action::Remove, QStringLiteral("video1"))},
             {"ignore", "ignore"});
         V4l2NodeEvent readOnly = add;
         readOnly.description->deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_READWRITE;
         row("node without streaming", {readOnly}, {"ignore"});
+        // udev may repeat itself: a camera leaves once, and arrives again when plugged in again.
         V4l2NodeEvent unopened = add;
         unopened.description.reset();
         row("node that could not be opened", {unopened, remove}, {"ignore", "ignore"});
-        // udev may repeat itself: a camera leaves once, and arrives again when plugged in again.
         row("removal", {add, remove, remove, add}, {"arrive", "leave", "ignore", "arrive"});
         row("seen by enumeration and monitor", {add, add}, {"arrive", "unprobed"});
         row("change event", {add, documentCameraNode(Action::Other), remove},
             {"arrive", "ignore", "leave"});
-        for (const char *sysname : {"v4l-subdev0", "radio0", "vbi0"})
-            row(sysname,
-                {node(Action::Add, QLatin1String(sysname), hex(0x046d), hex(0x0825),
-                      RecordedDevices::documentCamera())},
-                {"unprobed"});
+        row("not a video node",
+            {node(Action::Add, QStringLiteral("v4l-subdev0"), hex(0x046d), hex(0x0825),
+                  RecordedDevices::documentCamera())},
+            {"unprobed"});
     }
 
     void trackerDecisions()
@@ -424,7 +402,6 @@ private Q_SLOTS:
         row("unknown ids", "046d", "UVC Camera", "", "UVC Camera", 0x046d, false);
         row("name says document camera", "2b46", "USB Document Camera", "", "USB Document Camera",
             0x2b46, true);
-        row("name says visualiser", "046d", "Visualiser 2", "", "Visualiser 2", 0x046d, true);
         row("any product of a document camera maker", "1778", "VZ-R", "", "VZ-R", 0x1778, true);
         row("pattern in any case", "046d", "Lab Cam 2", "LAB CAM", "Lab Cam 2", 0x046d, true);
         row("pattern not in name", "046d", "HD Pro Webcam C920", "lab cam", "HD Pro Webcam C920",
@@ -435,8 +412,6 @@ private Q_SLOTS:
         row("truncated repeat kept", "0bda", "USB Document Camera: USB Document", "",
             "USB Document Camera: USB Document", 0x0bda, true);
         row("no card name: the udev model", "0bda", "", "", "USB Camera", 0x0bda, false);
-        row("upper-case id", "0BDA", "HD WebCam", "", "HD WebCam", 0x0bda, false);
-        row("missing id", "", "HD WebCam", "", "HD WebCam", 0, false);
         row("id not hexadecimal", "zz12", "HD WebCam", "", "HD WebCam", 0, false);
         row("id too large", "12345", "HD WebCam", "", "HD WebCam", 0, false);
     }
@@ -464,7 +439,9 @@ private Q_SLOTS:
         QCOMPARE(identity.modelName, name);
         QCOMPARE(identity.vendorId, quint16(vendorId));
         QCOMPARE(identity.productId, quint16(0x0825));
-        QCOMPARE(identity.locationId, V4l2Classification::locationId(DocCamPath));
+        // Stored in the settings, so it must not depend on a per-process hash seed: this is the
+        // 32-bit FNV-1a of the path.
+        QCOMPARE(identity.locationId, 0x020aa078u);
         QCOMPARE(identity.serialNumber, QStringLiteral("A1B2"));
         QCOMPARE(identity.documentCamera, documentCamera);
     }
@@ -503,17 +480,8 @@ private Q_SLOTS:
         QCOMPARE(UnusableCameras::instance()->text(), problem.arg(event.devnode));
         // Once the node has gone, nothing is said about it.
         event.action = Action::Remove;
-        tracker.handle(event);
+        QCOMPARE(tracker.handle(event).kind, Decision::Kind::Ignore);
         QCOMPARE(UnusableCameras::instance()->text(), QString());
-    }
-
-    void locationIdIsStableAcrossRuns()
-    {
-        // Stored in the settings, so it must not depend on a per-process hash seed: this is
-        // the 32-bit FNV-1a of the path.
-        QCOMPARE(V4l2Classification::locationId(DocCamPath), 0x020aa078u);
-        QVERIFY(V4l2Classification::locationId(QStringLiteral("pci-0000:00:14.0-usb-0:3:1.0"))
-                != V4l2Classification::locationId(DocCamPath));
     }
 };
 
