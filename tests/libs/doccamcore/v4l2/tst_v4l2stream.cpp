@@ -193,6 +193,21 @@ private Q_SLOTS:
         QCOMPARE(player.calls(Node, RecordedNodes::Open), opens);
     }
 
+    void settingsComeBackWithTheReplugedCamera()
+    {
+        const auto brightness = [] {
+            return V4l2Device::probe(Node)->control(V4L2_CID_BRIGHTNESS)->value;
+        };
+        for (int replug = 0; replug < 2; cleanup(), ++replug) {
+            Stream stream(plugIn());
+            QVERIFY(brightness() != 64); // plugged in, the node has its recorded value
+            QCOMPARE(stream.control->start(), DocCam::Ok);
+            if (replug == 0)
+                QCOMPARE(stream.control->setBrightness(100), DocCam::Ok);
+            QTRY_COMPARE(brightness(), 64);
+        }
+    }
+
     void failedStreamRecovers_data()
     {
         QTest::addColumn<qulonglong>("request");
