@@ -266,7 +266,6 @@ private:
         if (context && pa_context_get_state(context.get()) == PA_CONTEXT_READY)
             return true;
         // A context whose server went away (or restarted) stays failed; only a new one connects.
-        context.reset();
         pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop.get());
         context.reset(pa_context_new(api, "Velora"));
         if (!context) {
