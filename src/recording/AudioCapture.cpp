@@ -3,6 +3,7 @@
 #include "AudioGrabCallback.h"
 
 #include <LogModule.h>
+#include <ThreadHandOver.h>
 
 #include <QAudioFormat>
 #include <QAudioSource>
@@ -46,7 +47,16 @@ template<typename Work> void AudioCapture::onThread(Work work)
 {
     // The sound source and its timers belong to the capture thread's event loop; the caller
     // waits so that open() and start() can answer.
-    QMetaObject::invokeMethod(context, work, Qt::BlockingQueuedConnection);
+    ThreadHandOver::published();
+    QMetaObject::invokeMethod(
+            context,
+            [&work] {
+                ThreadHandOver::received();
+                work();
+                ThreadHandOver::published();
+            },
+            Qt::BlockingQueuedConnection);
+    ThreadHandOver::received();
 }
 
 bool AudioCapture::open(const QAudioDevice &device)
