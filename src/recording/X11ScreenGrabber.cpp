@@ -1,0 +1,1 @@
+#include "X11ScreenGrabber.h"
