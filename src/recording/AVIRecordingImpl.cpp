@@ -1,1 +1,7 @@
 #include "AVIRecordingImpl.h"
+
+struct AVIRecordingImpl::State
+{ };
+
+AVIRecordingImpl::AVIRecordingImpl() = default;
+AVIRecordingImpl::~AVIRecordingImpl() = default;

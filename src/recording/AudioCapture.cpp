@@ -1,11 +1,8 @@
 #include "AudioCapture.h"
 
-#include "AudioGrabCallback.h"
-
 #include <LogModule.h>
 #include <ThreadHandOver.h>
 
-#include <QAudioFormat>
 #include <QAudioSource>
 #include <QTimer>
 
@@ -13,29 +10,45 @@ namespace {
 
 const LogModule captureLog("velora/recording");
 
-constexpr int SampleRate = 44100;
-constexpr int Channels = 2;
-// A short period keeps the first level close to the switch of input and the meter lively; the
-// sound server wakes the reader once per period.
-constexpr int PeriodMs = 10;
-// No buffer for this long means the input has stopped delivering.
-constexpr int SilenceMs = 300;
-
-QAudioFormat monitorFormat()
-{
-    QAudioFormat format;
-    format.setSampleRate(SampleRate);
-    format.setChannelCount(Channels);
-    format.setSampleFormat(QAudioFormat::Int16);
-    return format;
-}
+// No buffer for this many periods (and at least this long) means the input stopped delivering.
+constexpr int StallPeriods = 3;
+constexpr int MinimumStallMs = 300;
 
 } // namespace
 
-AudioCapture::AudioCapture(AudioGrabCallback &callback)
-    : callback(callback)
+/// What the sound source writes into: counts the buffers and passes them on.
+class AudioCapture::Pipe : public QIODevice
 {
-    thread.setObjectName(QStringLiteral("Velora audio level"));
+public:
+    explicit Pipe(Receiver receiver)
+        : receiver(std::move(receiver))
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+    quint64 buffers = 0;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        ++buffers;
+        receiver(data, size);
+        return size;
+    }
+
+private:
+    Receiver receiver;
+};
+
+AudioCapture::AudioCapture(const QAudioFormat &format, int periodMs, Receiver receiver,
+                           StallHandler stalled)
+    : format(format)
+    , periodMs(periodMs)
+    , stalled(std::move(stalled))
+    , pipe(std::make_unique<Pipe>(std::move(receiver)))
+{
+    thread.setObjectName(QStringLiteral("Velora audio input"));
 }
 
 AudioCapture::~AudioCapture()
@@ -69,18 +82,20 @@ bool AudioCapture::open(const QAudioDevice &device)
     thread.start();
     bool opened = false;
     onThread([&] {
-        source = new QAudioSource(device, monitorFormat());
-        source->setBufferSize(qsizetype(SampleRate) * Channels * 2 * PeriodMs / 1000);
+        source = new QAudioSource(device, format);
+        source->setBufferSize(qsizetype(format.bytesForDuration(qint64(periodMs) * 1000)));
         QObject::connect(source, &QAudioSource::stateChanged, source, [this](QAudio::State state) {
-            if (state == QAudio::StoppedState && source->error() != QAudio::NoError) {
+            if (state == QAudio::StoppedState && source->error() != QAudio::NoError
+                && !stallReported) {
                 captureLog.log(3, "AudioCapture - The input stopped with error %d",
                                int(source->error()));
-                callback.clear();
+                stallReported = true;
+                stalled();
             }
         });
         watchdog = new QTimer;
-        watchdog->setInterval(SilenceMs);
-        QObject::connect(watchdog, &QTimer::timeout, watchdog, [this] { watchForSilence(); });
+        watchdog->setInterval(std::max(MinimumStallMs, StallPeriods * periodMs));
+        QObject::connect(watchdog, &QTimer::timeout, watchdog, [this] { watchForStall(); });
         opened = source->error() == QAudio::NoError;
     });
     if (!opened)
@@ -94,9 +109,9 @@ bool AudioCapture::start()
         return false;
     bool started = false;
     onThread([&] {
-        callback.clear();
-        buffersAtLastLook = 0;
-        source->start(&callback);
+        buffersAtLastLook = pipe->buffers;
+        stallReported = false;
+        source->start(pipe.get());
         started = source->state() != QAudio::StoppedState;
         if (started)
             watchdog->start();
@@ -124,15 +139,18 @@ void AudioCapture::close()
     context = nullptr;
     thread.quit();
     thread.wait();
-    callback.clear();
 }
 
-void AudioCapture::watchForSilence()
+void AudioCapture::watchForStall()
 {
-    const quint64 seen = callback.buffersSeen();
-    if (seen == buffersAtLastLook && callback.level() != 0) {
-        captureLog.log(4, "AudioCapture - The input has stopped delivering sound");
-        callback.clear();
+    if (pipe->buffers != buffersAtLastLook) {
+        buffersAtLastLook = pipe->buffers;
+        stallReported = false;
+        return;
     }
-    buffersAtLastLook = callback.buffersSeen();
+    if (!stallReported) {
+        captureLog.log(4, "AudioCapture - The input has stopped delivering sound");
+        stallReported = true;
+        stalled();
+    }
 }

@@ -1,22 +1,29 @@
 #pragma once
 
 #include <QAudioDevice>
+#include <QAudioFormat>
 #include <QThread>
 
-class AudioGrabCallback;
+#include <functional>
+#include <memory>
+
 class QAudioSource;
 class QTimer;
 
-/// Reads one sound input on a thread of its own and writes what it reads into a callback.
+/// Reads one sound input on a thread of its own and hands every buffer it reads to a receiver.
 ///
-/// The input is read in 16-bit stereo at 44,100 Hz, whatever the device delivers, in short
-/// periods so that a meter follows the voice. When the input stops delivering (unplugged,
-/// removed from the sound server) the callback is cleared, so a meter falls to 0 rather than
-/// freezing on the last sound. The callback must outlive the capture.
+/// The input is read in the given format, whatever the device delivers (the sound server
+/// converts), in periods of the given length. When the input stops delivering (unplugged,
+/// removed from the sound server, failed) the stall handler is told once.
 class AudioCapture
 {
 public:
-    explicit AudioCapture(AudioGrabCallback &callback);
+    /// Called on the capture thread with each buffer read.
+    using Receiver = std::function<void(const char *data, qsizetype bytes)>;
+    /// Called on the capture thread when the input stops delivering.
+    using StallHandler = std::function<void()>;
+
+    AudioCapture(const QAudioFormat &format, int periodMs, Receiver receiver, StallHandler stalled);
     ~AudioCapture();
     AudioCapture(const AudioCapture &) = delete;
     AudioCapture &operator=(const AudioCapture &) = delete;
@@ -29,13 +36,19 @@ public:
     void close();
 
 private:
+    class Pipe;
     template<typename Work> void onThread(Work work);
-    void watchForSilence();
+    void watchForStall();
 
-    AudioGrabCallback &callback;
+    const QAudioFormat format;
+    const int periodMs;
+    const StallHandler stalled;
     QThread thread;
     QObject *context = nullptr; // lives on `thread`, runs the work given to it
-    QAudioSource *source = nullptr; // lives on `thread`
-    QTimer *watchdog = nullptr; // lives on `thread`
-    quint64 buffersAtLastLook = 0; // touched on `thread` only
+    // The members below are touched on `thread` only, once open() has started it.
+    std::unique_ptr<Pipe> pipe;
+    QAudioSource *source = nullptr;
+    QTimer *watchdog = nullptr;
+    quint64 buffersAtLastLook = 0;
+    bool stallReported = false;
 };

@@ -4,6 +4,7 @@
 
 #include <LogModule.h>
 
+#include <QAudioFormat>
 #include <QMediaDevices>
 
 namespace {
@@ -38,12 +39,22 @@ bool AudioLevelReporter::open(const QString &inputName)
 {
     std::lock_guard lock(mutex);
     capture.reset();
+    callback.clear();
     const QAudioDevice device = findInput(inputName);
     if (device.isNull()) {
         levelLog.log(3, "AudioLevelReporter::open - No input matches %s", qPrintable(inputName));
         return false;
     }
-    auto opened = std::make_unique<AudioCapture>(callback);
+    // 16-bit stereo at 44,100 Hz in 10 ms periods: the meter follows the voice, and the first
+    // level comes soon after a switch of input.
+    QAudioFormat format;
+    format.setSampleRate(44100);
+    format.setChannelCount(2);
+    format.setSampleFormat(QAudioFormat::Int16);
+    auto opened = std::make_unique<AudioCapture>(
+            format, 10,
+            [this](const char *data, qsizetype bytes) { callback.receive(data, bytes); },
+            [this] { callback.clear(); });
     if (!opened->open(device)) {
         levelLog.log(3, "AudioLevelReporter::open - %s cannot be read",
                      qPrintable(device.description()));
@@ -56,6 +67,7 @@ bool AudioLevelReporter::open(const QString &inputName)
 bool AudioLevelReporter::start()
 {
     std::lock_guard lock(mutex);
+    callback.clear();
     return capture && capture->start();
 }
 
@@ -63,4 +75,5 @@ void AudioLevelReporter::close()
 {
     std::lock_guard lock(mutex);
     capture.reset();
+    callback.clear();
 }
