@@ -3,6 +3,7 @@
 #include "TerminationWatcher.h"
 #include "Velora.h"
 
+#include <AVIRecovery.h>
 #include <LogSystem.h>
 #include <MessageBox.h>
 #include <SettingIntf.h>
@@ -12,6 +13,7 @@
 #include <QTranslator>
 
 #include <memory>
+#include <thread>
 
 int main(int argc, char **argv)
 {
@@ -45,6 +47,11 @@ int main(int argc, char **argv)
 
     StartUp::startLogging();
 
+    // Recordings that a killed or crashed Velora left half written are made playable again;
+    // copying a long one takes a while, so it happens beside the window.
+    std::thread recovery(
+            [folder = settings->getSavePath()] { AVIRecovery::recoverFolder(folder); });
+
     auto window = std::make_unique<Velora>();
     app.setActivationWindow(window.get(), true);
 
@@ -55,6 +62,7 @@ int main(int argc, char **argv)
 
     const int exitCode = app.exec();
 
+    recovery.join();
     LogSystem::getSysLogSystem()->stopLog();
     window.reset();
     translator.reset();
