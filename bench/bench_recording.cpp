@@ -1,0 +1,226 @@
+// Recording the desktop: 60 s of a 1920x1080 desktop whose picture changes every frame, with
+// the sine input as sound, recorded at 1024 and at 640 pixels wide (compressed), against
+// ffmpeg's own X11 grab encoding the same way (x11grab, area scaling, MPEG-4 tagged XVID, a key
+// frame every 10 frames, one thread, PCM 8,000 Hz stereo) for the same 60 s. Reported: CPU
+// seconds per recorded second, frames written against the 1,500 slots, the file size, and how
+// far the sound's duration is from the picture's.
+//
+// The program starts its own Xvfb and sound server, and a copy of itself that animates a
+// full-screen window, so it needs neither a display nor a desktop session.
+
+#include "BenchReport.h"
+
+#include <AVIRecordingCtrl.h>
+#include <RecordingProbe.h>
+#include <SettingIntf.h>
+#include <SharedComponent.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char *const PulseSession = VELORA_SOURCE_DIR "/tools/pulse-session";
+const char *const AnimateVariable = "VELORA_BENCH_ANIMATE";
+constexpr int Seconds = 60;
+const QString Sine = QStringLiteral("Sine source at 440 Hz");
+
+/// A full-screen picture that changes every frame: moving bars and a counter, like slides with
+/// an animation or a video playing.
+class Animation : public QWidget
+{
+public:
+    Animation()
+    {
+        auto *timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this] {
+            ++tick;
+            update();
+        });
+        timer->start(20);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        for (int bar = 0; bar < 16; ++bar)
+            painter.fillRect(bar * width() / 16, 0, width() / 16, height(),
+                             QColor::fromHsv((bar * 22 + tick * 3) % 360, 180, 220));
+        painter.setFont(QFont(QStringLiteral("Sans"), 120));
+        painter.drawText(rect(), Qt::AlignCenter, QString::number(tick));
+        painter.fillRect((tick * 17) % width(), height() / 3, 200, 200, Qt::black);
+    }
+
+private:
+    int tick = 0;
+};
+
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Figures
+{
+    double cpuPerSecond = 0;
+    int frames = 0;
+    double megabytes = 0;
+    double soundOffMs = 0;
+};
+
+Figures figuresOf(const QString &file, double cpu)
+{
+    const RecordingProbe probe = RecordingProbe::of(file);
+    Figures figures;
+    figures.cpuPerSecond = cpu / Seconds;
+    figures.frames = probe.frames;
+    figures.megabytes = QFileInfo(file).size() / 1e6;
+    figures.soundOffMs = qAbs(probe.audioSeconds - probe.videoSeconds) * 1000;
+    std::printf("  %s: %d frames, %.1f s picture, %.3f s sound, %.1f MB, %.3f CPU s/s\n",
+                qPrintable(QFileInfo(file).fileName()), probe.frames, probe.videoSeconds,
+                probe.audioSeconds, figures.megabytes, figures.cpuPerSecond);
+    return figures;
+}
+
+Figures recordWithVelora(int width)
+{
+    AVIRecordingCtrl recording;
+    const double before = cpuSeconds(RUSAGE_SELF);
+    if (!recording.start(width, 0, Sine))
+        return {};
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < Seconds * 1000)
+        QThread::msleep(50);
+    const QString file = recording.stop(QString());
+    return figuresOf(file, cpuSeconds(RUSAGE_SELF) - before);
+}
+
+Figures recordWithFfmpeg(int width, const QString &folder)
+{
+    const QString file = QDir(folder).filePath(QStringLiteral("ffmpeg-%1.avi").arg(width));
+    const double before = cpuSeconds(RUSAGE_CHILDREN);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-loglevel",
+                  "error",
+                  "-y",
+                  "-f",
+                  "x11grab",
+                  "-framerate",
+                  "25",
+                  "-video_size",
+                  "1920x1080",
+                  "-i",
+                  qEnvironmentVariable("DISPLAY"),
+                  "-f",
+                  "pulse",
+                  "-i",
+                  "velora_sine_input",
+                  "-t",
+                  QString::number(Seconds),
+                  "-vf",
+                  QStringLiteral("scale=%1:%2:flags=area").arg(width).arg(width * 1080 / 1920),
+                  "-c:v",
+                  "mpeg4",
+                  "-vtag",
+                  "XVID",
+                  "-g",
+                  "10",
+                  "-threads",
+                  "1",
+                  "-c:a",
+                  "pcm_s16le",
+                  "-ar",
+                  "8000",
+                  "-ac",
+                  "2",
+                  file});
+    ffmpeg.waitForFinished((Seconds + 60) * 1000);
+    return figuresOf(file, cpuSeconds(RUSAGE_CHILDREN) - before);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet(AnimateVariable)) {
+        QApplication app(argc, argv);
+        Animation animation;
+        animation.showFullScreen();
+        return app.exec();
+    }
+
+    // A private X server and sound server.
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"),
+               {"-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
+    if (!xvfb.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "bench_recording: Xvfb did not start\n");
+        return 1;
+    }
+    const QByteArray display = ':' + xvfb.readLine().trimmed();
+    QTemporaryDir work(QStringLiteral("/tmp/velora-bench-XXXXXX"));
+    const QString pulseDir = work.filePath(QStringLiteral("pulse"));
+    QProcess::execute(QString::fromUtf8(PulseSession), {QStringLiteral("start"), pulseDir});
+    qputenv("DISPLAY", display);
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    qputenv("PULSE_SERVER", ("unix:" + pulseDir + "/native").toLocal8Bit());
+    qputenv("HOME", work.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (work.path() + "/.local/share").toLocal8Bit());
+
+    QProcess animation;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(AnimateVariable), QStringLiteral("1"));
+    animation.setProcessEnvironment(environment);
+    animation.start(QCoreApplication::applicationFilePath(), {});
+    QThread::sleep(2);
+
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Velora"));
+        ComponentRef<SettingIntf> settings;
+        settings->setSavePath(work.filePath(QStringLiteral("recordings")));
+        for (const int width : {1024, 640}) {
+            const Figures velora = recordWithVelora(width);
+            const Figures ffmpeg = recordWithFfmpeg(width, work.path());
+            if (velora.frames == 0 || ffmpeg.frames == 0)
+                status = 1;
+            const QByteArray at = " at " + QByteArray::number(width) + " wide";
+            const char *tool = "ffmpeg -f x11grab ... -c:v mpeg4 -vtag XVID -g 10 -threads 1";
+            Bench::report(QByteArray("recording CPU per recorded second" + at).constData(),
+                          velora.cpuPerSecond, ffmpeg.cpuPerSecond, "CPU s/s", Bench::Better::Lower,
+                          tool);
+            Bench::report(QByteArray("recording frames written of 1500" + at).constData(),
+                          velora.frames, ffmpeg.frames, "frames", Bench::Better::Higher, tool);
+            Bench::report(QByteArray("recording file size, 60 s" + at).constData(),
+                          velora.megabytes, ffmpeg.megabytes, "MB", Bench::Better::Lower, tool);
+            Bench::report(QByteArray("recording sound against picture duration" + at).constData(),
+                          velora.soundOffMs, 80, "ms", Bench::Better::Lower, "80 ms goal");
+        }
+    }
+    animation.kill();
+    animation.waitForFinished();
+    QProcess::execute(QString::fromUtf8(PulseSession), {QStringLiteral("stop"), pulseDir});
+    xvfb.terminate();
+    xvfb.waitForFinished();
+    return status;
+}
