@@ -74,6 +74,7 @@ bool AVIRecordingThread::startRecording(const QRect &area, QSize frameSize, int 
     monitorOnly = false;
     targetPath = newRecordingPath();
     filesWritten.clear();
+    uncollected = false;
     if (!hasSpace()) {
         errorCode = NotEnoughSpace;
         threadLog.log(2, "AVIRecordingThread::startRecording - Not enough disk space for %s",
@@ -164,6 +165,7 @@ void AVIRecordingThread::run()
     audio.close();
     std::lock_guard lock(mutex);
     filesWritten = files;
+    uncollected = true;
     running = false;
     monitorOnly = false;
 }
@@ -172,7 +174,7 @@ QStringList AVIRecordingThread::stopRecording(const QString &name)
 {
     {
         std::lock_guard lock(mutex);
-        if (!running && !QThread::isRunning()) {
+        if (!running && !uncollected) {
             errorCode = NotRunning;
             return {};
         }
@@ -182,6 +184,9 @@ QStringList AVIRecordingThread::stopRecording(const QString &name)
     wake.notify_all();
     wait();
     std::lock_guard lock(mutex);
+    // A recording that ended by itself (the disk filled up) still hands its files, once, to the
+    // stop that follows.
+    uncollected = false;
     threadLog.log(6, "AVIRecordingThread::stopRecording - %s (asked for %s)",
                   qPrintable(filesWritten.join(QStringLiteral(", "))), qPrintable(finalName));
     return filesWritten;

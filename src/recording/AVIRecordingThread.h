@@ -49,7 +49,8 @@ public:
     /// box has told the user when the reason is theirs to act on.
     bool startRecording(const QRect &area, QSize frameSize, int audioDevice, const QString &codec);
     /// Stops, finishes the file and returns the files written (several when the recording was
-    /// split). Stopping a worker that is not running reports NotRunning and returns nothing.
+    /// split); after a recording that stopped by itself, its files once. Stopping a worker with
+    /// nothing to hand over reports NotRunning and returns nothing.
     /// A recording ends under the name it started with ("Velora-<start time>.avi", its parts
     /// "…_1.avi", "…_2.avi"): the media library has listed it under that name from the start, so
     /// `finalName` is only logged.
@@ -83,6 +84,7 @@ private:
     bool monitorOnly = false;
     bool uncompressed = false;
     bool frameRequested = false;
+    bool uncollected = false; // files of a finished recording no stop has returned yet
     QString finalName;
     QString targetPath;
     QStringList filesWritten;
