@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -64,13 +63,13 @@ Segment attachSegment(xcb_connection_t *connection, size_t bytes, QString *why)
 {
     const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
     if (id < 0) {
-        *why = QStringLiteral("shmget: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        *why = QStringLiteral("shmget: ") + qt_error_string(errno);
         return {};
     }
     std::unique_ptr<void, UnmapSegment> mapping(shmat(id, nullptr, 0));
     if (mapping.get() == reinterpret_cast<void *>(-1)) {
         mapping.release();
-        *why = QStringLiteral("shmat: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        *why = QStringLiteral("shmat: ") + qt_error_string(errno);
     }
     const xcb_shm_seg_t segment = xcb_generate_id(connection);
     Reply<xcb_generic_error_t> error;
