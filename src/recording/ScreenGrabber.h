@@ -28,6 +28,6 @@ public:
 
     /// The grabber for `area` (pixels of the running desktop's screen). Null, with `error` saying
     /// why in words for the user, when the desktop cannot be recorded (a Wayland session, no
-    /// display).
+    /// display). The area is clipped to the screen; an empty one is the whole screen.
     static std::unique_ptr<ScreenGrabber> create(const QRect &area, QString *error);
 };
