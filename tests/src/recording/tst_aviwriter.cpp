@@ -172,6 +172,131 @@ private Q_SLOTS:
         QVERIFY2(qBlue(bottom) > 200 && qRed(bottom) < 50, qPrintable(QString::number(bottom, 16)));
         QVERIFY(!QFile::exists(AVIRecovery::markerPath(file)));
     }
+
+    void frameClock()
+    {
+        AVIRecordingImpl writer;
+        const QString file = path(u"clock.avi"_s);
+        writer.setTargetName(file);
+        QVERIFY(writer.open(nullptr, small.size(), nullptr, u""_s));
+        // Slots 0-2, a second picture in slot 2, then five slots missed.
+        QCOMPARE(addAt(writer, {0, 40, 80, 100, 280}, small), QList<int>({0, 0, 0, 1, 0}));
+        clockMs = 300;
+        QVERIFY(writer.togglePause());
+        QCOMPARE(addAt(writer, {340, 2300}, small), QList<int>({1, 1}));
+        QVERIFY(!writer.togglePause());
+        QCOMPARE(addAt(writer, {2300, 2340}, small), QList<int>({0, 0}));
+        writer.close();
+        const Probe p = probe(file);
+        checkFile(p, small.size(), Xvid, 6, false);
+        QCOMPARE(p.framePts, QList<qint64>({0, 1, 2, 7, 8, 9}));
+        QCOMPARE(p.videoSeconds, 0.4);
+    }
+
+    void splitting_data()
+    {
+        QTest::addColumn<QList<qint64>>("times");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QList<int>>("frames");
+        QTest::newRow("short") << QList<qint64>{0, 40, 869960} << QStringList{u"rec.avi"_s}
+                               << QList<int>{21750};
+        QTest::newRow("long") << QList<qint64>{0, 869960, 870000, 870040}
+                              << QStringList{u"rec_1.avi"_s, u"rec_2.avi"_s}
+                              << QList<int>{21750, 2};
+    }
+
+    void splitting()
+    {
+        QFETCH(QList<qint64>, times);
+        QFETCH(QStringList, names);
+        QFETCH(QList<int>, frames);
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        AVIRecordingImpl writer;
+        writer.setTargetName(path(u"rec.avi"_s));
+        QVERIFY(writer.open(nullptr, small.size(), nullptr, u""_s));
+        addAt(writer, times, small);
+        QStringList expected;
+        for (const QString &name : names)
+            expected.append(path(name));
+        QCOMPARE(writer.close(), expected);
+        for (int i = 0; i < names.size(); ++i) {
+            const Probe p = probe(expected[i]);
+            checkFile(p, small.size(), Xvid, p.framePts.size(), false);
+            QCOMPARE(qRound(p.videoSeconds * 25), frames[i]);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), names);
+    }
+
+    void codecFailure()
+    {
+        qputenv("VELORA_FORCE_CODEC_FAILURE", "1");
+        AVIRecordingImpl writer;
+        writer.setTargetName(path(u"failed.avi"_s));
+        QVERIFY(writer.open(nullptr, small.size(), nullptr, u""_s));
+        qunsetenv("VELORA_FORCE_CODEC_FAILURE");
+        QCOMPARE(writer.addPicture(pictureOf(small)), AVIRecordingImpl::CodecFailed);
+        QCOMPARE(writer.close(), QStringList());
+    }
+
+    void sound_data()
+    {
+        QTest::addColumn<int>("samplesPerFrame");
+        QTest::newRow("input 5 % fast") << 336;
+        QTest::newRow("input 5 % slow") << 304;
+    }
+
+    void sound()
+    {
+        QFETCH(int, samplesPerFrame);
+        AVIRecordingImpl writer;
+        const QString file = path(u"sound.avi"_s);
+        writer.setTargetName(file);
+        QVERIFY(writer.openFile(nullptr, small.size(), nullptr, true, u"DIB "_s));
+        const QByteArray pcm = QByteArray::fromRawData("\xe8\x03", 2).repeated(samplesPerFrame * 2);
+        for (qint64 time = 0; time < 60000; time += 40) {
+            writer.addSound(pcm);
+            addAt(writer, {time}, small);
+        }
+        writer.close();
+        const Probe p = probe(file);
+        checkFile(p, small.size(), 0, 1500, true);
+        QVERIFY2(qAbs(p.soundSeconds - p.videoSeconds) <= 0.04,
+                 qPrintable(u"%1 s of sound, %2 s of pictures"_s.arg(p.soundSeconds).arg(p.videoSeconds)));
+        // Drift is mended by a few dropped or silent samples, not by losing the sound.
+        QVERIFY(p.loudSamples > p.samples * 9 / 10);
+    }
+
+    void recovery()
+    {
+        const QString file = path(u"killed.avi"_s);
+        clockMs = 0;
+        const pid_t child = fork();
+        if (child == 0) {
+            AVIRecordingImpl writer;
+            writer.setTargetName(file);
+            writer.openFile(nullptr, small.size(), nullptr, true, u""_s);
+            for (qint64 time = 0; time < 4000; time += 40) {
+                writer.addSound(QByteArray(320 * 4, 1));
+                addAt(writer, {time}, small);
+            }
+            raise(SIGKILL);
+        }
+        QVERIFY(waitpid(child, nullptr, 0) == child);
+        // A marker of a running recording and one whose file is gone.
+        QFile alive(path(u"alive.avi.partial"_s)), orphan(path(u"gone.avi.partial"_s));
+        QVERIFY(alive.open(QIODevice::WriteOnly) && alive.write(QByteArray::number(getpid())));
+        QVERIFY(orphan.open(QIODevice::WriteOnly));
+        QFile(path(u"alive.avi"_s)).open(QIODevice::WriteOnly);
+        QVERIFY(QFile::exists(AVIRecovery::markerPath(file)));
+        QCOMPARE(AVIRecovery::recoverFolder(dir.path()), QStringList{file});
+        const Probe p = probe(file);
+        checkFile(p, small.size(), Xvid, p.framePts.size(), true);
+        QVERIFY2(p.videoSeconds > 2 && p.videoSeconds <= 4 && p.soundSeconds > 2,
+                 qPrintable(QString::number(p.videoSeconds)));
+        QVERIFY(!QFile::exists(AVIRecovery::markerPath(file)));
+        QVERIFY(alive.exists() && !orphan.exists());
+    }
 };
 
 VELORA_TEST_MAIN(TestAviWriter)
