@@ -205,7 +205,10 @@ AVIRecordingImpl::FrameResult AVIRecordingImpl::addPicture(const DesktopPicture 
     for (bool waited = false;; waited = true) {
         QMutexLocker lock(&state->mutex);
         State &s = *state;
-        if (!s.file || s.paused)
+        // Without a file but with parts written, the next part could not be created.
+        if (!s.file)
+            return s.files.isEmpty() ? NothingAdded : FrameFailed;
+        if (s.paused)
             return NothingAdded;
         qint64 time = now();
         if (s.file->hasFrames() && s.recordedMs(time) >= PartMs) {
@@ -330,16 +333,18 @@ QStringList AVIRecordingImpl::close()
 {
     QMutexLocker lock(&state->mutex);
     State &s = *state;
-    if (!s.file)
-        return {};
-    s.finishPart();
+    if (s.file)
+        s.finishPart();
     if (s.files.size() > 1) {
         const QFileInfo first(s.files.first());
         const QString numbered
                 = first.dir().filePath(u"%1_1.%2"_s.arg(first.completeBaseName(), first.suffix()));
-        if (QFile::rename(s.files.first(), numbered))
+        if (QFile::rename(s.files.first(), numbered)) {
+            // A part that could not be finished keeps its marker beside it for recovery.
+            QFile::rename(AVIRecovery::markerPath(s.files.first()),
+                          AVIRecovery::markerPath(numbered));
             s.files.first() = numbered;
-        else
+        } else
             recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::close - Cannot rename %s",
                              qPrintable(s.files.first()));
     }

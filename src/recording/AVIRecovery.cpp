@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
@@ -130,9 +131,11 @@ QStringList recoverFolder(const QString &folder)
         const QString avi = marker.chopped(markerPath({}).size());
         if (!writerIsGone(marker))
             continue;
-        if (!QFile::exists(avi))
+        // A file killed before its header reached the disk holds nothing to recover.
+        if (QFileInfo(avi).size() == 0) {
+            QFile::remove(avi);
             QFile::remove(marker);
-        else if (recover(avi))
+        } else if (recover(avi))
             recovered.append(avi);
     }
     return recovered;

@@ -269,10 +269,14 @@ private Q_SLOTS:
             raise(SIGKILL);
         }
         QVERIFY(waitpid(child, nullptr, 0) == child);
-        // A recording still running in this process, and an unreadable marker of a gone file.
-        const QString alive = path(u"alive.avi.partial"_s), orphan = path(u"gone.avi.partial"_s);
+        // A recording still running in this process, an unreadable marker of a gone file and a
+        // file killed before its header reached the disk.
+        const QString alive = path(u"alive.avi.partial"_s), orphan = path(u"gone.avi.partial"_s),
+                      empty = path(u"empty.avi"_s);
+        QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
         for (const auto &[marker, pid] :
-             {std::pair(alive, QByteArray::number(getpid())), std::pair(orphan, QByteArray("?"))}) {
+             {std::pair(alive, QByteArray::number(getpid())), std::pair(orphan, QByteArray("?")),
+              std::pair(AVIRecovery::markerPath(empty), QByteArray("?"))}) {
             QFile out(marker);
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(pid));
         }
@@ -283,7 +287,7 @@ private Q_SLOTS:
         QVERIFY2(p.videoSeconds > 2 && p.videoSeconds <= 4 && p.soundSeconds > 2,
                  qPrintable(QString::number(p.videoSeconds)));
         QVERIFY(!QFile::exists(AVIRecovery::markerPath(file)));
-        QVERIFY(QFile::exists(alive) && !QFile::exists(orphan));
+        QVERIFY(QFile::exists(alive) && !QFile::exists(orphan) && !QFile::exists(empty));
     }
 };
 
