@@ -38,7 +38,7 @@ bool writerIsGone(const QString &marker)
 double copyStreams(AVFormatContext *input, const QString &path, QString *error)
 {
     AVFormatContext *raw = nullptr;
-    const QByteArray name = path.toUtf8();
+    const QByteArray name = "file:" + path.toUtf8();
     int result = avformat_alloc_output_context2(&raw, nullptr, "avi", name.constData());
     OutputFormatPtr output(raw);
     for (unsigned i = 0; result >= 0 && i < input->nb_streams; ++i) {
@@ -99,7 +99,7 @@ bool recover(const QString &aviPath)
     const QString temporary = aviPath + u".recovering"_s;
     QString error;
     double seconds = -1;
-    if (InputFormatPtr input = openInputFormat(aviPath, &error))
+    if (InputFormatPtr input = openInputFormat(u"file:"_s + aviPath, &error))
         seconds = copyStreams(input.get(), temporary, &error);
     if (seconds <= 0 || !syncFile(temporary)) {
         QFile::remove(temporary);

@@ -57,7 +57,8 @@ bool AviFile::open(const QString &path, const Format &format, QString *error)
 {
     state->format = format;
     AVFormatContext *raw = nullptr;
-    const QByteArray name = path.toUtf8();
+    // "file:" keeps a colon in the name from being read as a protocol.
+    const QByteArray name = "file:" + path.toUtf8();
     int result = avformat_alloc_output_context2(&raw, nullptr, "avi", name.constData());
     state->muxer.reset(raw);
     if (result >= 0)
