@@ -1,7 +1,363 @@
 #include "AVIRecordingImpl.h"
 
-struct AVIRecordingImpl::State
-{ };
+#include "AVIRecovery.h"
+#include "AviFile.h"
+#include "RecordingAudioInput.h"
+#include "ScreenGrabber.h"
 
-AVIRecordingImpl::AVIRecordingImpl() = default;
-AVIRecordingImpl::~AVIRecordingImpl() = default;
+#include <LogModule.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+
+#include <chrono>
+#include <thread>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const LogModule recordingLog("velora/recording");
+
+constexpr qint64 FrameMs = 40;
+constexpr qint64 SamplesPerMs = 8;
+constexpr int BytesPerSample = 4;
+constexpr qint64 PartMs = 870000;
+// The sound may run this far ahead of or behind the pictures before samples are dropped or
+// silence is put in.
+constexpr qint64 SoundToleranceSamples = 20 * SamplesPerMs;
+constexpr qint64 FlushIntervalMs = 1000;
+
+qint64 steadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::function<qint64()> &testClock()
+{
+    static std::function<qint64()> clock;
+    return clock;
+}
+
+qint64 now()
+{
+    return testClock() ? testClock()() : steadyMs();
+}
+
+} // namespace
+
+struct AVIRecordingImpl::State
+{
+    mutable QMutex mutex;
+    QString target = u"out.avi"_s;
+    std::unique_ptr<ScreenGrabber> grabber;
+    RecordingAudioInput *audio = nullptr;
+    AviFile::Format format;
+    std::unique_ptr<AviFile> file;
+    QStringList files;
+    QByteArray sound;
+    bool paused = false;
+    bool muted = false;
+
+    // The frame clock of the current file: a run starts with its first frame and again on each
+    // resume; frames before the run are counted in indexBeforeRun.
+    qint64 runStart = -1;
+    qint64 indexBeforeRun = 0;
+    qint64 lastIndex = -1;
+    qint64 lastFlush = 0;
+
+    qint64 recordedMs(qint64 time) const
+    {
+        return (runStart < 0 ? 0 : time - runStart) + indexBeforeRun * FrameMs;
+    }
+    bool openPart(const QString &path);
+    bool finishPart();
+    bool writeSound(qint64 targetSamples, qint64 tolerance);
+    FrameResult writeFrame(const DesktopPicture &picture, qint64 time, qint64 index);
+};
+
+AVIRecordingImpl::AVIRecordingImpl()
+    : state(std::make_unique<State>())
+{ }
+
+AVIRecordingImpl::~AVIRecordingImpl()
+{
+    close();
+}
+
+void AVIRecordingImpl::setTargetName(const QString &path)
+{
+    QMutexLocker lock(&state->mutex);
+    state->target = path.isEmpty() ? u"out.avi"_s : path;
+}
+
+bool AVIRecordingImpl::open(std::unique_ptr<ScreenGrabber> grabber, QSize frameSize,
+                            RecordingAudioInput *audio, const QString &codec)
+{
+    return openFile(std::move(grabber), frameSize, audio, audio != nullptr, codec);
+}
+
+bool AVIRecordingImpl::openFile(std::unique_ptr<ScreenGrabber> grabber, QSize frameSize,
+                                RecordingAudioInput *audio, bool withSound, const QString &codec)
+{
+    QMutexLocker lock(&state->mutex);
+    if (state->file) {
+        recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::open - Already recording to %s",
+                         qPrintable(state->files.last()));
+        return false;
+    }
+    if (frameSize.isEmpty() || frameSize.width() % 2 || frameSize.height() % 2) {
+        recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::open - Invalid frame size %dx%d",
+                         frameSize.width(), frameSize.height());
+        return false;
+    }
+    State &s = *state;
+    s.grabber = std::move(grabber);
+    s.audio = audio;
+    s.format = {frameSize, codec.size() < 4, withSound,
+                qEnvironmentVariable("VELORA_FORCE_CODEC_FAILURE") == u"1"_s};
+    s.files.clear();
+    s.sound.clear();
+    s.paused = false;
+    if (audio)
+        audio->setMuted(s.muted);
+    return s.openPart(s.target);
+}
+
+bool AVIRecordingImpl::State::openPart(const QString &path)
+{
+    runStart = -1;
+    indexBeforeRun = 0;
+    lastIndex = -1;
+    lastFlush = now();
+    auto next = std::make_unique<AviFile>();
+    QString error;
+    if (!next->open(path, format, &error)) {
+        recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::open - %s: %s", qPrintable(path),
+                         qPrintable(error));
+        return false;
+    }
+    // The marker tells a later start that this file was never finished if this process dies.
+    QFile marker(AVIRecovery::markerPath(path));
+    if (!marker.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || marker.write(QByteArray::number(getpid())) < 0)
+        recordingLog.log(LogSystem::LogWarning,
+                         "AVIRecordingImpl::open - Cannot write %s (%s): a crash would leave the "
+                         "recording unindexed",
+                         qPrintable(marker.fileName()), qPrintable(marker.errorString()));
+    file = std::move(next);
+    files.append(path);
+    return true;
+}
+
+bool AVIRecordingImpl::State::finishPart()
+{
+    const QString path = files.last();
+    bool written = file->hasFrames();
+    if (written && format.sound) {
+        if (audio)
+            audio->takeSound(sound);
+        // The sound track ends with the last frame.
+        writeSound((lastIndex + 1) * FrameMs * SamplesPerMs, 0);
+    }
+    QString error;
+    const bool finished = file->finish(&error);
+    file.reset();
+    if (!written) {
+        // No frame ever reached it: nothing to keep.
+        QFile::remove(path);
+        files.removeLast();
+    } else if (!finished) {
+        // The marker stays, so that recovery indexes what was written.
+        recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::close - %s: %s", qPrintable(path),
+                         qPrintable(error));
+        return false;
+    }
+    QFile::remove(AVIRecovery::markerPath(path));
+    return written;
+}
+
+bool AVIRecordingImpl::isOpen() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->file != nullptr;
+}
+
+AVIRecordingImpl::FrameResult AVIRecordingImpl::addFrame()
+{
+    DesktopPicture picture;
+    if (!state->grabber || !state->grabber->grab(picture)) {
+        recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::addFrame - No desktop picture");
+        return FrameFailed;
+    }
+    return addPicture(picture);
+}
+
+AVIRecordingImpl::FrameResult AVIRecordingImpl::addPicture(const DesktopPicture &picture)
+{
+    if (!picture.pixels || picture.width <= 0 || picture.height <= 0)
+        return FrameFailed;
+    for (bool waited = false;; waited = true) {
+        QMutexLocker lock(&state->mutex);
+        State &s = *state;
+        // Without a file but with parts written, the next part could not be created.
+        if (!s.file)
+            return s.files.isEmpty() ? NothingAdded : FrameFailed;
+        if (s.paused)
+            return NothingAdded;
+        qint64 time = now();
+        if (s.file->hasFrames() && s.recordedMs(time) >= PartMs) {
+            // Numbered from 2: the first part takes "_1" when the recording ends.
+            const QFileInfo target(s.target);
+            const QString next = target.dir().filePath(
+                    u"%1_%2.%3"_s.arg(target.completeBaseName(),
+                                      QString::number(s.files.size() + 1), target.suffix()));
+            s.finishPart();
+            if (!s.openPart(next))
+                return FrameFailed;
+        }
+        if (s.runStart < 0)
+            s.runStart = time;
+        const qint64 index = s.recordedMs(time) / FrameMs;
+        if (index != s.lastIndex)
+            return s.writeFrame(picture, time, index);
+        // A test clock that stands still would make the wait endless.
+        if (waited || testClock())
+            return NothingAdded;
+        const qint64 slotStart = s.runStart + (index + 1 - s.indexBeforeRun) * FrameMs;
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(slotStart - time));
+    }
+}
+
+AVIRecordingImpl::FrameResult AVIRecordingImpl::State::writeFrame(const DesktopPicture &picture,
+                                                                  qint64 time, qint64 index)
+{
+    QString error;
+    const AviFile::Result written = file->writePicture(picture, index, &error);
+    if (written != AviFile::Result::Written) {
+        recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::addPicture - %s: %s",
+                         qPrintable(files.last()), qPrintable(error));
+        return written == AviFile::Result::CodecFailed ? CodecFailed : FrameFailed;
+    }
+    lastIndex = index;
+    if (format.sound) {
+        if (audio)
+            audio->takeSound(sound);
+        if (!writeSound(recordedMs(time) * SamplesPerMs, SoundToleranceSamples))
+            return FrameFailed;
+    }
+    if (time - lastFlush >= FlushIntervalMs) {
+        lastFlush = time;
+        if (!file->flush(&error)) {
+            recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::addPicture - %s: %s",
+                             qPrintable(files.last()), qPrintable(error));
+            return FrameFailed;
+        }
+    }
+    return FrameAdded;
+}
+
+bool AVIRecordingImpl::State::writeSound(qint64 targetSamples, qint64 tolerance)
+{
+    // The sound card's clock drifts from ours: samples beyond the pictures' time are dropped,
+    // missing ones become silence, and a lost input is silence from now on.
+    if (audio && audio->isLost())
+        sound.clear();
+    const qint64 written = file->soundSamples();
+    const qint64 excess = written + sound.size() / BytesPerSample - targetSamples;
+    if (excess > tolerance)
+        sound.remove(0, qMin(excess * BytesPerSample, sound.size()));
+    const qint64 missing = targetSamples - written - sound.size() / BytesPerSample;
+    if (missing > tolerance || (missing > 0 && audio && audio->isLost()))
+        sound.prepend(QByteArray(missing * BytesPerSample, '\0'));
+    QString error;
+    const bool ok = file->writeSound(sound, &error);
+    sound.clear();
+    if (!ok)
+        recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::addPicture - %s: %s",
+                         qPrintable(files.last()), qPrintable(error));
+    return ok;
+}
+
+void AVIRecordingImpl::addSound(const QByteArray &pcm)
+{
+    QMutexLocker lock(&state->mutex);
+    state->sound.append(pcm);
+}
+
+bool AVIRecordingImpl::togglePause()
+{
+    QMutexLocker lock(&state->mutex);
+    State &s = *state;
+    const qint64 time = now();
+    if (!s.paused) {
+        // The recorded time stops at the next free slot; the run starts again on resume.
+        s.indexBeforeRun = qMax(s.lastIndex + 1, s.recordedMs(time) / FrameMs);
+        s.runStart = -1;
+    } else if (s.file && s.file->hasFrames()) {
+        s.runStart = time;
+    }
+    s.paused = !s.paused;
+    if (s.audio)
+        s.audio->setPaused(s.paused);
+    return s.paused;
+}
+
+bool AVIRecordingImpl::isPaused() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->paused;
+}
+
+void AVIRecordingImpl::setMuted(bool muted)
+{
+    QMutexLocker lock(&state->mutex);
+    state->muted = muted;
+    if (state->audio)
+        state->audio->setMuted(muted);
+}
+
+bool AVIRecordingImpl::isMuted() const
+{
+    QMutexLocker lock(&state->mutex);
+    return state->muted;
+}
+
+QStringList AVIRecordingImpl::close()
+{
+    QMutexLocker lock(&state->mutex);
+    State &s = *state;
+    if (s.file)
+        s.finishPart();
+    if (s.files.size() > 1) {
+        const QFileInfo first(s.files.first());
+        const QString numbered
+                = first.dir().filePath(u"%1_1.%2"_s.arg(first.completeBaseName(), first.suffix()));
+        if (QFile::rename(s.files.first(), numbered)) {
+            // A part that could not be finished keeps its marker beside it for recovery.
+            QFile::rename(AVIRecovery::markerPath(s.files.first()),
+                          AVIRecovery::markerPath(numbered));
+            s.files.first() = numbered;
+        } else
+            recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::close - Cannot rename %s",
+                             qPrintable(s.files.first()));
+    }
+    const QStringList files = s.files;
+    s.files.clear();
+    s.grabber.reset();
+    s.audio = nullptr;
+    s.sound.clear();
+    s.paused = false;
+    return files;
+}
+
+void AVIRecordingImpl::setClock(std::function<qint64()> clock)
+{
+    testClock() = std::move(clock);
+}

@@ -15,6 +15,10 @@ struct DesktopPicture;
 /// into AVI files, with the sound of an input when there is one. Long recordings are split into
 /// parts of at most 870 s of recorded time.
 ///
+/// A recording ends under the name it was opened with: a single file keeps the target name, and
+/// the parts of a split recording are "<base>_1.<suffix>", "<base>_2.<suffix>", ... beside it.
+/// While a file is written, AVIRecovery's marker stands beside it.
+///
 /// All calls but togglePause(), setMuted() and the queries come from one thread (the recording
 /// worker); the writer's mutex guards opening, closing, pausing and the encoder set-up.
 class AVIRecordingImpl : public QObject
@@ -43,13 +47,17 @@ public:
     void setTargetName(const QString &path);
     /// Creates the file for frames of `frameSize`. `audio` (may be null: no sound stream) must
     /// stay open until close(). `codec` shorter than four characters selects the compressed
-    /// form (MPEG-4 Part 2 tagged XVID); "DIB " uncompressed frames.
+    /// form (MPEG-4 Part 2 tagged XVID); "DIB " uncompressed frames. For tests, the environment
+    /// variable VELORA_FORCE_CODEC_FAILURE=1 (read here) makes the compressed form's encoder
+    /// set-up fail.
     bool open(std::unique_ptr<ScreenGrabber> grabber, QSize frameSize, RecordingAudioInput *audio,
               const QString &codec);
     bool isOpen() const;
 
     /// Grabs the desktop and adds it as the frame of the current 40 ms slot; when that slot has
-    /// its frame already, waits for the next. Also writes the sound taken since the last frame.
+    /// its frame already, waits for the next (with a clock set by setClock() it does not wait
+    /// but returns NothingAdded while the clock stays in the slot). Also writes the sound taken
+    /// since the last frame.
     FrameResult addFrame();
     /// The same with a picture already at hand (addFrame() grabs and calls this).
     FrameResult addPicture(const DesktopPicture &picture);
@@ -69,6 +77,14 @@ public:
     static void setClock(std::function<qint64()> clock);
 
 private:
+    friend class TestAviWriter;
+
+    /// open() that may have a sound stream without an input (`withSound`); addSound() feeds it.
+    bool openFile(std::unique_ptr<ScreenGrabber> grabber, QSize frameSize,
+                  RecordingAudioInput *audio, bool withSound, const QString &codec);
+    /// Queues 8,000 Hz 16-bit stereo sound for the next frame, as the input's sound is queued.
+    void addSound(const QByteArray &pcm);
+
     struct State;
     std::unique_ptr<State> state;
 };
