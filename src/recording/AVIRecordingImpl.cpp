@@ -27,9 +27,16 @@ constexpr qint64 FrameMs = 40;
 constexpr qint64 SamplesPerMs = 8;
 constexpr int BytesPerSample = 4;
 constexpr qint64 PartMs = 870000;
-// The sound may run this far ahead of or behind the pictures before samples are dropped or
-// silence is put in.
-constexpr qint64 SoundToleranceSamples = 20 * SamplesPerMs;
+// An input delivers its sound late, by its period and the sound server's latency, and some in
+// bursts: sound may trail the pictures this far before silence is put in for it. Sound ahead of
+// the pictures can only come from a card whose clock runs fast; it is dropped beyond a little.
+constexpr qint64 SoundTrailingSamples = 150 * SamplesPerMs;
+constexpr qint64 SoundLeadingSamples = 20 * SamplesPerMs;
+// Drift is mended by at most this much silence or dropped sound per frame, so that a mend is
+// never heard as a gap or a jump.
+constexpr qint64 SoundMendSamples = 5 * SamplesPerMs;
+// Sound this far ahead is no drift but an input catching up in a burst: it is dropped at once.
+constexpr qint64 SoundBurstSamples = 1000 * SamplesPerMs;
 constexpr qint64 FlushIntervalMs = 1000;
 
 qint64 steadyMs()
@@ -77,7 +84,9 @@ struct AVIRecordingImpl::State
     }
     bool openPart(const QString &path);
     bool finishPart();
-    bool writeSound(qint64 targetSamples, qint64 tolerance);
+    /// Writes the sound taken so far, mended towards `targetSamples` (the pictures' time);
+    /// `exactly` (at the end of a file) makes the sound end with the last frame.
+    bool writeSound(qint64 targetSamples, bool exactly);
     FrameResult writeFrame(const DesktopPicture &picture, qint64 time, qint64 index);
 };
 
@@ -163,7 +172,7 @@ bool AVIRecordingImpl::State::finishPart()
         if (audio)
             audio->takeSound(sound);
         // The sound track ends with the last frame.
-        writeSound((lastIndex + 1) * FrameMs * SamplesPerMs, 0);
+        writeSound((lastIndex + 1) * FrameMs * SamplesPerMs, true);
     }
     QString error;
     const bool finished = file->finish(&error);
@@ -249,7 +258,7 @@ AVIRecordingImpl::FrameResult AVIRecordingImpl::State::writeFrame(const DesktopP
     if (format.sound) {
         if (audio)
             audio->takeSound(sound);
-        if (!writeSound(recordedMs(time) * SamplesPerMs, SoundToleranceSamples))
+        if (!writeSound(recordedMs(time) * SamplesPerMs, false))
             return FrameFailed;
     }
     if (time - lastFlush >= FlushIntervalMs) {
@@ -263,22 +272,42 @@ AVIRecordingImpl::FrameResult AVIRecordingImpl::State::writeFrame(const DesktopP
     return FrameAdded;
 }
 
-bool AVIRecordingImpl::State::writeSound(qint64 targetSamples, qint64 tolerance)
+bool AVIRecordingImpl::State::writeSound(qint64 targetSamples, bool exactly)
 {
-    // The sound card's clock drifts from ours: samples beyond the pictures' time are dropped,
-    // missing ones become silence, and a lost input is silence from now on.
+    // The sound card's clock drifts from ours: sound running ahead of the pictures loses a few
+    // of its oldest samples, sound trailing them gains a little silence, and a lost input is
+    // silence from now on. Sound beyond the pictures' time waits for the next frame.
+    const qint64 written = file->soundSamples();
     if (audio && audio->isLost())
         sound.clear();
-    const qint64 written = file->soundSamples();
-    const qint64 excess = written + sound.size() / BytesPerSample - targetSamples;
-    if (excess > tolerance)
-        sound.remove(0, qMin(excess * BytesPerSample, sound.size()));
-    const qint64 missing = targetSamples - written - sound.size() / BytesPerSample;
-    if (missing > tolerance || (missing > 0 && audio && audio->isLost()))
-        sound.prepend(QByteArray(missing * BytesPerSample, '\0'));
+    qint64 pending = sound.size() / BytesPerSample;
+    const qint64 ahead = written + pending - targetSamples;
+    if (!exactly && !(audio && audio->isLost())) {
+        if (ahead > SoundBurstSamples)
+            sound.remove(0, (ahead - SoundLeadingSamples) * BytesPerSample);
+        else if (ahead > SoundLeadingSamples)
+            sound.remove(0, qMin(ahead - SoundLeadingSamples, SoundMendSamples) * BytesPerSample);
+        else if (-ahead > SoundTrailingSamples)
+            sound.prepend(QByteArray(
+                    qMin(-ahead - SoundTrailingSamples, SoundMendSamples) * BytesPerSample, '\0'));
+        pending = sound.size() / BytesPerSample;
+    }
+    const qint64 due = qMax<qint64>(0, targetSamples - written);
+    QByteArray now;
+    if (pending >= due) {
+        now = sound.left(due * BytesPerSample);
+        sound.remove(0, due * BytesPerSample);
+    } else if (exactly || (audio && audio->isLost())) {
+        now = sound + QByteArray((due - pending) * BytesPerSample, '\0');
+        sound.clear();
+    } else {
+        now = sound;
+        sound.clear();
+    }
+    if (exactly)
+        sound.clear();
     QString error;
-    const bool ok = file->writeSound(sound, &error);
-    sound.clear();
+    const bool ok = file->writeSound(now, &error);
     if (!ok)
         recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::addPicture - %s: %s",
                          qPrintable(files.last()), qPrintable(error));

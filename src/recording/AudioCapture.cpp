@@ -4,15 +4,24 @@
 #include <ThreadHandOver.h>
 
 #include <QAudioSource>
+#include <QMediaDevices>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
 const LogModule captureLog("velora/recording");
 
-// No buffer for this many periods (and at least this long) means the input stopped delivering.
-constexpr int StallPeriods = 3;
-constexpr int MinimumStallMs = 300;
+// How often the input is looked for among the listed ones.
+constexpr int WatchMs = 250;
+
+bool listed(const QByteArray &deviceId)
+{
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    return std::any_of(inputs.cbegin(), inputs.cend(),
+                       [&](const QAudioDevice &input) { return input.id() == deviceId; });
+}
 
 } // namespace
 
@@ -41,10 +50,11 @@ private:
     Receiver receiver;
 };
 
-AudioCapture::AudioCapture(const QAudioFormat &format, int periodMs, Receiver receiver,
+AudioCapture::AudioCapture(const QAudioFormat &format, int periodMs, int stallMs, Receiver receiver,
                            StallHandler stalled)
     : format(format)
     , periodMs(periodMs)
+    , stallMs(stallMs)
     , stalled(std::move(stalled))
     , pipe(std::make_unique<Pipe>(std::move(receiver)))
 {
@@ -84,17 +94,13 @@ bool AudioCapture::open(const QAudioDevice &device)
     onThread([&] {
         source = new QAudioSource(device, format);
         source->setBufferSize(qsizetype(format.bytesForDuration(qint64(periodMs) * 1000)));
+        deviceId = device.id();
         QObject::connect(source, &QAudioSource::stateChanged, source, [this](QAudio::State state) {
-            if (state == QAudio::StoppedState && source->error() != QAudio::NoError
-                && !stallReported) {
-                captureLog.log(3, "AudioCapture - The input stopped with error %d",
-                               int(source->error()));
-                stallReported = true;
-                stalled();
-            }
+            if (state == QAudio::StoppedState && source->error() != QAudio::NoError)
+                reportStall("failed");
         });
         watchdog = new QTimer;
-        watchdog->setInterval(std::max(MinimumStallMs, StallPeriods * periodMs));
+        watchdog->setInterval(WatchMs);
         QObject::connect(watchdog, &QTimer::timeout, watchdog, [this] { watchForStall(); });
         opened = source->error() == QAudio::NoError;
     });
@@ -110,6 +116,7 @@ bool AudioCapture::start()
     bool started = false;
     onThread([&] {
         buffersAtLastLook = pipe->buffers;
+        silentSince.start();
         stallReported = false;
         source->start(pipe.get());
         started = source->state() != QAudio::StoppedState;
@@ -143,14 +150,25 @@ void AudioCapture::close()
 
 void AudioCapture::watchForStall()
 {
+    if (!listed(deviceId)) {
+        reportStall("is gone");
+        return;
+    }
     if (pipe->buffers != buffersAtLastLook) {
         buffersAtLastLook = pipe->buffers;
+        silentSince.start();
         stallReported = false;
         return;
     }
-    if (!stallReported) {
-        captureLog.log(4, "AudioCapture - The input has stopped delivering sound");
-        stallReported = true;
-        stalled();
-    }
+    if (silentSince.elapsed() >= stallMs)
+        reportStall("has stopped delivering sound");
+}
+
+void AudioCapture::reportStall(const char *why)
+{
+    if (stallReported)
+        return;
+    captureLog.log(4, "AudioCapture - The input %s", why);
+    stallReported = true;
+    stalled();
 }

@@ -2,6 +2,7 @@
 
 #include <QAudioDevice>
 #include <QAudioFormat>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <functional>
@@ -13,8 +14,9 @@ class QTimer;
 /// Reads one sound input on a thread of its own and hands every buffer it reads to a receiver.
 ///
 /// The input is read in the given format, whatever the device delivers (the sound server
-/// converts), in periods of the given length. When the input stops delivering (unplugged,
-/// removed from the sound server, failed) the stall handler is told once.
+/// converts), in periods of the given length. When the input stops delivering for the given
+/// time, fails, or is no longer listed (unplugged: the sound server would move the stream to
+/// another input) the stall handler is told once.
 class AudioCapture
 {
 public:
@@ -23,7 +25,8 @@ public:
     /// Called on the capture thread when the input stops delivering.
     using StallHandler = std::function<void()>;
 
-    AudioCapture(const QAudioFormat &format, int periodMs, Receiver receiver, StallHandler stalled);
+    AudioCapture(const QAudioFormat &format, int periodMs, int stallMs, Receiver receiver,
+                 StallHandler stalled);
     ~AudioCapture();
     AudioCapture(const AudioCapture &) = delete;
     AudioCapture &operator=(const AudioCapture &) = delete;
@@ -39,9 +42,11 @@ private:
     class Pipe;
     template<typename Work> void onThread(Work work);
     void watchForStall();
+    void reportStall(const char *why);
 
     const QAudioFormat format;
     const int periodMs;
+    const int stallMs;
     const StallHandler stalled;
     QThread thread;
     QObject *context = nullptr; // lives on `thread`, runs the work given to it
@@ -49,6 +54,8 @@ private:
     std::unique_ptr<Pipe> pipe;
     QAudioSource *source = nullptr;
     QTimer *watchdog = nullptr;
+    QByteArray deviceId;
     quint64 buffersAtLastLook = 0;
+    QElapsedTimer silentSince;
     bool stallReported = false;
 };

@@ -11,6 +11,9 @@ namespace {
 
 const LogModule levelLog("velora/recording");
 
+// A meter falls to 0 this soon after its input stops delivering.
+constexpr int StallMs = 300;
+
 QAudioDevice findInput(const QString &name)
 {
     if (name.isEmpty())
@@ -52,7 +55,7 @@ bool AudioLevelReporter::open(const QString &inputName)
     format.setChannelCount(2);
     format.setSampleFormat(QAudioFormat::Int16);
     auto opened = std::make_unique<AudioCapture>(
-            format, 10,
+            format, 10, StallMs,
             [this](const char *data, qsizetype bytes) { callback.receive(data, bytes); },
             [this] { callback.clear(); });
     if (!opened->open(device)) {

@@ -16,9 +16,11 @@ namespace {
 
 const LogModule inputLog("velora/recording");
 
-// 4,096-byte buffers: the size the recording's level is measured on.
-constexpr int PeriodMs
-        = 4096 * 1000 / (RecordingAudioInput::SampleRate * RecordingAudioInput::BytesPerFrame);
+// Sound is read in 40 ms periods, one frame's worth: the writer finds each frame's sound
+// waiting, so that the sound trails the picture by little.
+constexpr int PeriodMs = 40;
+// Some inputs deliver in bursts of up to a second; only a longer pause means the input is gone.
+constexpr int StallMs = 2500;
 // What the writer has not taken after this long is dropped (oldest first) and counted: a
 // writer that stalls must not make the sound grow without end.
 constexpr qsizetype MaximumKeptBytes
@@ -92,7 +94,8 @@ bool RecordingAudioInput::open(int deviceIndex)
     format.setSampleFormat(QAudioFormat::Int16);
     State *s = state.get();
     auto capture = std::make_unique<AudioCapture>(
-            format, PeriodMs, [s](const char *data, qsizetype bytes) { s->receive(data, bytes); },
+            format, PeriodMs, StallMs,
+            [s](const char *data, qsizetype bytes) { s->receive(data, bytes); },
             [s] {
                 // An input that stops delivering mid-recording does not come back to this
                 // recording; the rest of it is silent.
