@@ -66,14 +66,14 @@ AudioCapture::~AudioCapture()
     close();
 }
 
-template<typename Work> void AudioCapture::onThread(Work work)
+template<typename Work> void AudioCapture::onThread(Work &&work)
 {
     // The sound source and its timers belong to the capture thread's event loop; the caller
     // waits so that open() and start() can answer.
     ThreadHandOver::published();
     QMetaObject::invokeMethod(
             context,
-            [&work] {
+            [work = std::forward<Work>(work)]() mutable {
                 ThreadHandOver::received();
                 work();
                 ThreadHandOver::published();

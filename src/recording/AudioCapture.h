@@ -40,7 +40,7 @@ public:
 
 private:
     class Pipe;
-    template<typename Work> void onThread(Work work);
+    template<typename Work> void onThread(Work &&work);
     void watchForStall();
     void reportStall(const char *why);
 
