@@ -31,7 +31,8 @@ public:
         FrameAdded = 0,
         /// Paused or closed: nothing to add.
         NothingAdded = 1,
-        /// The compressed encoder could not be set up or refused the frame.
+        /// The encoder refused the frame. (A compressed encoder that cannot be set up gives way to
+        /// uncompressed frames instead.)
         CodecFailed = -1,
         /// No picture, or the file could not be written.
         FrameFailed = -2,
@@ -49,7 +50,7 @@ public:
     /// stay open until close(). `codec` shorter than four characters selects the compressed
     /// form (MPEG-4 Part 2 tagged XVID); "DIB " uncompressed frames. For tests, the environment
     /// variable VELORA_FORCE_CODEC_FAILURE=1 (read here) makes the compressed form's encoder
-    /// set-up fail.
+    /// set-up fail, so that the file takes uncompressed frames.
     bool open(std::unique_ptr<ScreenGrabber> grabber, QSize frameSize, RecordingAudioInput *audio,
               const QString &codec);
     bool isOpen() const;

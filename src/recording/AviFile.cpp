@@ -3,6 +3,7 @@
 #include "ScreenGrabber.h"
 
 #include <FfmpegHandles.h>
+#include <LogModule.h>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -11,6 +12,8 @@ extern "C" {
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const LogModule aviLog("velora/recording");
 
 constexpr AVRational FrameTime{1, 25};
 constexpr int SampleRate = 8000;
@@ -195,7 +198,19 @@ AviFile::Result AviFile::State::drain(AVFrame *input, QString *error)
 AviFile::Result AviFile::writePicture(const DesktopPicture &picture, qint64 index, QString *error)
 {
     if (!state->headerWritten) {
-        if (const Result setUp = state->setUp(error); setUp != Result::Written)
+        Result setUp = state->setUp(error);
+        if (setUp == Result::CodecFailed && state->format.compressed) {
+            // Without a working MPEG-4 encoder the file takes uncompressed frames, which every
+            // player reads; the recording goes on.
+            aviLog.log(LogSystem::LogWarning,
+                       "AviFile::writePicture - %s; writing uncompressed frames",
+                       qPrintable(*error));
+            state->encoder.reset();
+            state->frame.reset();
+            state->format.compressed = false;
+            setUp = state->setUp(error);
+        }
+        if (setUp != Result::Written)
             return setUp;
     }
     int result = 0;
