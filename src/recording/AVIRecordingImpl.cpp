@@ -199,6 +199,19 @@ bool AVIRecordingImpl::isOpen() const
 
 AVIRecordingImpl::FrameResult AVIRecordingImpl::addFrame()
 {
+    // The picture is taken when its slot begins, not a slot early.
+    qint64 waitMs = 0;
+    {
+        QMutexLocker lock(&state->mutex);
+        const State &s = *state;
+        if (s.file && !s.paused && s.runStart >= 0 && !testClock()) {
+            const qint64 time = now();
+            if (s.recordedMs(time) / FrameMs == s.lastIndex)
+                waitMs = s.runStart + (s.lastIndex + 1 - s.indexBeforeRun) * FrameMs - time;
+        }
+    }
+    if (waitMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
     DesktopPicture picture;
     if (!state->grabber || !state->grabber->grab(picture)) {
         recordingLog.log(LogSystem::LogError, "AVIRecordingImpl::addFrame - No desktop picture");
