@@ -1,0 +1,193 @@
+// The recording component as the main window drives it: real recordings of the private Xvfb's
+// desktop into a media folder of the test's own, every message box answered and remembered.
+
+#include "RecordingIntf.h"
+
+#include <KivoSystem.h>
+#include <MessageBox.h>
+#include <RecordingProbe.h>
+#include <SettingIntf.h>
+#include <SharedComponent.h>
+#include <VeloraTest.h>
+
+#include <QAudioDevice>
+#include <QDir>
+#include <QMediaDevices>
+#include <QSignalSpy>
+
+#include <atomic>
+
+namespace {
+
+QStringList boxesShown; // "text / informative text"
+
+QString mediaFolder()
+{
+    return VeloraTest::homePath() + QStringLiteral("/Media/");
+}
+
+QStringList recordings()
+{
+    return QDir(mediaFolder()).entryList({QStringLiteral("*.avi")}, QDir::Files);
+}
+
+} // namespace
+
+class TestRecordingComponent : public QObject
+{
+    Q_OBJECT
+
+    RecordingIntf *recorder = nullptr;
+    SettingIntf *settings = nullptr;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        MessageBox::setAnswerer([](const MessageBox::Question &question) {
+            boxesShown.append(question.text + QStringLiteral(" / ") + question.informativeText);
+            return MessageBox::defaultAnswer(question);
+        });
+    }
+    void init()
+    {
+        boxesShown.clear();
+        KivoSystem::setFreeSpaceOverride({});
+        settings = SettingIntf::getInstance();
+        QDir().mkpath(mediaFolder());
+        settings->setSavePath(mediaFolder());
+        settings->setAudioSource(QString());
+        recorder = RecordingIntf::getInstance();
+    }
+    void cleanup()
+    {
+        recorder->stopRecording(nullptr);
+        recorder->release();
+        settings->release();
+        QDir(mediaFolder()).removeRecursively();
+    }
+    void recordsThroughStartPauseResumeAndStop();
+    void freeSpaceLimit_data();
+    void freeSpaceLimit();
+    void endsByItselfWithAMessage_data();
+    void endsByItselfWithAMessage();
+    void refusesAFolderItCannotWrite();
+};
+
+void TestRecordingComponent::recordsThroughStartPauseResumeAndStop()
+{
+    QList<QString> files;
+    QCOMPARE(recorder->pauseRecording(), RecordingResult::NotRecording);
+    QCOMPARE(recorder->resumeRecording(), RecordingResult::NotRecording);
+    QCOMPARE(recorder->confirmExit(&files), Result::Success);
+    QVERIFY(boxesShown.isEmpty());
+
+    // Not one of the three sizes: the writer's own, the screen's full width.
+    settings->setVideoQuality(5);
+    QSignalSpy status(recorder, &RecordingIntf::actionStatusChanged);
+    QCOMPARE(recorder->startRecording(), Result::Success);
+    const QStringList started = recordings();
+    QCOMPARE(started.size(), 1);
+    QVERIFY(recorder->isRecordingFile(mediaFolder() + started.first()));
+    QCOMPARE(recorder->startRecording(), RecordingResult::AlreadyRecording);
+    QCOMPARE(recordings(), started);
+
+    QCOMPARE(recorder->resumeRecording(), RecordingResult::NotPaused);
+    QCOMPARE(recorder->pauseRecording(), Result::Success);
+    QCOMPARE(recorder->pauseRecording(), RecordingResult::AlreadyPaused);
+    QCOMPARE(recorder->resumeRecording(), Result::Success);
+    QTest::qWait(3000);
+    QCOMPARE(recorder->stopRecording(&files), Result::Success);
+    QCOMPARE(files, QList<QString>{mediaFolder() + started.first()});
+    QVERIFY(!recorder->isRecordingFile(files.first()));
+    QList<uint> statuses;
+    for (const QList<QVariant> &emitted : status)
+        statuses.append(emitted.first().toUInt());
+    QCOMPARE(statuses, (QList<uint>{6, 6, 10, 1}));
+
+    const RecordingProbe probe = RecordingProbe::of(files.first());
+    QCOMPARE(probe.codecTag, QStringLiteral("XVID"));
+    QCOMPARE(probe.width, 1280);
+    QCOMPARE(probe.videoStreams, 1);
+    QVERIFY(probe.frames > 0);
+    // Nobody chose an input: the system's default one was stored and recorded.
+    QCOMPARE(settings->getAudioSource(), QMediaDevices::defaultAudioInput().description());
+    QCOMPARE(probe.audioStreams, 1);
+    QCOMPARE(settings->getVideoQuality(), 5);
+    QVERIFY(boxesShown.isEmpty());
+}
+
+void TestRecordingComponent::freeSpaceLimit_data()
+{
+    QTest::addColumn<qint64>("free");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("2 MB") << qint64(2097152) << RecordingResult::MediaFolderUnusable
+                          << QStringList{u"Not enough disk space! / Cannot start recording!"_qs};
+    QTest::newRow("a byte more") << qint64(2097153) << Result::Success << QStringList();
+}
+
+void TestRecordingComponent::freeSpaceLimit()
+{
+    QFETCH(qint64, free);
+    QFETCH(int, result);
+    QFETCH(QStringList, boxes);
+    // The component asks first; the writer's own, higher limit then finds plenty.
+    auto asked = std::make_shared<std::atomic<int>>(0);
+    KivoSystem::setFreeSpaceOverride(
+            [asked, free](const QString &) { return (*asked)++ == 0 ? free : qint64(1) << 32; });
+    QCOMPARE(recorder->startRecording(), result);
+    QCOMPARE(boxesShown, boxes);
+    QCOMPARE(recordings().size(), result == Result::Success ? 1 : 0);
+}
+
+void TestRecordingComponent::endsByItselfWithAMessage_data()
+{
+    QTest::addColumn<bool>("removeFolder");
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("box");
+    QTest::newRow("disk full") << false << RecordingResult::MediaFolderUnusable
+                               << u"Not enough disk space! / Recording interrupted."_qs;
+    QTest::newRow("folder removed") << true << RecordingResult::DiskRemoved
+                                    << u"Destination disk removed! / Recording interrupted."_qs;
+}
+
+void TestRecordingComponent::endsByItselfWithAMessage()
+{
+    QFETCH(bool, removeFolder);
+    QFETCH(int, reason);
+    QFETCH(QString, box);
+    QSignalSpy stopped(recorder, &RecordingIntf::recordStopped);
+    QCOMPARE(recorder->startRecording(), Result::Success);
+    const QString file = mediaFolder() + recordings().value(0);
+    if (removeFolder)
+        QVERIFY(QDir(mediaFolder()).removeRecursively());
+    else
+        KivoSystem::setFreeSpaceOverride([](const QString &) { return qint64(0); });
+    QTRY_COMPARE(stopped.size(), 1);
+    QCOMPARE(boxesShown, QStringList{box});
+    QCOMPARE(stopped.first().at(0).toInt(), reason);
+    // A full disk leaves a playable file; a removed one leaves nothing to list.
+    const QList<QString> left = stopped.first().at(1).value<QList<QString>>();
+    QCOMPARE(left, removeFolder ? QList<QString>() : QList<QString>{file});
+    if (!removeFolder)
+        QVERIFY(RecordingProbe::of(file).frames > 0);
+    QCOMPARE(recorder->getActionStatus(), RecordingStatus::Idle);
+    QCOMPARE(recorder->stopRecording(nullptr), RecordingResult::NotRecording);
+}
+
+void TestRecordingComponent::refusesAFolderItCannotWrite()
+{
+    if (!VeloraTest::inRerun()) {
+        QVERIFY(VeloraTest::rerunCurrentTest(VeloraTest::asNobody(),
+                                             {u"QT_QPA_PLATFORM=offscreen"_qs}));
+        return;
+    }
+    settings->setSavePath(QDir::rootPath());
+    QCOMPARE(recorder->startRecording(), RecordingResult::FolderNotWritable);
+    QCOMPARE(boxesShown,
+             QStringList{u"Permission Denied! You do not have access to the directory. / You do "
+                         u"not have permission to write to /."_qs});
+}
+
+VELORA_TEST_MAIN(TestRecordingComponent)
+#include "tst_recordingcomponent.moc"
