@@ -183,7 +183,6 @@ ResultCode RecordingCommonImpl::confirmExit(QList<QString> *fullPaths)
     const ResultCode stopped = doStopRecording(&files);
     endRecording();
     if (stopped < 0) {
-        files.clear();
         if (fullPaths)
             fullPaths->clear();
         return RecordingResult::StopFailedOnExit;

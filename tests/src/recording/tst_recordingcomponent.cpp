@@ -20,6 +20,8 @@
 namespace {
 
 QStringList boxesShown; // "text / informative text"
+// What the presenter answers to a question with Yes and No.
+QMessageBox::StandardButton yesOrNo = QMessageBox::No;
 
 QString mediaFolder()
 {
@@ -45,7 +47,9 @@ private Q_SLOTS:
     {
         MessageBox::setAnswerer([](const MessageBox::Question &question) {
             boxesShown.append(question.text + QStringLiteral(" / ") + question.informativeText);
-            return MessageBox::defaultAnswer(question);
+            return question.buttons.testFlag(QMessageBox::Yes)
+                    ? yesOrNo
+                    : MessageBox::defaultAnswer(question);
         });
     }
     void init()
@@ -71,6 +75,8 @@ private Q_SLOTS:
     void endsByItselfWithAMessage_data();
     void endsByItselfWithAMessage();
     void refusesAFolderItCannotWrite();
+    void exitWhileRecording_data();
+    void exitWhileRecording();
 };
 
 void TestRecordingComponent::recordsThroughStartPauseResumeAndStop()
@@ -187,6 +193,31 @@ void TestRecordingComponent::refusesAFolderItCannotWrite()
     QCOMPARE(boxesShown,
              QStringList{u"Permission Denied! You do not have access to the directory. / You do "
                          u"not have permission to write to /."_qs});
+}
+
+void TestRecordingComponent::exitWhileRecording_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<int>("result");
+    QTest::newRow("stays") << QMessageBox::No << RecordingResult::ExitDeclined;
+    QTest::newRow("exits") << QMessageBox::Yes << Result::Success;
+}
+
+void TestRecordingComponent::exitWhileRecording()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(int, result);
+    yesOrNo = answer;
+    QCOMPARE(recorder->startRecording(), Result::Success);
+    QList<QString> files;
+    QCOMPARE(recorder->confirmExit(&files), result);
+    QCOMPARE(boxesShown,
+             QStringList{u"Do you really want to exit Velora? / Recording in progress"_qs});
+    const bool exits = answer == QMessageBox::Yes;
+    QCOMPARE(files,
+             exits ? QList<QString>{mediaFolder() + recordings().value(0)} : QList<QString>());
+    QCOMPARE(recorder->getActionStatus(),
+             exits ? RecordingStatus::Idle : RecordingStatus::Recording);
 }
 
 VELORA_TEST_MAIN(TestRecordingComponent)
