@@ -17,6 +17,8 @@
 
 #include <atomic>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QStringList boxesShown; // "text / informative text"
@@ -128,7 +130,7 @@ void TestRecordingComponent::freeSpaceLimit_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QStringList>("boxes");
     QTest::newRow("2 MB") << qint64(2097152) << RecordingResult::MediaFolderUnusable
-                          << QStringList{u"Not enough disk space! / Cannot start recording!"_qs};
+                          << QStringList{u"Not enough disk space! / Cannot start recording!"_s};
     QTest::newRow("a byte more") << qint64(2097153) << Result::Success << QStringList();
 }
 
@@ -152,9 +154,9 @@ void TestRecordingComponent::endsByItselfWithAMessage_data()
     QTest::addColumn<int>("reason");
     QTest::addColumn<QString>("box");
     QTest::newRow("disk full") << false << RecordingResult::MediaFolderUnusable
-                               << u"Not enough disk space! / Recording interrupted."_qs;
+                               << u"Not enough disk space! / Recording interrupted."_s;
     QTest::newRow("folder removed") << true << RecordingResult::DiskRemoved
-                                    << u"Destination disk removed! / Recording interrupted."_qs;
+                                    << u"Destination disk removed! / Recording interrupted."_s;
 }
 
 void TestRecordingComponent::endsByItselfWithAMessage()
@@ -185,14 +187,14 @@ void TestRecordingComponent::refusesAFolderItCannotWrite()
 {
     if (!VeloraTest::inRerun()) {
         QVERIFY(VeloraTest::rerunCurrentTest(VeloraTest::asNobody(),
-                                             {u"QT_QPA_PLATFORM=offscreen"_qs}));
+                                             {u"QT_QPA_PLATFORM=offscreen"_s}));
         return;
     }
     settings->setSavePath(QDir::rootPath());
     QCOMPARE(recorder->startRecording(), RecordingResult::FolderNotWritable);
     QCOMPARE(boxesShown,
              QStringList{u"Permission Denied! You do not have access to the directory. / You do "
-                         u"not have permission to write to /."_qs});
+                         u"not have permission to write to /."_s});
 }
 
 void TestRecordingComponent::exitWhileRecording_data()
@@ -212,7 +214,7 @@ void TestRecordingComponent::exitWhileRecording()
     QList<QString> files;
     QCOMPARE(recorder->confirmExit(&files), result);
     QCOMPARE(boxesShown,
-             QStringList{u"Do you really want to exit Velora? / Recording in progress"_qs});
+             QStringList{u"Do you really want to exit Velora? / Recording in progress"_s});
     const bool exits = answer == QMessageBox::Yes;
     QCOMPARE(files,
              exits ? QList<QString>{mediaFolder() + recordings().value(0)} : QList<QString>());
