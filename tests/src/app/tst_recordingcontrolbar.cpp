@@ -35,20 +35,14 @@ private Q_SLOTS:
         QCOMPARE(stop.count(), 1);
     }
 
-    void topEdgePosition_data()
+    void sitsOnTheTopEdge()
     {
-        QTest::addColumn<QRect>("available");
-        QTest::addColumn<QPoint>("expected");
-        QTest::newRow("second monitor, panel at the top")
-                << QRect(1920, 32, 1280, 1024) << QPoint(2460, 32);
-        QTest::newRow("area narrower than the bar") << QRect(-300, 0, 100, 800) << QPoint(-300, 0);
-    }
-
-    void topEdgePosition()
-    {
-        QFETCH(QRect, available);
-        QFETCH(QPoint, expected);
-        QCOMPARE(RecordingControlBar::topEdgePosition(available, QSize(200, 30)), expected);
+        const QSize bar(200, 30);
+        QCOMPARE(RecordingControlBar::topEdgePosition(QRect(1920, 32, 1280, 1024), bar),
+                 QPoint(2460, 32));
+        // Never starting left of a screen narrower than the bar.
+        QCOMPARE(RecordingControlBar::topEdgePosition(QRect(-300, 0, 100, 800), bar),
+                 QPoint(-300, 0));
     }
 };
 
