@@ -18,6 +18,8 @@ const LogModule threadLog("velora/recording");
 
 constexpr int FirstFrameAttempts = 10;
 constexpr int LoopSleepMs = 15;
+// A second's worth of frames.
+constexpr int FailedFramesToStop = 25;
 
 QString newRecordingPath()
 {
@@ -136,6 +138,7 @@ void AVIRecordingThread::run()
             errorCode = result == AVIRecordingImpl::CodecFailed ? CodecFailed : CannotAddFrame;
         }
     }
+    int failedFrames = 0;
     for (;;) {
         {
             std::unique_lock lock(mutex);
@@ -153,7 +156,20 @@ void AVIRecordingThread::run()
                 errorCode = NotEnoughSpace;
                 break;
             }
-            writer.addFrame();
+            // A disk that went away (a USB stick pulled out) may still look roomy through its
+            // mount point while every write fails: a second of failed frames ends the recording
+            // like a full disk, with what was written kept.
+            const AVIRecordingImpl::FrameResult result = writer.addFrame();
+            failedFrames = result < 0 ? failedFrames + 1 : 0;
+            if (failedFrames >= FailedFramesToStop) {
+                std::lock_guard lock(mutex);
+                threadLog.log(2,
+                              "AVIRecordingThread::run - No frame could be written for a "
+                              "second; the recording stops");
+                stopRequested = true;
+                errorCode = CannotAddFrame;
+                break;
+            }
         }
         if (!uncompressed) {
             std::unique_lock lock(mutex);
