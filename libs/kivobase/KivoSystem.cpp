@@ -1,8 +1,10 @@
 #include "KivoSystem.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
+
+#include <sys/statvfs.h>
 
 #include <mutex>
 
@@ -28,10 +30,12 @@ qint64 KivoSystem::freeSpace(const QString &folder)
             break;
         existing = parent;
     }
-    const QStorageInfo storage(existing);
-    if (!storage.isValid() || !storage.isReady())
+    // statvfs rather than QStorageInfo: a recording asks once per frame, and QStorageInfo reads
+    // the whole mount table on every construction.
+    struct statvfs volume = {};
+    if (existing.isEmpty() || statvfs(QFile::encodeName(existing).constData(), &volume) != 0)
         return -1;
-    return storage.bytesAvailable();
+    return qint64(volume.f_bavail) * qint64(volume.f_frsize);
 }
 
 void KivoSystem::setFreeSpaceOverride(std::function<qint64(const QString &)> override)

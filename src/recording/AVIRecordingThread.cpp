@@ -60,7 +60,7 @@ AVIRecordingThread::~AVIRecordingThread()
 
 bool AVIRecordingThread::hasSpace() const
 {
-    return KivoSystem::freeSpace(QFileInfo(targetPath).absolutePath()) >= MinimumFreeBytes;
+    return KivoSystem::freeSpace(targetFolder) >= MinimumFreeBytes;
 }
 
 bool AVIRecordingThread::startRecording(const QRect &area, QSize frameSize, int audioDevice,
@@ -75,6 +75,7 @@ bool AVIRecordingThread::startRecording(const QRect &area, QSize frameSize, int 
     wait();
     monitorOnly = false;
     targetPath = newRecordingPath();
+    targetFolder = QFileInfo(targetPath).absolutePath();
     filesWritten.clear();
     uncollected = false;
     if (!hasSpace()) {

@@ -87,6 +87,7 @@ private:
     bool uncollected = false; // files of a finished recording no stop has returned yet
     QString finalName;
     QString targetPath;
+    QString targetFolder; // measured for free space before every frame
     QStringList filesWritten;
     RecordingAudioInput audio;
     AVIRecordingImpl writer;

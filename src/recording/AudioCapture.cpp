@@ -50,15 +50,17 @@ private:
     Receiver receiver;
 };
 
-AudioCapture::AudioCapture(const QAudioFormat &format, int periodMs, int stallMs, Receiver receiver,
+AudioCapture::AudioCapture(int sampleRate, int periodMs, int stallMs, Receiver receiver,
                            StallHandler stalled)
-    : format(format)
-    , periodMs(periodMs)
+    : periodMs(periodMs)
     , stallMs(stallMs)
     , stalled(std::move(stalled))
     , pipe(std::make_unique<Pipe>(std::move(receiver)))
 {
     thread.setObjectName(QStringLiteral("Velora audio input"));
+    format.setSampleRate(sampleRate);
+    format.setChannelCount(2);
+    format.setSampleFormat(QAudioFormat::Int16);
 }
 
 AudioCapture::~AudioCapture()

@@ -13,9 +13,9 @@ class QTimer;
 
 /// Reads one sound input on a thread of its own and hands every buffer it reads to a receiver.
 ///
-/// The input is read in the given format, whatever the device delivers (the sound server
-/// converts), in periods of the given length. When the input stops delivering for the given
-/// time, fails, or is no longer listed (unplugged: the sound server would move the stream to
+/// The input is read as 16-bit stereo at the given rate, whatever the device delivers (the
+/// sound server converts), in periods of the given length. When the input stops delivering for the
+/// given time, fails, or is no longer listed (unplugged: the sound server would move the stream to
 /// another input) the stall handler is told once.
 class AudioCapture
 {
@@ -25,7 +25,7 @@ public:
     /// Called on the capture thread when the input stops delivering.
     using StallHandler = std::function<void()>;
 
-    AudioCapture(const QAudioFormat &format, int periodMs, int stallMs, Receiver receiver,
+    AudioCapture(int sampleRate, int periodMs, int stallMs, Receiver receiver,
                  StallHandler stalled);
     ~AudioCapture();
     AudioCapture(const AudioCapture &) = delete;
@@ -44,7 +44,7 @@ private:
     void watchForStall();
     void reportStall(const char *why);
 
-    const QAudioFormat format;
+    QAudioFormat format;
     const int periodMs;
     const int stallMs;
     const StallHandler stalled;

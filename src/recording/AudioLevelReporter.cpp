@@ -4,7 +4,6 @@
 
 #include <LogModule.h>
 
-#include <QAudioFormat>
 #include <QMediaDevices>
 
 namespace {
@@ -50,12 +49,8 @@ bool AudioLevelReporter::open(const QString &inputName)
     }
     // 16-bit stereo at 44,100 Hz in 10 ms periods: the meter follows the voice, and the first
     // level comes soon after a switch of input.
-    QAudioFormat format;
-    format.setSampleRate(44100);
-    format.setChannelCount(2);
-    format.setSampleFormat(QAudioFormat::Int16);
     auto opened = std::make_unique<AudioCapture>(
-            format, 10, StallMs,
+            44100, 10, StallMs,
             [this](const char *data, qsizetype bytes) { callback.receive(data, bytes); },
             [this] { callback.clear(); });
     if (!opened->open(device)) {

@@ -5,7 +5,6 @@
 
 #include <LogModule.h>
 
-#include <QAudioFormat>
 #include <QMediaDevices>
 
 #include <atomic>
@@ -88,13 +87,9 @@ bool RecordingAudioInput::open(int deviceIndex)
     const QAudioDevice device = deviceIndex >= 0 && deviceIndex < inputs.size()
             ? inputs[deviceIndex]
             : QMediaDevices::defaultAudioInput();
-    QAudioFormat format;
-    format.setSampleRate(SampleRate);
-    format.setChannelCount(Channels);
-    format.setSampleFormat(QAudioFormat::Int16);
     State *s = state.get();
     auto capture = std::make_unique<AudioCapture>(
-            format, PeriodMs, StallMs,
+            SampleRate, PeriodMs, StallMs,
             [s](const char *data, qsizetype bytes) { s->receive(data, bytes); },
             [s] {
                 // An input that stops delivering mid-recording does not come back to this
