@@ -1,21 +1,27 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
+#include <QList>
 #include <QString>
 
-/// What libavformat reads of a recording, for tests that check the files Velora writes.
+/// What libavformat and libavcodec read back from a recording, for the tests and the benchmark
+/// that check the files Velora writes.
 struct RecordingProbe
 {
     bool opened = false;
     int videoStreams = 0;
     int audioStreams = 0;
     // The video stream.
-    QString codecTag; // "XVID", "DIB " (raw frames: FFmpeg reads no tag, so this is "DIB ")
+    uint tag = 0; // as stored (0 for uncompressed frames)
+    QString codecTag; // "XVID", or "DIB " for uncompressed frames (FFmpeg reads them as raw video)
     int width = 0;
     int height = 0;
     double framesPerSecond = 0;
-    int frames = 0; // frames with a picture; empty slots do not count
-    double videoSeconds = 0; // from the last frame's time stamp
+    QList<qint64> framePts; // frames with a picture; empty slots do not count
+    int frames = 0; // framePts.size()
+    double videoSeconds = 0; // to the end of the last frame
+    QImage picture; // the first frame, decoded
     // The sound stream.
     int sampleRate = 0;
     int channels = 0;

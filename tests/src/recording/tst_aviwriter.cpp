@@ -1,6 +1,7 @@
 #include <AVIRecordingImpl.h>
 #include <AVIRecovery.h>
 #include <FfmpegHandles.h>
+#include <RecordingProbe.h>
 #include <ScreenGrabber.h>
 #include <VeloraTest.h>
 
@@ -17,82 +18,35 @@ namespace {
 qint64 clockMs = 0;
 constexpr uint Xvid = MKTAG('X', 'V', 'I', 'D');
 
-/// What libavformat and libavcodec read back from a written file.
-struct Probe
+/// The longest silence (16-bit values other than 1000) before the end of `pcm`, and the silence
+/// at its end.
+std::pair<qint64, qint64> quietRuns(const QByteArray &pcm)
 {
-    int videoStreams = 0, pcmStreams = 0; // video at 25 fps, PCM at 8,000 Hz 16-bit stereo
-    double videoSeconds = 0, soundSeconds = 0;
-    QSize size;
-    uint tag = 0;
-    QList<qint64> framePts; // frames with a picture
-    // In 16-bit values other than 1000: the silence at the end, and the longest before it.
-    qint64 quietRun = 0, longestQuietRun = 0;
-    QImage picture; // the first frame
-};
-
-Probe probe(const QString &path)
-{
-    Probe p;
-    const InputFormatPtr input = openInputFormat(path);
-    CodecContextPtr decoder;
-    for (unsigned i = 0; input && i < input->nb_streams; ++i) {
-        const AVStream *stream = input->streams[i];
-        const AVCodecParameters *par = stream->codecpar;
-        p.pcmStreams += par->codec_id == AV_CODEC_ID_PCM_S16LE && par->sample_rate == 8000
-                && par->ch_layout.nb_channels == 2;
-        if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
-            p.videoStreams += av_q2d(stream->avg_frame_rate) == 25;
-            p.size = {par->width, par->height};
-            p.tag = par->codec_tag;
-            decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(par->codec_id)));
-            avcodec_parameters_to_context(decoder.get(), par);
-            avcodec_open2(decoder.get(), decoder->codec, nullptr);
+    qint64 run = 0, longest = 0;
+    const auto *samples = reinterpret_cast<const qint16 *>(pcm.constData());
+    for (qsizetype i = 0; i < pcm.size() / 2; ++i) {
+        if (samples[i] != 1000) {
+            ++run;
+            continue;
         }
+        longest = std::max(longest, run);
+        run = 0;
     }
-    PacketPtr packet(av_packet_alloc());
-    FramePtr frame(av_frame_alloc());
-    while (input && av_read_frame(input.get(), packet.get()) >= 0) {
-        const AVStream *stream = input->streams[packet->stream_index];
-        const double end = double(packet->pts + packet->duration) * av_q2d(stream->time_base);
-        if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-            const auto *samples = reinterpret_cast<const qint16 *>(packet->data);
-            for (int i = 0; i < packet->size / 2; ++i) {
-                if (samples[i] != 1000) {
-                    ++p.quietRun;
-                    continue;
-                }
-                p.longestQuietRun = std::max(p.longestQuietRun, p.quietRun);
-                p.quietRun = 0;
-            }
-            p.soundSeconds = std::max(p.soundSeconds, end);
-        } else if (packet->size > 0) {
-            p.framePts.append(packet->pts);
-            p.videoSeconds = std::max(p.videoSeconds, end);
-            if (p.picture.isNull() && avcodec_send_packet(decoder.get(), packet.get()) >= 0
-                && avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-                p.picture = QImage(frame->width, frame->height, QImage::Format_RGB32);
-                SwsContextPtr toRgb(sws_getContext(
-                        frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-                        frame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr, nullptr));
-                uint8_t *planes[] = {p.picture.bits()};
-                const int strides[] = {int(p.picture.bytesPerLine())};
-                sws_scale(toRgb.get(), frame->data, frame->linesize, 0, frame->height, planes,
-                          strides);
-            }
-        }
-        av_packet_unref(packet.get());
-    }
-    return p;
+    return {longest, run};
 }
 
 /// The checks every written file passes: one 25 fps video stream of `size` and `tag`, and a PCM
-/// stream when it has sound.
-void checkFile(const Probe &p, QSize size, uint tag, bool sound)
+/// stream of 8,000 Hz 16-bit stereo when it has sound.
+void checkFile(const RecordingProbe &p, QSize size, uint tag, bool sound)
 {
     QCOMPARE(p.videoStreams, 1);
-    QCOMPARE(p.size, size);
+    QCOMPARE(p.framesPerSecond, 25.0);
+    QCOMPARE(QSize(p.width, p.height), size);
     QCOMPARE(p.tag, tag);
-    QCOMPARE(p.pcmStreams, sound ? 1 : 0);
+    QCOMPARE(p.audioStreams, sound ? 1 : 0);
+    if (sound)
+        QCOMPARE(QList<int>({p.sampleRate, p.channels, p.bytesPerSample}),
+                 QList<int>({8000, 2, 2}));
 }
 
 /// A picture red in its top half and blue in its bottom half.
@@ -171,7 +125,7 @@ private Q_SLOTS:
         QCOMPARE(addAt(*writer, {0, 40, 80}, halves({1920, 1080})), QList<int>(3, 0));
         const QString file = path(u"pictures.avi"_s);
         QCOMPARE(writer->close(), QStringList{file});
-        const Probe p = probe(file);
+        const RecordingProbe p = RecordingProbe::of(file);
         checkFile(p, frameSize, tag, false);
         QCOMPARE(p.framePts.size(), 3);
         const QRgb top = p.picture.pixel(frameSize.width() / 2, frameSize.height() / 4);
@@ -191,7 +145,7 @@ private Q_SLOTS:
         QCOMPARE(addAt(*writer, {340, 2300}, small), QList<int>({1, 1}));
         QVERIFY(!writer->togglePause());
         QCOMPARE(addAt(*writer, {2300, 2340}, small), QList<int>({0, 0}));
-        const Probe p = probe(writer->close().value(0));
+        const RecordingProbe p = RecordingProbe::of(writer->close().value(0));
         checkFile(p, small.size(), Xvid, false);
         QCOMPARE(p.framePts, QList<qint64>({0, 1, 2, 7, 8, 9}));
     }
@@ -222,7 +176,7 @@ private Q_SLOTS:
         QCOMPARE(files.size(), names.size());
         for (int i = 0; i < names.size(); ++i) {
             QCOMPARE(files[i], path(names[i]));
-            const Probe p = probe(files[i]);
+            const RecordingProbe p = RecordingProbe::of(files[i]);
             checkFile(p, small.size(), Xvid, false);
             QCOMPARE(qRound(p.videoSeconds * 25), frames[i]);
         }
@@ -247,15 +201,16 @@ private Q_SLOTS:
             addAt(*writer, {time}, small);
         }
         writer->addSound(pcm); // the last frame's sound, which the input delivers after it
-        const Probe p = probe(writer->close().value(0));
+        const RecordingProbe p = RecordingProbe::of(writer->close().value(0));
         checkFile(p, small.size(), 0, true);
         QCOMPARE(p.framePts.size(), 1500);
-        QVERIFY2(qAbs(p.soundSeconds - p.videoSeconds) <= 0.04,
-                 qPrintable(QString::number(p.soundSeconds - p.videoSeconds)));
+        QVERIFY2(qAbs(p.audioSeconds - p.videoSeconds) <= 0.04,
+                 qPrintable(QString::number(p.audioSeconds - p.videoSeconds)));
         // Drift is mended all along by a few dropped or silent samples (at most 25 ms at a time),
         // not by losing the sound; at most the sound an input delivers late is missing at the end.
-        QVERIFY2(p.longestQuietRun <= 25 * 8 * 2, qPrintable(QString::number(p.longestQuietRun)));
-        QVERIFY2(p.quietRun <= 175 * 8 * 2, qPrintable(QString::number(p.quietRun)));
+        const auto [longestQuiet, quietEnd] = quietRuns(p.pcm);
+        QVERIFY2(longestQuiet <= 25 * 8 * 2, qPrintable(QString::number(longestQuiet)));
+        QVERIFY2(quietEnd <= 175 * 8 * 2, qPrintable(QString::number(quietEnd)));
     }
 
     void recovery()
@@ -285,9 +240,9 @@ private Q_SLOTS:
         }
         QVERIFY(QFile::copy(file, path(u"alive.avi"_s)));
         QCOMPARE(AVIRecovery::recoverFolder(dir.path()), QStringList{file});
-        const Probe p = probe(file);
+        const RecordingProbe p = RecordingProbe::of(file);
         checkFile(p, small.size(), Xvid, true);
-        QVERIFY2(p.videoSeconds > 2 && p.videoSeconds <= 4 && p.soundSeconds > 2,
+        QVERIFY2(p.videoSeconds > 2 && p.videoSeconds <= 4 && p.audioSeconds > 2,
                  qPrintable(QString::number(p.videoSeconds)));
         QVERIFY(!QFile::exists(AVIRecovery::markerPath(file)));
         QVERIFY(QFile::exists(alive) && !QFile::exists(orphan) && !QFile::exists(empty));
