@@ -4,35 +4,19 @@
 // alternate between two inputs of a private sound server that this program starts.
 
 #include "BenchReport.h"
+#include "PrivateSoundServer.h"
 
 #include <AudioLevelReporter.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-const char *const PulseSession = VELORA_SOURCE_DIR "/tools/pulse-session";
-
-// Runs a command to its end, its output discarded.
-bool run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
-}
-
-bool pulseSession(const QString &command, const QString &dir)
-{
-    return run(QString::fromUtf8(PulseSession), {command, dir});
-}
 
 struct Input
 {
@@ -44,18 +28,16 @@ struct Input
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir pulseDir(QStringLiteral("/tmp/velora-bench-XXXXXX"));
-    if (!pulseSession(QStringLiteral("start"), pulseDir.path())) {
+    PrivateSoundServer sound;
+    if (!sound.isRunning()) {
         std::fprintf(stderr, "bench_audio: no sound server\n");
         return 1;
     }
-    qputenv("PULSE_SERVER", ("unix:" + pulseDir.path() + "/native").toLocal8Bit());
     // A second input that, like a microphone, delivers at the pace its reader asks for (a sink's
     // monitor delivers in two-second blocks while nothing plays).
-    run(QStringLiteral("pactl"),
-        {QStringLiteral("load-module"), QStringLiteral("module-null-source"),
-         QStringLiteral("source_name=velora_bench_input"),
-         QStringLiteral("description=Velora\\ bench\\ input")});
+    PrivateSoundServer::pactl({QStringLiteral("load-module"), QStringLiteral("module-null-source"),
+                               QStringLiteral("source_name=velora_bench_input"),
+                               QStringLiteral("description=Velora\\ bench\\ input")});
     int status = 0;
     {
         QCoreApplication app(argc, argv);
@@ -108,6 +90,5 @@ int main(int argc, char **argv)
                       Bench::median(monitorMs), Bench::median(parecMs), "ms", Bench::Better::Lower,
                       "parec --latency-msec=30 -d SOURCE, start to first bytes (median)");
     }
-    pulseSession(QStringLiteral("stop"), pulseDir.path());
     return status;
 }

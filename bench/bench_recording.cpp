@@ -11,6 +11,7 @@
 // full-screen window, so it needs neither a display nor a desktop session.
 
 #include "BenchReport.h"
+#include "PrivateSoundServer.h"
 
 #include <AVIRecordingCtrl.h>
 #include <RecordingProbe.h>
@@ -35,7 +36,6 @@
 
 namespace {
 
-const char *const PulseSession = VELORA_SOURCE_DIR "/tools/pulse-session";
 const char *const AnimateVariable = "VELORA_BENCH_ANIMATE";
 // VELORA_BENCH_SECONDS shortens the run while tuning; the reported figures use 60 s.
 const int Seconds = qEnvironmentVariableIntValue("VELORA_BENCH_SECONDS") > 0
@@ -187,11 +187,9 @@ int main(int argc, char **argv)
     }
     const QByteArray display = ':' + xvfb.readLine().trimmed();
     QTemporaryDir work(QStringLiteral("/tmp/velora-bench-XXXXXX"));
-    const QString pulseDir = work.filePath(QStringLiteral("pulse"));
-    QProcess::execute(QString::fromUtf8(PulseSession), {QStringLiteral("start"), pulseDir});
+    PrivateSoundServer sound;
     qputenv("DISPLAY", display);
     qputenv("QT_QPA_PLATFORM", "xcb");
-    qputenv("PULSE_SERVER", ("unix:" + pulseDir + "/native").toLocal8Bit());
     qputenv("HOME", work.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (work.path() + "/.local/share").toLocal8Bit());
 
@@ -228,7 +226,6 @@ int main(int argc, char **argv)
     }
     animation.kill();
     animation.waitForFinished();
-    QProcess::execute(QString::fromUtf8(PulseSession), {QStringLiteral("stop"), pulseDir});
     xvfb.terminate();
     xvfb.waitForFinished();
     return status;

@@ -82,6 +82,13 @@ struct AVIRecordingImpl::State
     {
         return (runStart < 0 ? 0 : time - runStart) + indexBeforeRun * FrameMs;
     }
+    /// How long until the slot after the last written frame begins; 0 when it has begun.
+    qint64 msUntilFreeSlot(qint64 time) const
+    {
+        if (runStart < 0 || recordedMs(time) / FrameMs != lastIndex)
+            return 0;
+        return runStart + (lastIndex + 1 - indexBeforeRun) * FrameMs - time;
+    }
     bool openPart(const QString &path);
     bool finishPart();
     /// Writes the sound taken so far, mended towards `targetSamples` (the pictures' time);
@@ -204,11 +211,8 @@ AVIRecordingImpl::FrameResult AVIRecordingImpl::addFrame()
     {
         QMutexLocker lock(&state->mutex);
         const State &s = *state;
-        if (s.file && !s.paused && s.runStart >= 0 && !testClock()) {
-            const qint64 time = now();
-            if (s.recordedMs(time) / FrameMs == s.lastIndex)
-                waitMs = s.runStart + (s.lastIndex + 1 - s.indexBeforeRun) * FrameMs - time;
-        }
+        if (s.file && !s.paused && !testClock())
+            waitMs = s.msUntilFreeSlot(now());
     }
     if (waitMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
@@ -251,9 +255,9 @@ AVIRecordingImpl::FrameResult AVIRecordingImpl::addPicture(const DesktopPicture 
         // A test clock that stands still would make the wait endless.
         if (waited || testClock())
             return NothingAdded;
-        const qint64 slotStart = s.runStart + (index + 1 - s.indexBeforeRun) * FrameMs;
+        const qint64 waitMs = s.msUntilFreeSlot(time);
         lock.unlock();
-        std::this_thread::sleep_for(std::chrono::milliseconds(slotStart - time));
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
     }
 }
 

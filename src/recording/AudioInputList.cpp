@@ -2,6 +2,7 @@
 
 #include <QAudioDevice>
 #include <QMediaDevices>
+#include <QMetaMethod>
 #include <QTimer>
 
 namespace {
@@ -28,10 +29,17 @@ AudioInputList::AudioInputList(QObject *parent)
     connect(devices, &QMediaDevices::audioInputsChanged, this, &AudioInputList::refresh,
             Qt::QueuedConnection);
     // Qt before 6.6 keeps its device list current on PulseAudio but never announces a change,
-    // so the list is also compared twice a second. Reading it asks the server nothing.
-    auto *poll = new QTimer(this);
+    // so the list is also compared twice a second, once somebody listens for changes. Reading
+    // it asks the server nothing.
+    poll = new QTimer(this);
+    poll->setInterval(PollMs);
     connect(poll, &QTimer::timeout, this, &AudioInputList::refresh);
-    poll->start(PollMs);
+}
+
+void AudioInputList::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&AudioInputList::inputsChanged) && !poll->isActive())
+        poll->start();
 }
 
 AudioInputList::~AudioInputList() = default;

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class QMediaDevices;
+class QTimer;
 
 /// The sound inputs of the machine by their full, human-readable names (what the sound server
 /// calls "description": "Webcam C270 Analog Stereo", not a truncated product name), in the
@@ -29,9 +30,13 @@ Q_SIGNALS:
     /// The inputs changed; `names` is the new list.
     void inputsChanged(const QStringList &names);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+
 private:
     void refresh();
 
     QMediaDevices *devices;
+    QTimer *poll;
     QStringList cache;
 };
