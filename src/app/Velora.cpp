@@ -4,6 +4,7 @@
 #include "CaptureSelectionPanel.h"
 #include "GradeCamHandOver.h"
 #include "PanelSlider.h"
+#include "RecordingControlBar.h"
 #include "ToolsPanel.h"
 #include "WidgetModeToolBar.h"
 #include "ui_Velora.h"
@@ -16,6 +17,7 @@
 #include <KivoscopeIntf.h>
 #include <LogModule.h>
 #include <PipView.h>
+#include <RecordingIntf.h>
 #include <SettingIntf.h>
 #include <ShownMediaRecord.h>
 #include <SplitScreenPanel.h>
@@ -63,10 +65,12 @@ Velora::Velora(QWidget *parent)
     wireWebCam();
     wireToolsPanel();
     wireWidgetModeBar();
+    wireRecordingIndicator();
+    // Before the capture: exit questions are asked in the order they were added.
+    wireRecording();
     wireCapture();
     wireAnnotation();
     wirePipView();
-    wireRecordingIndicator();
     wireScreens();
     ui->centralwidget->installEventFilter(this);
 
@@ -105,6 +109,8 @@ Velora::~Velora()
     toolsPanel = nullptr;
     // The cameras go last: their frames must not reach views being destroyed.
     kivoscope->setStillCaptureHandler({});
+    controlBar.reset();
+    recording->release();
     capture->release();
     webCam->release();
     kivoscope->release();
@@ -355,6 +361,7 @@ void Velora::closeEvent(QCloseEvent *event)
     event->accept();
     widgetModeToolBar->hide();
     trayIcon->hide();
+    controlBar->hide();
     // Ends the loop even when the floating bar or a dialog is still a visible window.
     QCoreApplication::exit(0);
 }

@@ -27,6 +27,9 @@ class QAction;
 class QMenu;
 class QMimeData;
 class QPushButton;
+class RecordingControlBar;
+class RecordingIntf;
+class RecordingStarter;
 class SettingIntf;
 class ToolsPanel;
 class WebCamIntf;
@@ -98,6 +101,10 @@ public:
     PipView *pictureInPicture() const { return pipView; }
     QSystemTrayIcon *recordingTrayIcon() const { return trayIcon; }
     QAction *recordingCounterAction() const { return counterAction; }
+    /// Stands in for the tray icon on desktops without a system tray.
+    RecordingControlBar *recordingBar() const { return controlBar.get(); }
+    /// The countdown on screen, null when none runs.
+    RecordingStarter *recordingStarter() const;
     QAction *gradeCamAction() const;
     CanvasView *cameraCanvas() const { return docCamCanvas; }
     CanvasView *pictureCanvas() const { return imageCanvas; }
@@ -119,6 +126,12 @@ public Q_SLOTS:
     void recordingStatusChangedUI(uint status);
     void muteUnmuteRecord(bool mute);
     void playPauseRecord(bool pause);
+    /// The desktop session ends or the machine goes to sleep: a running recording is stopped
+    /// and kept without asking anybody, since nobody may be there to answer.
+    void stopRecordForSession();
+    /// Asked to stop by the system (a logout, a shutdown): closes the way the presenter would,
+    /// with a running recording finished first.
+    void endSession();
     void pipMove();
     void replacePipView();
     void recordingCounterCount();
@@ -151,6 +164,8 @@ private Q_SLOTS:
     void curWebCamDisconnected();
     void getWebCamListChanged(const QList<QString> &webCams);
     void recordStopTrayTriggered(QSystemTrayIcon::ActivationReason reason);
+    void showRecordingStarter();
+    void recordingStarterDone(bool start);
     void getResolutionChangedToResize(int screen);
     void showAboutDialog();
     void mediaHideControl();
@@ -177,6 +192,7 @@ private:
     void wireAnnotation();
     void wireWidgetModeBar();
     void wirePipView();
+    void wireRecording();
     void wireRecordingIndicator();
     void wireScreens();
     void applyFirstLaunchRule();
@@ -198,6 +214,9 @@ private:
 
     // Recording indicator.
     void clearRecordingIndicator();
+    void showRecordingPaused(bool paused);
+    /// Hands the files of a finished recording on to whoever lists the media.
+    void announceRecording(const QList<QString> &files);
 
     bool dropAccepted(const QMimeData *mime, const QPoint &pos) const;
     /// Answers the exit questions in order; true when the window may close.
@@ -209,6 +228,7 @@ private:
     KivoscopeIntf *kivoscope = nullptr;
     WebCamIntf *webCam = nullptr;
     CaptureIntf *capture = nullptr;
+    RecordingIntf *recording = nullptr;
     AnnotationIntf *annotation = nullptr;
     // Children of the camera view and of the full-display image view.
     CanvasView *docCamCanvas = nullptr;
@@ -232,8 +252,12 @@ private:
     QAction *stopRecordAction = nullptr;
     QAction *pauseAction = nullptr;
     QAction *muteAction = nullptr;
+    std::unique_ptr<RecordingControlBar> controlBar;
+    QPointer<RecordingStarter> starter;
     int recordingSeconds = 0;
     uint recordingStatus = 0;
+    // The component's status does not tell paused from running; the window knows what it asked.
+    bool recordingPaused = false;
     QTimer recordingTimer;
     bool exitConfirmed = false;
     bool imageFullScreen = false;

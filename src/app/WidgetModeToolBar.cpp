@@ -46,8 +46,8 @@ WidgetModeToolBar::WidgetModeToolBar(KivoscopeIntf *kivoscope, QWidget *parent)
     docCamPanel->setMaximumWidth(Width);
     mainLayout->addWidget(docCamPanel);
 
-    // Pictures in widget mode: the camera's and the whole desktop's, icons only like the
-    // camera row above.
+    // Pictures and recordings in widget mode: the camera's picture, the whole desktop's, and a
+    // recording of the desktop, icons only like the camera row above.
     captureRow = new QWidget(this);
     captureRow->setObjectName(QStringLiteral("captureRow"));
     auto *captureLayout = new QHBoxLayout(captureRow);
@@ -70,7 +70,19 @@ WidgetModeToolBar::WidgetModeToolBar(KivoscopeIntf *kivoscope, QWidget *parent)
     screenCaptureBtn = makeCaptureButton(QStringLiteral("screenCaptureBtn"),
                                          QStringLiteral(":/Image/pics/tools_widgetMode.png"),
                                          tr("Take a picture of the desktop"));
+    recordBtn = makeCaptureButton(QStringLiteral("recordBtn"),
+                                  QStringLiteral(":/Image/pics/tools_record.png"), tr("Record"));
+    recordBtn->setCheckable(true);
+    recordBtn->hide();
     captureLayout->addStretch(1);
+    connect(recordBtn, &QAbstractButton::clicked, this, [this](bool on) {
+        // The press only asks; the button shows what the recording reports back.
+        recordUIChangedWithStatus(lastRecordStatus);
+        if (!on)
+            Q_EMIT stopRecordRequested();
+        else if (lastRecordStatus & RecordingStatus::MayStart)
+            Q_EMIT startRecordingRequested();
+    });
     connect(docCamCaptureBtn, &QAbstractButton::clicked, this,
             &WidgetModeToolBar::docCamCaptureRequested);
     connect(screenCaptureBtn, &QAbstractButton::clicked, this,
@@ -221,7 +233,14 @@ void WidgetModeToolBar::docCamDisconnectedChagnedUI()
 
 void WidgetModeToolBar::recordUIChangedWithStatus(uint status)
 {
-    recordIndicator->setVisible(status & RecordingStatus::Exists);
+    lastRecordStatus = status;
+    const bool recording = status & RecordingStatus::Exists;
+    recordIndicator->setVisible(recording);
+    recordBtn->setChecked(recording);
+    const QString text = recording ? tr("Click to stop") : tr("Record");
+    recordBtn->setToolTip(text);
+    recordBtn->setIcon(QIcon(recording ? QStringLiteral(":/Image/pics/tools_recordStop.png")
+                                       : QStringLiteral(":/Image/pics/tools_record.png")));
 }
 
 void WidgetModeToolBar::captureActionStatusChangedUI(uint status)
@@ -233,7 +252,17 @@ void WidgetModeToolBar::captureActionStatusChangedUI(uint status)
 
 void WidgetModeToolBar::setCaptureAvailable(bool available)
 {
-    captureRow->setVisible(available);
+    captureShown = available;
+    docCamCaptureBtn->setVisible(available);
+    screenCaptureBtn->setVisible(available);
+    captureRow->setVisible(captureShown || recordShown);
+}
+
+void WidgetModeToolBar::setRecordingAvailable(bool available)
+{
+    recordShown = available;
+    recordBtn->setVisible(available);
+    captureRow->setVisible(captureShown || recordShown);
 }
 
 QAbstractButton *WidgetModeToolBar::docCamCaptureButton() const

@@ -54,6 +54,9 @@ public:
     void setCaptureAvailable(bool available);
     QAbstractButton *docCamCaptureButton() const;
     QAbstractButton *screenCaptureButton() const;
+    /// Shows the record button once a recording component is there.
+    void setRecordingAvailable(bool available);
+    QAbstractButton *recordButton() const { return recordBtn; }
     QWidget *extraPanel() const { return extra; }
 
     /// Flush against the right edge of `available` (a screen's available geometry), vertically
@@ -76,6 +79,8 @@ Q_SIGNALS:
     void closeClicked();
     void docCamCaptureRequested();
     void screenCaptureRequested();
+    void startRecordingRequested();
+    void stopRecordRequested();
 
 protected:
     // A frameless window has no title bar to drag; the title row stands in for it.
@@ -98,6 +103,10 @@ private:
     QWidget *captureRow = nullptr;
     QAbstractButton *docCamCaptureBtn = nullptr;
     QAbstractButton *screenCaptureBtn = nullptr;
+    QAbstractButton *recordBtn = nullptr;
+    uint lastRecordStatus = 0;
+    bool captureShown = false;
+    bool recordShown = false;
     QPointer<QWidget> heldView;
     uint lastCaptureStatus = 0;
     bool dragging = false;

@@ -55,10 +55,10 @@ int main(int argc, char **argv)
     auto window = std::make_unique<Velora>();
     app.setActivationWindow(window.get(), true);
 
-    // Asked to stop by the system: leave the way the presenter would, by closing the window.
-    // (The request is read in the event loop, so one that came during start-up waits for it.)
+    // Asked to stop by the system. (The request is read in the event loop, so one that came
+    // during start-up waits for it.)
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, window.get(),
-                     &QWidget::close);
+                     &Velora::endSession);
 
     const int exitCode = app.exec();
 

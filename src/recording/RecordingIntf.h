@@ -1,5 +1,6 @@
 #pragma once
 
+#include <RecordingStatus.h>
 #include <ResultCode.h>
 
 #include <QList>
@@ -25,14 +26,6 @@ constexpr ResultCode CodecFailed = -5000;
 /// confirmExit(): the presenter agreed, but the recording could not be stopped.
 constexpr ResultCode StopFailedOnExit = 1000;
 } // namespace RecordingResult
-
-/// The recording component's action status, from which the main window sets its controls.
-namespace RecordingStatus {
-constexpr uint Idle = 1;
-/// Just started, or paused.
-constexpr uint Recording = 6;
-constexpr uint Resumed = 10;
-} // namespace RecordingStatus
 
 /// Desktop recordings with the sound of a chosen input, into
 /// "Velora-yyyy-MM-dd_HH-mm-ss.avi" in the media folder (a long recording into several parts).

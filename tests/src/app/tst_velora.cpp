@@ -9,6 +9,7 @@
 #include <LongTimers.h>
 #include <MessageBox.h>
 #include <PipView.h>
+#include <RecordingControlBar.h>
 #include <SettingIntf.h>
 #include <SimulatedCameras.h>
 #include <SplitScreenPanel.h>
@@ -501,36 +502,25 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(action->isEnabled() && drawable(), 5000);
     }
 
-    void trayCounterFollowsTheRecording()
+    void recordingCounterAndResolutionChange()
     {
         Velora window;
         settle(window);
         QSystemTrayIcon *tray = window.recordingTrayIcon();
-        QVERIFY(!tray->isVisible());
         QVERIFY(!tray->icon().pixmap(16).isNull());
-        window.recordingStatusChangedUI(2 | 4);
+        // No tray here: the stand-in bar carries the counter.
         window.startRecording();
-        QVERIFY(tray->isVisible());
+        QVERIFY(!tray->isVisible() && window.recordingBar()->isVisible());
         for (int i = 0; i < 3723; ++i)
             window.recordingCounterCount();
         QCOMPARE(window.recordingCounterAction()->text(), QStringLiteral("Recording 01:02:03"));
-
-        // Paused is shown checked exactly when the recording is not running.
-        auto *pause = tray->contextMenu()->actions().at(3);
-        QCOMPARE(pause->text(), QStringLiteral("Pause"));
-        window.recordingStatusChangedUI(2);
-        QVERIFY(pause->isChecked());
-        window.recordingStatusChangedUI(2 | 4);
-        QVERIFY(!pause->isChecked());
-
-        window.stopRecord();
-        QVERIFY(!tray->isVisible());
-        QCOMPARE(window.recordingCounterAction()->text(), QStringLiteral("Recording 00:00:00"));
+        QCOMPARE(window.recordingBar()->counterText(), QStringLiteral("Recording 01:02:03"));
 
         // A new screen resolution ends the recording of the old one and maximizes again.
-        window.startRecording();
+        window.recordingStatusChangedUI(6);
         QVERIFY(QMetaObject::invokeMethod(&window, "getResolutionChangedToResize", Q_ARG(int, 0)));
-        QVERIFY(!tray->isVisible());
+        QVERIFY(!window.recordingBar()->isVisible());
+        QCOMPARE(window.recordingCounterAction()->text(), QStringLiteral("Recording 00:00:00"));
         QTRY_VERIFY(window.isMaximized());
     }
 };
