@@ -90,10 +90,8 @@ void Velora::wireRecordingIndicator()
     // It has no parent, so that it stays up while the window is away in widget mode.
     controlBar = std::make_unique<RecordingControlBar>();
     connect(controlBar.get(), &RecordingControlBar::stopRequested, this, &Velora::stopRecord);
-    connect(controlBar.get(), &RecordingControlBar::muteRequested, this,
-            &Velora::muteUnmuteRecord);
-    connect(controlBar.get(), &RecordingControlBar::pauseRequested, this,
-            &Velora::playPauseRecord);
+    connect(controlBar.get(), &RecordingControlBar::muteRequested, this, &Velora::muteUnmuteRecord);
+    connect(controlBar.get(), &RecordingControlBar::pauseRequested, this, &Velora::playPauseRecord);
 }
 
 void Velora::showRecordingStarter()
@@ -108,8 +106,7 @@ void Velora::showRecordingStarter()
         starter->setGeometry(frameGeometry());
         connect(this, &Velora::veloraMoved, starter.data(), &RecordingStarter::veloraMoved);
     }
-    connect(starter.data(), &RecordingStarter::startRecording, this,
-            &Velora::recordingStarterDone);
+    connect(starter.data(), &RecordingStarter::startRecording, this, &Velora::recordingStarterDone);
     starter->show();
 }
 

@@ -189,8 +189,9 @@ private Q_SLOTS:
             return asked.size() == 1 ? QMessageBox::Yes : QMessageBox::No;
         });
         QVERIFY(!window.close());
-        QCOMPARE(asked, QStringList({QStringLiteral("Recording in progress"),
-                                     QStringLiteral("Time Lapse Capture is on going!")}));
+        QCOMPARE(asked,
+                 QStringList({QStringLiteral("Recording in progress"),
+                              QStringLiteral("Time Lapse Capture is on going!")}));
         QVERIFY(window.isVisible());
         // Agreed to, the recording ended and its file stays, whatever the time lapse said.
         QCOMPARE(recorder->getActionStatus(), RecordingStatus::Idle);
