@@ -11,10 +11,13 @@
 #include <VeloraTest.h>
 
 #include <QAudioDevice>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QMediaDevices>
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <atomic>
 
 using namespace Qt::StringLiterals;
@@ -76,6 +79,7 @@ private Q_SLOTS:
     void freeSpaceLimit();
     void endsByItselfWithAMessage_data();
     void endsByItselfWithAMessage();
+    void aFailingWriterRestartsUncompressedOnce();
     void refusesAFolderItCannotWrite();
     void exitWhileRecording_data();
     void exitWhileRecording();
@@ -181,6 +185,32 @@ void TestRecordingComponent::endsByItselfWithAMessage()
         QVERIFY(RecordingProbe::of(file).frames > 0);
     QCOMPARE(recorder->getActionStatus(), RecordingStatus::Idle);
     QCOMPARE(recorder->stopRecording(nullptr), RecordingResult::NotRecording);
+}
+
+void TestRecordingComponent::aFailingWriterRestartsUncompressedOnce()
+{
+    // Every name of the next half minute leads to /dev/full, where each write fails as on a
+    // drive pulled out while its mount point still shows free space.
+    QStringList names;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int second = 0; second < 30; ++second) {
+        names.append(mediaFolder()
+                     + now.addSecs(second).toString(u"'Velora-'yyyy-MM-dd_HH-mm-ss'.avi'"_s));
+        QVERIFY(QFile::link(u"/dev/full"_s, names.last()));
+    }
+    QSignalSpy stopped(recorder, &RecordingIntf::recordStopped);
+    QCOMPARE(recorder->startRecording(), Result::Success);
+    const auto first = std::find_if(names.cbegin(), names.cend(), [this](const QString &name) {
+        return recorder->isRecordingFile(name);
+    });
+    QVERIFY(first != names.cend());
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, 30000);
+    // The first failure went unannounced into a new, uncompressed file; the second ended it.
+    QCOMPARE(boxesShown, QStringList{u"Not enough disk space! / Recording interrupted."_s});
+    QCOMPARE(stopped.first().at(0).toInt(), RecordingResult::MediaFolderUnusable);
+    const QList<QString> left = stopped.first().at(1).value<QList<QString>>();
+    QCOMPARE(left.size(), 1);
+    QVERIFY(left.first() != *first && names.contains(left.first()));
 }
 
 void TestRecordingComponent::refusesAFolderItCannotWrite()
