@@ -19,6 +19,9 @@ RecordingControlBar::RecordingControlBar(QWidget *parent)
     // The teacher keeps typing into whatever is being recorded while the bar appears.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFrameShape(QFrame::StyledPanel);
+    // Paused and muted must be plain to see from the back of a classroom, whatever the style.
+    setStyleSheet(QStringLiteral("QToolButton:checked { background-color: rgb(220,0,0);"
+                                 " color: white; border-radius: 3px; padding: 2px 4px; }"));
 
     auto *mark = new QLabel(this);
     mark->setPixmap(QIcon(QStringLiteral(":/Image/Tray_Record")).pixmap(20, 20));
