@@ -515,6 +515,11 @@ private Q_SLOTS:
             window.recordingCounterCount();
         QCOMPARE(window.recordingCounterAction()->text(), QStringLiteral("Recording 01:02:03"));
         QCOMPARE(window.recordingBar()->counterText(), QStringLiteral("Recording 01:02:03"));
+        // Centred at the top of a screen, never starting left of one narrower than the bar.
+        QCOMPARE(RecordingControlBar::topEdgePosition({1920, 32, 1280, 1024}, {200, 30}),
+                 QPoint(2460, 32));
+        QCOMPARE(RecordingControlBar::topEdgePosition({-300, 0, 100, 800}, {200, 30}),
+                 QPoint(-300, 0));
 
         // A new screen resolution ends the recording of the old one and maximizes again.
         window.recordingStatusChangedUI(6);
