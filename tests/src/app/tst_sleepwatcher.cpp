@@ -20,6 +20,7 @@ class Logind : public QObject
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
 
 public:
+    ~Logind() override { ::close(readEnd); }
     bool lockClosed() const
     {
         char byte;
@@ -48,61 +49,44 @@ class TestSleepWatcher : public QObject
 {
     Q_OBJECT
 
-    QProcess daemon;
-    Logind logind;
-
-    static void sendPrepareForSleep(QDBusConnection bus, bool start)
-    {
-        bus.send(QDBusMessage::createSignal(u"/org/freedesktop/login1"_s,
-                                            u"org.freedesktop.login1.Manager"_s,
-                                            u"PrepareForSleep"_s)
-                 << start);
-    }
-
 private Q_SLOTS:
-    void initTestCase()
+    void recordingHoldsSleepUntilFinished()
     {
+        QProcess daemon;
         daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
         QVERIFY(daemon.waitForReadyRead());
         const QString address = QString::fromUtf8(daemon.readLine().trimmed());
-        for (const char *name : {"watcher", "logind", "impostor"})
-            QDBusConnection::connectToBus(address, QString::fromLatin1(name));
-        QDBusConnection bus(u"logind"_s);
+        QDBusConnection bus = QDBusConnection::connectToBus(address, u"logind"_s);
+        QDBusConnection impostor = QDBusConnection::connectToBus(address, u"impostor"_s);
+        Logind logind;
         QVERIFY(bus.registerService(u"org.freedesktop.login1"_s));
         QVERIFY(bus.registerObject(u"/org/freedesktop/login1"_s, &logind,
                                    QDBusConnection::ExportAllSlots));
-    }
+        const auto sendPrepareForSleep = [](QDBusConnection sender, bool start) {
+            sender.send(QDBusMessage::createSignal(u"/org/freedesktop/login1"_s,
+                                                   u"org.freedesktop.login1.Manager"_s,
+                                                   u"PrepareForSleep"_s)
+                        << start);
+        };
 
-    void cleanupTestCase()
-    {
-        daemon.terminate();
-        daemon.waitForFinished();
-    }
-
-    void onlyLogindAnnouncesSleep()
-    {
-        SleepWatcher watcher(QDBusConnection(u"watcher"_s));
+        SleepWatcher watcher(QDBusConnection::connectToBus(address, u"watcher"_s));
         QSignalSpy sleeping(&watcher, &SleepWatcher::sleepComing);
         QSignalSpy awake(&watcher, &SleepWatcher::wokeUp);
-        QDBusConnection impostor(u"impostor"_s);
-        sendPrepareForSleep(impostor, true);
-        // A round trip through the bus puts the impostor's signal before logind's.
-        QVERIFY(impostor.interface()->isServiceRegistered(u"org.freedesktop.login1"_s));
-        sendPrepareForSleep(QDBusConnection(u"logind"_s), false);
-        QVERIFY(awake.wait());
-        QCOMPARE(sleeping.count(), 0);
-        sendPrepareForSleep(QDBusConnection(u"logind"_s), true);
-        QVERIFY(sleeping.wait());
-        QCOMPARE(awake.count(), 1);
-    }
-
-    void delayLockHeldUntilGivenBack()
-    {
-        SleepWatcher watcher(QDBusConnection(u"watcher"_s));
         watcher.holdSleep(true);
         QTRY_VERIFY(watcher.holdsSleep());
         QCOMPARE(logind.asked,
                  QStringList({u"sleep"_s, u"Velora"_s, u"Finishing a recording"_s, u"delay"_s}));
+
+        // Anyone may send on logind's path; only logind counts. The impostor's round trip through
+        // the bus puts its signal before logind's.
+        sendPrepareForSleep(impostor, true);
+        QVERIFY(impostor.interface()->isServiceRegistered(u"org.freedesktop.login1"_s));
+        sendPrepareForSleep(bus, false);
+        QVERIFY(awake.wait());
+        QCOMPARE(sleeping.count(), 0);
+        sendPrepareForSleep(bus, true);
+        QVERIFY(sleeping.wait());
+
         QVERIFY(!logind.lockClosed());
         watcher.holdSleep(false);
         // Waited for: the bus closes its own copies of the descriptor a moment after passing it.
@@ -113,7 +97,8 @@ private Q_SLOTS:
         watcher.holdSleep(false);
         QTRY_COMPARE(logind.asked.size(), 8);
         QTRY_VERIFY(logind.lockClosed());
-        QVERIFY(!watcher.holdsSleep());
+        daemon.terminate();
+        daemon.waitForFinished();
     }
 };
 
