@@ -31,6 +31,7 @@ class RecordingControlBar;
 class RecordingIntf;
 class RecordingStarter;
 class SettingIntf;
+class SleepWatcher;
 class ToolsPanel;
 class WebCamIntf;
 class WidgetModeToolBar;
@@ -229,6 +230,7 @@ private:
     WebCamIntf *webCam = nullptr;
     CaptureIntf *capture = nullptr;
     RecordingIntf *recording = nullptr;
+    SleepWatcher *sleepWatcher = nullptr;
     AnnotationIntf *annotation = nullptr;
     // Children of the camera view and of the full-display image view.
     CanvasView *docCamCanvas = nullptr;

@@ -4,6 +4,7 @@
 
 #include "RecordingControlBar.h"
 #include "RecordingCounter.h"
+#include "SleepWatcher.h"
 #include "ToolsPanel.h"
 #include "Velora.h"
 #include "WidgetModeToolBar.h"
@@ -44,6 +45,10 @@ void Velora::wireRecording()
             &Velora::recordingStatusChangedUI);
     connect(recording, &RecordingIntf::recordStopped, this,
             qOverload<int, const QList<QString> &>(&Velora::recordForceStopped));
+    // A closed lid ends the recording with its file finished; the machine waits for that while
+    // a recording exists.
+    sleepWatcher = new SleepWatcher(this);
+    connect(sleepWatcher, &SleepWatcher::sleepComing, this, &Velora::stopRecordForSession);
     const uint status = recording->getActionStatus();
     toolsPanel->recordUIChangedWithStatus(status);
     widgetModeToolBar->recordUIChangedWithStatus(status);
@@ -208,6 +213,7 @@ void Velora::announceRecording(const QList<QString> &files)
 void Velora::recordingStatusChangedUI(uint status)
 {
     recordingStatus = status;
+    sleepWatcher->holdSleep(status & RecordingStatus::Exists);
     if (!(status & RecordingStatus::Exists))
         showRecordingPaused(false);
 }
