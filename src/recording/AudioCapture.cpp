@@ -71,7 +71,7 @@ AudioCapture::~AudioCapture()
 template<typename Work> void AudioCapture::onThread(Work &&work)
 {
     // The sound source and its timers belong to the capture thread's event loop; the caller
-    // waits so that open() and start() can answer.
+    // waits so that open() can answer and close() is final.
     ThreadHandOver::published();
     QMetaObject::invokeMethod(
             context,
@@ -115,20 +115,28 @@ bool AudioCapture::start()
 {
     if (!thread.isRunning())
         return false;
-    bool started = false;
-    onThread([&] {
-        buffersAtLastLook = pipe->buffers;
-        silentSince.start();
-        stallReported = false;
-        source->start(pipe.get());
-        started = source->state() != QAudio::StoppedState;
-        if (started)
-            watchdog->start();
-        else
-            captureLog.log(3, "AudioCapture::start - The input refused to start, error %d",
-                           int(source->error()));
-    });
-    return started;
+    // The sound server may take seconds to get a stream going (a second stream on a busy
+    // input, for one). Nobody waits for that: a recording starting on the GUI thread would
+    // freeze the live picture it records. A stream the server refuses counts as a stall.
+    ThreadHandOver::published();
+    QMetaObject::invokeMethod(
+            context,
+            [this] {
+                ThreadHandOver::received();
+                buffersAtLastLook = pipe->buffers;
+                silentSince.start();
+                stallReported = false;
+                source->start(pipe.get());
+                if (source->state() != QAudio::StoppedState) {
+                    watchdog->start();
+                    return;
+                }
+                captureLog.log(3, "AudioCapture::start - The input refused to start, error %d",
+                               int(source->error()));
+                reportStall("refused to start");
+            },
+            Qt::QueuedConnection);
+    return true;
 }
 
 void AudioCapture::close()

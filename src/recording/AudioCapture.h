@@ -33,7 +33,8 @@ public:
 
     /// Starts the thread and prepares reading `device`; false when it cannot be read.
     bool open(const QAudioDevice &device);
-    /// Starts reading; false when the sound server refuses the stream.
+    /// Starts reading without waiting for the sound server; false when not open. A stream the
+    /// server refuses is reported to the stall handler.
     bool start();
     /// Stops reading and ends the thread; safe to call when not open.
     void close();

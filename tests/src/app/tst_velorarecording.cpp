@@ -146,9 +146,14 @@ private Q_SLOTS:
         QVERIFY(probe.pcm.count('\0') < probe.pcm.size());
         QVERIFY(asked.isEmpty());
 
-        // The next lesson starts with its sound on again.
+        // The next lesson starts with its sound on again, and a new screen resolution ends it
+        // with its file kept.
         recordAfterCountdown(window, window.tools()->recordButton());
         QVERIFY(!recorder->isMute() && !bar->muteButton()->isChecked());
+        QVERIFY(QMetaObject::invokeMethod(&window, "getResolutionChangedToResize", Q_ARG(int, 0)));
+        QCOMPARE(recorder->getActionStatus(), RecordingStatus::Idle);
+        QVERIFY(!bar->isVisible());
+        QCOMPARE(recordings().size(), 2);
     }
 
     void escapeCancelsTheCountdownInWidgetMode()

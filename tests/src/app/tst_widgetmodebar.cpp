@@ -117,28 +117,6 @@ private Q_SLOTS:
         QVERIFY(openedWithoutCamera.cameraPanel()->isEnabled());
     }
 
-    void recordIndicator_data()
-    {
-        QTest::addColumn<uint>("status");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("idle") << 0u << false;
-        QTest::newRow("may start") << 1u << false;
-        QTest::newRow("recording, paused") << 2u << true;
-        QTest::newRow("recording") << 6u << true;
-    }
-
-    void recordIndicator()
-    {
-        QFETCH(uint, status);
-        QFETCH(bool, shown);
-        WidgetModeToolBar bar(kivoscope);
-        bar.show();
-        // From the opposite state, so that neither the start nor a leftover passes for it.
-        bar.recordUIChangedWithStatus(shown ? 0u : 2u);
-        bar.recordUIChangedWithStatus(status);
-        QCOMPARE(bar.isRecordIndicatorShown(), shown);
-    }
-
     void aboutDialogShowsTheVersionAndClosesOnOk()
     {
         AboutDialog dialog(&host);

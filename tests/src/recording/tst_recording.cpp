@@ -58,7 +58,6 @@ private Q_SLOTS:
     void refusals();
     void recordsTheDesktopWithItsSound_data();
     void recordsTheDesktopWithItsSound();
-    void aDiskThatFailsEveryWriteEndsTheRecording();
     void aKilledRecordingPlaysAfterTheNextStart();
 };
 
@@ -172,27 +171,6 @@ void TestRecording::recordsTheDesktopWithItsSound()
     const bool silent = std::all_of(probe.pcm.cbegin(), probe.pcm.cend(),
                                     [](char byte) { return byte == 0; });
     QCOMPARE(silent, muted);
-}
-
-void TestRecording::aDiskThatFailsEveryWriteEndsTheRecording()
-{
-    // The next recordings' names lead to /dev/full, where every write fails as on a disk that
-    // was pulled out while its mount point still shows free space.
-    QTemporaryDir folder;
-    ComponentRef<SettingIntf> settings;
-    settings->setSavePath(folder.path());
-    const QDateTime now = QDateTime::currentDateTime();
-    for (int second = 0; second < 10; ++second)
-        QFile::link(QStringLiteral("/dev/full"),
-                    QDir(folder.path())
-                            .filePath(now.addSecs(second).toString(
-                                    QStringLiteral("'Velora-'yyyy-MM-dd_HH-mm-ss'.avi'"))));
-    AVIRecordingCtrl recording;
-    QVERIFY(recording.start(640, 0, QString()));
-    QTRY_VERIFY_WITH_TIMEOUT(!recording.isRunning(), 20000);
-    QCOMPARE(recording.lastError(), int(AVIRecordingThread::CannotAddFrame));
-    recording.stopAll(QString());
-    settings->setSavePath(recordingsFolder());
 }
 
 void TestRecording::aKilledRecordingPlaysAfterTheNextStart()
