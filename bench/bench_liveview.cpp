@@ -97,6 +97,38 @@ void wait(int ms)
     loop.exec();
 }
 
+/// Where the run stands at one moment: the clock, the frames shown and the CPU used so far.
+struct Snapshot
+{
+    double seconds = 0;
+    int shown = 0;
+    double cpu = 0;
+    double serverCpu = 0;
+};
+
+class Meter
+{
+public:
+    Meter(const FrameCounter &counter, qint64 serverPid)
+        : counter(counter)
+        , serverPid(serverPid)
+    {
+        clock.start();
+    }
+
+    Snapshot now() const
+    {
+        return {clock.nsecsElapsed() / 1e9, counter.shown, Bench::cpuSeconds(RUSAGE_SELF),
+                processCpuSeconds(serverPid)};
+    }
+
+private:
+    const FrameCounter &counter;
+    qint64 serverPid;
+    QElapsedTimer clock;
+};
+
+/// What happened between two snapshots, or over several such periods added up.
 struct Period
 {
     double seconds = 0;
@@ -104,6 +136,13 @@ struct Period
     double cpu = 0;
     double serverCpu = 0;
 
+    Period() = default;
+    Period(const Snapshot &from, const Snapshot &to)
+        : seconds(to.seconds - from.seconds)
+        , shown(to.shown - from.shown)
+        , cpu(to.cpu - from.cpu)
+        , serverCpu(to.serverCpu - from.serverCpu)
+    { }
     Period &operator+=(const Period &other)
     {
         seconds += other.seconds;
@@ -112,27 +151,25 @@ struct Period
         serverCpu += other.serverCpu;
         return *this;
     }
-    double framesPerSecond() const { return seconds > 0 ? shown / seconds : 0; }
+    double framesPerSecond() const { return shown / seconds; }
+    double cpuShare() const { return cpu / seconds; }
+    double serverCpuShare() const { return serverCpu / seconds; }
+
+    const Period &print(const char *what) const
+    {
+        std::printf("  %s: %d frames shown in %.2f s, %.2f fps; CPU %.3f s/s, X server %.3f "
+                    "s/s\n",
+                    what, shown, seconds, framesPerSecond(), cpuShare(), serverCpuShare());
+        return *this;
+    }
 };
 
-/// What the view shows over `Seconds` of the event loop.
-Period measure(const FrameCounter &counter, qint64 serverPid, const char *what)
+/// The view without a recording for `Seconds`.
+Period plainPeriod(const Meter &meter, const char *what)
 {
-    Period period;
-    const int shownBefore = counter.shown;
-    const double cpuBefore = Bench::cpuSeconds(RUSAGE_SELF);
-    const double serverBefore = processCpuSeconds(serverPid);
-    QElapsedTimer wall;
-    wall.start();
+    const Snapshot from = meter.now();
     wait(Seconds * 1000);
-    period.seconds = wall.nsecsElapsed() / 1e9;
-    period.shown = counter.shown - shownBefore;
-    period.cpu = Bench::cpuSeconds(RUSAGE_SELF) - cpuBefore;
-    period.serverCpu = processCpuSeconds(serverPid) - serverBefore;
-    std::printf("  %s: %d frames shown in %.1f s, %.2f fps; CPU %.3f s/s, X server %.3f s/s\n",
-                what, period.shown, period.seconds, period.framesPerSecond(),
-                period.cpu / period.seconds, period.serverCpu / period.seconds);
-    return period;
+    return Period(from, meter.now()).print(what);
 }
 
 /// The recording's file, or an empty string after saying why there is none.
@@ -170,7 +207,8 @@ int main(int argc, char **argv)
     ComponentRef<SettingIntf> settings;
     settings->setSavePath(work.filePath(QStringLiteral("recordings")));
     settings->setVideoQuality(Quality1024);
-    settings->setAudioSource(Sine);
+    settings->setAudioSource(qEnvironmentVariableIsSet("LVSRC") ? qEnvironmentVariable("LVSRC")
+                                                                : Sine); // TEMP
 
     // The main window maximised, with its menu bar; the camera view fills the rest.
     QMainWindow window;
@@ -201,28 +239,38 @@ int main(int argc, char **argv)
 
     RecordingIntf *recorder = RecordingIntf::getInstance();
     recorder->setRecordedWindow(&window);
-    const qint64 server = display.processId();
-    Period plain = measure(counter, server, "without a recording");
-    Period recorded;
+    const Meter meter(counter, display.processId());
+    Period plain = plainPeriod(meter, "without a recording");
+
+    // From the presenter's click to the end of the stop, and the part after the start returned.
     QList<QString> files;
-    if (recorder->startRecording() == Result::Success) {
-        recorded = measure(counter, server, "while recording at 1024 wide");
-        recorder->stopRecording(&files);
-    }
+    const Snapshot clicked = meter.now();
+    if (recorder->startRecording() != Result::Success)
+        status = 1;
+    const Snapshot started = meter.now();
+    wait(Seconds * 1000);
+    const Snapshot stopping = meter.now();
+    recorder->stopRecording(&files);
+    const Period recording = Period(clicked, meter.now()).print("recording, start to stop");
+    Period(clicked, started).print("  of which the start");
+    const Period running = Period(started, stopping).print("  of which the recording running");
     if (checkedRecording(files).isEmpty())
         status = 1;
-    plain += measure(counter, server, "without a recording, again");
+
+    plain += plainPeriod(meter, "without a recording, again");
     recorder->release();
 
     if (status == 0) {
         const char *tool = "same view without recording";
-        Bench::report("live view frames while recording", recorded.framesPerSecond(),
+        Bench::report("live view frames while recording", recording.framesPerSecond(),
                       plain.framesPerSecond(), "fps", Bench::Better::Higher, tool);
-        Bench::report("live view CPU while recording (process)", recorded.cpu / recorded.seconds,
-                      plain.cpu / plain.seconds, "CPU s/s", Bench::Better::Lower, tool);
-        Bench::report("live view X server CPU while recording",
-                      recorded.serverCpu / recorded.seconds, plain.serverCpu / plain.seconds,
-                      "CPU s/s", Bench::Better::Lower, tool);
+        Bench::report("live view frames while recording, after the start",
+                      running.framesPerSecond(), plain.framesPerSecond(), "fps",
+                      Bench::Better::Higher, tool);
+        Bench::report("live view CPU while recording (process)", running.cpuShare(),
+                      plain.cpuShare(), "CPU s/s", Bench::Better::Lower, tool);
+        Bench::report("live view X server CPU while recording", running.serverCpuShare(),
+                      plain.serverCpuShare(), "CPU s/s", Bench::Better::Lower, tool);
     }
     kivoscope->release();
     return status;
