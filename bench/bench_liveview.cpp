@@ -39,6 +39,8 @@ namespace {
 
 const int Seconds = Bench::measuredSeconds(20);
 const QString Sine = QStringLiteral("Sine source at 440 Hz");
+// Names another input of the private sound server to record, e.g. "Velora null input".
+const char *const InputVariable = "VELORA_BENCH_INPUT";
 // The "recording/videoQuality" that records 1024 pixels wide.
 constexpr int Quality1024 = 2;
 // The recording worker's frame slots per second.
@@ -207,8 +209,7 @@ int main(int argc, char **argv)
     ComponentRef<SettingIntf> settings;
     settings->setSavePath(work.filePath(QStringLiteral("recordings")));
     settings->setVideoQuality(Quality1024);
-    settings->setAudioSource(qEnvironmentVariableIsSet("LVSRC") ? qEnvironmentVariable("LVSRC")
-                                                                : Sine); // TEMP
+    settings->setAudioSource(qEnvironmentVariable(InputVariable, Sine));
 
     // The main window maximised, with its menu bar; the camera view fills the rest.
     QMainWindow window;
