@@ -2,9 +2,10 @@
 // 30 fps, shown through the document camera controller's view in a main window that fills a
 // private 1920x1080 Xvfb screen, first without a recording, then while the recording component
 // records that screen at 1024 wide with the sine input as sound, then without again. Reported:
-// the new camera frames the view shows per second while recording, against the same view
-// without a recording in the same run (both plain periods together); and the CPU of this
-// process and of the X server in both.
+// the new camera frames the view shows per second while recording, from the call that starts it
+// to the end of the stop and from the start's return on, against the same view without a
+// recording in the same run (both plain periods together); and the CPU of this process and of
+// the X server in both.
 //
 // The program starts its own Xvfb and sound server, so it needs neither a display nor a desktop
 // session.
@@ -43,8 +44,6 @@ const QString Sine = QStringLiteral("Sine source at 440 Hz");
 const char *const InputVariable = "VELORA_BENCH_INPUT";
 // The "recording/videoQuality" that records 1024 pixels wide.
 constexpr int Quality1024 = 2;
-// The recording worker's frame slots per second.
-constexpr int RecordingRate = 25;
 
 /// Counts the paints of the view that show a camera frame it had not shown before.
 class FrameCounter : public QObject
@@ -138,7 +137,6 @@ struct Period
     double cpu = 0;
     double serverCpu = 0;
 
-    Period() = default;
     Period(const Snapshot &from, const Snapshot &to)
         : seconds(to.seconds - from.seconds)
         , shown(to.shown - from.shown)
@@ -199,6 +197,7 @@ int main(int argc, char **argv)
     QTemporaryDir work(QStringLiteral("/tmp/velora-bench-XXXXXX"));
     PrivateSoundServer sound;
     qputenv("HOME", work.path().toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", work.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (work.path() + "/.local/share").toLocal8Bit());
     qputenv("VELORA_SIMULATED_CAMERAS", "doccam:1920x1080");
     // A message box would wait for a person; it is printed and answered instead.
