@@ -2,6 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QtGlobal>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -46,6 +49,23 @@ template<typename Values> double median(Values values)
     std::sort(values.begin(), values.end());
     const std::size_t n = std::size_t(values.size());
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+/// User and system CPU seconds of RUSAGE_SELF or RUSAGE_CHILDREN (the children waited for).
+inline double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+/// How long a benchmark measures: `standard` seconds, or VELORA_BENCH_SECONDS while tuning (the
+/// reported figures use the standard).
+inline int measuredSeconds(int standard)
+{
+    const int asked = qEnvironmentVariableIntValue("VELORA_BENCH_SECONDS");
+    return asked > 0 ? asked : standard;
 }
 
 enum class Better { Higher, Lower };

@@ -29,19 +29,9 @@
 #include <string>
 #include <thread>
 
-#include <sys/resource.h>
-
 namespace {
 
 constexpr double FrameRate = 30;
-
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 qint64 steadyNowNs()
 {
@@ -80,7 +70,7 @@ bool makeStream(const QString &path, QSize size, int frames)
 /// CPU seconds ffmpeg needs to decode the first `frames` pictures of `path` on one thread.
 double ffmpegDecodeSeconds(const QString &path, int frames)
 {
-    const double before = cpuSeconds(RUSAGE_CHILDREN);
+    const double before = Bench::cpuSeconds(RUSAGE_CHILDREN);
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
                  {QStringLiteral("-hide_banner"), QStringLiteral("-loglevel"),
@@ -89,7 +79,7 @@ double ffmpegDecodeSeconds(const QString &path, int frames)
                   QStringLiteral("-frames:v"), QString::number(frames), QStringLiteral("-f"),
                   QStringLiteral("null"), QStringLiteral("-")});
     ffmpeg.waitForFinished(300000);
-    return cpuSeconds(RUSAGE_CHILDREN) - before;
+    return Bench::cpuSeconds(RUSAGE_CHILDREN) - before;
 }
 
 /// A camera that replays recorded MJPEG pictures at the camera's frame rate, through the same
@@ -189,7 +179,7 @@ PipelineFigures runPipeline(const QList<QByteArray> &pictures, QSize size)
     camera->openStream(format, &view, &pacer.control);
     pacer.control->setDisplaySize(view.size() * view.devicePixelRatio());
 
-    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+    const double cpuBefore = Bench::cpuSeconds(RUSAGE_SELF);
     QElapsedTimer wall;
     wall.start();
     pacer.control->start();
@@ -203,7 +193,7 @@ PipelineFigures runPipeline(const QList<QByteArray> &pictures, QSize size)
     loop.exec();
     QCoreApplication::processEvents(); // the last frame's paint
     const double seconds = wall.elapsed() / 1000.0;
-    const double cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    const double cpu = Bench::cpuSeconds(RUSAGE_SELF) - cpuBefore;
 
     pacer.control->release();
     PipelineFigures figures;
@@ -274,11 +264,11 @@ int main(int argc, char **argv)
         double decodeOnlyMs = 0;
         {
             V4l2FrameDecoder decoder;
-            const double before = cpuSeconds(RUSAGE_SELF);
+            const double before = Bench::cpuSeconds(RUSAGE_SELF);
             for (const QByteArray &jpeg : pictures)
                 decoder.decodeMjpeg(reinterpret_cast<const uchar *>(jpeg.constData()),
                                     std::size_t(jpeg.size()));
-            decodeOnlyMs = (cpuSeconds(RUSAGE_SELF) - before) * 1000 / pictures.size();
+            decodeOnlyMs = (Bench::cpuSeconds(RUSAGE_SELF) - before) * 1000 / pictures.size();
         }
 
         const PipelineFigures figures = runPipeline(pictures, c.size);

@@ -11,6 +11,7 @@
 // full-screen window, so it needs neither a display nor a desktop session.
 
 #include "BenchReport.h"
+#include "PrivateDisplay.h"
 #include "PrivateSoundServer.h"
 
 #include <AVIRecordingCtrl.h>
@@ -29,18 +30,13 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <memory>
 
 namespace {
 
 const char *const AnimateVariable = "VELORA_BENCH_ANIMATE";
-// VELORA_BENCH_SECONDS shortens the run while tuning; the reported figures use 60 s.
-const int Seconds = qEnvironmentVariableIntValue("VELORA_BENCH_SECONDS") > 0
-        ? qEnvironmentVariableIntValue("VELORA_BENCH_SECONDS")
-        : 60;
+const int Seconds = Bench::measuredSeconds(60);
 const QString Sine = QStringLiteral("Sine source at 440 Hz");
 
 /// A full-screen picture that changes every frame: moving bars and a counter, like slides with
@@ -74,14 +70,6 @@ private:
     int tick = 0;
 };
 
-double cpuSeconds(int who)
-{
-    rusage usage{};
-    getrusage(who, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
-            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 struct Figures
 {
     double cpuPerSecond = 0;
@@ -107,7 +95,7 @@ Figures figuresOf(const QString &file, double cpu)
 Figures recordWithVelora(int width)
 {
     AVIRecordingCtrl recording;
-    const double before = cpuSeconds(RUSAGE_SELF);
+    const double before = Bench::cpuSeconds(RUSAGE_SELF);
     if (!recording.start(width, 0, Sine))
         return {};
     QElapsedTimer timer;
@@ -115,13 +103,13 @@ Figures recordWithVelora(int width)
     while (timer.elapsed() < Seconds * 1000)
         QThread::msleep(50);
     const QString file = recording.stop(QString());
-    return figuresOf(file, cpuSeconds(RUSAGE_SELF) - before);
+    return figuresOf(file, Bench::cpuSeconds(RUSAGE_SELF) - before);
 }
 
 Figures recordWithFfmpeg(int width, const QString &folder)
 {
     const QString file = QDir(folder).filePath(QStringLiteral("ffmpeg-%1.avi").arg(width));
-    const double before = cpuSeconds(RUSAGE_CHILDREN);
+    const double before = Bench::cpuSeconds(RUSAGE_CHILDREN);
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
                  {"-loglevel",
@@ -163,7 +151,7 @@ Figures recordWithFfmpeg(int width, const QString &folder)
                   "2",
                   file});
     ffmpeg.waitForFinished((Seconds + 60) * 1000);
-    return figuresOf(file, cpuSeconds(RUSAGE_CHILDREN) - before);
+    return figuresOf(file, Bench::cpuSeconds(RUSAGE_CHILDREN) - before);
 }
 
 } // namespace
@@ -178,18 +166,11 @@ int main(int argc, char **argv)
     }
 
     // A private X server and sound server.
-    QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"),
-               {"-displayfd", "1", "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
-    if (!xvfb.waitForReadyRead(10000)) {
-        std::fprintf(stderr, "bench_recording: Xvfb did not start\n");
+    const PrivateDisplay display(QStringLiteral("1920x1080x24"));
+    if (!display.isRunning())
         return 1;
-    }
-    const QByteArray display = ':' + xvfb.readLine().trimmed();
     QTemporaryDir work(QStringLiteral("/tmp/velora-bench-XXXXXX"));
     PrivateSoundServer sound;
-    qputenv("DISPLAY", display);
-    qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("HOME", work.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (work.path() + "/.local/share").toLocal8Bit());
 
@@ -226,7 +207,5 @@ int main(int argc, char **argv)
     }
     animation.kill();
     animation.waitForFinished();
-    xvfb.terminate();
-    xvfb.waitForFinished();
     return status;
 }
