@@ -153,7 +153,7 @@ class TestCanvasFile : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void writesTheDocumentFormatExactly()
+    void writesTheDocumentFormatExactlyOrSaysItCouldNot()
     {
         CanvasScene scene;
         auto *line = new LineGraphic;
@@ -199,20 +199,13 @@ private Q_SLOTS:
 </document>
 )";
         QCOMPARE(save(scene), expected);
-    }
-
-    void fullDiskIsReportedByClose()
-    {
+        // A full disk is reported when the writer closes.
         QFile full(QStringLiteral("/dev/full"));
-        if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            QSKIP("this system has no /dev/full");
-        CanvasScene scene;
-        scene.addItem(new LineGraphic);
+        QVERIFY(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         CanvasDocumentWriter writer;
         QVERIFY(writer.open(&full));
         scene.writeXml(writer);
-        QVERIFY(!writer.close());
-        QVERIFY(writer.hasError());
+        QVERIFY(!writer.close() && writer.hasError());
     }
 
     void unknownShapeKindIsWrittenAsARectangleAndReadingAddsToTheScene()

@@ -238,13 +238,7 @@ private Q_SLOTS:
         QTRY_COMPARE(component->mainView()->frame().isNull(), switchedOff);
     }
 
-    void displayNamesNumberEachRepeatedModelOnItsOwn()
-    {
-        QCOMPARE(WebCamImpl::displayNames({"Cam", "X", "Cam", "Y", "X"}),
-                 (QList<QString>{"Cam #1", "X #1", "Cam #2", "Y", "X #2"}));
-    }
-
-    void hotPlugIsAnnouncedAndTheFirstCameraShown()
+    void hotPlugIsAnnouncedByNumberedNamesAndTheFirstCameraShown()
     {
         Component component;
         component->switchDisplayOn();
@@ -263,6 +257,9 @@ private Q_SLOTS:
         QTRY_COMPARE(changed.size(), 4);
         QCOMPARE(changed.last().at(0).value<QList<QString>>(), (QList<QString>{"Cam", "Solo"}));
         QCOMPARE(component->cameraNames(), (QList<QString>{"Cam", "Solo"}));
+        // Each repeated model is numbered on its own.
+        QCOMPARE(WebCamImpl::displayNames({"Cam", "X", "Cam", "Y", "X"}),
+                 (QList<QString>{"Cam #1", "X #1", "Cam #2", "Y", "X #2"}));
     }
 
     void moveButtonStaysAtTheCornerAndAsksToMove()
