@@ -263,9 +263,9 @@ private Q_SLOTS:
         QVERIFY(setups.at(1).startDelayMs > 0 && setups.at(0).startDelayMs == 0);
     }
 
-    void framesArePacedByPainting()
+    void framesArePacedByPaintingAndAFrozenPictureHoldsUntilUnplugged()
     {
-        Stream stream(QStringLiteral("Paced"));
+        Stream stream(QStringLiteral("Paced and frozen"));
         QCOMPARE(stream.sink.waitForMore(stream.sink.frames, 0).size(), QSize(640, 480));
         // Nobody paints: at 60 frames per second, 200 ms would bring a dozen more.
         QTest::qSleep(200);
@@ -273,6 +273,23 @@ private Q_SLOTS:
         const CameraImage next = stream.sink.nextFrame();
         QCOMPARE(next.sequence(), 2);
         QVERIFY(next.capturedNs() > 0);
+
+        // A frozen picture holds until the camera is unplugged.
+        QCOMPARE(stream.sink.control->setFreeze(true), DocCam::Ok);
+        QTRY_VERIFY(stream.camera()->freeze());
+        QImage frozen;
+        QCOMPARE(stream.camera()->grabCurrentFrame(frozen), DocCam::Ok);
+        stream.sink.nextFrame();
+        QImage stillFrozen;
+        stream.camera()->grabCurrentFrame(stillFrozen);
+        QCOMPARE(stillFrozen, frozen);
+
+        stream.plugged.unplug();
+        stream.sink.control->framePainted();
+        QCOMPARE(uint(stream.sink.waitForMore(stream.sink.errors, 0)), 0xE0000000u);
+        // The camera stays a valid object for whoever still holds it, but refuses work.
+        QCOMPARE(stream.camera()->requestHQImage(), DocCam::ErrorUnsupported);
+        QCOMPARE(stream.sink.control->setBrightness(10), DocCam::ErrorDevice);
     }
 
     void eagerConsumerGetsNoMoreFramesForAskingStills()
@@ -362,27 +379,6 @@ private Q_SLOTS:
         const int changed
                 = after.size() != before.size() ? 1000 : differingStillParts(before, after);
         QVERIFY2(changed > 20, qPrintable(QStringLiteral("%1 sampled pixels").arg(changed)));
-    }
-
-    void frozenPictureHoldsUntilTheCameraIsUnplugged()
-    {
-        Stream stream(QStringLiteral("Freeze"));
-        stream.sink.nextFrame();
-        QCOMPARE(stream.sink.control->setFreeze(true), DocCam::Ok);
-        QTRY_VERIFY(stream.camera()->freeze());
-        QImage frozen;
-        QCOMPARE(stream.camera()->grabCurrentFrame(frozen), DocCam::Ok);
-        stream.sink.nextFrame();
-        QImage stillFrozen;
-        stream.camera()->grabCurrentFrame(stillFrozen);
-        QCOMPARE(stillFrozen, frozen);
-
-        stream.plugged.unplug();
-        stream.sink.control->framePainted();
-        QCOMPARE(uint(stream.sink.waitForMore(stream.sink.errors, 0)), 0xE0000000u);
-        // The camera stays a valid object for whoever still holds it, but refuses work.
-        QCOMPARE(stream.camera()->requestHQImage(), DocCam::ErrorUnsupported);
-        QCOMPARE(stream.sink.control->setBrightness(10), DocCam::ErrorDevice);
     }
 
     void settingsFollowTheCameraAcrossReplugAndRestartUntilReset()

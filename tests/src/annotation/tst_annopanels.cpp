@@ -111,11 +111,6 @@ struct Board
             count += item->parentItem() == nullptr;
         return count;
     }
-    void drawStroke()
-    {
-        QTest::mouseClick(button("freehandBtn"), Qt::LeftButton);
-        Pointer(view).drag({{40, 40}, {80, 60}, {120, 50}});
-    }
 };
 
 } // namespace
@@ -205,8 +200,7 @@ private Q_SLOTS:
         ShapePanel panel;
         panel.show();
         QAbstractButton *button = panel.findChild<QButtonGroup *>()->button(kind);
-        QVERIFY(button);
-        QVERIFY(button->isChecked());
+        QVERIFY(button && button->isChecked());
         QCOMPARE(button->toolTip(), toolTip);
 
         // The picture is the outline the kind draws in the picture's box: every inked pixel lies
@@ -399,7 +393,8 @@ private Q_SLOTS:
         Component annotation;
         Board board;
         QVERIFY(!board.button("undoBtn")->isEnabled());
-        board.drawStroke();
+        QTest::mouseClick(board.button("freehandBtn"), Qt::LeftButton);
+        Pointer(board.view).drag({{40, 40}, {80, 60}, {120, 50}});
         QCOMPARE(board.items(), 1);
         QVERIFY(board.button("undoBtn")->isEnabled());
         QVERIFY(!board.button("redoBtn")->isEnabled());

@@ -84,7 +84,7 @@ private Q_SLOTS:
         QCOMPARE((*annotation)->activeCanvas(), nullptr);
     }
 
-    void editsAndUndoStateFollowTheActiveCanvas()
+    void editsPensAndUndoStateFollowTheActiveCanvas()
     {
         Covered first(annotation->get());
         Covered second(annotation->get());
@@ -93,13 +93,34 @@ private Q_SLOTS:
         QCOMPARE(buttons.undo, false);
         QCOMPARE((*annotation)->activeCanvas(), first.view);
         QVERIFY((*annotation)->selectTool(AnnotationIntf::FreehandTool));
+        (*annotation)->setPenColor(AnnotationIntf::FreehandPen, Qt::blue);
+        (*annotation)->setPenWidth(AnnotationIntf::FreehandPen, 9.0);
+        (*annotation)->setPenColor(AnnotationIntf::LinePen, Qt::magenta);
         Pointer(first.view).drag(Stroke);
         QCOMPARE(buttons.undo, true);
         Pointer(second.view).drag(Stroke);
-        QCOMPARE(first.items().size(), 1);
-        QCOMPARE(second.items().size(), 1);
+        // The pen reaches every canvas.
+        for (const Covered *covered : {&first, &second}) {
+            QCOMPARE(covered->items().size(), 1);
+            auto *stroke = static_cast<FreehandGraphic *>(covered->items().first());
+            QCOMPARE(stroke->pen().color(), QColor(Qt::blue));
+            QCOMPARE(stroke->pen().widthF(), 9.0);
+        }
+
+        // The active canvas renders scaled onto transparency; a null image is refused.
+        QImage image(512, 384, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QCOMPARE((*annotation)->renderToImage(image), Result::Success);
+        QCOMPARE(image.pixelColor(150, 100), QColor(Qt::blue));
+        QCOMPARE(image.pixelColor(150, 300).alpha(), 0);
+        QImage none;
+        QCOMPARE((*annotation)->renderToImage(none), Result::Failure);
 
         (*annotation)->setActiveCanvas(second.view);
+        (*annotation)->selectTool(AnnotationIntf::LineTool);
+        Pointer(second.view).drag(Stroke);
+        QCOMPARE(BaseGraphic::fromItem(second.items().last())->pen().color(), QColor(Qt::magenta));
+        (*annotation)->undo();
         (*annotation)->undo();
         QCOMPARE(first.items().size(), 1);
         QCOMPARE(second.items().size(), 0);
@@ -111,35 +132,6 @@ private Q_SLOTS:
         (*annotation)->undo();
         QCOMPARE(first.items().size(), 1);
         (*annotation)->setUpdateAnnoState(nullptr);
-    }
-
-    void penSettingsReachEveryCanvasAndTheRendering()
-    {
-        Covered first(annotation->get());
-        Covered second(annotation->get());
-        (*annotation)->selectTool(AnnotationIntf::FreehandTool);
-        (*annotation)->setPenColor(AnnotationIntf::FreehandPen, Qt::blue);
-        (*annotation)->setPenWidth(AnnotationIntf::FreehandPen, 9.0);
-        (*annotation)->setPenColor(AnnotationIntf::LinePen, Qt::magenta);
-        Pointer(first.view).drag(Stroke);
-        Pointer(second.view).drag(Stroke);
-        for (const Covered *covered : {&first, &second}) {
-            auto *stroke = static_cast<FreehandGraphic *>(covered->items().first());
-            QCOMPARE(stroke->pen().color(), QColor(Qt::blue));
-            QCOMPARE(stroke->pen().widthF(), 9.0);
-        }
-        (*annotation)->selectTool(AnnotationIntf::LineTool);
-        Pointer(second.view).drag(Stroke);
-        QCOMPARE(BaseGraphic::fromItem(second.items().last())->pen().color(), QColor(Qt::magenta));
-
-        // The active canvas renders scaled onto transparency; a null image is refused.
-        QImage image(512, 384, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        QCOMPARE((*annotation)->renderToImage(image), Result::Success);
-        QCOMPARE(image.pixelColor(150, 100), QColor(Qt::blue));
-        QCOMPARE(image.pixelColor(150, 300).alpha(), 0);
-        QImage none;
-        QCOMPARE((*annotation)->renderToImage(none), Result::Failure);
     }
 
 private:

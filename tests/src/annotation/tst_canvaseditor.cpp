@@ -84,7 +84,7 @@ private Q_SLOTS:
         QCOMPARE(board.items().size(), items + 1);
     }
 
-    void aStrokeIsOneItemAndOneUndoStepAndHoldsItsTool()
+    void aStrokeIsOneItemAndOneUndoStepAndHoldsItsToolAndTheEraserTakesTheTopmostFirst()
     {
         CanvasBoard board;
         board.editor.setPen(QPen(Qt::blue, 6.0));
@@ -118,6 +118,25 @@ private Q_SLOTS:
         board.editor.editRedo();
         QCOMPARE(board.items(), QList<QGraphicsItem *>{stroke});
 
+        // The eraser takes one item per event, the topmost first.
+        board.editor.toolFreehand();
+        for (int i = 0; i < 2; ++i)
+            board.pointer.drag(points);
+        const QList<QGraphicsItem *> strokes = board.items();
+        QCOMPARE(strokes.size(), 3);
+        board.editor.toolEraser();
+        QCOMPARE(board.view.viewport()->cursor().hotSpot(), QPoint(9, 27));
+        board.pointer.press(QPointF(400, 200));
+        QCOMPARE(board.items(), strokes.mid(0, 2));
+        board.pointer.move(QPointF(402, 200));
+        QCOMPARE(board.items(), strokes.mid(0, 1));
+        board.pointer.move(QPointF(404, 200));
+        QVERIFY(board.items().isEmpty());
+        board.pointer.release(QPointF(404, 200));
+        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Eraser"));
+        board.editor.editUndo();
+        QCOMPARE(board.items(), strokes);
+
         // Clearing the view without undo forgets the items and the view's turn and zoom.
         board.view.setViewTransform(30, 2.0, true);
         board.editor.editClearView(&board.view, false, true);
@@ -125,30 +144,6 @@ private Q_SLOTS:
         QCOMPARE(board.view.rotation(), 0.0);
         QCOMPARE(board.view.scaleFactor(), 1.0);
         QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Freehand"));
-    }
-
-    void theEraserTakesOneItemPerEventTopmostFirst()
-    {
-        CanvasBoard board;
-        board.editor.toolFreehand();
-        for (int i = 0; i < 3; ++i)
-            board.pointer.drag(horizontal(400));
-        const QList<QGraphicsItem *> strokes = board.items();
-        QCOMPARE(strokes.size(), 3);
-
-        board.editor.toolEraser();
-        QCOMPARE(board.view.viewport()->cursor().hotSpot(), QPoint(9, 27));
-        board.pointer.press(QPointF(400, 400));
-        QCOMPARE(board.items(), strokes.mid(0, 2));
-        board.pointer.move(QPointF(402, 400));
-        QCOMPARE(board.items(), strokes.mid(0, 1));
-        board.pointer.move(QPointF(404, 400));
-        QVERIFY(board.items().isEmpty());
-        board.pointer.release(QPointF(404, 400));
-
-        QCOMPARE(board.editor.undoStack()->undoText(), QStringLiteral("Undo Eraser"));
-        board.editor.editUndo();
-        QCOMPARE(board.items(), strokes);
     }
 
     void aTextBoxIsOneUndoStepOnceEditingEndsAndGoesWhenLeftEmpty()

@@ -153,7 +153,7 @@ class TestCanvasFile : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void writesTheDocumentFormatExactly()
+    void writesTheDocumentFormatExactlyOrSaysItCouldNot()
     {
         CanvasScene scene;
         auto *line = new LineGraphic;
@@ -169,6 +169,11 @@ private Q_SLOTS:
         dot->endCreate();
         dot->setZValue(scene.nextTopZ());
         scene.addItem(dot);
+        // Text and pictures are neither written nor counted.
+        auto *text = new TextGraphic;
+        text->setPlainText(QStringLiteral("Hello"));
+        scene.addItem(text);
+        scene.addItem(new ImageGraphic(QPixmap(8, 8)));
 
         const QByteArray expected = R"(<?xml version="1.0" encoding="UTF-8"?>
 <document company="Kivo" version="1.0">
@@ -194,50 +199,30 @@ private Q_SLOTS:
 </document>
 )";
         QCOMPARE(save(scene), expected);
-    }
-
-    void fullDiskIsReportedByClose()
-    {
+        // A full disk is reported when the writer closes.
         QFile full(QStringLiteral("/dev/full"));
-        if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            QSKIP("this system has no /dev/full");
-        CanvasScene scene;
-        scene.addItem(new LineGraphic);
+        QVERIFY(full.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         CanvasDocumentWriter writer;
         QVERIFY(writer.open(&full));
         scene.writeXml(writer);
-        QVERIFY(!writer.close());
-        QVERIFY(writer.hasError());
+        QVERIFY(!writer.close() && writer.hasError());
     }
 
-    void textAndImageItemsAreNeitherWrittenNorCountedAndReadingAddsTheRest()
+    void unknownShapeKindIsWrittenAsARectangleAndReadingAddsToTheScene()
     {
         CanvasScene scene;
-        auto *text = new TextGraphic;
-        text->setPlainText(QStringLiteral("Hello"));
-        scene.addItem(text);
-        QPixmap pixmap(8, 8);
-        pixmap.fill(Qt::blue);
-        scene.addItem(new ImageGraphic(pixmap));
         // A kind without a shape of its own is drawn, and so saved, as a rectangle.
         auto *shape = new ShapeGraphic(~0u);
         shape->setPath(ShapeGraphic::templatePath(~0u, QRectF(0, 0, 10, 10)));
         scene.addItem(shape);
-        auto *line = new LineGraphic;
-        line->setLine(QLineF(0, 0, 5, 5));
-        scene.addItem(line);
-
         const QByteArray bytes = save(scene);
-        QVERIFY(bytes.contains("item_count=\"2\""));
-        QCOMPARE(bytes.count("<graphic "), 2);
-        QVERIFY(bytes.contains("type=\"6\"") && bytes.contains("shape=\"0\""));
+        QVERIFY(bytes.contains("shape=\"0\""));
 
         CanvasScene target;
         auto *existing = new QGraphicsRectItem(0, 0, 10, 10);
         target.addItem(existing);
         QCOMPARE(load(bytes, target), QString());
-        QCOMPARE(graphicsOf(target).size(), 2);
-        QVERIFY(target.items().size() == 3 && target.items().contains(existing));
+        QVERIFY(target.items().size() == 2 && target.items().contains(existing));
     }
 
     // What a round trip cannot see: the rules reading applies to what the writer never writes.

@@ -222,33 +222,6 @@ private Q_SLOTS:
         QVERIFY(!panels.control->isAdjustPanelOpen());
     }
 
-    void focusHintHidesAtTheFifthTickAfterTheLastPress()
-    {
-        Panels panels;
-        Q_EMIT panels.controller->actionStatusChanged(0x7F | 0x400);
-        panels.find("control", "adjustBtn")->click();
-        auto *hint = panels.find<QLabel>("adjust", "manualFocusLabel");
-        auto *timer = panels.adjust()->findChild<QTimer *>("focusLabelTimer");
-        QVERIFY(hint && timer && !hint->isVisible());
-        QCOMPARE(timer->interval() * 5, 1000); // one second after the last press
-
-        panels.find("adjust", "incManualFocus")->click();
-        QCOMPARE(hint->text(), QStringLiteral("Far"));
-        const auto ticks = [&panels](int count) {
-            while (count-- > 0)
-                panels.adjust()->manualFocusLabelHide();
-        };
-        ticks(4);
-        QVERIFY(hint->isVisible());
-        panels.find("adjust", "decManualFocus")->click();
-        QCOMPARE(hint->text(), QStringLiteral("Near"));
-        ticks(4);
-        QVERIFY(hint->isVisible() && timer->isActive());
-        ticks(1);
-        QVERIFY(!hint->isVisible());
-        QVERIFY(!timer->isActive());
-    }
-
     void buttonsReachTheCamera_data()
     {
         QTest::addColumn<QString>("panel");
@@ -325,7 +298,7 @@ private Q_SLOTS:
             QTRY_COMPARE(panels.read(setting), expect.toDouble());
     }
 
-    void slidersValuesAndCheckedButtonsFollowTheCamera()
+    void slidersValuesHintsAndCheckedButtonsFollowTheCamera()
     {
         Panels panels;
         QVERIFY(panels.plugIn());
@@ -334,6 +307,27 @@ private Q_SLOTS:
         auto *contrast = panels.find<SetValueSlider>("adjust", "contrastSlider");
         QTRY_VERIFY(brightness->isEnabled());
         QCOMPARE(brightness->value(), panels.controller->brightness());
+
+        // The focus hint hides at the fifth tick after the last press.
+        auto *hint = panels.find<QLabel>("adjust", "manualFocusLabel");
+        auto *timer = panels.adjust()->findChild<QTimer *>("focusLabelTimer");
+        QVERIFY(hint && timer && !hint->isVisible());
+        QCOMPARE(timer->interval() * 5, 1000); // one second after the last press
+
+        panels.find("adjust", "incManualFocus")->click();
+        QCOMPARE(hint->text(), QStringLiteral("Far"));
+        const auto ticks = [&panels](int count) {
+            while (count-- > 0)
+                panels.adjust()->manualFocusLabelHide();
+        };
+        ticks(4);
+        QVERIFY(hint->isVisible());
+        panels.find("adjust", "decManualFocus")->click();
+        QCOMPARE(hint->text(), QStringLiteral("Near"));
+        ticks(4);
+        QVERIFY(hint->isVisible() && timer->isActive());
+        ticks(1);
+        QVERIFY(!hint->isVisible() && !timer->isActive());
 
         // A drag sends one value, when the handle is let go.
         QSignalSpy released(brightness, &SetValueSlider::mouseReleaseValue);

@@ -33,8 +33,16 @@ V4l2ControlInfo menu(std::uint32_t id, const char *name, int minimum, int maximu
     return integer(id, name, minimum, maximum, 1, defaultValue, Kind::Menu, items);
 }
 
-constexpr std::uint32_t UvcCaptureCaps
-        = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
+/// A UVC camera's capture node on the USB port `port`.
+V4l2DeviceDescription uvcCamera(const QString &card, char port)
+{
+    V4l2DeviceDescription d;
+    d.card = card;
+    d.driver = QStringLiteral("uvcvideo");
+    d.busInfo = QStringLiteral("usb-0000:00:14.0-") + QLatin1Char(port);
+    d.deviceCaps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
+    return d;
+}
 
 } // namespace
 
@@ -42,11 +50,7 @@ namespace RecordedDevices {
 
 V4l2DeviceDescription documentCamera()
 {
-    V4l2DeviceDescription d;
-    d.card = QStringLiteral("USB Document Camera: USB Document");
-    d.driver = QStringLiteral("uvcvideo");
-    d.busInfo = QStringLiteral("usb-0000:00:14.0-2");
-    d.deviceCaps = UvcCaptureCaps;
+    V4l2DeviceDescription d = uvcCamera(QStringLiteral("USB Document Camera: USB Document"), '2');
     d.formats = {
             {V4L2_PIX_FMT_MJPEG,
              QStringLiteral("Motion-JPEG"),
@@ -90,11 +94,7 @@ V4l2DeviceDescription documentCameraMetadata()
 
 V4l2DeviceDescription webcam720p()
 {
-    V4l2DeviceDescription d;
-    d.card = QStringLiteral("HD WebCam: HD WebCam");
-    d.driver = QStringLiteral("uvcvideo");
-    d.busInfo = QStringLiteral("usb-0000:00:14.0-5");
-    d.deviceCaps = UvcCaptureCaps;
+    V4l2DeviceDescription d = uvcCamera(QStringLiteral("HD WebCam: HD WebCam"), '5');
     d.formats = {
             {V4L2_PIX_FMT_YUYV,
              QStringLiteral("YUYV 4:2:2"),
@@ -112,11 +112,7 @@ V4l2DeviceDescription webcam720p()
 
 V4l2DeviceDescription conferenceCamera()
 {
-    V4l2DeviceDescription d;
-    d.card = QStringLiteral("Conference Camera");
-    d.driver = QStringLiteral("uvcvideo");
-    d.busInfo = QStringLiteral("usb-0000:00:14.0-3");
-    d.deviceCaps = UvcCaptureCaps;
+    V4l2DeviceDescription d = uvcCamera(QStringLiteral("Conference Camera"), '3');
     d.formats = {
             {V4L2_PIX_FMT_YUYV,
              QStringLiteral("YUYV 4:2:2"),
