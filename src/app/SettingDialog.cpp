@@ -265,6 +265,7 @@ void SettingDialog::prepareShowing()
     changeUIWithRecordingStatus(recording->getActionStatus());
 
     // The preview starts on the webcam the layouts show, or would show.
+    previewIndex = -1;
     webCam->createAuxView(webCamWidget)->show();
     getWebCamListDidChanged(webCam->cameraNames());
     selectWebCamSrcByUI(qMax(webCam->mainCameraIndex(), 0));
@@ -376,6 +377,7 @@ void SettingDialog::selectWebCamSrcByUI(int index)
 {
     if (!webCam->auxView() || index < 0 || index >= webCamList.size())
         return;
+    previewIndex = index;
     const ResultCode result = webCam->selectAuxCamera(index);
     if (result != Result::Success)
         settingLog.log(4, "SettingDialog::selectWebCamSrcByUI - Webcam %d cannot be previewed: %d",
@@ -465,11 +467,11 @@ void SettingDialog::save()
     closeAudioSide();
     savedAudioSource = settings->getAudioSource();
     savedVolume = recording->getVolume();
-    // The preview lets its camera go first: a webcam opens for one user at a time.
-    const int previewed = webCam->auxCameraIndex();
+    // The preview lets its camera go first: a webcam opens for one user at a time. The choice
+    // counts even if the preview has not opened yet (cameras open in the background).
     endShowing();
-    if (previewed >= 0 && previewed != webCam->mainCameraIndex())
-        webCam->selectMainCamera(previewed);
+    if (previewIndex >= 0 && previewIndex != webCam->mainCameraIndex())
+        webCam->selectMainCamera(previewIndex);
     settings->setVideoQuality(videoResolutionSelector->currentData().toInt());
     QDialog::accept();
 }

@@ -90,6 +90,8 @@ private:
     ComponentRef<VolumeController> speaker;
     QList<QString> micList;
     QList<QString> webCamList;
+    // The webcam chosen for the preview, which Save makes the main one.
+    int previewIndex = -1;
     // What Cancel puts back.
     QString savedAudioSource;
     uint savedVolume = 0;
