@@ -1,21 +1,16 @@
 #include "FileDialog.h"
 
+#include "TestAnswerer.h"
+
 #include <cstdio>
-#include <mutex>
 
 namespace {
-std::mutex answererMutex;
-FileDialog::Answerer testAnswerer;
+TestAnswerer<FileDialog::Answerer> testAnswerer;
 } // namespace
 
 QString FileDialog::getExistingDirectory(const Request &request)
 {
-    Answerer answerer;
-    {
-        std::lock_guard lock(answererMutex);
-        answerer = testAnswerer;
-    }
-    if (answerer)
+    if (const Answerer answerer = testAnswerer.get())
         return answerer(request);
 
     if (qEnvironmentVariableIsSet("VELORA_TEST_ANSWER_DIALOGS")) {
@@ -30,6 +25,5 @@ QString FileDialog::getExistingDirectory(const Request &request)
 
 void FileDialog::setAnswerer(Answerer answerer)
 {
-    std::lock_guard lock(answererMutex);
-    testAnswerer = std::move(answerer);
+    testAnswerer.set(std::move(answerer));
 }
