@@ -5,6 +5,7 @@
 #include "GradeCamHandOver.h"
 #include "PanelSlider.h"
 #include "RecordingControlBar.h"
+#include "SettingDialog.h"
 #include "ToolsPanel.h"
 #include "WidgetModeToolBar.h"
 #include "ui_Velora.h"
@@ -49,8 +50,6 @@ Velora::Velora(QWidget *parent)
     about->setObjectName(QStringLiteral("actionAbout"));
     connect(about, &QAction::triggered, this, &Velora::showAboutDialog);
     connect(ui->actionExit, &QAction::triggered, this, &QWidget::close);
-    // The settings dialog is not part of this window yet; its entry appears with it.
-    ui->actionSetting->setVisible(false);
     setAcceptDrops(true);
 
     // The central area is black behind every view, and the overlays hang inside it.
@@ -72,6 +71,7 @@ Velora::Velora(QWidget *parent)
     wireAnnotation();
     wirePipView();
     wireScreens();
+    wireSettingDialog();
     ui->centralwidget->installEventFilter(this);
 
     becomeOneSplit();
@@ -100,6 +100,9 @@ Velora::~Velora()
     if (inWidgetMode)
         widgetModeToolBar->giveBackCameraView();
     widgetModeToolBar.reset();
+    // It holds the recording and webcam components, which go below.
+    delete settingDialog;
+    settingDialog = nullptr;
     settings->release();
     delete imageView;
     imageView = nullptr;
@@ -276,6 +279,17 @@ void Velora::wireScreens()
     for (QScreen *screen : QGuiApplication::screens())
         watch(screen);
     connect(qApp, &QGuiApplication::screenAdded, this, watch);
+}
+
+void Velora::wireSettingDialog()
+{
+    settingDialog = new SettingDialog(recording, webCam, this);
+    connect(ui->actionSetting, &QAction::triggered, this, &Velora::showSettingPanel);
+}
+
+void Velora::showSettingPanel()
+{
+    settingDialog->exec();
 }
 
 void Velora::getDocCamConnected(const QString &modelName)

@@ -30,6 +30,7 @@ class QPushButton;
 class RecordingControlBar;
 class RecordingIntf;
 class RecordingStarter;
+class SettingDialog;
 class SettingIntf;
 class SleepWatcher;
 class ToolsPanel;
@@ -107,6 +108,7 @@ public:
     /// The countdown on screen, null when none runs.
     RecordingStarter *recordingStarter() const;
     QAction *gradeCamAction() const;
+    SettingDialog *settingsDialog() const { return settingDialog; }
     CanvasView *cameraCanvas() const { return docCamCanvas; }
     CanvasView *pictureCanvas() const { return imageCanvas; }
 
@@ -118,6 +120,7 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void imgRequestToShow(const QString &path);
+    void showSettingPanel();
     void becomeWidgetMode();
     void leaveWidgetMode();
     void startRecording();
@@ -196,6 +199,7 @@ private:
     void wireRecording();
     void wireRecordingIndicator();
     void wireScreens();
+    void wireSettingDialog();
     void applyFirstLaunchRule();
 
     // Display modes.
@@ -231,6 +235,7 @@ private:
     CaptureIntf *capture = nullptr;
     RecordingIntf *recording = nullptr;
     SleepWatcher *sleepWatcher = nullptr;
+    SettingDialog *settingDialog = nullptr;
     AnnotationIntf *annotation = nullptr;
     // Children of the camera view and of the full-display image view.
     CanvasView *docCamCanvas = nullptr;

@@ -1,12 +1,11 @@
 #include "MessageBox.h"
 
+#include "TestAnswerer.h"
+
 #include <cstdio>
 
-#include <mutex>
-
 namespace {
-std::mutex answererMutex;
-MessageBox::Answerer testAnswerer;
+TestAnswerer<MessageBox::Answerer> testAnswerer;
 
 QMessageBox::StandardButton askWith(QMessageBox::Icon icon, QWidget *parent, const QString &title,
                                     const QString &text, QMessageBox::StandardButtons buttons,
@@ -37,12 +36,7 @@ QMessageBox::StandardButton MessageBox::defaultAnswer(const Question &question)
 
 QMessageBox::StandardButton MessageBox::ask(const Question &question)
 {
-    Answerer answerer;
-    {
-        std::lock_guard lock(answererMutex);
-        answerer = testAnswerer;
-    }
-    if (answerer)
+    if (const Answerer answerer = testAnswerer.get())
         return answerer(question);
 
     if (qEnvironmentVariableIsSet("VELORA_TEST_ANSWER_DIALOGS")) {
@@ -100,6 +94,5 @@ QMessageBox::StandardButton MessageBox::question(QWidget *parent, const QString 
 
 void MessageBox::setAnswerer(Answerer answerer)
 {
-    std::lock_guard lock(answererMutex);
-    testAnswerer = std::move(answerer);
+    testAnswerer.set(std::move(answerer));
 }

@@ -63,8 +63,10 @@ bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment
     QProcess copy;
     copy.setProcessEnvironment(variables);
     copy.setProcessChannelMode(QProcess::MergedChannels);
-    copy.start(wrapper.first(),
-               wrapper.mid(1) << QCoreApplication::applicationFilePath() << function);
+    // Without a wrapper the copy runs directly, only with the environment changed.
+    const QStringList command = QStringList(wrapper)
+            << QCoreApplication::applicationFilePath() << function;
+    copy.start(command.first(), command.mid(1));
     const bool finished = copy.waitForFinished(120000);
     if (finished && copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == 0)
         return true;

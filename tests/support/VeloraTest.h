@@ -31,8 +31,8 @@ QStringList asNobody();
 /// True in a copy of the test program started by rerunCurrentTest().
 bool inRerun();
 /// Runs the current test function and data row again in a copy of this program started through
-/// `wrapper` (asNobody(), unshare, ...), with the `environment` entries ("NAME=value") added.
-/// True when the copy passed; otherwise its output is printed and the result is false.
+/// `wrapper` (asNobody(), unshare, ..., or none), with the `environment` entries ("NAME=value")
+/// added. True when the copy passed; otherwise its output is printed and the result is false.
 bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment = {});
 
 } // namespace VeloraTest

@@ -93,6 +93,7 @@ const std::vector<Artwork> &allArtwork()
         appendCaptureArtwork(all);
         appendCursorArtwork(all);
         appendAnnotationArtwork(all);
+        appendSettingsArtwork(all);
         return all;
     }();
     return artwork;

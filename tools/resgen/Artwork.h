@@ -30,6 +30,7 @@ void appendToolsArtwork(std::vector<Artwork> &artwork);
 void appendCaptureArtwork(std::vector<Artwork> &artwork);
 void appendCursorArtwork(std::vector<Artwork> &artwork);
 void appendAnnotationArtwork(std::vector<Artwork> &artwork);
+void appendSettingsArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);
 

@@ -9,6 +9,7 @@
 #include <RecordingIntf.h>
 #include <RecordingProbe.h>
 #include <RecordingStarter.h>
+#include <SettingDialog.h>
 #include <SettingIntf.h>
 #include <SharedComponent.h>
 #include <TerminationWatcher.h>
@@ -17,6 +18,7 @@
 #include <VeloraTest.h>
 #include <WidgetModeToolBar.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -110,6 +112,11 @@ private Q_SLOTS:
         QVERIFY(window.widgetModeBar()->isRecordIndicatorShown());
         QVERIFY(bar->isVisible());
         QCOMPARE(bar->geometry().top(), window.screen()->availableGeometry().top());
+        // The microphone cannot change under a running recording.
+        SettingDialog *settingsDialog = window.settingsDialog();
+        settingsDialog->show();
+        QVERIFY(!settingsDialog->microphoneSelector()->isEnabled());
+        settingsDialog->cancel();
         QTRY_COMPARE_WITH_TIMEOUT(bar->counterText(), QStringLiteral("Recording 00:00:02"), 5000);
 
         // Paused, the counter stands still and the time is not in the file.
@@ -141,6 +148,9 @@ private Q_SLOTS:
         QVERIFY(!bar->isVisible());
         QVERIFY(!window.tools()->recordButton()->isChecked());
         QVERIFY(!window.widgetModeBar()->isRecordIndicatorShown());
+        settingsDialog->show();
+        QVERIFY(settingsDialog->microphoneSelector()->isEnabled());
+        settingsDialog->cancel();
         const RecordingProbe probe = playableRecording();
         QVERIFY(probe.opened);
         QVERIFY2(probe.videoSeconds >= 5.0 && probe.videoSeconds * 1000 < recordedMs,
