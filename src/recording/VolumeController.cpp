@@ -2,6 +2,7 @@
 
 #include <LogModule.h>
 #include <SettingIntf.h>
+#include <ThreadHandOver.h>
 
 #include <pulse/context.h>
 #include <pulse/error.h>
@@ -76,6 +77,15 @@ struct LoopLock
     pa_threaded_mainloop *loop;
 };
 
+/// Taken by every callback on the event thread. The loop's lock orders the callbacks after the
+/// waiting thread's writes and before its reads, but inside libpulse, where ThreadSanitizer
+/// does not look; this makes the same order visible to it.
+struct CallbackHandOver
+{
+    CallbackHandOver() { ThreadHandOver::received(); }
+    ~CallbackHandOver() { ThreadHandOver::published(); }
+};
+
 struct SourceEntry
 {
     QByteArray name;
@@ -103,6 +113,7 @@ struct Reply
 
 void onServerInfo(pa_context *, const pa_server_info *info, void *data)
 {
+    const CallbackHandOver handOver;
     auto *reply = static_cast<Reply *>(data);
     if (info) {
         reply->defaultSink = info->default_sink_name;
@@ -113,6 +124,7 @@ void onServerInfo(pa_context *, const pa_server_info *info, void *data)
 
 template<typename Info> void onDeviceInfo(pa_context *, const Info *info, int eol, void *data)
 {
+    const CallbackHandOver handOver;
     auto *reply = static_cast<Reply *>(data);
     if (info)
         reply->volume = info->volume;
@@ -122,6 +134,7 @@ template<typename Info> void onDeviceInfo(pa_context *, const Info *info, int eo
 
 void onSourceEntry(pa_context *, const pa_source_info *info, int eol, void *data)
 {
+    const CallbackHandOver handOver;
     auto *reply = static_cast<Reply *>(data);
     if (info)
         reply->sources.push_back({info->name, QString::fromUtf8(info->description)});
@@ -131,6 +144,7 @@ void onSourceEntry(pa_context *, const pa_source_info *info, int eol, void *data
 
 void onSuccess(pa_context *, int success, void *data)
 {
+    const CallbackHandOver handOver;
     static_cast<Reply *>(data)->finish(success != 0);
 }
 
@@ -293,13 +307,19 @@ private:
                                                           &Server::expire, this),
                                     TimeEventDeleter{api});
         while (deadline && !ready() && !expired
-               && PA_CONTEXT_IS_GOOD(pa_context_get_state(context.get())))
+               && PA_CONTEXT_IS_GOOD(pa_context_get_state(context.get()))) {
+            // Everything this thread wrote and read so far comes before the callbacks that
+            // run while it waits.
+            ThreadHandOver::published();
             pa_threaded_mainloop_wait(loop.get());
+            ThreadHandOver::received();
+        }
         return ready();
     }
 
     static void expire(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *data)
     {
+        const CallbackHandOver handOver;
         auto *server = static_cast<Server *>(data);
         server->expired = true;
         pa_threaded_mainloop_signal(server->loop.get(), 0);

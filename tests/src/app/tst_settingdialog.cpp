@@ -65,7 +65,7 @@ private Q_SLOTS:
         Q_EMIT dialog.microphoneSelector()->textActivated(u"Sine source at 440 Hz"_s);
         QCOMPARE(settings->getAudioSource(), u"Sine source at 440 Hz"_s);
         // The level bar follows the new input.
-        QTRY_VERIFY_WITH_TIMEOUT(dialog.microphoneLevel()->value() > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.microphoneLevel()->value() > 0, 15000);
         dialog.microphoneVolume()->setValue(70);
 
         dialog.cancel();
@@ -136,20 +136,20 @@ private Q_SLOTS:
     void savingMakesThePreviewedWebcamTheMainOne()
     {
         ComponentRef<WebCamIntf> webCam;
-        QTRY_COMPARE(webCam->cameraCount(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(webCam->cameraCount(), 2, 15000);
         // A split layout shows the first webcam.
         QCOMPARE(webCam->selectMainCamera(0), 0);
         webCam->switchDisplayOn();
         SettingDialog dialog(recording.get(), webCam.get());
         dialog.show();
-        QTRY_COMPARE(webCam->auxCameraIndex(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(webCam->auxCameraIndex(), 0, 15000);
         QCOMPARE(dialog.webCamSelector()->count(), 2);
         dialog.webCamSelector()->setCurrentIndex(1);
         Q_EMIT dialog.webCamSelector()->activated(1);
-        QTRY_COMPARE(webCam->auxCameraIndex(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(webCam->auxCameraIndex(), 1, 15000);
         QVERIFY(dialog.webCamPreviewArea()->isAncestorOf(webCam->auxView()));
         dialog.save();
-        QTRY_COMPARE(webCam->mainCameraIndex(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(webCam->mainCameraIndex(), 1, 15000);
         QVERIFY(!webCam->auxView());
         webCam->switchDisplayOff();
     }
