@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -59,6 +60,8 @@ MediaInfoModifiedPanel::MediaInfoModifiedPanel(MediaIntf *media, Form form, QWid
     , media(media)
     , store(MediaInfoStore::getInstance())
 {
+    // The kind the information file records names the dialog.
+    store->readInformation(*media);
     buildLayout(form);
     fillFields();
 }
@@ -147,7 +150,6 @@ void MediaInfoModifiedPanel::buildLayout(Form form)
 
 void MediaInfoModifiedPanel::fillFields()
 {
-    store->readInformation(*media);
     const QFileInfo file(media->path());
     fileName->setText(isFolder(*media) ? file.fileName() : file.completeBaseName());
     author->setText(media->author());

@@ -55,10 +55,14 @@ MediaInfoStore::~MediaInfoStore()
 
 QString MediaInfoStore::mirrorPath(const QString &path) const
 {
-    // Cleaned first, so that no ".." in a path leads out of the base folder.
-    QString mirrored = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    mirrored.remove(QLatin1Char(':'));
-    return QDir::cleanPath(base + QLatin1Char('/') + mirrored);
+    // Cleaning leaves ".." only right after the root, where it means the root itself; dropped,
+    // it can lead nowhere outside the base folder.
+    QStringList parts = QDir::cleanPath(QFileInfo(path).absoluteFilePath())
+                                .remove(QLatin1Char(':'))
+                                .split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral(".."));
+    parts.prepend(base);
+    return parts.join(QLatin1Char('/'));
 }
 
 QString MediaInfoStore::infoFilePath(const QString &path) const

@@ -66,9 +66,10 @@ class TestMediaInfo : public QObject
 
     /// A file of `folder` with the title "kept", a thumbnail, a keyword no other file has, and
     /// `queued` as its YouTube queue state.
-    QString fileWithInformation(const QString &folder, const QString &name, int queued = 0)
+    QString fileWithInformation(const QString &folder, const QString &name,
+                                int kind = MediaIntf::Image, int queued = 0)
     {
-        MediaImpl media(touch(library() + u'/' + folder + u'/' + name), MediaIntf::Image);
+        MediaImpl media(touch(library() + u'/' + folder + u'/' + name), kind);
         media.setTitle(u"kept"_s);
         keyword = u"kw%1x"_s.arg(++files);
         media.setKeywords({keyword});
@@ -286,7 +287,7 @@ private Q_SLOTS:
         }
         const QString folder = QString::fromUtf8(QTest::currentDataTag());
         const bool isFolder = state == u"folder";
-        const QString file = fileWithInformation(folder, u"Photo.jpg"_s,
+        const QString file = fileWithInformation(folder, u"Photo.jpg"_s, MediaIntf::Image,
                                                  state == u"queued" ? MediaIntf::Queued : 0);
         MediaImpl media(isFolder ? QFileInfo(file).path() : file,
                         isFolder ? MediaIntf::Folder : MediaIntf::Image);
@@ -374,13 +375,13 @@ private Q_SLOTS:
         QFETCH(QString, message);
         this->answer = QMessageBox::StandardButton(answer);
         const QString folder = u"dialog "_s + QString::fromUtf8(QTest::currentDataTag());
-        const QString file = fileWithInformation(folder, u"clip.avi"_s);
+        const QString file = fileWithInformation(folder, u"clip.avi"_s, MediaIntf::Video);
         const QString other = touch(library() + u'/' + folder + u"/other.avi"_s);
         if (state != u"occupied")
             QVERIFY(QFile::remove(other));
         if (state == u"vanished")
             QVERIFY(QFile::remove(file));
-        MediaImpl media(file, MediaIntf::Video);
+        MediaImpl media(file, MediaIntf::Other);
         MediaInfoModifiedPanel information(&media, MediaInfoModifiedPanel::InformationForm);
         QCOMPARE(information.windowTitle(), u"Delete video"_s);
         QCOMPARE(information.findChild<QLabel *>(u"sectionLabel"_s)->text(),
@@ -411,8 +412,10 @@ private Q_SLOTS:
         QCOMPARE(panel.result(), saved ? int(QDialog::Accepted) : int(QDialog::Rejected));
         const QString renamed = QFileInfo(file).dir().filePath(name + u".avi"_s);
         QCOMPARE(QFileInfo::exists(renamed), saved || state == u"occupied");
-        if (!saved)
-            return QCOMPARE(storedTitle(file), u"kept"_s);
+        if (!saved) {
+            QCOMPARE(storedTitle(file), u"kept"_s);
+            return;
+        }
         QCOMPARE(media.path(), renamed);
         QCOMPARE(storedTitle(renamed), u"Lab"_s);
         QCOMPARE(media.keywords(), QStringList({u"a"_s, u"b"_s, u"c"_s}));
