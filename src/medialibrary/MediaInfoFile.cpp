@@ -37,15 +37,17 @@ constexpr std::array<std::pair<Service, const char *>, MediaIntf::Services.size(
         {MediaIntf::Dropbox, "dropboxQueued"},
 }};
 
-// Characters XML 1.0 cannot carry would make the whole file unreadable; a stray control
-// character pasted into a description is not worth that.
+// Characters XML 1.0 cannot carry would make the whole file unreadable, and a carriage return
+// written as it is comes back as a line feed, so that every save would change the file again.
 QString xmlSafe(const QString &text)
 {
     QString safe;
     safe.reserve(text.size());
     for (char32_t c : text.toUcs4()) {
-        if (c == '\t' || c == '\n' || c == '\r' || (c >= 0x20 && c <= 0xD7FF)
-            || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF))
+        if (c == '\r')
+            c = '\n';
+        if (c == '\t' || c == '\n' || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+            || (c >= 0x10000 && c <= 0x10FFFF))
             safe += QString::fromUcs4(&c, 1);
     }
     return safe;

@@ -126,7 +126,7 @@ private Q_SLOTS:
 
         const QString base = VeloraTest::homePath() + u"/.local/share/Velora/Kivo"_s;
         QCOMPARE(store->infoFilePath(file), base + file + u".kvrd"_s);
-        QCOMPARE(store->thumbnailPath(u"/x:y/../../../etc/a.jpg"_s), base + u"/etc/a.jpg.png"_s);
+        QCOMPARE(store->thumbnailPath(u"/x/../../../etc/b:c.jpg"_s), base + u"/etc/bc.jpg.png"_s);
         const QString xml = QString::fromUtf8(contents(store->infoFilePath(file)));
         QVERIFY(xml.startsWith(u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<FileInformation>\n"
                                u"    <FileTitle>"_s));
