@@ -181,7 +181,10 @@ bool MediaInfoModifiedPanel::checkFile()
 bool MediaInfoModifiedPanel::makeRoomForName(const QString &name)
 {
     const QFileInfo old(media->path());
-    if (name == (isFolder(*media) ? old.fileName() : old.completeBaseName()))
+    // A name the rename will refuse must not cost another file first: "../x" names one
+    // elsewhere, ".." a folder's parent.
+    if (name == (isFolder(*media) ? old.fileName() : old.completeBaseName())
+        || !MediaInfoStore::nameProblem(name).isEmpty() || name == u"." || name == u"..")
         return true;
     QString target = old.absoluteDir().filePath(name);
     if (!isFolder(*media) && !old.suffix().isEmpty())

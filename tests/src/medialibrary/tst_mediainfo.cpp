@@ -313,6 +313,9 @@ private Q_SLOTS:
         QTest::newRow("replace refused")
                 << u"other"_s << u"occupied"_s << int(QMessageBox::No)
                 << u"Destination file exists. Do you want to replace it?"_s;
+        QTest::newRow("name leading elsewhere")
+                << u"../dialog name leading elsewhere/other"_s << u"occupied"_s
+                << int(QMessageBox::Yes) << u"File name cannot contain following characters:\n"_s;
         QTest::newRow("replace accepted")
                 << u"other"_s << u"occupied"_s << int(QMessageBox::Yes)
                 << u"Destination file exists. Do you want to replace it?"_s;
@@ -358,8 +361,9 @@ private Q_SLOTS:
         const bool saved = panel.save();
         QCOMPARE(asked.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty())
-            QCOMPARE(asked.first().text, message);
-        QCOMPARE(saved, message.isEmpty() || answer == QMessageBox::Yes);
+            QVERIFY(asked.first().text.startsWith(message));
+        QCOMPARE(saved,
+                 message.isEmpty() || (message.startsWith(u"Dest") && answer == QMessageBox::Yes));
         QCOMPARE(panel.result(), int(saved ? QDialog::Accepted : QDialog::Rejected));
         const QString renamed = QFileInfo(file).dir().filePath(name + u".avi"_s);
         QCOMPARE(QFileInfo::exists(renamed), saved || state == u"occupied");
