@@ -224,6 +224,8 @@ bool MediaInfoStore::rename(MediaIntf &media, const QString &newName, bool notif
     }
 
     media.setPath(newPath);
+    // Whatever information the new name still has belonged to a file deleted outside Velora.
+    forget(media);
     if (folder) {
         database->moveFolder(newPath, oldPath);
         QDir().rename(mirrorPath(oldPath), mirrorPath(newPath));

@@ -256,6 +256,9 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(file));
         if (state == u"occupied")
             touch(folder.filePath(u"n.jpg"_s));
+        // The new name's stale information, from a file deleted outside, must not stay.
+        if (box.isEmpty() && !isFolder && !newName.isEmpty() && newName != u"Photo")
+            touch(store->infoFilePath(folder.filePath(newName + u".jpg"_s)));
         if (state == u"readonly" || state == u"locked")
             QVERIFY(QFile::setPermissions(state == u"locked" ? folder.path() : file,
                                           QFile::ReadOwner | QFile::ExeOwner));
