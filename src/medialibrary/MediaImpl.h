@@ -37,15 +37,10 @@ public:
     void setLink(Site site, const QUrl &link) override { links[std::size_t(site)] = link; }
     QString remoteId(Site site) const override { return remoteIds[std::size_t(site)]; }
     void setRemoteId(Site site, const QString &id) override { remoteIds[std::size_t(site)] = id; }
-    int queueState(Service service) const override { return queued[serviceIndex(service)]; }
-    void setQueueState(Service service, int state) override
-    {
-        queued[serviceIndex(service)] = state;
-    }
+    int queueState(Service service) const override;
+    void setQueueState(Service service, int state) override;
 
 private:
-    static std::size_t serviceIndex(Service service);
-
     QString filePath;
     int fileKind;
     qint64 fileSize = -1;
