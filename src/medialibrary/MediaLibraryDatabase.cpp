@@ -245,11 +245,9 @@ void MediaLibraryDatabase::setAside(const QString &reason)
 
 void MediaLibraryDatabase::createTables()
 {
-    if (tablesReady)
-        return;
-    if (!opened)
-        openDatabase();
-    if (!opened)
+    // No second attempt to open: a damaged index set aside is rebuilt at the next start, and
+    // until then the library goes without search.
+    if (tablesReady || !opened)
         return;
     std::lock_guard lock(databaseMutex());
     QSqlQuery query(QSqlDatabase::database(Connection, true));
