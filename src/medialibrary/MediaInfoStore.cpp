@@ -15,12 +15,19 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <climits>
+
 namespace {
 
 const LogModule mediaLog("velora/medialibrary");
 
 // In the order the refusal lists them.
 constexpr QStringView ForbiddenCharacters = u"\"/\\:*?<>|";
+
+QString tooLong()
+{
+    return QStringLiteral("File name is limited to 255 characters in length");
+}
 
 void warn(const QString &title, const QString &text)
 {
@@ -117,7 +124,7 @@ QString MediaInfoStore::nameProblem(const QString &name)
         }
     }
     if (name.size() > MaxNameLength)
-        return QStringLiteral("File name is limited to 255 characters in length");
+        return tooLong();
     return QString();
 }
 
@@ -190,7 +197,15 @@ bool MediaInfoStore::rename(MediaIntf &media, const QString &newName, bool notif
     // Linux names are case-sensitive: "photo" is another name than "Photo".
     if (newName.isEmpty() || newName == (folder ? old.fileName() : old.completeBaseName()))
         return false;
-    const QString refusal = nameProblem(newName);
+    QString name = newName;
+    if (!folder && !old.suffix().isEmpty())
+        name += QLatin1Char('.') + old.suffix();
+    QString refusal = nameProblem(newName);
+    // The information file is named after the file plus ".kvrd": a name the file system can
+    // hold but not with that ending would leave the information behind.
+    if (refusal.isEmpty() && QFileInfo::exists(infoFilePath(old.absoluteFilePath()))
+        && QFile::encodeName(name + QStringLiteral(".kvrd")).size() > NAME_MAX)
+        refusal = tooLong();
     if (!refusal.isEmpty()) {
         warn(QStringLiteral("Rename failed"), refusal);
         return false;
@@ -202,9 +217,6 @@ bool MediaInfoStore::rename(MediaIntf &media, const QString &newName, bool notif
     }
 
     callWatcher(false, false);
-    QString name = newName;
-    if (!folder && !old.suffix().isEmpty())
-        name += QLatin1Char('.') + old.suffix();
     if (!folder) {
         QFile probe(old.absoluteFilePath());
         if (!probe.open(QIODevice::ReadWrite)) {

@@ -207,6 +207,9 @@ private Q_SLOTS:
         QTest::newRow("rename to 256 characters")
                 << QString() << QString(256, u'f')
                 << u"Rename failed: File name is limited to 255 characters in length"_s;
+        QTest::newRow("rename too long for the information's name")
+                << QString() << QString(247, u'f')
+                << u"Rename failed: File name is limited to 255 characters in length"_s;
         QTest::newRow("rename with a forbidden character")
                 << QString() << u"a?b"_s
                 << u"Rename failed: File name cannot contain following characters:\n"
