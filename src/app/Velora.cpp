@@ -17,10 +17,10 @@
 #include <ImageWidget.h>
 #include <KivoscopeIntf.h>
 #include <LogModule.h>
+#include <MediaInfoStore.h>
 #include <PipView.h>
 #include <RecordingIntf.h>
 #include <SettingIntf.h>
-#include <ShownMediaRecord.h>
 #include <SplitScreenPanel.h>
 #include <WebCamIntf.h>
 
@@ -106,6 +106,7 @@ Velora::~Velora()
     settings->release();
     delete imageView;
     imageView = nullptr;
+    mediaInfo->release();
     // Gives back the camera canvas too, before the camera view that holds it goes.
     annotation->release();
     delete toolsPanel;
@@ -140,9 +141,10 @@ int Velora::mainSourceOf(int mode)
 
 void Velora::wireImageViews()
 {
-    // Both picture views report what they show to the same record, which the media library
+    // Both picture views report what they show to the media library's record, which it
     // consults before it deletes or renames a file.
-    auto record = std::make_shared<ShownMediaRecord>();
+    mediaInfo = MediaInfoStore::getInstance();
+    auto record = mediaInfo->shownMedia();
     imageView = new ImageWidget(ui->centralwidget, record);
     imageView->setObjectName(QStringLiteral("imageView"));
     secondImageView = new ImageWidget(ui->centralwidget, record);

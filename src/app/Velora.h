@@ -21,6 +21,7 @@ class GradeCamHandOver;
 class ImageControlPanel;
 class ImageWidget;
 class KivoscopeIntf;
+class MediaInfoStore;
 class PanelSlider;
 class PipView;
 class QAction;
@@ -230,6 +231,7 @@ private:
     std::unique_ptr<Ui::Velora> ui;
     ImageWidget *imageView = nullptr;
     SettingIntf *settings = nullptr;
+    MediaInfoStore *mediaInfo = nullptr;
     KivoscopeIntf *kivoscope = nullptr;
     WebCamIntf *webCam = nullptr;
     CaptureIntf *capture = nullptr;

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <SharedComponent.h>
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class MediaIntf;
+class MediaLibraryDatabase;
+class ShownMediaRecord;
+
+/// Keeps what the user tells about media files outside the user's folders, and removes and
+/// renames media files together with it.
+///
+/// Every file or folder P has a mirror path below the data folder's "Kivo" base that repeats
+/// P's folders; P's information file is the mirror path plus ".kvrd", its thumbnail the mirror
+/// path plus ".png". The store also owns the record of the files in use (the picture shown, the
+/// video playing, the file being thumbnailed), which it refuses to remove or rename.
+///
+/// One store per process: getInstance() and release().
+class MediaInfoStore : public SharedComponent<MediaInfoStore>
+{
+    friend SharedComponent;
+
+public:
+    /// Called with resume false before a rename, so that the library stops watching the folder,
+    /// and with resume true after it; changed says whether the library must reload.
+    using WatcherCallback = std::function<void(bool resume, bool changed)>;
+
+    /// The longest name a file or folder may be given, in characters.
+    static constexpr int MaxNameLength = 255;
+
+    void release() { releaseShared(); }
+
+    QString mirrorPath(const QString &path) const;
+    QString infoFilePath(const QString &path) const;
+    QString thumbnailPath(const QString &path) const;
+    /// Creates the mirror folder of `folder` if it is missing.
+    void prepareFolder(const QString &folder) const;
+
+    /// Fills `media` from its information file; without one its fields stay as they are.
+    void readInformation(MediaIntf &media) const;
+    /// Gives the search index the object's keywords, then writes its information file. A file
+    /// that cannot be written is left as it was.
+    bool writeInformation(const MediaIntf &media) const;
+
+    /// Deletes the file or folder with its information, thumbnail and index rows, or tells the
+    /// user why not. True when it is gone.
+    bool remove(MediaIntf &media);
+    /// Gives the file or folder the name `newName` (a file keeps its suffix) and carries its
+    /// information along, or tells the user why not. `notify` asks the library to reload
+    /// afterwards. True when the object now has the new name.
+    bool rename(MediaIntf &media, const QString &newName, bool notify);
+
+    /// The message that refuses `name`, or an empty text when a file may be called so.
+    static QString nameProblem(const QString &name);
+
+    void setWatcherCallback(WatcherCallback callback);
+
+    /// The record the image viewer, the video player and the thumbnail maker write to.
+    std::shared_ptr<ShownMediaRecord> shownMedia() const { return record; }
+
+private:
+    MediaInfoStore();
+    ~MediaInfoStore();
+
+    /// The reason `media` cannot be changed now, as a title and a message; empty when none.
+    std::pair<QString, QString> busyReason(const MediaIntf &media) const;
+    void forget(const MediaIntf &media) const;
+    void callWatcher(bool resume, bool changed) const;
+
+    QString base;
+    MediaLibraryDatabase *database;
+    std::shared_ptr<ShownMediaRecord> record;
+    WatcherCallback watcher;
+};

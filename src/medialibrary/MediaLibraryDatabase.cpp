@@ -1,0 +1,568 @@
+#include "MediaLibraryDatabase.h"
+
+#include <LogModule.h>
+
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+
+#include <initializer_list>
+
+namespace {
+
+const LogModule mediaDbLog("velora/medialibrary");
+
+const QString Connection = QStringLiteral("connSQLite");
+const QString IndexFileName = QStringLiteral("MediaSearch_v1.db3");
+const QString Table = QStringLiteral("files");
+
+// PRAGMA user_version of the index file: 0 is the table as first created, 1 adds the explicit
+// row id the trigram index is keyed on, 2 adds the trigram index and the triggers feeding it.
+constexpr int VersionWithId = 1;
+constexpr int VersionWithTrigrams = 2;
+
+// SQLite's native codes for a file that is not a database or is damaged.
+const QString NotADatabase = QStringLiteral("26");
+const QString Corrupt = QStringLiteral("11");
+
+// Every LIKE carries the escape so that a keyword's escaped "%" or "_" is literal wherever it
+// stands among several keywords.
+const QString DeleteFile
+        = QStringLiteral("delete from '%1' where dirPath = ? and (fileName = ? and suffix = ?)");
+
+const QString KeywordLike = QStringLiteral(" keyword like ? escape '\\'");
+
+/// A file as the index knows it: folder, complete base name and last suffix, in real case.
+struct FileKey
+{
+    QString dirPath;
+    QString fileName;
+    QString suffix;
+
+    QString name() const { return suffix.isEmpty() ? fileName : fileName + u'.' + suffix; }
+    QString path() const { return (dirPath.endsWith(u'/') ? dirPath : dirPath + u'/') + name(); }
+    // '/' never occurs in a file name, so it joins the two parts without ambiguity.
+    QString nameKey() const { return fileName + u'/' + suffix; }
+};
+
+QString cleanFolder(const QString &path)
+{
+    return QDir::cleanPath(QDir(path).absolutePath());
+}
+
+// The same split as QFileInfo::completeBaseName() and suffix(), without touching the disk.
+FileKey keyOf(const QString &dirPath, const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    // An empty suffix, not a null one: null would be stored as NULL, which no "=" ever matches.
+    if (dot < 0)
+        return {dirPath, name, QStringLiteral("")};
+    return {dirPath, name.left(dot), name.mid(dot + 1)};
+}
+
+FileKey keyOf(const QFileInfo &file)
+{
+    return keyOf(cleanFolder(file.absolutePath()), file.fileName());
+}
+
+QString indexFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return cleanFolder(QStringLiteral("%1/Velora/Media Library/").arg(documents));
+}
+
+QString indexPath()
+{
+    return indexFolder() + u'/' + IndexFileName;
+}
+
+// Rows of `folder` and of the folders below it. A byte range on dirPath rather than LIKE: LIKE
+// ignores the case of ASCII letters, and "Trip" must not take "trip"'s rows; the range also uses
+// the dirPath index. Everything from "<folder>/" up to "<folder>0" ('0' follows '/') begins with
+// "<folder>/".
+const QString InFolder = QStringLiteral("(dirPath = ? or (dirPath >= ? and dirPath < ?))");
+
+QVariantList folderValues(const QString &folder)
+{
+    const QString below = folder.endsWith(u'/') ? folder : folder + u'/';
+    return {folder, below, QString(below.chopped(1) + u'0')};
+}
+
+bool exec(QSqlQuery &query, const QString &statement, const QVariantList &values = {})
+{
+    if (!query.prepare(statement)) {
+        mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - %s: %s", qPrintable(statement),
+                       qPrintable(query.lastError().text()));
+        return false;
+    }
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (query.exec())
+        return true;
+    mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - %s: %s", qPrintable(statement),
+                   qPrintable(query.lastError().text()));
+    return false;
+}
+
+bool execAll(QSqlQuery &query, std::initializer_list<QString> statements)
+{
+    for (const QString &statement : statements) {
+        if (!exec(query, statement))
+            return false;
+    }
+    return true;
+}
+
+// The trigram pre-filter for `keywords`: every literal stretch of three or more characters
+// between the wildcards of each LIKE pattern, as quoted FTS5 phrases joined by AND. Any row the
+// LIKE conditions accept contains all of them, so the pre-filter never loses a row. Empty when no
+// keyword has such a stretch.
+QString trigramFilter(const QStringList &keywords)
+{
+    QStringList phrases;
+    const auto addRun = [&phrases](QString &run) {
+        // The trigram tokenizer counts characters, not UTF-16 units; a shorter phrase matches
+        // nothing at all.
+        if (run.toUcs4().size() >= 3)
+            phrases << u'"' + run.replace(u'"', QStringLiteral("\"\"")) + u'"';
+        run.clear();
+    };
+    for (const QString &keyword : keywords) {
+        const QString pattern = keyword.toLower();
+        QString run;
+        for (qsizetype i = 0; i < pattern.size(); ++i) {
+            const QChar c = pattern.at(i);
+            if (c == u'\\' && i + 1 < pattern.size())
+                run += pattern.at(++i);
+            else if (c == u'\\' || c == u'%' || c == u'_' || c.isNull())
+                addRun(run);
+            else
+                run += c;
+        }
+        addRun(run);
+    }
+    return phrases.join(QStringLiteral(" AND "));
+}
+
+} // namespace
+
+MediaLibraryDatabase *MediaLibraryDatabase::instance()
+{
+    return getInstance();
+}
+
+void MediaLibraryDatabase::release()
+{
+    releaseShared();
+}
+
+std::mutex &MediaLibraryDatabase::databaseMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+MediaLibraryDatabase::MediaLibraryDatabase()
+{
+    openDatabase();
+    createTables();
+}
+
+MediaLibraryDatabase::~MediaLibraryDatabase()
+{
+    closeDatabase();
+}
+
+void MediaLibraryDatabase::openDatabase()
+{
+    std::lock_guard lock(databaseMutex());
+    const QString path = indexPath();
+    QDir().mkpath(indexFolder());
+    QSqlDatabase db = QSqlDatabase::contains(Connection)
+            ? QSqlDatabase::database(Connection, false)
+            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Connection);
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        mediaDbLog.log(LogSystem::LogCritical,
+                       "MediaLibraryDatabase::openDatabase - %s cannot be opened (%s); search is "
+                       "off",
+                       qPrintable(path), qPrintable(db.lastError().text()));
+        return;
+    }
+    // SQLite opens any file without complaint; the first read finds out what it holds.
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("pragma quick_check")) && query.next()
+        && query.value(0).toString() == QLatin1String("ok")) {
+        // A rollback journal, never WAL: its extra files would stand among the media.
+        query.exec(QStringLiteral("pragma journal_mode = delete"));
+        opened = true;
+        return;
+    }
+    const QSqlError error = query.lastError();
+    const bool damaged = error.type() == QSqlError::NoError || error.nativeErrorCode() == Corrupt
+            || error.nativeErrorCode() == NotADatabase;
+    const QString reason
+            = error.type() == QSqlError::NoError ? query.value(0).toString() : error.text();
+    query = QSqlQuery();
+    db.close();
+    if (damaged) {
+        setAside(reason);
+    } else {
+        mediaDbLog.log(LogSystem::LogCritical,
+                       "MediaLibraryDatabase::openDatabase - %s cannot be read (%s); search is off",
+                       qPrintable(path), qPrintable(reason));
+    }
+}
+
+void MediaLibraryDatabase::setAside(const QString &reason)
+{
+    const QString path = indexPath();
+    const QString stamp = path + QStringLiteral(".corrupt-")
+            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString kept = stamp;
+    for (int copy = 2; QFile::exists(kept) && copy < 100; ++copy)
+        kept = stamp + u'-' + QString::number(copy);
+    // Its journal belongs to the damaged file; left behind, it would be played into the new one.
+    const QString journal = path + QStringLiteral("-journal");
+    if (QFile::exists(journal))
+        QFile::rename(journal, kept + QStringLiteral("-journal"));
+    if (QFile::rename(path, kept))
+        mediaDbLog.log(LogSystem::LogCritical,
+                       "MediaLibraryDatabase::openDatabase - %s is damaged (%s); it was kept as %s "
+                       "and a new index is made at the next start; search is off until then",
+                       qPrintable(path), qPrintable(reason), qPrintable(kept));
+    else
+        mediaDbLog.log(LogSystem::LogCritical,
+                       "MediaLibraryDatabase::openDatabase - %s is damaged (%s) and could not be "
+                       "moved aside; search is off",
+                       qPrintable(path), qPrintable(reason));
+}
+
+void MediaLibraryDatabase::createTables()
+{
+    // No second attempt to open: a damaged index set aside is rebuilt at the next start, and
+    // until then the library goes without search.
+    if (tablesReady || !opened)
+        return;
+    std::lock_guard lock(databaseMutex());
+    QSqlQuery query(QSqlDatabase::database(Connection, true));
+    // On an existing index these fail, harmlessly.
+    query.exec(QStringLiteral("create table '%1'(dirPath varchar, fileName varchar, suffix "
+                              "varchar, keyword varchar, role integer)")
+                       .arg(Table));
+    query.exec(QStringLiteral("create index '%1' on '%2'(keyword)")
+                       .arg(QStringLiteral("files_keyword_index"), Table));
+    query.exec(QStringLiteral("create index '%1' on '%2'(dirPath)")
+                       .arg(QStringLiteral("files_dir_index"), Table));
+    migrate(query);
+    tablesReady = true;
+}
+
+void MediaLibraryDatabase::migrate(QSqlQuery &query)
+{
+    int version = 0;
+    if (query.exec(QStringLiteral("pragma user_version")) && query.next())
+        version = query.value(0).toInt();
+    query.finish();
+    if (version > VersionWithTrigrams) {
+        mediaDbLog.log(LogSystem::LogWarning,
+                       "MediaLibraryDatabase::migrate - index version %d is newer than this "
+                       "program's; searches scan the table",
+                       version);
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(Connection, true);
+    if (version < VersionWithId) {
+        // SQLite cannot add a primary key to a table, so the rows move to a new one. The id goes
+        // last: the specified columns keep their order.
+        db.transaction();
+        const bool moved = execAll(
+                query,
+                {QStringLiteral("create table 'files_new'(dirPath varchar, fileName varchar, "
+                                "suffix varchar, keyword varchar, role integer, id integer "
+                                "primary key)"),
+                 QStringLiteral("insert into 'files_new'(dirPath, fileName, suffix, keyword, "
+                                "role) select dirPath, fileName, suffix, keyword, role from "
+                                "'files'"),
+                 QStringLiteral("drop table 'files'"),
+                 QStringLiteral("alter table 'files_new' rename to 'files'"),
+                 QStringLiteral("create index 'files_keyword_index' on 'files'(keyword)"),
+                 QStringLiteral("create index 'files_dir_index' on 'files'(dirPath)"),
+                 QStringLiteral("pragma user_version = %1").arg(VersionWithId)});
+        if (!moved) {
+            db.rollback();
+            return;
+        }
+        db.commit();
+    }
+    trigramReady = version == VersionWithTrigrams || addTrigramIndex(query);
+}
+
+bool MediaLibraryDatabase::addTrigramIndex(QSqlQuery &query)
+{
+    QSqlDatabase db = QSqlDatabase::database(Connection, true);
+    db.transaction();
+    // The trigram index holds no copy of the keywords: it reads them from 'files' by id.
+    const bool added = execAll(
+            query,
+            {QStringLiteral("create virtual table files_fts using fts5(keyword, content='files', "
+                            "content_rowid='id', tokenize='trigram')"),
+             QStringLiteral("create trigger files_fts_insert after insert on files begin "
+                            "insert into files_fts(rowid, keyword) values (new.id, new.keyword); "
+                            "end"),
+             QStringLiteral("create trigger files_fts_delete after delete on files begin "
+                            "insert into files_fts(files_fts, rowid, keyword) "
+                            "values ('delete', old.id, old.keyword); end"),
+             QStringLiteral("create trigger files_fts_update after update of keyword, id on files "
+                            "begin insert into files_fts(files_fts, rowid, keyword) "
+                            "values ('delete', old.id, old.keyword); "
+                            "insert into files_fts(rowid, keyword) values (new.id, new.keyword); "
+                            "end"),
+             QStringLiteral("insert into files_fts(files_fts) values ('rebuild')"),
+             QStringLiteral("pragma user_version = %1").arg(VersionWithTrigrams)});
+    if (added) {
+        db.commit();
+        return true;
+    }
+    db.rollback();
+    mediaDbLog.log(LogSystem::LogWarning,
+                   "MediaLibraryDatabase::addTrigramIndex - SQLite offers no FTS5 trigram index; "
+                   "searches scan the table");
+    return false;
+}
+
+void MediaLibraryDatabase::closeDatabase()
+{
+    std::lock_guard lock(databaseMutex());
+    if (!opened)
+        return;
+    QSqlDatabase::database(Connection, false).close();
+    QSqlDatabase::removeDatabase(Connection);
+    opened = false;
+}
+
+bool MediaLibraryDatabase::syncFolder(const QDir &folder)
+{
+    if (!folder.exists() || !usable())
+        return false;
+    const QString dirPath = cleanFolder(folder.absolutePath());
+    // Listed before locking: the listing is the slow part and needs no connection.
+    QStringList names = QDir(dirPath).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    if (dirPath == indexFolder())
+        names.removeIf([](const QString &name) { return name.startsWith(IndexFileName); });
+    QHash<QString, FileKey> unindexed;
+    unindexed.reserve(names.size());
+    for (const QString &name : std::as_const(names)) {
+        const FileKey key = keyOf(dirPath, name);
+        unindexed.insert(key.nameKey(), key);
+    }
+
+    QList<FileKey> vanished;
+    bool ok = false;
+    {
+        std::lock_guard lock(databaseMutex());
+        QSqlDatabase db = QSqlDatabase::database(Connection, true);
+        QSqlQuery query(db);
+        ok = exec(query,
+                  QStringLiteral("select fileName, suffix from '%1' where dirPath = ?").arg(Table),
+                  {dirPath});
+        QSet<QString> seen;
+        while (query.next()) {
+            const FileKey key{dirPath, query.value(0).toString(), query.value(1).toString()};
+            const QString nameKey = key.nameKey();
+            if (unindexed.remove(nameKey) || seen.contains(nameKey))
+                continue;
+            seen.insert(nameKey);
+            // Not listed: a hidden file indexed on purpose is still there; anything else is gone.
+            if (!QFileInfo::exists(key.path()))
+                vanished << key;
+        }
+        db.transaction();
+        for (const FileKey &key : std::as_const(vanished))
+            ok = exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix}) && ok;
+        const QString insert = QStringLiteral("insert into '%1'(dirPath, fileName, suffix, "
+                                              "keyword, role) values(?, ?, ?, ?, 0)")
+                                       .arg(Table);
+        ok = query.prepare(insert) && ok;
+        for (const FileKey &key : std::as_const(unindexed)) {
+            query.addBindValue(key.dirPath);
+            query.addBindValue(key.fileName);
+            query.addBindValue(key.suffix);
+            query.addBindValue(key.name().toLower());
+            ok = query.exec() && ok;
+        }
+        ok = db.commit() && ok;
+    }
+    // Outside the lock: a receiver may well call back into the index.
+    for (const FileKey &key : std::as_const(vanished))
+        Q_EMIT fileNotExists(key.path());
+    return ok;
+}
+
+bool MediaLibraryDatabase::setFileKeywords(const QFileInfo &file, const QStringList &keywords)
+{
+    if (!file.exists() || !usable())
+        return false;
+    const FileKey key = keyOf(file);
+    std::lock_guard lock(databaseMutex());
+    QSqlDatabase db = QSqlDatabase::database(Connection, true);
+    QSqlQuery query(db);
+    // One transaction: the old rows never go without the new ones coming.
+    db.transaction();
+    exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix});
+    const QString insert = QStringLiteral("insert into '%1'(dirPath, fileName, suffix, keyword, "
+                                          "role) values(?, ?, ?, ?, ?)")
+                                   .arg(Table);
+    const bool named
+            = exec(query, insert, {key.dirPath, key.fileName, key.suffix, key.name().toLower(), 0});
+    for (const QString &keyword : keywords)
+        exec(query, insert, {key.dirPath, key.fileName, key.suffix, keyword.toLower(), 1});
+    return db.commit() && named;
+}
+
+bool MediaLibraryDatabase::removeFile(const QFileInfo &file)
+{
+    const FileKey key = keyOf(file);
+    return removeRows(key.dirPath, key.fileName, key.suffix);
+}
+
+bool MediaLibraryDatabase::removeRows(const QString &dirPath, const QString &fileName,
+                                      const QString &suffix)
+{
+    if (!usable())
+        return false;
+    std::lock_guard lock(databaseMutex());
+    QSqlQuery query(QSqlDatabase::database(Connection, true));
+    return exec(query, DeleteFile.arg(Table), {dirPath, fileName, suffix});
+}
+
+bool MediaLibraryDatabase::removeFolder(const QDir &folder)
+{
+    if (!usable())
+        return false;
+    std::lock_guard lock(databaseMutex());
+    QSqlQuery query(QSqlDatabase::database(Connection, true));
+    return exec(query, QStringLiteral("delete from '%1' where ").arg(Table) + InFolder,
+                folderValues(cleanFolder(folder.absolutePath())));
+}
+
+bool MediaLibraryDatabase::renameFile(const QFileInfo &newFile, const QFileInfo &oldFile)
+{
+    if ((!newFile.exists() && !oldFile.exists()) || !usable())
+        return false;
+    const FileKey to = keyOf(newFile);
+    const FileKey from = keyOf(oldFile);
+    std::lock_guard lock(databaseMutex());
+    QSqlDatabase db = QSqlDatabase::database(Connection, true);
+    QSqlQuery query(db);
+    db.transaction();
+    bool ok = true;
+    // A file renamed over another takes its place in the index too.
+    if (to.path() != from.path())
+        ok = exec(query, DeleteFile.arg(Table), {to.dirPath, to.fileName, to.suffix});
+    ok = exec(query,
+              QStringLiteral("update '%1' set dirPath = ?, fileName = ?, suffix = ? where dirPath "
+                             "= ? and (fileName = ? and suffix = ?)")
+                      .arg(Table),
+              {to.dirPath, to.fileName, to.suffix, from.dirPath, from.fileName, from.suffix})
+            && ok;
+    ok = exec(query,
+              QStringLiteral("update '%1' set keyword = ? where role = 0 and dirPath = ? and "
+                             "(fileName = ? and suffix = ?)")
+                      .arg(Table),
+              {to.name().toLower(), to.dirPath, to.fileName, to.suffix})
+            && ok;
+    return db.commit() && ok;
+}
+
+bool MediaLibraryDatabase::moveFolder(const QString &newPath, const QString &oldPath)
+{
+    if ((!QFileInfo::exists(newPath) && !QFileInfo::exists(oldPath)) || !usable())
+        return false;
+    const QString to = cleanFolder(newPath);
+    const QString from = cleanFolder(oldPath);
+    std::lock_guard lock(databaseMutex());
+    QSqlQuery query(QSqlDatabase::database(Connection, true));
+    // Only the leading folder part changes: a sub-folder that repeats the name keeps it.
+    return exec(query,
+                QStringLiteral("update '%1' set dirPath = ? || substr(dirPath, length(?) + 1) "
+                               "where ")
+                                .arg(Table)
+                        + InFolder,
+                QVariantList{to, from} + folderValues(from));
+}
+
+QStringList MediaLibraryDatabase::search(const QStringList &keywords)
+{
+    if (!usable())
+        return {};
+    std::unique_lock lock(databaseMutex());
+    if (keywords.isEmpty())
+        return {};
+    QString statement
+            = QStringLiteral("select dirPath, fileName, suffix from '%1' where").arg(Table);
+    QVariantList values;
+    const QString filter = trigramReady ? trigramFilter(keywords) : QString();
+    if (!filter.isEmpty()) {
+        statement += QStringLiteral(" id in (select rowid from files_fts where files_fts match ?) "
+                                    "and");
+        values << filter;
+    }
+    for (const QString &keyword : keywords) {
+        statement += KeywordLike + QStringLiteral(" and");
+        values << QString(u'%' + keyword.toLower() + u'%');
+    }
+    statement.chop(4);
+
+    QStringList found;
+    QList<FileKey> vanished;
+    QSet<QString> seen;
+    {
+        QSqlQuery query(QSqlDatabase::database(Connection, true));
+        query.setForwardOnly(true);
+        if (!exec(query, statement, values))
+            return {};
+        while (query.next()) {
+            const FileKey key{query.value(0).toString(), query.value(1).toString(),
+                              query.value(2).toString()};
+            const QString path = key.path();
+            if (seen.contains(path))
+                continue;
+            seen.insert(path);
+            if (QFileInfo::exists(path))
+                found << path;
+            else
+                vanished << key;
+        }
+    }
+    for (const FileKey &key : std::as_const(vanished)) {
+        lock.unlock();
+        removeRows(key.dirPath, key.fileName, key.suffix);
+        lock.lock();
+    }
+    return found;
+}
+
+QStringList parseKeywords(const QString &text)
+{
+    QStringList seen;
+    QStringList keywords;
+    const QStringList parts = text.split(u',', Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        QString keyword = part.trimmed();
+        if (seen.contains(keyword))
+            continue;
+        seen << keyword;
+        // The backslash too, so that one typed in the search box is searched for, not obeyed.
+        keyword.replace(u'\\', QStringLiteral("\\\\"));
+        for (const QChar special : {u'_', u'%', u'[', u']'})
+            keyword.replace(special, QStringLiteral("\\") + special);
+        keywords << keyword;
+    }
+    return keywords;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <SharedComponent.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+
+class QSqlQuery;
+
+/// The media library's search index: a SQLite file beside the default media folder that knows
+/// every file the library has shown and the keywords the user gave them. It is only a cache of
+/// the disk; every read reconciles it with the files that exist and drops the rows of those that
+/// are gone. Paths are stored and compared in their real case; keywords are stored lower-cased
+/// and matched without regard to case.
+///
+/// One instance per process, reached with instance() and given back with release(). An index
+/// that cannot be opened, or is damaged, leaves the library working without search: every
+/// operation then returns false or an empty list.
+class MediaLibraryDatabase : public QObject,
+                             public SharedComponent<MediaLibraryDatabase, std::mutex>
+{
+    Q_OBJECT
+    friend SharedComponent;
+
+public:
+    /// Takes one reference to the shared index, opening it on first use.
+    static MediaLibraryDatabase *instance();
+    /// Gives back one reference; the last closes the index.
+    void release();
+
+    /// Indexes the files of `folder` not yet indexed and drops those that vanished, emitting
+    /// fileNotExists for each. False when the folder does not exist or a statement failed.
+    bool syncFolder(const QDir &folder);
+    /// Replaces the rows of `file` by its name row and one row per keyword.
+    bool setFileKeywords(const QFileInfo &file, const QStringList &keywords);
+    bool removeFile(const QFileInfo &file);
+    /// Drops the rows of `folder` and of the folders below it; a sibling whose name merely begins
+    /// with the same text keeps its rows.
+    bool removeFolder(const QDir &folder);
+    /// Moves the rows of `oldFile`, keywords included, to `newFile`.
+    bool renameFile(const QFileInfo &newFile, const QFileInfo &oldFile);
+    /// Moves the rows of folder `oldPath` and of the folders below it under `newPath`.
+    bool moveFolder(const QString &newPath, const QString &oldPath);
+    /// Absolute paths, each once, of the existing files that have one row (name or keyword)
+    /// containing every keyword. Keywords come from parseKeywords. Rows of vanished files are
+    /// dropped on the way.
+    QStringList search(const QStringList &keywords);
+
+Q_SIGNALS:
+    void fileNotExists(const QString &path);
+
+private:
+    MediaLibraryDatabase();
+    ~MediaLibraryDatabase() override;
+
+    bool usable() const { return opened && tablesReady; }
+    void openDatabase();
+    void createTables();
+    void migrate(QSqlQuery &query);
+    bool addTrigramIndex(QSqlQuery &query);
+    void setAside(const QString &reason);
+    void closeDatabase();
+    bool removeRows(const QString &dirPath, const QString &fileName, const QString &suffix);
+
+    static std::mutex &databaseMutex();
+
+    bool opened = false;
+    bool tablesReady = false;
+    bool trigramReady = false;
+};
+
+/// Turns the search box's text into keywords for search(): split at commas, each part trimmed
+/// and kept once (compared case-sensitively), with "_", "%", "[" and "]" escaped by a backslash.
+QStringList parseKeywords(const QString &text);
