@@ -15,6 +15,8 @@ class TestMediaLibraryDatabase : public QObject
 
 private:
     MediaLibraryDatabase *db = nullptr;
+    const QStringList corpus{u"50% off.png"_s, u"5000.png"_s, u"README"_s,
+                             u"Red Car.JPG"_s, u"a_b.txt"_s,  u"axb.txt"_s};
 
     static QString mediaFolder()
     {
@@ -75,8 +77,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("found");
-        const QStringList all{u"50% off.png"_s, u"5000.png"_s, u"README"_s,
-                              u"Red Car.JPG"_s, u"a_b.txt"_s,  u"axb.txt"_s};
+        const QStringList &all = corpus;
         QTest::newRow("repeated keyword") << u"Red, red ,red"_s << QStringList{all[3]};
         QTest::newRow("literal percent") << u"50%"_s << QStringList{all[0]};
         QTest::newRow("literal underscore") << u"a_b"_s << QStringList{all[4]};
@@ -91,8 +92,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QStringList, found);
-        for (const QString &name : {u"50% off.png"_s, u"5000.png"_s, u"README"_s, u"Red Car.JPG"_s,
-                                    u"a_b.txt"_s, u"axb.txt"_s, u".hidden"_s})
+        for (const QString &name : corpus + QStringList{u".hidden"_s})
             QFile(mediaFolder() + u'/' + name).open(QIODevice::WriteOnly);
         for (int pass = 0; pass < 2; ++pass) {
             QVERIFY(db->syncFolder(QDir(mediaFolder())));
