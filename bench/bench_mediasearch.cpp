@@ -176,8 +176,7 @@ int main(int argc, char **argv)
 
     // The first start lays out the index; then it is filled and opened again, as at a start.
     MediaLibraryDatabase::instance()->release();
-    const QString indexPath
-            = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+    const QString indexPath = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
             + QStringLiteral("/Velora/Media Library/MediaSearch_v1.db3");
     const QString root = home.path() + QStringLiteral("/library");
     if (!QFileInfo::exists(root)) {
@@ -207,11 +206,12 @@ int main(int argc, char **argv)
         const CliRun plain = sqliteCli(
                 indexPath,
                 QStringLiteral("select dirPath, fileName, suffix from 'files' where %1").arg(like));
-        const CliRun trigram = sqliteCli(
-                indexPath, QStringLiteral("select dirPath, fileName, suffix from 'files' where id "
-                                          "in (select rowid from files_fts where files_fts match "
-                                          "'\"%1\"') and %2")
-                                   .arg(keyword, like));
+        const CliRun trigram
+                = sqliteCli(indexPath,
+                            QStringLiteral("select dirPath, fileName, suffix from 'files' where id "
+                                           "in (select rowid from files_fts where files_fts match "
+                                           "'\"%1\"') and %2")
+                                    .arg(keyword, like));
         const QSet<QString> searched(found.cbegin(), found.cend());
         const bool same = searched == plain.paths && found.size() == searched.size();
         failures += same ? 0 : 1;
@@ -224,8 +224,8 @@ int main(int argc, char **argv)
                                         .toUtf8();
         Bench::report(name.constData(), searchMs, plain.milliseconds, "ms", Bench::Better::Lower,
                       "sqlite3, the plain LIKE scan");
-        Bench::report(QByteArray(name + " vs trigram").constData(), searchMs, trigram.milliseconds, "ms",
-                      Bench::Better::Lower, "sqlite3, the same trigram query");
+        Bench::report(QByteArray(name + " vs trigram").constData(), searchMs, trigram.milliseconds,
+                      "ms", Bench::Better::Lower, "sqlite3, the same trigram query");
     }
 
     const QString newFolder = home.path() + QStringLiteral("/new");
