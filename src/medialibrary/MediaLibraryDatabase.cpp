@@ -3,7 +3,6 @@
 #include <LogModule.h>
 
 #include <QDateTime>
-#include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -30,11 +29,11 @@ constexpr int VersionWithTrigrams = 2;
 const QString NotADatabase = QStringLiteral("26");
 const QString Corrupt = QStringLiteral("11");
 
-// Every LIKE carries the escape so that a keyword's escaped "%" or "_" is literal wherever it
-// stands among several keywords.
 const QString DeleteFile
         = QStringLiteral("delete from '%1' where dirPath = ? and (fileName = ? and suffix = ?)");
 
+// Every LIKE carries the escape so that a keyword's escaped "%" or "_" is literal wherever it
+// stands among several keywords.
 const QString KeywordLike = QStringLiteral(" keyword like ? escape '\\'");
 
 /// A file as the index knows it: folder, complete base name and last suffix, in real case.
