@@ -3,7 +3,6 @@
 #include <LogModule.h>
 
 #include <QDateTime>
-#include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -30,11 +29,11 @@ constexpr int VersionWithTrigrams = 2;
 const QString NotADatabase = QStringLiteral("26");
 const QString Corrupt = QStringLiteral("11");
 
-// Every LIKE carries the escape so that a keyword's escaped "%" or "_" is literal wherever it
-// stands among several keywords.
 const QString DeleteFile
         = QStringLiteral("delete from '%1' where dirPath = ? and (fileName = ? and suffix = ?)");
 
+// Every LIKE carries the escape so that a keyword's escaped "%" or "_" is literal wherever it
+// stands among several keywords.
 const QString KeywordLike = QStringLiteral(" keyword like ? escape '\\'");
 
 /// A file as the index knows it: folder, complete base name and last suffix, in real case.
@@ -46,8 +45,6 @@ struct FileKey
 
     QString name() const { return suffix.isEmpty() ? fileName : fileName + u'.' + suffix; }
     QString path() const { return (dirPath.endsWith(u'/') ? dirPath : dirPath + u'/') + name(); }
-    // '/' never occurs in a file name, so it joins the two parts without ambiguity.
-    QString nameKey() const { return fileName + u'/' + suffix; }
 };
 
 QString cleanFolder(const QString &path)
@@ -355,12 +352,7 @@ bool MediaLibraryDatabase::syncFolder(const QDir &folder)
     QStringList names = QDir(dirPath).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
     if (dirPath == indexFolder())
         names.removeIf([](const QString &name) { return name.startsWith(IndexFileName); });
-    QHash<QString, FileKey> unindexed;
-    unindexed.reserve(names.size());
-    for (const QString &name : std::as_const(names)) {
-        const FileKey key = keyOf(dirPath, name);
-        unindexed.insert(key.nameKey(), key);
-    }
+    QSet<QString> unindexed(names.cbegin(), names.cend());
 
     QList<FileKey> vanished;
     bool ok = false;
@@ -368,35 +360,41 @@ bool MediaLibraryDatabase::syncFolder(const QDir &folder)
         std::lock_guard lock(databaseMutex());
         QSqlDatabase db = QSqlDatabase::database(Connection, true);
         QSqlQuery query(db);
+        query.setForwardOnly(true);
+        // The name rows only: one per file, and a file's keyword rows go with it.
         ok = exec(query,
-                  QStringLiteral("select fileName, suffix from '%1' where dirPath = ?").arg(Table),
+                  QStringLiteral("select fileName, suffix from '%1' where dirPath = ? and role = 0")
+                          .arg(Table),
                   {dirPath});
-        QSet<QString> seen;
         while (query.next()) {
             const FileKey key{dirPath, query.value(0).toString(), query.value(1).toString()};
-            const QString nameKey = key.nameKey();
-            if (unindexed.remove(nameKey) || seen.contains(nameKey))
+            const QString name = key.name();
+            // "a." splits into "a" and an empty suffix too, and reads back as "a".
+            if (unindexed.remove(name) || (key.suffix.isEmpty() && unindexed.remove(name + u'.')))
                 continue;
-            seen.insert(nameKey);
             // Not listed: a hidden file indexed on purpose is still there; anything else is gone.
             if (!QFileInfo::exists(key.path()))
                 vanished << key;
         }
-        db.transaction();
-        for (const FileKey &key : std::as_const(vanished))
-            ok = exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix}) && ok;
-        const QString insert = QStringLiteral("insert into '%1'(dirPath, fileName, suffix, "
+        if (!vanished.isEmpty() || !unindexed.isEmpty()) {
+            db.transaction();
+            for (const FileKey &key : std::as_const(vanished))
+                ok = exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix})
+                        && ok;
+            ok = query.prepare(QStringLiteral("insert into '%1'(dirPath, fileName, suffix, "
                                               "keyword, role) values(?, ?, ?, ?, 0)")
-                                       .arg(Table);
-        ok = query.prepare(insert) && ok;
-        for (const FileKey &key : std::as_const(unindexed)) {
-            query.addBindValue(key.dirPath);
-            query.addBindValue(key.fileName);
-            query.addBindValue(key.suffix);
-            query.addBindValue(key.name().toLower());
-            ok = query.exec() && ok;
+                                       .arg(Table))
+                    && ok;
+            for (const QString &name : std::as_const(unindexed)) {
+                const FileKey key = keyOf(dirPath, name);
+                query.addBindValue(key.dirPath);
+                query.addBindValue(key.fileName);
+                query.addBindValue(key.suffix);
+                query.addBindValue(name.toLower());
+                ok = query.exec() && ok;
+            }
+            ok = db.commit() && ok;
         }
-        ok = db.commit() && ok;
     }
     // Outside the lock: a receiver may well call back into the index.
     for (const FileKey &key : std::as_const(vanished))

@@ -22,7 +22,7 @@ class QSqlQuery;
 /// that cannot be opened, or is damaged, leaves the library working without search: every
 /// operation then returns false or an empty list.
 class MediaLibraryDatabase : public QObject,
-                             public SharedComponent<MediaLibraryDatabase, std::mutex>
+                             private SharedComponent<MediaLibraryDatabase, std::mutex>
 {
     Q_OBJECT
     friend SharedComponent;
