@@ -15,6 +15,9 @@ const LogModule captureLog("velora/recording");
 
 // How often the input is looked for among the listed ones.
 constexpr int WatchMs = 250;
+// How long a new stream may take to bring its first sound: the server sets it up with the
+// input's latency (two seconds on some virtual inputs), and longer on a busy machine.
+constexpr int FirstSoundMs = 10000;
 
 bool listed(const QByteArray &deviceId)
 {
@@ -126,6 +129,7 @@ bool AudioCapture::start()
                 buffersAtLastLook = pipe->buffers;
                 silentSince.start();
                 stallReported = false;
+                heard = false;
                 source->start(pipe.get());
                 if (source->state() != QAudio::StoppedState) {
                     watchdog->start();
@@ -168,10 +172,11 @@ void AudioCapture::watchForStall()
         buffersAtLastLook = pipe->buffers;
         silentSince.start();
         stallReported = false;
+        heard = true;
         return;
     }
-    if (silentSince.elapsed() >= stallMs)
-        reportStall("has stopped delivering sound");
+    if (silentSince.elapsed() >= (heard ? stallMs : std::max(stallMs, FirstSoundMs)))
+        reportStall(heard ? "has stopped delivering sound" : "has not delivered any sound");
 }
 
 void AudioCapture::reportStall(const char *why)

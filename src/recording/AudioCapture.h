@@ -14,9 +14,10 @@ class QTimer;
 /// Reads one sound input on a thread of its own and hands every buffer it reads to a receiver.
 ///
 /// The input is read as 16-bit stereo at the given rate, whatever the device delivers (the
-/// sound server converts), in periods of the given length. When the input stops delivering for the
-/// given time, fails, or is no longer listed (unplugged: the sound server would move the stream to
-/// another input) the stall handler is told once.
+/// sound server converts), in periods of the given length. When the input stops delivering for
+/// the given time (a new stream gets ten seconds for its first sound), fails, or is no longer
+/// listed (unplugged: the sound server would move the stream to another input) the stall
+/// handler is told once.
 class AudioCapture
 {
 public:
@@ -59,4 +60,6 @@ private:
     quint64 buffersAtLastLook = 0;
     QElapsedTimer silentSince;
     bool stallReported = false;
+    // Whether the stream has delivered since it started; until then it is given longer.
+    bool heard = false;
 };
