@@ -5,12 +5,17 @@
 #include <QDateTime>
 #include <QSet>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QVariant>
 
+#include <sqlite3.h>
+#include <unistd.h>
+
 #include <initializer_list>
+#include <memory>
 
 namespace {
 
@@ -144,6 +149,47 @@ QString trigramFilter(const QStringList &keywords)
         addRun(run);
     }
     return phrases.join(QStringLiteral(" AND "));
+}
+
+struct StatementDeleter
+{
+    void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+// The connection's own SQLite handle. Qt's driver links the system's SQLite, the same library
+// this file is linked with.
+sqlite3 *nativeHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+Statement prepare(sqlite3 *handle, const QString &statement, const QVariantList &values)
+{
+    sqlite3_stmt *prepared = nullptr;
+    if (!handle
+        || sqlite3_prepare_v2(handle, statement.toUtf8().constData(), -1, &prepared, nullptr)
+                != SQLITE_OK) {
+        mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - %s: %s", qPrintable(statement),
+                       handle ? sqlite3_errmsg(handle) : "no SQLite connection");
+        sqlite3_finalize(prepared);
+        return {};
+    }
+    Statement result(prepared);
+    for (int i = 0; i < values.size(); ++i) {
+        const QByteArray value = values.at(i).toString().toUtf8();
+        sqlite3_bind_text(prepared, i + 1, value.constData(), int(value.size()), SQLITE_TRANSIENT);
+    }
+    return result;
+}
+
+QByteArrayView column(sqlite3_stmt *statement, int index)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
+    return {text, sqlite3_column_bytes(statement, index)};
 }
 
 } // namespace
@@ -519,24 +565,41 @@ QStringList MediaLibraryDatabase::search(const QStringList &keywords)
 
     QStringList found;
     QList<FileKey> vanished;
-    QSet<QString> seen;
     {
-        QSqlQuery query(QSqlDatabase::database(Connection, true));
-        query.setForwardOnly(true);
-        if (!exec(query, statement, values))
+        sqlite3 *handle = nativeHandle(QSqlDatabase::database(Connection, true));
+        const Statement query = prepare(handle, statement, values);
+        if (!query)
             return {};
-        while (query.next()) {
-            const FileKey key{query.value(0).toString(), query.value(1).toString(),
-                              query.value(2).toString()};
-            const QString path = key.path();
-            if (seen.contains(path))
-                continue;
+        QSet<QByteArray> seen;
+        QByteArray path;
+        int step = SQLITE_ROW;
+        while ((step = sqlite3_step(query.get())) == SQLITE_ROW) {
+            const QByteArrayView dirPath = column(query.get(), 0);
+            const QByteArrayView fileName = column(query.get(), 1);
+            const QByteArrayView suffix = column(query.get(), 2);
+            path.clear();
+            path += dirPath;
+            if (!dirPath.endsWith('/'))
+                path += '/';
+            path += fileName;
+            if (!suffix.isEmpty())
+                path += '.' + suffix;
+            const qsizetype known = seen.size();
             seen.insert(path);
-            if (QFileInfo::exists(path))
-                found << path;
+            if (seen.size() == known)
+                continue;
+            // One system call on the bytes as stored: a search checks tens of thousands of
+            // files. access() follows symbolic links as QFileInfo::exists() does, so a dangling
+            // link counts as gone; no file name holds a NUL, which would cut the path short.
+            if (!path.contains('\0') && ::access(path.constData(), F_OK) == 0)
+                found << QString::fromUtf8(path);
             else
-                vanished << key;
+                vanished << FileKey{QString::fromUtf8(dirPath), QString::fromUtf8(fileName),
+                                    QString::fromUtf8(suffix)};
         }
+        if (step != SQLITE_DONE)
+            mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase::search - %s: %s",
+                           qPrintable(statement), sqlite3_errmsg(handle));
     }
     for (const FileKey &key : std::as_const(vanished)) {
         lock.unlock();
