@@ -14,8 +14,14 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <initializer_list>
 #include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -191,6 +197,127 @@ QByteArrayView column(sqlite3_stmt *statement, int index)
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
     return {text, sqlite3_column_bytes(statement, index)};
 }
+
+// A file a search found, as the path the system is asked about.
+struct Candidate
+{
+    Candidate(QByteArrayView dirPath, QByteArrayView fileName, QByteArrayView suffix)
+        : dirLength(dirPath.size())
+        , nameLength(fileName.size())
+    {
+        path.reserve(dirPath.size() + fileName.size() + suffix.size() + 2);
+        path += dirPath;
+        if (!dirPath.endsWith('/'))
+            path += '/';
+        path += fileName;
+        if (!suffix.isEmpty())
+            path += '.' + suffix;
+    }
+    FileKey key() const
+    {
+        const qsizetype nameStart = path.size() - nameLength - suffixLength();
+        const QByteArrayView bytes(path);
+        return {QString::fromUtf8(bytes.first(dirLength)),
+                QString::fromUtf8(bytes.sliced(nameStart, nameLength)),
+                QString::fromUtf8(bytes.last(std::max<qsizetype>(suffixLength() - 1, 0)))};
+    }
+    qsizetype suffixLength() const
+    {
+        const qsizetype nameEnd = dirLength + (path.at(dirLength - 1) == '/' ? 0 : 1) + nameLength;
+        return path.size() - nameEnd;
+    }
+
+    QByteArray path;
+    qsizetype dirLength;
+    qsizetype nameLength;
+    QString existing; // the path, when the file is there
+};
+
+// Enough files that handing them to the second thread costs little beside checking them.
+constexpr size_t CheckBatch = 256;
+
+/// Checks that the files a search found still exist, on a second thread while SQLite is still
+/// producing rows: on a large result the two take about as long as each other. Batches are
+/// checked by whichever thread is free and read back in the order they came.
+struct ExistenceChecks
+{
+    ~ExistenceChecks()
+    {
+        if (helper.joinable())
+            helper.join();
+    }
+
+    void add(std::vector<Candidate> &&batch)
+    {
+        if (batch.empty())
+            return;
+        bool first = false;
+        {
+            std::lock_guard lock(mutex);
+            first = batches.empty() && batch.size() == CheckBatch;
+            batches.push_back(std::move(batch));
+        }
+        batch.clear();
+        // Started at the first full batch: a small result is checked faster than a thread starts.
+        // Without a thread to spare, finish() checks everything.
+        if (first) {
+            try {
+                helper = std::thread([this] { checkAll(); });
+            } catch (const std::system_error &) { }
+        }
+        changed.notify_one();
+    }
+
+    void finish(QStringList &found, QList<FileKey> &vanished)
+    {
+        {
+            std::lock_guard lock(mutex);
+            complete = true;
+        }
+        changed.notify_all();
+        checkAll();
+        if (helper.joinable())
+            helper.join();
+        for (const std::vector<Candidate> &batch : batches) {
+            for (const Candidate &candidate : batch) {
+                if (candidate.existing.isNull())
+                    vanished << candidate.key();
+                else
+                    found << candidate.existing;
+            }
+        }
+    }
+
+private:
+    void checkAll()
+    {
+        std::unique_lock lock(mutex);
+        while (claimed < batches.size() || !complete) {
+            if (claimed == batches.size()) {
+                changed.wait(lock);
+                continue;
+            }
+            std::vector<Candidate> &batch = batches[claimed++];
+            lock.unlock();
+            // One system call on the bytes as stored: a search checks tens of thousands of
+            // files. access() follows symbolic links as QFileInfo::exists() does, so a dangling
+            // link counts as gone; no file name holds a NUL, which would cut the path short.
+            for (Candidate &candidate : batch) {
+                if (!candidate.path.contains('\0')
+                    && ::access(candidate.path.constData(), F_OK) == 0)
+                    candidate.existing = QString::fromUtf8(candidate.path);
+            }
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::vector<Candidate>> batches; // a deque: a batch stays put while more come
+    size_t claimed = 0;
+    bool complete = false;
+    std::thread helper;
+};
 
 } // namespace
 
@@ -563,44 +690,34 @@ QStringList MediaLibraryDatabase::search(const QStringList &keywords)
     }
     statement.chop(4);
 
-    QStringList found;
-    QList<FileKey> vanished;
+    ExistenceChecks checks;
     {
         sqlite3 *handle = nativeHandle(QSqlDatabase::database(Connection, true));
         const Statement query = prepare(handle, statement, values);
         if (!query)
             return {};
         QSet<QByteArray> seen;
-        QByteArray path;
+        std::vector<Candidate> batch;
         int step = SQLITE_ROW;
         while ((step = sqlite3_step(query.get())) == SQLITE_ROW) {
-            const QByteArrayView dirPath = column(query.get(), 0);
-            const QByteArrayView fileName = column(query.get(), 1);
-            const QByteArrayView suffix = column(query.get(), 2);
-            path.clear();
-            path += dirPath;
-            if (!dirPath.endsWith('/'))
-                path += '/';
-            path += fileName;
-            if (!suffix.isEmpty())
-                path += '.' + suffix;
+            Candidate candidate(column(query.get(), 0), column(query.get(), 1),
+                                column(query.get(), 2));
             const qsizetype known = seen.size();
-            seen.insert(path);
+            seen.insert(candidate.path);
             if (seen.size() == known)
                 continue;
-            // One system call on the bytes as stored: a search checks tens of thousands of
-            // files. access() follows symbolic links as QFileInfo::exists() does, so a dangling
-            // link counts as gone; no file name holds a NUL, which would cut the path short.
-            if (!path.contains('\0') && ::access(path.constData(), F_OK) == 0)
-                found << QString::fromUtf8(path);
-            else
-                vanished << FileKey{QString::fromUtf8(dirPath), QString::fromUtf8(fileName),
-                                    QString::fromUtf8(suffix)};
+            batch.push_back(std::move(candidate));
+            if (batch.size() == CheckBatch)
+                checks.add(std::move(batch));
         }
         if (step != SQLITE_DONE)
             mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase::search - %s: %s",
                            qPrintable(statement), sqlite3_errmsg(handle));
+        checks.add(std::move(batch));
     }
+    QStringList found;
+    QList<FileKey> vanished;
+    checks.finish(found, vanished);
     for (const FileKey &key : std::as_const(vanished)) {
         lock.unlock();
         removeRows(key.dirPath, key.fileName, key.suffix);

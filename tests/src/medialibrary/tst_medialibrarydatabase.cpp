@@ -106,19 +106,35 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(mediaFolder()).size(), 8);
     }
 
+    // Enough files that their checks are shared between threads, every third one vanished.
     void vanishedFilesLeaveTheIndex()
     {
-        const QString folder = folderWith(u"Gone"_s, {u"a.txt"_s, u"b"_s});
+        QStringList names{u"a.txt"_s, u"b"_s};
+        for (int i = 0; i < 1000; ++i)
+            names << u"b%1.txt"_s.arg(i);
+        const QString folder = folderWith(u"Gone"_s, names);
         QVERIFY(db->syncFolder(QDir(folder)));
         QSignalSpy vanished(db, &MediaLibraryDatabase::fileNotExists);
         QFile::remove(folder + u"/a.txt"_s);
-        QFile::remove(folder + u"/b"_s);
-        QCOMPARE(search(u"b"_s), QStringList());
-        QCOMPARE(rowsOf(folder), QStringList{u"a|txt|a.txt|0"_s});
+        QSqlQuery query(QSqlDatabase::database(u"connSQLite"_s));
+        query.exec(u"select fileName, suffix from files where keyword like '%b%' order by id"_s);
+        QStringList kept{u"a|txt|a.txt|0"_s}, found;
+        for (int row = 0; query.next(); ++row) {
+            const QString fileName = query.value(0).toString(), suffix = query.value(1).toString();
+            const QString name = suffix.isEmpty() ? fileName : fileName + u'.' + suffix;
+            if (row % 3 == 0) {
+                QVERIFY(QFile::remove(folder + u'/' + name));
+                continue;
+            }
+            found << folder + u'/' + name;
+            kept << u"%1|%2|%3|0"_s.arg(fileName, suffix, name);
+        }
+        QCOMPARE(db->search({u"b"_s}), found);
+        QCOMPARE(rowsOf(folder), sorted(kept));
         QVERIFY(db->syncFolder(QDir(folder)));
         QCOMPARE(vanished.size(), 1);
         QCOMPARE(vanished.first().first().toString(), folder + u"/a.txt"_s);
-        QCOMPARE(rowsOf(folder), QStringList());
+        QCOMPARE(rowsOf(folder).size(), found.size());
     }
 
     void everyOperationTakesAnyName_data()
