@@ -203,33 +203,29 @@ struct Candidate
 {
     Candidate(QByteArrayView dirPath, QByteArrayView fileName, QByteArrayView suffix)
         : dirLength(dirPath.size())
-        , nameLength(fileName.size())
     {
         path.reserve(dirPath.size() + fileName.size() + suffix.size() + 2);
         path += dirPath;
         if (!dirPath.endsWith('/'))
             path += '/';
+        nameStart = path.size();
         path += fileName;
+        nameEnd = path.size();
         if (!suffix.isEmpty())
             path += '.' + suffix;
     }
     FileKey key() const
     {
-        const qsizetype nameStart = path.size() - nameLength - suffixLength();
         const QByteArrayView bytes(path);
         return {QString::fromUtf8(bytes.first(dirLength)),
-                QString::fromUtf8(bytes.sliced(nameStart, nameLength)),
-                QString::fromUtf8(bytes.last(std::max<qsizetype>(suffixLength() - 1, 0)))};
-    }
-    qsizetype suffixLength() const
-    {
-        const qsizetype nameEnd = dirLength + (path.at(dirLength - 1) == '/' ? 0 : 1) + nameLength;
-        return path.size() - nameEnd;
+                QString::fromUtf8(bytes.sliced(nameStart, nameEnd - nameStart)),
+                QString::fromUtf8(bytes.sliced(std::min(nameEnd + 1, bytes.size())))};
     }
 
     QByteArray path;
     qsizetype dirLength;
-    qsizetype nameLength;
+    qsizetype nameStart = 0;
+    qsizetype nameEnd = 0;
     QString existing; // the path, when the file is there
 };
 
