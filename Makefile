@@ -62,13 +62,17 @@ $(FUZZ_DIR)/build.ninja: | deps
 fuzz-build: deps $(FUZZ_DIR)/build.ninja
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
-# Fuzzes the canvas reader for FUZZ_SECONDS over a copy of the checked-in corpus, so that the
-# inputs it finds stay out of the repository.
+# Fuzzes the canvas reader and then the media information file reader, FUZZ_SECONDS each, over
+# copies of the checked-in corpora, so that the inputs they find stay out of the repository.
 fuzz: fuzz-build
 	rm -rf $(FUZZ_DIR)/corpus && cp -r tests/fuzz/corpus $(FUZZ_DIR)/corpus
 	QT_QPA_PLATFORM=offscreen $(FUZZ_DIR)/bin/fuzz_canvas_reader -max_total_time=$(FUZZ_SECONDS) \
 		-timeout=10 -rss_limit_mb=2048 -dict=tests/fuzz/canvas.dict -print_final_stats=1 \
 		-artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus
+	rm -rf $(FUZZ_DIR)/corpus-mediainfo && cp -r tests/fuzz/corpus-mediainfo $(FUZZ_DIR)/corpus-mediainfo
+	$(FUZZ_DIR)/bin/fuzz_mediainfo_reader -max_total_time=$(FUZZ_SECONDS) \
+		-timeout=10 -rss_limit_mb=2048 -dict=tests/fuzz/mediainfo.dict -print_final_stats=1 \
+		-artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus-mediainfo
 
 bench: deps
 	bench/run
