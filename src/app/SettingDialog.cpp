@@ -41,6 +41,13 @@ QLabel *iconLabel(const QString &path, QWidget *parent)
     return label;
 }
 
+/// Shows `value` without passing it on as the presenter's change.
+void setQuietly(QSlider *slider, int value)
+{
+    const QSignalBlocker quiet(slider);
+    slider->setValue(value);
+}
+
 QSlider *percentSlider(const QString &name, QWidget *parent)
 {
     auto *slider = new QSlider(Qt::Horizontal, parent);
@@ -238,19 +245,10 @@ void SettingDialog::prepareShowing()
     savedAudioSource = settings->getAudioSource();
     savedVolume = recording->getVolume();
     micList = recording->getAudioSources();
-    fillMicSelector();
-    {
-        const QSignalBlocker quiet(micVolSlider);
-        micVolSlider->setValue(int(savedVolume));
-    }
-    {
-        const QSignalBlocker quiet(speakerVolSlider);
-        speakerVolSlider->setValue(
-                int(qint64(speaker->volume(VolumeController::DefaultOutput)) * 100 / 65535));
-    }
+    showStoredValues(savedVolume);
+    setQuietly(speakerVolSlider,
+               int(qint64(speaker->volume(VolumeController::DefaultOutput)) * 100 / 65535));
     micVolReporter->setValue(0);
-    showStoredQuality();
-    showSavePath(settings->getSavePath());
     openAudioSide();
 
     whileOpen = {
@@ -327,10 +325,7 @@ void SettingDialog::selectMicSrcByUI(QString srcName)
 {
     closeAudioSide();
     settings->setAudioSource(srcName);
-    {
-        const QSignalBlocker quiet(micVolSlider);
-        micVolSlider->setValue(int(recording->getVolume()));
-    }
+    setQuietly(micVolSlider, int(recording->getVolume()));
     micVolReporter->setValue(0);
     openAudioSide();
 }
@@ -439,6 +434,14 @@ QString SettingDialog::startFolder() const
             + QStringLiteral("/Velora/Media Library/");
 }
 
+void SettingDialog::showStoredValues(uint volume)
+{
+    fillMicSelector();
+    setQuietly(micVolSlider, int(volume));
+    showStoredQuality();
+    showSavePath(settings->getSavePath());
+}
+
 void SettingDialog::showStoredQuality()
 {
     // A value from elsewhere (the screen's own width) shows as the highest quality.
@@ -484,13 +487,7 @@ void SettingDialog::cancel()
     if (recording->getVolume() != savedVolume)
         recording->setVolume(savedVolume);
     endShowing();
-    {
-        const QSignalBlocker quiet(micVolSlider);
-        micVolSlider->setValue(int(savedVolume));
-    }
-    fillMicSelector();
-    showSavePath(settings->getSavePath());
-    showStoredQuality();
+    showStoredValues(savedVolume);
     QDialog::reject();
 }
 

@@ -80,6 +80,8 @@ private:
     void openAudioSide();
     void closeAudioSide();
     void showSavePath(const QString &path);
+    /// The stored microphone with `volume`, the resolution and the folder.
+    void showStoredValues(uint volume);
     void showStoredQuality();
     QString startFolder() const;
 
