@@ -103,15 +103,12 @@ QVariantList folderValues(const QString &folder)
 
 bool exec(QSqlQuery &query, const QString &statement, const QVariantList &values = {})
 {
-    if (!query.prepare(statement)) {
-        mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - %s: %s", qPrintable(statement),
-                       qPrintable(query.lastError().text()));
-        return false;
+    if (query.prepare(statement)) {
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        if (query.exec())
+            return true;
     }
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (query.exec())
-        return true;
     mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - %s: %s", qPrintable(statement),
                    qPrintable(query.lastError().text()));
     return false;
