@@ -139,19 +139,25 @@ void MediaInfoStore::callWatcher(bool resume, bool changed) const
         watcher(resume, changed);
 }
 
-std::pair<QString, QString> MediaInfoStore::busyReason(const MediaIntf &media) const
+bool MediaInfoStore::refusedAsBusy(const MediaIntf &media, const QString &failure) const
 {
     const QString path = media.path();
-    if (record->isOnScreen(path))
-        return {QString(), QStringLiteral("This file is playing")};
-    if (!path.isEmpty() && record->thumbnailInProgress() == path)
-        return {QString(), QStringLiteral("Velora is generating thumbnail for this file")};
+    if (record->isOnScreen(path)) {
+        warn(failure, QStringLiteral("This file is playing"));
+        return true;
+    }
+    if (!path.isEmpty() && record->thumbnailInProgress() == path) {
+        warn(failure, QStringLiteral("Velora is generating thumbnail for this file"));
+        return true;
+    }
     // Read into a copy: the object may hold edits that are not saved yet.
     MediaImpl stored(path, media.kind());
     readInformation(stored);
-    if (stored.isInUploadQueue())
-        return {QStringLiteral("File error"), QStringLiteral("This file is in upload queue")};
-    return {};
+    if (stored.isInUploadQueue()) {
+        warn(QStringLiteral("File error"), QStringLiteral("This file is in upload queue"));
+        return true;
+    }
+    return false;
 }
 
 void MediaInfoStore::forget(const MediaIntf &media) const
@@ -171,11 +177,8 @@ bool MediaInfoStore::remove(MediaIntf &media)
 {
     const QFileInfo file(media.path());
     if (present(file)) {
-        const auto [title, busy] = busyReason(media);
-        if (!busy.isEmpty()) {
-            warn(title.isEmpty() ? QStringLiteral("Remove failed") : title, busy);
+        if (refusedAsBusy(media, QStringLiteral("Remove failed")))
             return false;
-        }
         if (file.isDir() && !file.isSymLink())
             QDir(file.absoluteFilePath()).removeRecursively();
         else
@@ -210,11 +213,8 @@ bool MediaInfoStore::rename(MediaIntf &media, const QString &newName, bool notif
         warn(QStringLiteral("Rename failed"), refusal);
         return false;
     }
-    const auto [title, busy] = busyReason(media);
-    if (!busy.isEmpty()) {
-        warn(title.isEmpty() ? QStringLiteral("Rename failed") : title, busy);
+    if (refusedAsBusy(media, QStringLiteral("Rename failed")))
         return false;
-    }
 
     callWatcher(false, false);
     if (!folder) {

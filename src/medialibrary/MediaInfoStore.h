@@ -66,8 +66,9 @@ private:
     MediaInfoStore();
     ~MediaInfoStore();
 
-    /// The reason `media` cannot be changed now, as a title and a message; empty when none.
-    std::pair<QString, QString> busyReason(const MediaIntf &media) const;
+    /// Whether `media` cannot be changed now; if so, tells why under `failure` (or under a
+    /// title of its own).
+    bool refusedAsBusy(const MediaIntf &media, const QString &failure) const;
     void forget(const MediaIntf &media) const;
     void callWatcher(bool resume, bool changed) const;
 

@@ -103,15 +103,12 @@ QVariantList folderValues(const QString &folder)
 
 bool exec(QSqlQuery &query, const QString &statement, const QVariantList &values = {})
 {
-    if (!query.prepare(statement)) {
-        mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - %s: %s", qPrintable(statement),
-                       qPrintable(query.lastError().text()));
-        return false;
+    if (query.prepare(statement)) {
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        if (query.exec())
+            return true;
     }
-    for (const QVariant &value : values)
-        query.addBindValue(value);
-    if (query.exec())
-        return true;
     mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - %s: %s", qPrintable(statement),
                    qPrintable(query.lastError().text()));
     return false;
@@ -666,11 +663,9 @@ bool MediaLibraryDatabase::moveFolder(const QString &newPath, const QString &old
 
 QStringList MediaLibraryDatabase::search(const QStringList &keywords)
 {
-    if (!usable())
+    if (keywords.isEmpty() || !usable())
         return {};
     std::unique_lock lock(databaseMutex());
-    if (keywords.isEmpty())
-        return {};
     QString statement
             = QStringLiteral("select dirPath, fileName, suffix from '%1' where").arg(Table);
     QVariantList values;
@@ -714,11 +709,10 @@ QStringList MediaLibraryDatabase::search(const QStringList &keywords)
     QStringList found;
     QList<FileKey> vanished;
     checks.finish(found, vanished);
-    for (const FileKey &key : std::as_const(vanished)) {
-        lock.unlock();
+    // removeRows() takes the lock itself.
+    lock.unlock();
+    for (const FileKey &key : std::as_const(vanished))
         removeRows(key.dirPath, key.fileName, key.suffix);
-        lock.lock();
-    }
     return found;
 }
 

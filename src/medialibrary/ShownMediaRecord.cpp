@@ -1,39 +1,45 @@
 #include "ShownMediaRecord.h"
 
-void ShownMediaRecord::setShownImage(const QString &path)
+void ShownMediaRecord::store(QString &field, const QString &path)
 {
     std::lock_guard lock(mutex);
-    image = path;
+    field = path;
+}
+
+QString ShownMediaRecord::load(const QString &field) const
+{
+    std::lock_guard lock(mutex);
+    return field;
+}
+
+void ShownMediaRecord::setShownImage(const QString &path)
+{
+    store(image, path);
 }
 
 QString ShownMediaRecord::shownImage() const
 {
-    std::lock_guard lock(mutex);
-    return image;
+    return load(image);
 }
 
 void ShownMediaRecord::setPlayingVideo(const QString &path)
 {
-    std::lock_guard lock(mutex);
-    video = path;
+    store(video, path);
 }
 
 QString ShownMediaRecord::playingVideo() const
 {
-    std::lock_guard lock(mutex);
-    return video;
+    return load(video);
 }
 
 void ShownMediaRecord::setThumbnailInProgress(const QString &path)
 {
-    std::lock_guard lock(mutex);
-    thumbnail = path;
+    store(thumbnail, path);
 }
 
 QString ShownMediaRecord::thumbnailInProgress() const
 {
-    std::lock_guard lock(mutex);
-    return thumbnail;
+    return load(thumbnail);
 }
 
 bool ShownMediaRecord::isOnScreen(const QString &path) const

@@ -25,6 +25,9 @@ public:
     bool isOnScreen(const QString &path) const;
 
 private:
+    void store(QString &field, const QString &path);
+    QString load(const QString &field) const;
+
     mutable std::mutex mutex;
     QString image;
     QString video;
