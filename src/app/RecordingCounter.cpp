@@ -1,5 +1,9 @@
 #include "RecordingCounter.h"
 
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QIcon>
+
 QString recordingCounterText(int seconds)
 {
     seconds = qMax(0, seconds);
@@ -8,4 +12,15 @@ QString recordingCounterText(int seconds)
     };
     return QStringLiteral("Recording %1:%2:%3")
             .arg(twoDigits(seconds / 3600), twoDigits(seconds / 60 % 60), twoDigits(seconds % 60));
+}
+
+void showRecordButton(QAbstractButton *button, bool recording)
+{
+    const QString text = recording ? QCoreApplication::translate("ToolsPanel", "Click to stop")
+                                   : QCoreApplication::translate("ToolsPanel", "Record");
+    button->setChecked(recording);
+    button->setText(text);
+    button->setToolTip(text);
+    button->setIcon(QIcon(recording ? QStringLiteral(":/Image/pics/tools_recordStop.png")
+                                    : QStringLiteral(":/Image/pics/tools_record.png")));
 }

@@ -2,6 +2,7 @@
 
 #include "FittingScrollArea.h"
 #include "GradeCamHandOver.h"
+#include "RecordingCounter.h"
 
 #include <DocCamControlPanel.h>
 #include <DocCamToolButton.h>
@@ -388,12 +389,7 @@ void ToolsPanel::close(Tool tool)
 
 void ToolsPanel::showRecordStatus()
 {
-    const bool recording = recordStatus & RecordingStatus::Exists;
-    const QString text = recording ? tr("Click to stop") : tr("Record");
-    recordBtn->setChecked(recording);
-    recordBtn->setText(text);
-    recordBtn->setToolTip(text);
-    recordBtn->setIcon(QIcon(recording ? icon("tools_recordStop.png") : icon("tools_record.png")));
+    showRecordButton(recordBtn, recordStatus & RecordingStatus::Exists);
 }
 
 void ToolsPanel::resizeToContents()

@@ -1,5 +1,7 @@
 #include "WidgetModeToolBar.h"
 
+#include "RecordingCounter.h"
+
 #include <CaptureIntf.h>
 #include <KivoscopeIntf.h>
 #include <RecordingStatus.h>
@@ -236,11 +238,7 @@ void WidgetModeToolBar::recordUIChangedWithStatus(uint status)
     lastRecordStatus = status;
     const bool recording = status & RecordingStatus::Exists;
     recordIndicator->setVisible(recording);
-    recordBtn->setChecked(recording);
-    const QString text = recording ? tr("Click to stop") : tr("Record");
-    recordBtn->setToolTip(text);
-    recordBtn->setIcon(QIcon(recording ? QStringLiteral(":/Image/pics/tools_recordStop.png")
-                                       : QStringLiteral(":/Image/pics/tools_record.png")));
+    showRecordButton(recordBtn, recording);
 }
 
 void WidgetModeToolBar::captureActionStatusChangedUI(uint status)
