@@ -6,7 +6,6 @@
 #include <SettingIntf.h>
 
 #include <QAudioDevice>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -106,10 +105,7 @@ ResultCode RecordingImpl::stopWriter(const QString &name, QList<QString> *files)
     }
     QDir().mkpath(folder);
     // The writer keeps the name the recording started with; this one only goes to its log.
-    const QString asked = name.isEmpty() ? QStringLiteral("Velora-")
-                    + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"))
-                    + QStringLiteral(".avi")
-                                         : name;
+    const QString asked = name.isEmpty() ? AVIRecordingThread::newFileName() : name;
     *files = ctrl.stopAll(QDir(folder).filePath(asked));
     frameTimer.stop();
     uncompressedMode = false;
