@@ -176,7 +176,7 @@ void RecordingImpl::checkRecordingStatus()
     if (ctrl.isRunning()) {
         // Frames written after the folder was deleted or its drive pulled go nowhere: end the
         // recording as a full disk would.
-        const QString file = AVIRecordingThread::instance()->filePath();
+        const QString file = ctrl.filePath();
         if (file.isEmpty() || QFileInfo::exists(file))
             return;
         recordingLog.log(6, "RecordingImpl::checkRecordingStatus() - The recording file has gone");
@@ -286,7 +286,7 @@ uint RecordingImpl::getVolume()
 
 bool RecordingImpl::isRecordingFile(const QString &path)
 {
-    const QString current = AVIRecordingThread::instance()->filePath();
+    const QString current = ctrl.filePath();
     if (current.isEmpty() || path.isEmpty())
         return false;
     const QFileInfo target(current);
