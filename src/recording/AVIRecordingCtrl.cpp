@@ -88,6 +88,11 @@ bool AVIRecordingCtrl::isRunning() const
     return worker->isRecording();
 }
 
+QString AVIRecordingCtrl::filePath() const
+{
+    return worker->filePath();
+}
+
 int AVIRecordingCtrl::lastError() const
 {
     return worker->lastError();

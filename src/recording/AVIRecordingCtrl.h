@@ -40,6 +40,8 @@ public:
     /// Pauses or resumes; returns whether now paused.
     bool togglePause();
     bool isRunning() const;
+    /// The file being written, empty when none.
+    QString filePath() const;
     int lastError() const;
     void addOneFrameNow();
 

@@ -295,11 +295,13 @@ bool AVIRecordingImpl::State::writeSound(qint64 targetSamples, bool exactly)
     // of its oldest samples, sound trailing them gains a little silence, and a lost input is
     // silence from now on. Sound beyond the pictures' time waits for the next frame.
     const qint64 written = file->soundSamples();
-    if (audio && audio->isLost())
+    // Read once: the input may be lost while this frame's sound is being mended.
+    const bool lost = audio && audio->isLost();
+    if (lost)
         sound.clear();
     qint64 pending = sound.size() / BytesPerSample;
     const qint64 ahead = written + pending - targetSamples;
-    if (!exactly && !(audio && audio->isLost())) {
+    if (!exactly && !lost) {
         if (ahead > SoundBurstSamples)
             sound.remove(0, (ahead - SoundLeadingSamples) * BytesPerSample);
         else if (ahead > SoundLeadingSamples)
@@ -314,7 +316,7 @@ bool AVIRecordingImpl::State::writeSound(qint64 targetSamples, bool exactly)
     if (pending >= due) {
         now = sound.left(due * BytesPerSample);
         sound.remove(0, due * BytesPerSample);
-    } else if (exactly || (audio && audio->isLost())) {
+    } else if (exactly || lost) {
         now = sound + QByteArray((due - pending) * BytesPerSample, '\0');
         sound.clear();
     } else {

@@ -26,13 +26,17 @@ QString newRecordingPath()
     ComponentRef<SettingIntf> settings;
     const QString folder = settings->getSavePath();
     QDir().mkpath(folder);
-    return QDir(folder).filePath(
-            QStringLiteral("Velora-")
-            + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"))
-            + QStringLiteral(".avi"));
+    return QDir(folder).filePath(AVIRecordingThread::newFileName());
 }
 
 } // namespace
+
+QString AVIRecordingThread::newFileName()
+{
+    return QStringLiteral("Velora-")
+            + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"))
+            + QStringLiteral(".avi");
+}
 
 std::shared_ptr<AVIRecordingThread> AVIRecordingThread::instance()
 {

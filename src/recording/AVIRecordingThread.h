@@ -40,6 +40,8 @@ public:
 
     /// The process's worker, made on first use.
     static std::shared_ptr<AVIRecordingThread> instance();
+    /// The name a recording started now is given: "Velora-<time>.avi".
+    static QString newFileName();
     ~AVIRecordingThread() override;
 
     /// Starts recording `area` of the desktop into a new file of the media folder, named after

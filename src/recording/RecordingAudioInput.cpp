@@ -41,19 +41,14 @@ struct RecordingAudioInput::State
     void receive(const char *data, qsizetype bytes)
     {
         bytes -= bytes % BytesPerFrame;
-        if (muted) {
-            level.store(0, std::memory_order_relaxed);
-            if (paused)
-                return;
-            std::lock_guard lock(mutex);
-            keep(QByteArray(bytes, '\0'));
-            return;
-        }
-        level.store(AudioLevel::ofRecordingBuffer(data, bytes), std::memory_order_relaxed);
+        // A muted input still gives the recording its time, as silence.
+        const bool silent = muted;
+        level.store(silent ? 0 : AudioLevel::ofRecordingBuffer(data, bytes),
+                    std::memory_order_relaxed);
         if (paused)
             return;
         std::lock_guard lock(mutex);
-        keep(QByteArray::fromRawData(data, bytes));
+        keep(silent ? QByteArray(bytes, '\0') : QByteArray::fromRawData(data, bytes));
     }
 
     void keep(const QByteArray &sound)

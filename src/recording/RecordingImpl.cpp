@@ -6,7 +6,6 @@
 #include <SettingIntf.h>
 
 #include <QAudioDevice>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -106,10 +105,7 @@ ResultCode RecordingImpl::stopWriter(const QString &name, QList<QString> *files)
     }
     QDir().mkpath(folder);
     // The writer keeps the name the recording started with; this one only goes to its log.
-    const QString asked = name.isEmpty() ? QStringLiteral("Velora-")
-                    + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"))
-                    + QStringLiteral(".avi")
-                                         : name;
+    const QString asked = name.isEmpty() ? AVIRecordingThread::newFileName() : name;
     *files = ctrl.stopAll(QDir(folder).filePath(asked));
     frameTimer.stop();
     uncompressedMode = false;
@@ -180,7 +176,7 @@ void RecordingImpl::checkRecordingStatus()
     if (ctrl.isRunning()) {
         // Frames written after the folder was deleted or its drive pulled go nowhere: end the
         // recording as a full disk would.
-        const QString file = AVIRecordingThread::instance()->filePath();
+        const QString file = ctrl.filePath();
         if (file.isEmpty() || QFileInfo::exists(file))
             return;
         recordingLog.log(6, "RecordingImpl::checkRecordingStatus() - The recording file has gone");
@@ -290,7 +286,7 @@ uint RecordingImpl::getVolume()
 
 bool RecordingImpl::isRecordingFile(const QString &path)
 {
-    const QString current = AVIRecordingThread::instance()->filePath();
+    const QString current = ctrl.filePath();
     if (current.isEmpty() || path.isEmpty())
         return false;
     const QFileInfo target(current);
