@@ -64,10 +64,9 @@ private Q_SLOTS:
                    "7 2 7:3 / /media/tester/iso ro - iso9660 /dev/loop3 ro\n"
                    "8 2 7:4 / /snap/core/1 ro - squashfs s ro\n9 2 0:32 / /mnt/a rw - autofs a rw\n"
                    "10 2 0:34 / /srv/host rw - 9p h rw\n11 2 0:35 / /var/x rw - nfs4 s:/x rw\n"
-                   "garbage\n12 2 0:36 / /mnt/y rw no-separator ext4\n13 2 x:y / /mnt/z rw - ext4 "
-                   "z\n"
+                   "12 2 0:36 / /mnt/y rw no-separator ext4\n13 2 x:5 / /mnt/z rw - ext4 z\n"
                    "14 2 0:52 / nas rw - nfs4 s:/n rw\n15 2 0:50 / /mnt/x rw - ext4 /dev/sdb1 rw\n"
-                   "16 2 0:51 / /mnt/x rw - tmpfs x rw"_ba
+                   "16 2 0:51 / /mnt/x rw - tmpfs x rw\ngarbage"_ba
                 << QStringList{u"Fixed /mnt/x tmpfs"_s};
         // A disk the system knows as fixed stays fixed whatever it is formatted with.
         struct stat root = {};
