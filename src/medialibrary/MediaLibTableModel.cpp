@@ -174,8 +174,8 @@ QString MediaLibTableModel::durationShown(MediaImpl &media) const
         if (media.duration() < KnownDuration) {
             durationWaiting.insert(path);
             if (!probe) {
-                probe = new DurationProbeQueue(const_cast<MediaLibTableModel *>(this));
-                connect(probe, &DurationProbeQueue::durationProbed, this,
+                probe = std::make_unique<DurationProbeQueue>();
+                connect(probe.get(), &DurationProbeQueue::durationProbed, this,
                         &MediaLibTableModel::durationProbed);
             }
             probe->request(path);

@@ -116,7 +116,7 @@ private:
 
     // Durations are asked for once per showing: while waiting the cell stays empty, and a file
     // the probe could not measure shows zero rather than being measured again.
-    mutable DurationProbeQueue *probe = nullptr;
+    mutable std::unique_ptr<DurationProbeQueue> probe; // made when a length is first missing
     mutable QSet<QString> durationWaiting;
     QSet<QString> durationUnknown;
     QList<std::pair<QString, qint64>> writeBacks;

@@ -149,6 +149,8 @@ void MediaLibTableView::deleteCurObj()
         return;
     tableModel()->removePath(path);
     Q_EMIT fileRemoved(path);
+    // The folder's listing changed under the panel's snapshot.
+    Q_EMIT contentChanged();
 }
 
 void MediaLibTableView::requestToNewFolder()
