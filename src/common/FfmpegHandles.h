@@ -6,6 +6,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libswresample/swresample.h>
@@ -77,13 +78,45 @@ inline QString ffmpegError(int code)
     return QString::fromUtf8(text);
 }
 
+/// Owner of an options dictionary; FFmpeg's calls take `&entries` and consume what they use.
+struct FfmpegOptions
+{
+    AVDictionary *entries = nullptr;
+
+    FfmpegOptions() = default;
+    FfmpegOptions(const FfmpegOptions &) = delete;
+    FfmpegOptions &operator=(const FfmpegOptions &) = delete;
+    ~FfmpegOptions() { av_dict_free(&entries); }
+    void set(const char *key, const char *value) { av_dict_set(&entries, key, value, 0); }
+};
+
+/// A muxer context for `format` that will write to `url`; null with FFmpeg's code in `result`.
+inline OutputFormatPtr createOutputFormat(const char *format, const QByteArray &url, int *result)
+{
+    AVFormatContext *raw = nullptr;
+    *result = avformat_alloc_output_context2(&raw, nullptr, format, url.constData());
+    return OutputFormatPtr(*result < 0 ? nullptr : raw);
+}
+
+/// Opens `url` for reading into `context`, made by avformat_alloc_context so that its interrupt
+/// callback and flags hold from the first byte read; FFmpeg frees it when the open fails, and
+/// `context` is then null. Returns FFmpeg's code.
+inline int openInput(InputFormatPtr &context, const QByteArray &url,
+                     FfmpegOptions *options = nullptr)
+{
+    AVFormatContext *raw = context.release();
+    const int result = avformat_open_input(&raw, url.constData(), nullptr,
+                                           options ? &options->entries : nullptr);
+    context.reset(result < 0 ? nullptr : raw);
+    return result;
+}
+
 /// Opens `path` for reading with libavformat and reads its stream information; null when it
 /// cannot, with the reason in `error` when given.
 inline InputFormatPtr openInputFormat(const QString &path, QString *error = nullptr)
 {
-    AVFormatContext *raw = nullptr;
-    int result = avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr);
-    InputFormatPtr context(result < 0 ? nullptr : raw);
+    InputFormatPtr context(avformat_alloc_context());
+    int result = context ? openInput(context, path.toUtf8()) : AVERROR(ENOMEM);
     if (context)
         result = avformat_find_stream_info(context.get(), nullptr);
     if (result >= 0)

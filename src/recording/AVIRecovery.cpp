@@ -37,10 +37,9 @@ bool writerIsGone(const QString &marker)
 /// Copies every packet of `input` into a new AVI at `path`; the seconds copied, or -1.
 double copyStreams(AVFormatContext *input, const QString &path, QString *error)
 {
-    AVFormatContext *raw = nullptr;
     const QByteArray name = "file:" + path.toUtf8();
-    int result = avformat_alloc_output_context2(&raw, nullptr, "avi", name.constData());
-    OutputFormatPtr output(raw);
+    int result = 0;
+    OutputFormatPtr output = createOutputFormat("avi", name, &result);
     for (unsigned i = 0; result >= 0 && i < input->nb_streams; ++i) {
         AVStream *stream = avformat_new_stream(output.get(), nullptr);
         result = stream ? avcodec_parameters_copy(stream->codecpar, input->streams[i]->codecpar)

@@ -59,11 +59,10 @@ AviFile::~AviFile() = default;
 bool AviFile::open(const QString &path, const Format &format, QString *error)
 {
     state->format = format;
-    AVFormatContext *raw = nullptr;
     // "file:" keeps a colon in the name from being read as a protocol.
     const QByteArray name = "file:" + path.toUtf8();
-    int result = avformat_alloc_output_context2(&raw, nullptr, "avi", name.constData());
-    state->muxer.reset(raw);
+    int result = 0;
+    state->muxer = createOutputFormat("avi", name, &result);
     if (result >= 0)
         result = avio_open(&state->muxer->pb, name.constData(), AVIO_FLAG_WRITE);
     if (result < 0) {
@@ -100,14 +99,14 @@ bool AviFile::open(const QString &path, const Format &format, QString *error)
 AviFile::Result AviFile::State::setUp(QString *error)
 {
     AVCodecParameters *parameters = video->codecpar;
-    AVDictionary *options = nullptr;
+    FfmpegOptions options;
     if (!format.compressed) {
         // Tag 0 is BI_RGB; players read such bitmaps bottom-up when the height is positive.
         parameters->codec_id = AV_CODEC_ID_RAWVIDEO;
         parameters->codec_tag = 0;
         parameters->format = AV_PIX_FMT_BGR24;
         parameters->bits_per_coded_sample = 24;
-        av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+        options.set("flipped_raw_rgb", "1");
     } else {
         const AVCodec *codec = format.failCodec ? nullptr : avcodec_find_encoder(AV_CODEC_ID_MPEG4);
         if (!codec) {
@@ -142,8 +141,7 @@ AviFile::Result AviFile::State::setUp(QString *error)
             return Result::CodecFailed;
         }
     }
-    const int result = avformat_write_header(muxer.get(), &options);
-    av_dict_free(&options);
+    const int result = avformat_write_header(muxer.get(), &options.entries);
     if (result < 0) {
         *error = why("cannot write the file's header", result);
         return Result::WriteFailed;
