@@ -99,14 +99,15 @@ void MediaLibThumbnailView::changeOrderFromSortModel(QSortFilterProxyModel *mode
         proxyConnections.clear();
         finishRename(false);
         proxy = model;
-        const auto reshaped = [this] { relayout(); };
-        proxyConnections
-                << connect(model, &QAbstractItemModel::modelReset, this, reshaped)
-                << connect(model, &QAbstractItemModel::rowsInserted, this, reshaped)
-                << connect(model, &QAbstractItemModel::rowsRemoved, this, reshaped)
-                << connect(model, &QAbstractItemModel::layoutChanged, this, reshaped)
-                << connect(model, &QAbstractItemModel::dataChanged, this,
-                           qOverload<>(&QWidget::update));
+        const auto reshaped = [this] {
+            relayout();
+        };
+        proxyConnections << connect(model, &QAbstractItemModel::modelReset, this, reshaped)
+                         << connect(model, &QAbstractItemModel::rowsInserted, this, reshaped)
+                         << connect(model, &QAbstractItemModel::rowsRemoved, this, reshaped)
+                         << connect(model, &QAbstractItemModel::layoutChanged, this, reshaped)
+                         << connect(model, &QAbstractItemModel::dataChanged, this,
+                                    qOverload<>(&QWidget::update));
     }
     // The row the table shows as current stays current in the grid.
     if (table->model() == proxy)

@@ -58,7 +58,8 @@ void MediaLibraryImpl::showMediaInfo(MediaImpl *media)
     // The dialog edits a copy of its own: the panel may reload its rows, and delete the object
     // it was opened from, while the dialog is still open.
     auto *copy = new MediaImpl(media->path(), media->kind());
-    auto *dialog = new MediaInfoModifiedPanel(copy, MediaInfoModifiedPanel::PublishForm, mediaPanel);
+    auto *dialog
+            = new MediaInfoModifiedPanel(copy, MediaInfoModifiedPanel::PublishForm, mediaPanel);
     copy->setParent(dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, mediaPanel, &MediaLibraryPanel::updateFolder);

@@ -71,8 +71,7 @@ MediaLibraryPanel::MediaLibraryPanel(QWidget *parent)
     connect(this, &MediaLibraryPanel::updateRequest, this, &MediaLibraryPanel::updateFolder);
     connect(database, &MediaLibraryDatabase::fileNotExists, this,
             &MediaLibraryPanel::addToNonExistenceFileList);
-    store->setWatcherCallback(
-            [this](bool resume, bool changed) { storeWriting(resume, changed); });
+    store->setWatcherCallback([this](bool resume, bool changed) { storeWriting(resume, changed); });
 
     resize(DefaultWidth, DefaultHeight);
     const QString folder = settings->getSavePath();
@@ -111,7 +110,8 @@ void MediaLibraryPanel::buildLayout()
     uploadButton = toolButton("uploadBtn", "upload.png", QStringLiteral("Launch upload manager"));
     uploadButton->setEnabled(false);
     uploadButton->hide();
-    closeButton = toolButton("closeBtn", "close.png", QStringLiteral("Minimize Media Library panel"));
+    closeButton
+            = toolButton("closeBtn", "close.png", QStringLiteral("Minimize Media Library panel"));
 
     backButton = toolButton("backBtn", "back.png", QStringLiteral("Return to previous directory"));
     pathLabel = new QLabel;
@@ -176,9 +176,8 @@ void MediaLibraryPanel::connectViews()
     connect(modeButton, &QPushButton::clicked, this, &MediaLibraryPanel::changeViewMode);
 
     connect(table, &QAbstractItemView::doubleClicked, this, &MediaLibraryPanel::openIndex);
-    connect(table, &QAbstractItemView::clicked, this, [this](const QModelIndex &index) {
-        shownModel()->clickedOnInfoCol(index);
-    });
+    connect(table, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex &index) { shownModel()->clickedOnInfoCol(index); });
     connect(table, &MediaLibTableView::contentChanged, this, &MediaLibraryPanel::updateFolder);
     connect(table, &MediaLibTableView::fileContentChanged, this, &MediaLibraryPanel::updateFile);
     connect(table, &MediaLibTableView::newFolderRequest, this, &MediaLibraryPanel::createNewFolder);
@@ -395,8 +394,8 @@ void MediaLibraryPanel::setPathText(const QString &text, const QString &toolTip)
 
 void MediaLibraryPanel::elidePath()
 {
-    pathLabel->setText(pathLabel->fontMetrics().elidedText(shownPath, Qt::ElideMiddle,
-                                                           pathLabel->width()));
+    pathLabel->setText(
+            pathLabel->fontMetrics().elidedText(shownPath, Qt::ElideMiddle, pathLabel->width()));
 }
 
 void MediaLibraryPanel::resizeEvent(QResizeEvent *event)

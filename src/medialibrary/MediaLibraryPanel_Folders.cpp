@@ -32,9 +32,8 @@ QStringList MediaLibraryPanel::listEntries() const
 {
     // Everything, hidden names included: the poll compares counts, and any change is a reason
     // to look again.
-    return currentDir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden
-                                        | QDir::System,
-                                QDir::Unsorted);
+    return currentDir.entryList(
+            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
 }
 
 bool MediaLibraryPanel::showFolder(const QString &path)

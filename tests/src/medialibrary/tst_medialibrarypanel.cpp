@@ -204,8 +204,8 @@ private Q_SLOTS:
             auto *grip = panel.findChild<QWidget *>(QStringLiteral("resizeGrip"));
             QSignalSpy resized(&panel, &MediaLibraryPanel::resized);
             const int before = panel.width();
-            for (auto [type, x] : {std::pair{QEvent::MouseButtonPress, 0},
-                                   std::pair{QEvent::MouseMove, 60}}) {
+            for (auto [type, x] :
+                 {std::pair{QEvent::MouseButtonPress, 0}, std::pair{QEvent::MouseMove, 60}}) {
                 QMouseEvent event(type, QPointF(2, 2), QPointF(x, 2), Qt::LeftButton,
                                   Qt::LeftButton, Qt::NoModifier);
                 QCoreApplication::sendEvent(grip, &event);
@@ -262,8 +262,7 @@ private Q_SLOTS:
         };
         QCOMPARE(durations(), QStringList(500, QString()));
         QTRY_COMPARE_WITH_TIMEOUT(durations(), QStringList(500, QStringLiteral("00:00:02")), 60000);
-        qInfo("Longest gap between 5 ms ticks while 500 recordings opened: %lld ms",
-              longestGap);
+        qInfo("Longest gap between 5 ms ticks while 500 recordings opened: %lld ms", longestGap);
     }
 };
 
