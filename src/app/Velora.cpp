@@ -18,6 +18,7 @@
 #include <KivoscopeIntf.h>
 #include <LogModule.h>
 #include <MediaInfoStore.h>
+#include <MediaLibraryIntf.h>
 #include <PipView.h>
 #include <RecordingIntf.h>
 #include <SettingIntf.h>

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "MediaIntf.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
 
-class MediaIntf;
 class QWidget;
 
 /// The media library: a panel that browses, searches and keeps in step with the folders of

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MediaImpl.h"
+
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFrame>
@@ -10,9 +12,7 @@
 #include <memory>
 
 class CaptureIntf;
-class MediaImpl;
 class MediaInfoStore;
-class MediaIntf;
 class MediaLibScrollArea;
 class MediaLibSortFilterModel;
 class MediaLibTableModel;
