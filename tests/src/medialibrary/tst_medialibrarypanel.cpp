@@ -99,12 +99,12 @@ private Q_SLOTS:
         QString captured;
         QCOMPARE(capture->captureScreen(&captured), 0);
         QCOMPARE(QFileInfo(captured).absolutePath(), panel.currentFolder().absolutePath());
-        QTRY_VERIFY_WITH_TIMEOUT(panel.tableModel()->rowOfPath(captured) >= 0, 5000);
-        // Indexed when it was written, not when the folder is next shown.
+        // Indexed as it was written, before the folder is looked at again.
         MediaLibraryDatabase *index = MediaLibraryDatabase::instance();
         QVERIFY(index->search(parseKeywords(QFileInfo(captured).completeBaseName()))
                         .contains(captured));
         index->release();
+        QTRY_VERIFY_WITH_TIMEOUT(panel.tableModel()->rowOfPath(captured) >= 0, 5000);
 
         // Without the event loop no watcher can tell: the poll alone finds the new entries and
         // lists only the media among them.
