@@ -1,4 +1,5 @@
 #include <CaptureIntf.h>
+#include <KivoscopeIntf.h>
 #include <MediaLibScrollArea.h>
 #include <MediaLibTableModel.h>
 #include <MediaLibTableView.h>
@@ -138,22 +139,25 @@ private Q_SLOTS:
         QVERIFY(!button(panel, "newFolderBtn")->isEnabled());
     }
 
-    void protectedFolderRefusesTheGridsDeleteAndRename()
+    void timeLapseFolderRefusesTheGridsDeleteAndRenameUntilItEnds()
     {
-        const QString folder = scratch.filePath(QStringLiteral("protect"));
-        const QString lapse = folder + QStringLiteral("/Lapse");
-        QDir().mkpath(lapse);
         MediaLibraryPanel panel;
         panel.resize(400, 500);
         panel.show();
-        QVERIFY(panel.showFolder(folder));
+        const ComponentRef<CaptureIntf> capture;
+        const ComponentRef<KivoscopeIntf> camera;
+        QTRY_VERIFY_WITH_TIMEOUT(camera->isConnected(), 5000);
+        QSignalSpy shots(capture.get(), &CaptureIntf::oneTimeLapseImageCaptured);
+        QCOMPARE(capture->setTimeLapseParams(3600, 600), 0);
+        QCOMPARE(capture->startTimeLapseCapture(), 0);
+        const QString lapse = QFileInfo(shots.last().at(0).toString()).path();
+        QCOMPARE(panel.protectedPaths(), QStringList{lapse.toLower()});
+        QTRY_VERIFY(panel.tableModel()->rowOfPath(lapse) >= 0);
         panel.changeViewMode();
         MediaLibThumbnailView *grid = panel.thumbnailView();
         QVERIFY(grid->isVisible());
         grid->setCurrentIndex(shown(panel, lapse));
 
-        panel.appendProtectedFolder(lapse + QStringLiteral("/1.jpg"));
-        QCOMPARE(panel.protectedPaths(), QStringList{lapse.toLower()});
         QTest::keyClick(grid, Qt::Key_Delete);
         QTest::keyClick(grid, Qt::Key_F2);
         QCOMPARE(told, QStringList(2, QStringLiteral("This folder is in use")));
@@ -161,14 +165,14 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(lapse).isDir());
 
         // Once the time lapse ends, the grid renames in place and deletes.
-        panel.removeProtectedFolder(QList<QString>{lapse + QStringLiteral("/9.jpg")});
+        QCOMPARE(capture->stopTimeLapseCapture(), 0);
         QVERIFY(panel.protectedPaths().isEmpty());
         QTest::keyClick(grid, Qt::Key_F2);
         auto *editor = grid->findChild<QLineEdit *>();
         QVERIFY(editor && editor->isVisible());
         editor->setText(QStringLiteral("Done"));
         QTest::keyClick(editor, Qt::Key_Return);
-        const QString done = folder + QStringLiteral("/Done");
+        const QString done = panel.currentFolder().filePath(QStringLiteral("Done"));
         QVERIFY(QFileInfo(done).isDir());
         QTRY_VERIFY(panel.tableModel()->rowOfPath(done) >= 0);
         grid->setCurrentIndex(shown(panel, done));
