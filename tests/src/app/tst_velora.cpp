@@ -7,6 +7,7 @@
 #include <ImageWidget.h>
 #include <KivoscopeIntf.h>
 #include <LongTimers.h>
+#include <MediaInfoModifiedPanel.h>
 #include <MediaLibTableModel.h>
 #include <MediaLibTableView.h>
 #include <MediaLibraryPanel.h>
@@ -28,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -444,15 +446,19 @@ private Q_SLOTS:
         QVERIFY(QFile(video).open(QIODevice::WriteOnly));
         QTRY_VERIFY(library->tableModel()->rowOfPath(video) >= 0);
         MediaLibTableView *table = library->tableView();
-        const auto doubleClick = [&](const QString &path) {
+        // As the window system delivers it: a click, then the second press as a double click.
+        const auto click = [&](const QString &path, int column, bool twice) {
             const auto *sorted = qobject_cast<QSortFilterProxyModel *>(table->model());
-            const QModelIndex row = sorted->mapFromSource(
-                    library->tableModel()->index(library->tableModel()->rowOfPath(path), 0));
-            table->scrollTo(row);
-            // As the window system delivers it: a click, then the second press as a double click.
-            const QPoint at = table->visualRect(row).center();
+            const QModelIndex cell = sorted->mapFromSource(
+                    library->tableModel()->index(library->tableModel()->rowOfPath(path), column));
+            table->scrollTo(cell);
+            const QPoint at = table->visualRect(cell).center();
             QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
-            QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+            if (twice)
+                QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+        };
+        const auto doubleClick = [&](const QString &path) {
+            click(path, 0, true);
         };
         QStringList told;
         MessageBox::setAnswerer([&](const MessageBox::Question &question) {
@@ -471,6 +477,13 @@ private Q_SLOTS:
         QVERIFY(QFile(recorded).open(QIODevice::WriteOnly));
         window.recordForceStopped(0, {recorded});
         QVERIFY(library->tableModel()->rowOfPath(recorded) >= 0);
+
+        // The Info column opens the file's information dialog over the panel.
+        click(recorded, MediaLibTableModel::InfoColumn, false);
+        auto *dialog = library->findChild<MediaInfoModifiedPanel *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->findChild<QLineEdit *>()->text(), QStringLiteral("Velora-recorded"));
+        dialog->reject();
     }
 
     void annotationDrawsOnTheShownPicture()
