@@ -6,6 +6,9 @@
 
 #include <LogModule.h>
 
+#include <QFileInfo>
+#include <QSet>
+
 namespace {
 
 const LogModule libraryLog("velora/medialibrary");
@@ -44,11 +47,15 @@ QWidget *MediaLibraryImpl::panel()
 
 void MediaLibraryImpl::addFiles(const QList<QString> &files)
 {
+    // The parts of one recording share a folder: it is shown again once, not once per part.
+    QSet<QString> folders;
     for (const QString &file : files) {
         libraryLog.log(6, "MediaLibraryImpl::addFiles - %s", qPrintable(file));
         mediaPanel->addToDatabase(file);
-        mediaPanel->updateFile(file);
+        folders.insert(QFileInfo(file).absolutePath());
     }
+    for (const QString &folder : std::as_const(folders))
+        mediaPanel->updateFile(folder);
 }
 
 void MediaLibraryImpl::showMediaInfo(MediaImpl *media)

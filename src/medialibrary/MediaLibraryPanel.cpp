@@ -75,8 +75,12 @@ MediaLibraryPanel::MediaLibraryPanel(QWidget *parent)
 
     resize(DefaultWidth, DefaultHeight);
     const QString folder = settings->getSavePath();
-    QDir().mkpath(folder);
-    showFolder(folder);
+    // A media folder that cannot be made (a drive gone, no permission) is no reason for a
+    // message box at start-up: the drive list is a place to start from too.
+    if (QDir().mkpath(folder))
+        showFolder(folder);
+    else
+        showDriveList();
     readSettings();
 }
 
@@ -299,8 +303,9 @@ void MediaLibraryPanel::dropSearch()
     // The views let go of the search rows before they are deleted.
     table->setModel(sortModel);
     showCurrentOrder();
-    delete searchSortModel;
-    delete searchModel;
+    // Possibly inside one of their own signals.
+    searchSortModel->deleteLater();
+    searchModel->deleteLater();
     searchSortModel = nullptr;
     searchModel = nullptr;
 }
