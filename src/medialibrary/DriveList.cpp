@@ -39,57 +39,31 @@ struct Mount
     QString source;
 };
 
+QSet<QString> setOf(const char *names)
+{
+    const QStringList list = QString::fromLatin1(names).split(u' ', Qt::SkipEmptyParts);
+    return {list.cbegin(), list.cend()};
+}
+
 // Kernel and desktop plumbing that is never a place for documents, wherever it is mounted.
-const QSet<QString> pseudoTypes{
-        u"proc"_s,
-        u"sysfs"_s,
-        u"devtmpfs"_s,
-        u"devpts"_s,
-        u"mqueue"_s,
-        u"debugfs"_s,
-        u"tracefs"_s,
-        u"securityfs"_s,
-        u"pstore"_s,
-        u"bpf"_s,
-        u"autofs"_s,
-        u"fusectl"_s,
-        u"configfs"_s,
-        u"binfmt_misc"_s,
-        u"hugetlbfs"_s,
-        u"overlay"_s,
-        u"squashfs"_s,
-        u"efivarfs"_s,
-        u"rpc_pipefs"_s,
-        u"nsfs"_s,
-        u"selinuxfs"_s,
-        u"nfsd"_s,
-        u"rootfs"_s,
-        u"cpuset"_s,
-        u"fuse.gvfsd-fuse"_s,
-        u"fuse.portal"_s,
-        u"fuse.lxcfs"_s,
-        u"fuse.snapfuse"_s,
-};
-// Memory file systems are only a drive where someone mounted one for the purpose.
-const QSet<QString> memoryTypes{u"tmpfs"_s, u"ramfs"_s};
-const QSet<QString> networkTypes{
-        u"nfs"_s,        u"nfs4"_s,        u"cifs"_s,  u"smb3"_s,        u"smbfs"_s,
-        u"ncpfs"_s,      u"ceph"_s,        u"afs"_s,   u"glusterfs"_s,   u"fuse.glusterfs"_s,
-        u"fuse.sshfs"_s, u"fuse.rclone"_s, u"davfs"_s, u"fuse.davfs2"_s, u"fuse.s3fs"_s,
-};
+const QSet<QString> pseudoTypes = setOf(
+        "proc sysfs devtmpfs devpts mqueue debugfs tracefs securityfs pstore bpf autofs fusectl "
+        "configfs binfmt_misc hugetlbfs overlay squashfs efivarfs rpc_pipefs nsfs selinuxfs nfsd "
+        "rootfs cpuset fuse.gvfsd-fuse fuse.portal fuse.lxcfs fuse.snapfuse");
+const QSet<QString> networkTypes = setOf("nfs nfs4 cifs smb3 smbfs ncpfs ceph afs glusterfs "
+                                         "fuse.glusterfs fuse.sshfs fuse.rclone davfs fuse.davfs2 "
+                                         "fuse.s3fs");
 // A virtual machine's shares with its host are remote too, but virtual machines and sandboxes
 // also use them for their own plumbing files, so they only count under the mount roots.
-const QSet<QString> hostShareTypes{u"9p"_s, u"virtiofs"_s};
-const QSet<QString> opticalTypes{u"iso9660"_s, u"udf"_s};
+const QSet<QString> hostShareTypes = setOf("9p virtiofs");
+const QSet<QString> opticalTypes = setOf("iso9660 udf");
 // What a memory card or stick is formatted with, for devices udev cannot tell about.
-const QSet<QString> removableTypes{u"vfat"_s,  u"exfat"_s,   u"ntfs"_s,
-                                   u"ntfs3"_s, u"fuseblk"_s, u"msdos"_s};
+const QSet<QString> removableTypes = setOf("vfat exfat ntfs ntfs3 fuseblk msdos");
 
-const QSet<QString> systemMountPoints{u"/"_s,    u"/boot"_s, u"/boot/efi"_s, u"/efi"_s,
-                                      u"/usr"_s, u"/var"_s,  u"/home"_s,     u"/opt"_s,
-                                      u"/srv"_s, u"/tmp"_s,  u"/root"_s};
-const QStringList systemTrees{u"/proc"_s, u"/sys"_s, u"/dev"_s, u"/run"_s,  u"/boot"_s,
-                              u"/efi"_s,  u"/usr"_s, u"/var"_s, u"/snap"_s, u"/etc"_s};
+const QSet<QString> systemMountPoints = setOf("/ /boot /boot/efi /efi /usr /var /home /opt /srv "
+                                              "/tmp /root");
+const QStringList systemTrees
+        = setOf("/proc /sys /dev /run /boot /efi /usr /var /snap /etc").values();
 
 constexpr unsigned LoopMajor = 7;
 
@@ -269,9 +243,7 @@ QList<Drive> listDrives(const DriveScan &scan)
         const bool underRoot = std::any_of(roots.cbegin(), roots.cend(), [&](const QString &root) {
             return isAtOrUnder(mount.mountPoint, root);
         });
-        if (!underRoot
-            && (isSystemMount(mount.mountPoint) || memoryTypes.contains(mount.type)
-                || hostShareTypes.contains(mount.type)))
+        if (!underRoot && (isSystemMount(mount.mountPoint) || hostShareTypes.contains(mount.type)))
             continue;
         const Drive::Kind kind = kindOf(context.get(), mount, underRoot);
         if (underRoot || kind == Drive::Kind::Remote || kind == Drive::Kind::CdRom)

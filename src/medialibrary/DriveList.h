@@ -11,8 +11,6 @@ struct Drive
     QString rootPath; // absolute mount point (the home folder for Home)
     Kind kind = Kind::Fixed;
     QString fileSystem; // the mount table's type: "ext4", "vfat", "nfs4", ... (empty for Home)
-
-    bool operator==(const Drive &) const = default;
 };
 
 /// Where the scan looks; the default is the real system. Tests point it at a fake tree.

@@ -99,17 +99,31 @@ void MediaInfoStore::readInformation(MediaIntf &media) const
 
 bool MediaInfoStore::writeInformation(const MediaIntf &media) const
 {
-    database->setFileKeywords(QFileInfo(media.path()), media.keywords());
-    const QString path = infoFilePath(media.path());
-    QDir().mkpath(QFileInfo(path).path());
-    // Through a temporary file: a full disk or a crash leaves the old information, never half.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(MediaInfoFile::write(media)) >= 0
-        && file.commit())
-        return true;
-    mediaLog.log(4, "MediaInfoStore::writeInformation - %s: %s", qPrintable(path),
-                 qPrintable(file.errorString()));
-    return false;
+    return writeInformation(QList<const MediaIntf *>{&media});
+}
+
+bool MediaInfoStore::writeInformation(const QList<const MediaIntf *> &media) const
+{
+    QList<std::pair<QFileInfo, QStringList>> keywords;
+    keywords.reserve(media.size());
+    for (const MediaIntf *one : media)
+        keywords.append({QFileInfo(one->path()), one->keywords()});
+    database->setFileKeywords(keywords);
+    bool written = true;
+    for (const MediaIntf *one : media) {
+        const QString path = infoFilePath(one->path());
+        QDir().mkpath(QFileInfo(path).path());
+        // Through a temporary file: a full disk or a crash leaves the old information, never
+        // half.
+        QSaveFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(MediaInfoFile::write(*one)) >= 0
+            && file.commit())
+            continue;
+        mediaLog.log(4, "MediaInfoStore::writeInformation - %s: %s", qPrintable(path),
+                     qPrintable(file.errorString()));
+        written = false;
+    }
+    return written;
 }
 
 QString MediaInfoStore::nameProblem(const QString &name)

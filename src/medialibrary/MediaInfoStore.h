@@ -2,6 +2,7 @@
 
 #include <SharedComponent.h>
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -45,6 +46,9 @@ public:
     /// Gives the search index the object's keywords, then writes its information file. A file
     /// that cannot be written is left as it was.
     bool writeInformation(const MediaIntf &media) const;
+    /// The same for several objects, with one update of the search index for all of them:
+    /// each update waits for the disk, so many single writes would hold the caller long.
+    bool writeInformation(const QList<const MediaIntf *> &media) const;
 
     /// Deletes the file or folder with its information, thumbnail and index rows, or tells the
     /// user why not. True when it is gone.

@@ -570,22 +570,36 @@ bool MediaLibraryDatabase::syncFolder(const QDir &folder)
 
 bool MediaLibraryDatabase::setFileKeywords(const QFileInfo &file, const QStringList &keywords)
 {
-    if (!file.exists() || !usable())
+    return setFileKeywords({{file, keywords}});
+}
+
+bool MediaLibraryDatabase::setFileKeywords(const QList<std::pair<QFileInfo, QStringList>> &files)
+{
+    if (!usable())
         return false;
-    const FileKey key = keyOf(file);
     std::lock_guard lock(databaseMutex());
     QSqlDatabase db = QSqlDatabase::database(Connection, true);
     QSqlQuery query(db);
-    // One transaction: the old rows never go without the new ones coming.
+    // One transaction: the old rows never go without the new ones coming, and the commit, which
+    // waits for the disk, is paid once for every file.
     db.transaction();
-    exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix});
     const QString insert = QStringLiteral("insert into '%1'(dirPath, fileName, suffix, keyword, "
                                           "role) values(?, ?, ?, ?, ?)")
                                    .arg(Table);
-    const bool named
-            = exec(query, insert, {key.dirPath, key.fileName, key.suffix, key.name().toLower(), 0});
-    for (const QString &keyword : keywords)
-        exec(query, insert, {key.dirPath, key.fileName, key.suffix, keyword.toLower(), 1});
+    bool named = true;
+    for (const auto &[file, keywords] : files) {
+        if (!file.exists()) {
+            named = false;
+            continue;
+        }
+        const FileKey key = keyOf(file);
+        exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix});
+        named = exec(query, insert,
+                     {key.dirPath, key.fileName, key.suffix, key.name().toLower(), 0})
+                && named;
+        for (const QString &keyword : keywords)
+            exec(query, insert, {key.dirPath, key.fileName, key.suffix, keyword.toLower(), 1});
+    }
     return db.commit() && named;
 }
 

@@ -38,6 +38,8 @@ public:
     bool syncFolder(const QDir &folder);
     /// Replaces the rows of `file` by its name row and one row per keyword.
     bool setFileKeywords(const QFileInfo &file, const QStringList &keywords);
+    /// The same for several files in one transaction. False when one of them is missing.
+    bool setFileKeywords(const QList<std::pair<QFileInfo, QStringList>> &files);
     bool removeFile(const QFileInfo &file);
     /// Drops the rows of `folder` and of the folders below it; a sibling whose name merely begins
     /// with the same text keeps its rows.

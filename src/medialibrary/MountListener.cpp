@@ -2,8 +2,6 @@
 
 #include "DriveList.h"
 
-#include <QSocketNotifier>
-
 #include <utility>
 
 MountListener::MountListener(QObject *parent, const QString &mountInfo)
@@ -16,8 +14,8 @@ MountListener::MountListener(QObject *parent, const QString &mountInfo)
     // The kernel raises an exceptional condition on the open file after each change of the
     // table and clears it on the next poll, so one change wakes the notifier once.
     if (watched.open(QIODevice::ReadOnly)) {
-        notifier = new QSocketNotifier(watched.handle(), QSocketNotifier::Exception, this);
-        connect(notifier, &QSocketNotifier::activated, this, &MountListener::kernelNoticed);
+        notifier = std::make_unique<QSocketNotifier>(watched.handle(), QSocketNotifier::Exception);
+        connect(notifier.get(), &QSocketNotifier::activated, this, &MountListener::kernelNoticed);
     }
     poll.setInterval(500);
     connect(&poll, &QTimer::timeout, this, &MountListener::compareTable);

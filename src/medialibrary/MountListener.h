@@ -3,9 +3,10 @@
 #include <QByteArray>
 #include <QFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
-class QSocketNotifier;
+#include <memory>
 
 /// Tells when volumes come and go, so that the drive list can be shown again.
 ///
@@ -31,7 +32,8 @@ private:
 
     QString path;
     QFile watched;
-    QSocketNotifier *notifier = nullptr;
+    // Declared after the file so that it stops watching before the file closes.
+    std::unique_ptr<QSocketNotifier> notifier;
     QTimer poll;
     QByteArray table;
 };
