@@ -33,7 +33,8 @@ const QString ModeKey = QStringLiteral("medialibrary/mode");
 const QString WidthKey = QStringLiteral("medialibrary/width");
 const QString HeightKey = QStringLiteral("medialibrary/height");
 
-constexpr int DefaultWidth = 340;
+// Narrow enough to leave the tool strip free on a 1280-pixel screen.
+constexpr int DefaultWidth = 280;
 constexpr int DefaultHeight = 600;
 constexpr int MinimumWidth = 240;
 
