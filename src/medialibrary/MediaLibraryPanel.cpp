@@ -412,7 +412,9 @@ void MediaLibraryPanel::resizeEvent(QResizeEvent *event)
 
 bool MediaLibraryPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != grip)
+    const bool mouseEvent
+            = event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseMove;
+    if (watched != grip || !mouseEvent)
         return QFrame::eventFilter(watched, event);
     const auto *mouse = static_cast<QMouseEvent *>(event);
     if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
