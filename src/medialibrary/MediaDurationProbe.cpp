@@ -16,9 +16,6 @@ const LogModule probeLog("velora/medialibrary");
 // field, though, sends the AVI reader through the rest of the file eight bytes at a time looking
 // for an index, which for a 1 GB file costs ten seconds of reading.
 constexpr int64_t ReadBudget = 16 * 1024 * 1024;
-// Only a header without a length makes the probe read packets, and then only this much: enough
-// for the formats that keep their length elsewhere, never a whole uncompressed recording.
-constexpr int64_t ProbeBytes = 256 * 1024;
 
 struct Watch
 {
@@ -71,14 +68,11 @@ qint64 measure(const QString &path, const std::atomic<bool> *stop, QString *why)
         *why = ffmpegError(result);
         return 0;
     }
-    qint64 length = statedLength(context.get());
-    if (length == 0) {
-        context->probesize = ProbeBytes;
-        context->max_analyze_duration = AV_TIME_BASE;
-        if ((result = avformat_find_stream_info(context.get(), nullptr)) >= 0)
-            length = statedLength(context.get());
-        *why = result < 0 ? ffmpegError(result) : QStringLiteral("no length in its header");
-    }
+    // Reading packets (avformat_find_stream_info) finds no length that the AVI or ASF header
+    // lacks, a recording in progress among them; it would only cost time.
+    const qint64 length = statedLength(context.get());
+    if (length == 0)
+        *why = QStringLiteral("no length in its header");
     return length;
 }
 
