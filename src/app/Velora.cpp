@@ -18,6 +18,7 @@
 #include <KivoscopeIntf.h>
 #include <LogModule.h>
 #include <MediaInfoStore.h>
+#include <MediaLibraryIntf.h>
 #include <PipView.h>
 #include <RecordingIntf.h>
 #include <SettingIntf.h>
@@ -63,6 +64,7 @@ Velora::Velora(QWidget *parent)
     wireDocCam();
     wireWebCam();
     wireToolsPanel();
+    wireMediaLibrary();
     wireWidgetModeBar();
     wireRecordingIndicator();
     // Before the capture: exit questions are asked in the order they were added.
@@ -111,6 +113,9 @@ Velora::~Velora()
     annotation->release();
     delete toolsPanel;
     toolsPanel = nullptr;
+    // The panel goes with its component; the slider must not place it afterwards.
+    mediaLibSlider.reset();
+    mediaLibrary->release();
     // The cameras go last: their frames must not reach views being destroyed.
     kivoscope->setStillCaptureHandler({});
     controlBar.reset();

@@ -22,6 +22,8 @@ class ImageControlPanel;
 class ImageWidget;
 class KivoscopeIntf;
 class MediaInfoStore;
+class MediaIntf;
+class MediaLibraryIntf;
 class PanelSlider;
 class PipView;
 class QAction;
@@ -120,6 +122,7 @@ Q_SIGNALS:
     void veloraMoved(QPoint topLeft);
 
 public Q_SLOTS:
+    void videoObjRequestToPlay(MediaIntf *media);
     void imgRequestToShow(const QString &path);
     void showSettingPanel();
     void becomeWidgetMode();
@@ -193,6 +196,7 @@ private:
     void wireDocCam();
     void wireWebCam();
     void wireToolsPanel();
+    void wireMediaLibrary();
     void wireCapture();
     void wireAnnotation();
     void wireWidgetModeBar();
@@ -232,6 +236,7 @@ private:
     ImageWidget *imageView = nullptr;
     SettingIntf *settings = nullptr;
     MediaInfoStore *mediaInfo = nullptr;
+    MediaLibraryIntf *mediaLibrary = nullptr;
     KivoscopeIntf *kivoscope = nullptr;
     WebCamIntf *webCam = nullptr;
     CaptureIntf *capture = nullptr;

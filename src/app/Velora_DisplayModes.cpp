@@ -222,7 +222,9 @@ void Velora::layoutViews()
 
 void Velora::raiseUpAllControlWidgets()
 {
-    pipView->raise();
+    // The media library's panel arrives before the picture-in-picture frame is built.
+    if (pipView)
+        pipView->raise();
     imageControlPanel->raise();
     if (mediaLibPanel)
         mediaLibPanel->raise();

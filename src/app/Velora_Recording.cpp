@@ -10,6 +10,7 @@
 #include "WidgetModeToolBar.h"
 
 #include <LogModule.h>
+#include <MediaLibraryIntf.h>
 #include <RecordingIntf.h>
 #include <RecordingStarter.h>
 #include <RecordingStatus.h>
@@ -204,10 +205,9 @@ void Velora::recordForceStopped(int reason)
 
 void Velora::announceRecording(const QList<QString> &files)
 {
-    // The media library finds new files in the folder it shows; until it lists them itself,
-    // the log says where each recording went.
     for (const QString &file : files)
         recordingLog.log(6, "Velora::announceRecording - %s", qPrintable(file));
+    mediaLibrary->addFiles(files);
 }
 
 void Velora::recordingStatusChangedUI(uint status)

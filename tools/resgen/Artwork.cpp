@@ -94,6 +94,7 @@ const std::vector<Artwork> &allArtwork()
         appendCursorArtwork(all);
         appendAnnotationArtwork(all);
         appendSettingsArtwork(all);
+        appendMediaLibraryArtwork(all);
         return all;
     }();
     return artwork;

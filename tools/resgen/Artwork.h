@@ -31,6 +31,7 @@ void appendCaptureArtwork(std::vector<Artwork> &artwork);
 void appendCursorArtwork(std::vector<Artwork> &artwork);
 void appendAnnotationArtwork(std::vector<Artwork> &artwork);
 void appendSettingsArtwork(std::vector<Artwork> &artwork);
+void appendMediaLibraryArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);
 

@@ -7,6 +7,10 @@
 #include <ImageWidget.h>
 #include <KivoscopeIntf.h>
 #include <LongTimers.h>
+#include <MediaInfoModifiedPanel.h>
+#include <MediaLibTableModel.h>
+#include <MediaLibTableView.h>
+#include <MediaLibraryPanel.h>
 #include <MessageBox.h>
 #include <PipView.h>
 #include <RecordingControlBar.h>
@@ -25,11 +29,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -366,6 +372,13 @@ private Q_SLOTS:
             QTRY_COMPARE(window.tools()->pos().y(), -window.tools()->height());
             auto *handle = window.findChild<QPushButton *>(QStringLiteral("toolsHandle"));
             QVERIFY(handle->isVisible());
+            // The library went with the strip; its handle brings it back, its button away.
+            auto *libraryHandle = window.findChild<QPushButton *>(QStringLiteral("mediaLibHandle"));
+            QVERIFY(!window.isMediaLibShown() && libraryHandle->isVisible());
+            libraryHandle->click();
+            QVERIFY(window.isMediaLibShown());
+            window.findChild<MediaLibraryPanel *>()->findChild<QToolButton *>("closeBtn")->click();
+            QVERIFY(!window.isMediaLibShown() && libraryHandle->isVisible());
 
             // The presenter brings the strip back and leaves it open.
             handle->click();
@@ -402,9 +415,7 @@ private Q_SLOTS:
         // The next start restores the panels at once, without the introduction.
         Velora again;
         settle(again);
-        auto *library = new QFrame;
-        library->resize(280, 100);
-        again.installMediaLibraryPanel(library);
+        auto *library = again.findChild<MediaLibraryPanel *>();
         QVERIFY(again.isToolsPanelShown());
         QCOMPARE(again.tools()->pos().y(), 0);
         QVERIFY(again.isMediaLibShown());
@@ -420,6 +431,59 @@ private Q_SLOTS:
         QCOMPARE(again.currentSplitMode(), 0);
         QTest::qWait(5500);
         QVERIFY(again.isToolsPanelShown());
+    }
+
+    void mediaLibraryShowsWhatItOpensAndFinishedRecordings()
+    {
+        Velora window;
+        settle(window);
+        window.findChild<QPushButton *>(QStringLiteral("mediaLibHandle"))->click();
+        auto *library = window.findChild<MediaLibraryPanel *>();
+        const QDir folder = library->currentFolder();
+        const QString photo = folder.filePath(QStringLiteral("photo.jpg"));
+        const QString video = folder.filePath(QStringLiteral("lesson.avi"));
+        QVERIFY(QFile::copy(picture, photo));
+        QVERIFY(QFile(video).open(QIODevice::WriteOnly));
+        QTRY_VERIFY(library->tableModel()->rowOfPath(video) >= 0);
+        MediaLibTableView *table = library->tableView();
+        // As the window system delivers it: a click, then the second press as a double click.
+        const auto click = [&](const QString &path, int column, bool twice) {
+            const auto *sorted = qobject_cast<QSortFilterProxyModel *>(table->model());
+            const QModelIndex cell = sorted->mapFromSource(
+                    library->tableModel()->index(library->tableModel()->rowOfPath(path), column));
+            table->scrollTo(cell);
+            const QPoint at = table->visualRect(cell).center();
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+            if (twice)
+                QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+        };
+        const auto doubleClick = [&](const QString &path) {
+            click(path, 0, true);
+        };
+        QStringList told;
+        MessageBox::setAnswerer([&](const MessageBox::Question &question) {
+            told << question.title + QStringLiteral(": ") + question.text;
+            return QMessageBox::Ok;
+        });
+        doubleClick(photo);
+        QCOMPARE(window.currentSplitMode(), 7);
+        QVERIFY(told.isEmpty());
+        doubleClick(video);
+        QCOMPARE(told, {QStringLiteral("Video: Videos cannot be played in Velora yet.")});
+        QCOMPARE(window.currentSplitMode(), 7);
+
+        // Listed as soon as the recording is handed over, not at the next look at the folder.
+        const QString recorded = folder.filePath(QStringLiteral("Velora-recorded.avi"));
+        QVERIFY(QFile(recorded).open(QIODevice::WriteOnly));
+        window.recordForceStopped(0, {recorded});
+        QVERIFY(library->tableModel()->rowOfPath(recorded) >= 0);
+
+        // The Info column opens the file's information dialog over the panel.
+        click(recorded, MediaLibTableModel::InfoColumn, false);
+        auto *dialog = library->findChild<MediaInfoModifiedPanel *>();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->findChild<QLineEdit *>()->text(), QStringLiteral("Velora-recorded"));
+        dialog->reject();
     }
 
     void annotationDrawsOnTheShownPicture()

@@ -1,0 +1,418 @@
+#include "MediaLibThumbnailView.h"
+
+#include "DriveList.h"
+#include "MediaInfoStore.h"
+#include "MediaIntf.h"
+#include "MediaLibTableModel.h"
+#include "MediaLibTableView.h"
+
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QSortFilterProxyModel>
+
+namespace {
+
+constexpr int CachedThumbnails = 1000;
+constexpr int NameHeight = 20;
+
+/// A picture of the resources, read once per process and shared by every tile.
+QPixmap resourcePicture(const QString &name)
+{
+    const QString path = QStringLiteral(":/Image/pics/MediaLib/") + name;
+    QPixmap picture;
+    if (!QPixmapCache::find(path, &picture)) {
+        picture.load(path);
+        QPixmapCache::insert(path, picture);
+    }
+    return picture;
+}
+
+QPixmap drivePicture(int kind)
+{
+    switch (Drive::Kind(kind)) {
+    case Drive::Kind::Home:
+        return resourcePicture(QStringLiteral("drive_home.png"));
+    case Drive::Kind::Removable:
+        return resourcePicture(QStringLiteral("drive_usb.png"));
+    case Drive::Kind::CdRom:
+        return resourcePicture(QStringLiteral("drive_cdrom.png"));
+    case Drive::Kind::Remote:
+        return resourcePicture(QStringLiteral("drive_remote.png"));
+    case Drive::Kind::Fixed:
+        break;
+    }
+    return resourcePicture(QStringLiteral("drive_hdd.png"));
+}
+
+QPixmap defaultPicture(int kind)
+{
+    switch (kind) {
+    case MediaIntf::Image:
+        return resourcePicture(QStringLiteral("picture_thumbnail.png"));
+    case MediaIntf::Video:
+        return resourcePicture(QStringLiteral("video_thumbnail.png"));
+    default:
+        return resourcePicture(QStringLiteral("folder.png"));
+    }
+}
+
+} // namespace
+
+MediaLibThumbnailView::MediaLibThumbnailView(MediaLibTableView *table, QWidget *parent)
+    : QWidget(parent)
+    , table(table)
+    , store(MediaInfoStore::getInstance())
+    , thumbnails(CachedThumbnails)
+{
+    setObjectName(QStringLiteral("thumbnailView"));
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+}
+
+MediaLibThumbnailView::~MediaLibThumbnailView()
+{
+    store->release();
+}
+
+void MediaLibThumbnailView::changeCurDir(const QString &path)
+{
+    folder = path;
+    // Thumbnails made since the folder was last shown are found again.
+    thumbnails.clear();
+    finishRename(false);
+    current = QPersistentModelIndex();
+    setOffset(0, Qt::Vertical);
+    Q_EMIT scrollRequested(0, Qt::Vertical);
+}
+
+void MediaLibThumbnailView::changeOrderFromSortModel(QSortFilterProxyModel *model)
+{
+    if (model != proxy) {
+        for (const QMetaObject::Connection &connection : std::as_const(proxyConnections))
+            disconnect(connection);
+        proxyConnections.clear();
+        finishRename(false);
+        proxy = model;
+        const auto reshaped = [this] {
+            relayout();
+        };
+        proxyConnections << connect(model, &QAbstractItemModel::modelReset, this, reshaped)
+                         << connect(model, &QAbstractItemModel::rowsInserted, this, reshaped)
+                         << connect(model, &QAbstractItemModel::rowsRemoved, this, reshaped)
+                         << connect(model, &QAbstractItemModel::layoutChanged, this, reshaped)
+                         << connect(model, &QAbstractItemModel::dataChanged, this,
+                                    qOverload<>(&QWidget::update));
+    }
+    // The row the table shows as current stays current in the grid.
+    if (table->model() == proxy)
+        current = table->currentIndex();
+    relayout();
+}
+
+void MediaLibThumbnailView::reloadVideoThumbnails()
+{
+    thumbnails.clear();
+    update();
+    Q_EMIT videoThumbnailReloaded();
+}
+
+int MediaLibThumbnailView::columns() const
+{
+    return qMax(1, width() / TileWidth);
+}
+
+int MediaLibThumbnailView::leftMargin() const
+{
+    return qMax(0, (width() - columns() * TileWidth) / 2);
+}
+
+QRect MediaLibThumbnailView::tileRect(int row) const
+{
+    const int perLine = columns();
+    return QRect(leftMargin() + row % perLine * TileWidth, row / perLine * TileHeight - top,
+                 TileWidth, TileHeight);
+}
+
+int MediaLibThumbnailView::rowAt(const QPoint &pos) const
+{
+    if (!proxy || pos.x() < leftMargin())
+        return -1;
+    const int column = (pos.x() - leftMargin()) / TileWidth;
+    const int line = (pos.y() + top) / TileHeight;
+    const int row = line * columns() + column;
+    return column < columns() && pos.y() + top >= 0 && row < proxy->rowCount() ? row : -1;
+}
+
+void MediaLibThumbnailView::relayout()
+{
+    const int rows = proxy ? proxy->rowCount() : 0;
+    const int lines = (rows + columns() - 1) / columns();
+    const int maximum = qMax(0, lines * TileHeight - height());
+    if (top > maximum)
+        top = maximum;
+    Q_EMIT uiRangeChanged(0, maximum, Qt::Vertical);
+    update();
+}
+
+void MediaLibThumbnailView::setOffset(int value, Qt::Orientation orientation)
+{
+    // Tiles wrap at the width: only the vertical offset moves them.
+    if (orientation != Qt::Vertical || value == top)
+        return;
+    finishRename(false);
+    top = value;
+    update();
+}
+
+void MediaLibThumbnailView::ensureVisible(int row)
+{
+    const QRect tile = tileRect(row);
+    int wanted = top;
+    if (tile.top() < 0)
+        wanted = top + tile.top();
+    else if (tile.bottom() >= height())
+        wanted = top + tile.bottom() + 1 - height();
+    if (wanted != top) {
+        setOffset(wanted, Qt::Vertical);
+        Q_EMIT scrollRequested(wanted, Qt::Vertical);
+    }
+}
+
+void MediaLibThumbnailView::setCurrentIndex(const QModelIndex &index)
+{
+    current = index;
+    if (index.isValid())
+        ensureVisible(index.row());
+    update();
+}
+
+void MediaLibThumbnailView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    finishRename(false);
+    relayout();
+}
+
+void MediaLibThumbnailView::paintEvent(QPaintEvent *event)
+{
+    if (!proxy)
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const int perLine = columns();
+    const int rows = proxy->rowCount();
+    const int firstLine = qMax(0, (event->rect().top() + top) / TileHeight);
+    const int lastLine = (event->rect().bottom() + top) / TileHeight;
+    for (int row = firstLine * perLine; row < qMin(rows, (lastLine + 1) * perLine); ++row)
+        paintTile(painter, row);
+}
+
+void MediaLibThumbnailView::paintTile(QPainter &painter, int row)
+{
+    const QRect tile = tileRect(row).adjusted(3, 3, -3, -3);
+    const QModelIndex index = proxy->index(row, MediaLibTableModel::NameColumn);
+    if (current.isValid() && current.row() == row) {
+        QColor highlight = palette().color(QPalette::Highlight);
+        highlight.setAlpha(hasFocus() ? 90 : 50);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(highlight);
+        painter.drawRoundedRect(tile, 6, 6);
+    }
+    const QRect pictureBox(tile.center().x() - PictureSize / 2, tile.top() + 2, PictureSize,
+                           PictureSize);
+    const QPixmap picture = pictureFor(index);
+    if (!picture.isNull()) {
+        // Small thumbnails keep their size; the default pictures fit the box.
+        QSize shown = picture.size();
+        if (shown.width() > PictureSize || shown.height() > PictureSize)
+            shown.scale(pictureBox.size(), Qt::KeepAspectRatio);
+        QRect target(QPoint(0, 0), shown);
+        target.moveCenter(pictureBox.center());
+        painter.drawPixmap(target, picture);
+    }
+    const QRect nameBox(tile.left(), tile.bottom() - NameHeight, tile.width(), NameHeight);
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(nameBox, Qt::AlignCenter,
+                     fontMetrics().elidedText(index.data().toString(), Qt::ElideMiddle,
+                                              nameBox.width() - 4));
+}
+
+QPixmap MediaLibThumbnailView::pictureFor(const QModelIndex &index)
+{
+    const QVariant driveKind = index.data(MediaLibTableModel::DriveKindRole);
+    if (driveKind.isValid() && driveKind.toInt() >= 0)
+        return drivePicture(driveKind.toInt());
+    const int kind = index.data(MediaLibTableModel::KindRole).toInt();
+    if (kind == MediaIntf::Image || kind == MediaIntf::Video) {
+        const QString path = index.data(MediaLibTableModel::PathRole).toString();
+        QPixmap thumbnail;
+        if (const QPixmap *cached = thumbnails.object(path)) {
+            thumbnail = *cached;
+        } else {
+            // Looked up when the tile first comes into sight, not when the folder is listed.
+            const QString file = store->thumbnailPath(path);
+            if (QFileInfo::exists(file))
+                thumbnail.load(file, "PNG");
+            thumbnails.insert(path, new QPixmap(thumbnail));
+        }
+        if (!thumbnail.isNull())
+            return thumbnail;
+    }
+    return defaultPicture(kind);
+}
+
+void MediaLibThumbnailView::mousePressEvent(QMouseEvent *event)
+{
+    setFocus(Qt::MouseFocusReason);
+    const int row = rowAt(event->position().toPoint());
+    setCurrentIndex(row < 0 ? QModelIndex() : proxy->index(row, 0));
+}
+
+void MediaLibThumbnailView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const int row = rowAt(event->position().toPoint());
+    if (row >= 0)
+        Q_EMIT itemOpened(proxy->index(row, 0));
+}
+
+void MediaLibThumbnailView::keyPressEvent(QKeyEvent *event)
+{
+    if (!proxy || proxy->rowCount() == 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int last = proxy->rowCount() - 1;
+    const int row = current.isValid() ? current.row() : -1;
+    int next = row;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        next = row - 1;
+        break;
+    case Qt::Key_Right:
+        next = row + 1;
+        break;
+    case Qt::Key_Up:
+        next = row < 0 ? 0 : row - columns();
+        break;
+    case Qt::Key_Down:
+        next = row + columns();
+        break;
+    case Qt::Key_Home:
+        next = 0;
+        break;
+    case Qt::Key_End:
+        next = last;
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (current.isValid())
+            Q_EMIT itemOpened(current);
+        return;
+    case Qt::Key_F2:
+        renameCurObj();
+        return;
+    case Qt::Key_Delete:
+        deleteCurObj();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    setCurrentIndex(proxy->index(qBound(0, next, last), 0));
+}
+
+void MediaLibThumbnailView::contextMenuEvent(QContextMenuEvent *event)
+{
+    const int row = rowAt(event->pos());
+    if (row >= 0)
+        setCurrentIndex(proxy->index(row, 0));
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("Delete"), this, &MediaLibThumbnailView::deleteCurObj)
+            ->setEnabled(row >= 0);
+    menu.addAction(QStringLiteral("Rename"), this, &MediaLibThumbnailView::renameCurObj)
+            ->setEnabled(row >= 0);
+    menu.addAction(QStringLiteral("Add new Folder"), this,
+                   &MediaLibThumbnailView::requestToNewFolder)
+            ->setEnabled(!folder.isEmpty());
+    menu.exec(event->globalPos());
+}
+
+bool MediaLibThumbnailView::selectInTable()
+{
+    if (!current.isValid() || table->model() != proxy)
+        return false;
+    table->setCurrentIndex(current.sibling(current.row(), MediaLibTableModel::NameColumn));
+    return true;
+}
+
+void MediaLibThumbnailView::deleteCurObj()
+{
+    if (selectInTable())
+        table->deleteCurObj();
+}
+
+void MediaLibThumbnailView::renameCurObj()
+{
+    if (!selectInTable())
+        return;
+    // A protected file: the table refuses and tells why, as it would in list mode.
+    if (table->isProtected(current.data(MediaLibTableModel::PathRole).toString())) {
+        table->renameCurObj();
+        return;
+    }
+    finishRename(false);
+    renamed = current.sibling(current.row(), MediaLibTableModel::NameColumn);
+    ensureVisible(renamed.row());
+    const QRect tile = tileRect(renamed.row());
+    nameEditor = new QLineEdit(renamed.data(Qt::EditRole).toString(), this);
+    nameEditor->setGeometry(tile.left(), tile.bottom() - NameHeight - 4, tile.width(),
+                            NameHeight + 4);
+    nameEditor->installEventFilter(this);
+    nameEditor->selectAll();
+    nameEditor->show();
+    nameEditor->setFocus();
+    connect(nameEditor, &QLineEdit::returnPressed, this, [this] { finishRename(true); });
+}
+
+bool MediaLibThumbnailView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == nameEditor) {
+        if (event->type() == QEvent::KeyPress
+            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            finishRename(false);
+            return true;
+        }
+        if (event->type() == QEvent::FocusOut)
+            finishRename(true);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MediaLibThumbnailView::finishRename(bool commit)
+{
+    if (!nameEditor)
+        return;
+    // Taken first: the rename may show a message box, which takes the focus from the editor.
+    QLineEdit *editor = std::exchange(nameEditor, nullptr);
+    editor->removeEventFilter(this);
+    editor->hide();
+    editor->deleteLater();
+    const QPersistentModelIndex index = renamed;
+    const QString text = editor->text();
+    if (commit && index.isValid() && text != index.data(Qt::EditRole).toString()
+        && proxy->setData(index, text, Qt::EditRole))
+        Q_EMIT fileContentChanged(index.data(MediaLibTableModel::PathRole).toString());
+    setFocus();
+}
+
+void MediaLibThumbnailView::requestToNewFolder()
+{
+    if (!folder.isEmpty())
+        Q_EMIT newFolderRequest(QDir(folder));
+}

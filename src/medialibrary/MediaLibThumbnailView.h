@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QCache>
+#include <QDir>
+#include <QPersistentModelIndex>
+#include <QPixmap>
+#include <QPointer>
+#include <QSortFilterProxyModel>
+#include <QWidget>
+
+class MediaInfoStore;
+class MediaLibTableView;
+class QLineEdit;
+
+/// The media library's grid: one tile per row of the table, in the table's sorted order, each
+/// a picture (the file's thumbnail when one exists, else a default for its kind) with its name
+/// below.
+///
+/// One widget paints the tiles in sight and nothing else, so that a folder of thousands of
+/// files scrolls as lightly as a folder of ten; MediaLibScrollArea holds the scroll bars.
+/// Deleting goes through the table's own action on the same row, and renaming through the
+/// table's model, so that both views follow one set of rules.
+class MediaLibThumbnailView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TileWidth = 96;
+    static constexpr int TileHeight = 92;
+    static constexpr int PictureSize = 64;
+
+    explicit MediaLibThumbnailView(MediaLibTableView *table, QWidget *parent = nullptr);
+    ~MediaLibThumbnailView() override;
+
+    QSortFilterProxyModel *sortModel() const { return proxy; }
+    /// The selected tile's row, as an index of the sort model.
+    QModelIndex currentIndex() const { return current; }
+    void setCurrentIndex(const QModelIndex &index);
+    /// Where the tile of sort-model row `row` is painted now.
+    QRect tileRect(int row) const;
+    int offset() const { return top; }
+
+public Q_SLOTS:
+    void changeCurDir(const QString &path);
+    /// Shows the rows of `model` in its order from now on.
+    void changeOrderFromSortModel(QSortFilterProxyModel *model);
+    /// Videos may have thumbnails now: look for them again.
+    void reloadVideoThumbnails();
+    void setOffset(int value, Qt::Orientation orientation);
+    void renameCurObj();
+    void deleteCurObj();
+    void requestToNewFolder();
+
+Q_SIGNALS:
+    void fileContentChanged(const QString &path);
+    void newFolderRequest(const QDir &folder);
+    void videoThumbnailReloaded();
+    void uiRangeChanged(int minimum, int maximum, Qt::Orientation orientation);
+    /// A tile was double-clicked or Return pressed on it.
+    void itemOpened(const QModelIndex &index);
+    /// The view wants to be scrolled to `value`, to bring the current tile into sight.
+    void scrollRequested(int value, Qt::Orientation orientation);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    int columns() const;
+    int leftMargin() const;
+    int rowAt(const QPoint &pos) const;
+    void relayout();
+    void ensureVisible(int row);
+    void paintTile(QPainter &painter, int row);
+    QPixmap pictureFor(const QModelIndex &index);
+    void finishRename(bool commit);
+    /// The table points at the same row, so that its actions act on the tile.
+    bool selectInTable();
+
+    MediaLibTableView *table;
+    MediaInfoStore *store;
+    QPointer<QSortFilterProxyModel> proxy;
+    QList<QMetaObject::Connection> proxyConnections;
+    QPersistentModelIndex current;
+    QString folder;
+    int top = 0;
+    // Thumbnails by media path; a null picture remembers that a file has none yet.
+    QCache<QString, QPixmap> thumbnails;
+    QLineEdit *nameEditor = nullptr;
+    QPersistentModelIndex renamed;
+};
