@@ -16,6 +16,7 @@
 #include <CaptureIntf.h>
 #include <SettingIntf.h>
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
@@ -101,6 +102,11 @@ MediaLibraryPanel::~MediaLibraryPanel()
 void MediaLibraryPanel::buildLayout()
 {
     setFrameShape(QFrame::StyledPanel);
+    // The main window's centre is black behind the pictures, and a child inherits that; the
+    // panel keeps the desktop's own background so that its texts stay readable.
+    QPalette own = palette();
+    own.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+    setPalette(own);
     setAutoFillBackground(true);
     setMinimumWidth(MinimumWidth);
 

@@ -29,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -377,7 +378,14 @@ private Q_SLOTS:
             QVERIFY(!window.isMediaLibShown() && libraryHandle->isVisible());
             libraryHandle->click();
             QVERIFY(window.isMediaLibShown());
-            window.findChild<MediaLibraryPanel *>()->findChild<QToolButton *>("closeBtn")->click();
+            // Over the black centre, the folder's path must still be readable.
+            auto *library = window.findChild<MediaLibraryPanel *>();
+            const auto *path = library->findChild<QLabel *>(QStringLiteral("pathLabel"));
+            QVERIFY(!path->text().isEmpty());
+            QVERIFY(qAbs(qGray(path->palette().color(QPalette::WindowText).rgb())
+                         - qGray(library->palette().color(QPalette::Window).rgb()))
+                    > 100);
+            library->findChild<QToolButton *>("closeBtn")->click();
             QVERIFY(!window.isMediaLibShown() && libraryHandle->isVisible());
 
             // The presenter brings the strip back and leaves it open.
