@@ -4,6 +4,7 @@
 #include "MediaLibraryPanel.h"
 
 #include "DriveList.h"
+#include "FolderListing.h"
 #include "MediaImpl.h"
 #include "MediaInfoStore.h"
 #include "MediaLibSortFilterModel.h"
@@ -32,8 +33,7 @@ QStringList MediaLibraryPanel::listEntries() const
 {
     // Everything, hidden names included: the poll compares counts, and any change is a reason
     // to look again.
-    return currentDir.entryList(
-            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
+    return FolderListing::names(currentDir.absolutePath());
 }
 
 bool MediaLibraryPanel::showFolder(const QString &path)
@@ -47,14 +47,16 @@ bool MediaLibraryPanel::showFolder(const QString &path)
     }
     syncTimer.stop();
     currentDir = QDir(QDir(target).absolutePath());
-    snapshot = listEntries();
+    // One reading of the folder for the snapshot, the rows and the index.
+    const FolderListing listing(currentDir.absolutePath(), &MediaLibTableModel::isMediaFileName);
+    snapshot = listing.allNames();
     leaveSpecialState();
-    model->loadFolder(currentDir);
+    model->loadFolder(currentDir, listing);
     table->doSorting();
     setPathText(currentDir.absolutePath(), FolderToolTip);
 
     dropWatcher();
-    database->syncFolder(currentDir);
+    database->syncFolderInBackground(currentDir, listing.fileNames());
     clearNonExistenceFileList();
     createWatcher();
 
