@@ -26,45 +26,27 @@ bool isDotOrDotDot(const char *name)
     return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
 
-qint64 milliseconds(const statx_timestamp &time)
+FolderListing::Type typeOf(int folder, const char *name, unsigned char direntType)
 {
-    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1'000'000;
-}
-
-// The entry's type, following links, with its size and time when `details`; what the kernel
-// says the entry is when it cannot be asked (no search permission on the folder).
-void describe(int folder, const char *name, unsigned char direntType, bool details,
-              FolderListing::Entry &entry)
-{
-    // A plain file or folder needs no status call unless its details are wanted.
-    if (!details && direntType == DT_REG) {
-        entry.type = FolderListing::File;
-        return;
-    }
-    struct statx status
+    if (direntType == DT_REG)
+        return FolderListing::File;
+    if (direntType == DT_DIR)
+        return FolderListing::Folder;
+    if (direntType != DT_LNK && direntType != DT_UNKNOWN)
+        return FolderListing::Other;
+    // A dangling link lists as nothing, as it does for QDir.
+    struct stat status
     { };
-    if (statx(folder, name, AT_STATX_SYNC_AS_STAT,
-              STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &status)
-        != 0) {
-        // A dangling link lists as nothing, as it does for QDir.
-        entry.type = direntType == DT_DIR ? FolderListing::Folder
-                : direntType == DT_REG    ? FolderListing::File
-                                          : FolderListing::Other;
-        return;
-    }
-    entry.type = S_ISDIR(status.stx_mode) ? FolderListing::Folder
-            : S_ISREG(status.stx_mode)    ? FolderListing::File
-                                          : FolderListing::Other;
-    entry.size = qint64(status.stx_size);
-    // Not every file system keeps a birth time.
-    entry.created = (status.stx_mask & STATX_BTIME) ? milliseconds(status.stx_btime)
-                                                    : milliseconds(status.stx_mtime);
+    if (fstatat(folder, name, &status, 0) != 0)
+        return FolderListing::Other;
+    return S_ISDIR(status.st_mode)    ? FolderListing::Folder
+            : S_ISREG(status.st_mode) ? FolderListing::File
+                                      : FolderListing::Other;
 }
 
 } // namespace
 
-FolderListing::FolderListing(const QString &folder,
-                             const std::function<bool(const QString &)> &details)
+FolderListing::FolderListing(const QString &folder)
 {
     const Dir dir = openFolder(folder);
     if (!dir)
@@ -76,10 +58,8 @@ FolderListing::FolderListing(const QString &folder,
         Entry entry;
         entry.name = QFile::decodeName(found->d_name);
         entry.hidden = found->d_name[0] == '.';
-        if (!entry.hidden) {
-            describe(fd, found->d_name, found->d_type,
-                     found->d_type == DT_DIR || details(entry.name), entry);
-        }
+        if (!entry.hidden)
+            entry.type = typeOf(fd, found->d_name, found->d_type);
         listed.push_back(std::move(entry));
     }
 }

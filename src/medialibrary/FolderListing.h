@@ -3,33 +3,27 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <limits>
 #include <vector>
 
-/// One reading of a folder that serves everything the media library wants from it: every
-/// entry's name, and for the entries it shows (folders and files, hidden ones left out) their
-/// type, size and creation time, from one directory read and one status call per entry shown.
+/// One reading of a folder that serves everything the media library wants from it at once:
+/// every entry's name and type, from the directory alone. Only links and the entries of file
+/// systems that keep no type in their directories cost a status call; sizes and times are left
+/// to the rows that are shown.
 class FolderListing
 {
 public:
     enum Type { Other, Folder, File };
-    static constexpr qint64 NoTime = std::numeric_limits<qint64>::min();
 
     struct Entry
     {
         QString name;
         Type type = Other;
         bool hidden = false;
-        qint64 size = 0;
-        /// Milliseconds since the epoch: the birth time, or the last change where the file
-        /// system keeps none; NoTime when unknown.
-        qint64 created = NoTime;
     };
 
-    /// Reads `folder`. `details(name)` says which files need their size and time; folders
-    /// always have them, hidden entries never. An unreadable folder lists nothing.
-    FolderListing(const QString &folder, const std::function<bool(const QString &)> &details);
+    /// Reads `folder`, following links; the type of a hidden entry is not looked up. An
+    /// unreadable folder lists nothing.
+    explicit FolderListing(const QString &folder);
     /// The names of every entry, hidden ones and sockets too, without a status call.
     static QStringList names(const QString &folder);
 

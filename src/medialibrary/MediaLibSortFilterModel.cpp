@@ -126,8 +126,14 @@ bool MediaLibSortFilterModel::lessThan(const QModelIndex &left, const QModelInde
 {
     if (!left.isValid() || !right.isValid())
         return false;
-    if (rows && left.model() == rows)
-        return keyLessThan(rows->sortKey(left.row()), rows->sortKey(right.row()), left, right);
+    if (rows && left.model() == rows) {
+        // Sizes and times are read from the disk for the rows shown; sorting by them reads all.
+        const int column = left.column();
+        const bool facts = column == MediaLibTableModel::SizeColumn
+                || column == MediaLibTableModel::DateColumn;
+        return keyLessThan(rows->sortKey(left.row(), facts), rows->sortKey(right.row(), facts),
+                           left, right);
+    }
     const bool leftFolder = isFolderRow(left);
     if (leftFolder != isFolderRow(right))
         return leftFolder;

@@ -8,7 +8,9 @@
 
 #include <QAbstractProxyModel>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <cstdio>
 
 namespace {
 
@@ -20,11 +22,11 @@ constexpr QStringView VideoSuffixes[] = {u"wmv", u"avi"};
 constexpr qint64 KnownDuration = 2;
 
 // Measured lengths are written back together: every write updates the search index, whose
-// commit waits for the disk (some 15 ms here), while a batch of 16 costs little more than one.
-// Batches that large still go one per turn of the event loop, so that the window keeps
-// painting while a folder of recordings is measured.
+// commit waits for the disk, and each information file waits for the disk too. A batch of four
+// takes some 15 ms here (sixteen took 30 to 90), and batches go one per turn of the event loop,
+// so that the window keeps painting while a folder of recordings is measured.
 constexpr int WriteBackDelayMs = 200;
-constexpr int WriteBackBatch = 16;
+constexpr int WriteBackBatch = 4;
 
 bool isHidden(const QString &path)
 {
@@ -101,11 +103,6 @@ int MediaLibTableModel::kindOfFileName(const QString &name)
     return MediaIntf::Other;
 }
 
-bool MediaLibTableModel::isMediaFileName(const QString &name)
-{
-    return kindOfFileName(name) != MediaIntf::Other;
-}
-
 int MediaLibTableModel::kindOfPath(const QString &path)
 {
     return QFileInfo(path).isDir() ? int(MediaIntf::Folder) : kindOfFileName(path);
@@ -158,9 +155,10 @@ QVariant MediaLibTableModel::display(const Row &row, int column) const
         }
     case DateColumn:
         // Turned into local time here, for the rows shown only: it costs a time-zone look-up.
-        return row.key.hasDate ? QDateTime::fromMSecsSinceEpoch(row.key.created) : QDateTime();
+        return withFacts(row).key.hasDate ? QDateTime::fromMSecsSinceEpoch(row.key.created)
+                                          : QDateTime();
     case SizeColumn:
-        return isFile && row.size >= 0 ? sizeText(row.size) : QString();
+        return isFile && withFacts(row).size >= 0 ? sizeText(row.size) : QString();
     case DurationColumn:
         return row.kind == MediaIntf::Video ? durationShown(mediaOf(row)) : QString();
     default:
@@ -209,6 +207,8 @@ void MediaLibTableModel::durationProbed(const QString &path, qint64 milliseconds
 
 void MediaLibTableModel::writeBackDurations()
 {
+    QElapsedTimer T;
+    T.start();
     std::vector<std::unique_ptr<MediaImpl>> batch;
     QList<const MediaIntf *> written;
     while (!writeBacks.isEmpty() && written.size() < WriteBackBatch) {
@@ -220,6 +220,7 @@ void MediaLibTableModel::writeBackDurations()
         written << batch.back().get();
     }
     store->writeInformation(written);
+    fprintf(stderr, "    writeBack %.1f\n", T.nsecsElapsed() / 1e6);
     if (!writeBacks.isEmpty())
         writeBackTimer.start(0);
 }
@@ -287,33 +288,44 @@ MediaLibTableModel::Row MediaLibTableModel::rowFor(const QString &path, int kind
     return row;
 }
 
-void MediaLibTableModel::setFacts(Row &row, qint64 size, qint64 created)
+void MediaLibTableModel::takeFileFacts(const Row &row, const QFileInfo &entry)
 {
+    row.factsKnown = true;
+    if (row.driveKind >= 0)
+        return;
     if (row.kind != MediaIntf::Folder) {
-        row.size = size;
-        const qint64 kilobytes = size / 1024;
+        row.size = entry.size();
+        const qint64 kilobytes = row.size / 1024;
         row.key.kilobytes = kilobytes < 2 ? 0 : kilobytes;
     }
-    row.key.hasDate = created != FolderListing::NoTime;
-    row.key.created = row.key.hasDate ? created : 0;
-    if (row.media) {
-        row.media->setSize(row.size);
-        row.media->setDate(row.key.hasDate ? QDateTime::fromMSecsSinceEpoch(created) : QDateTime());
-    }
-}
-
-void MediaLibTableModel::takeFileFacts(Row &row, const QFileInfo &entry)
-{
     // Not every file system keeps a birth time.
     const QDateTime born = entry.birthTime();
     const QDateTime created = born.isValid() ? born : entry.lastModified();
-    setFacts(row, entry.size(),
-             created.isValid() ? created.toMSecsSinceEpoch() : FolderListing::NoTime);
+    row.key.hasDate = created.isValid();
+    row.key.created = row.key.hasDate ? created.toMSecsSinceEpoch() : 0;
+    if (row.media) {
+        row.media->setSize(row.size);
+        row.media->setDate(created);
+    }
+}
+
+const MediaLibTableModel::Row &MediaLibTableModel::withFacts(const Row &row)
+{
+    if (!row.factsKnown)
+        takeFileFacts(row, QFileInfo(row.path));
+    return row;
+}
+
+const MediaLibTableModel::SortKey &MediaLibTableModel::sortKey(int row, bool facts) const
+{
+    const Row &shown = rows[std::size_t(row)];
+    return facts ? withFacts(shown).key : shown.key;
 }
 
 MediaImpl &MediaLibTableModel::mediaOf(const Row &row) const
 {
     if (!row.media) {
+        withFacts(row);
         row.media = std::make_unique<MediaImpl>(row.path, row.kind);
         if (row.kind != MediaIntf::Folder)
             row.media->setSize(row.size);
@@ -338,7 +350,7 @@ void MediaLibTableModel::reset(std::vector<Row> newRows)
 
 void MediaLibTableModel::loadFolder(const QDir &shown)
 {
-    loadFolder(shown, FolderListing(shown.absolutePath(), &isMediaFileName));
+    loadFolder(shown, FolderListing(shown.absolutePath()));
 }
 
 void MediaLibTableModel::loadFolder(const QDir &shown, const FolderListing &listing)
@@ -367,7 +379,6 @@ void MediaLibTableModel::loadFolder(const QDir &shown, const FolderListing &list
         row.key.shownName = entry.name;
         row.key.lowerName = entry.name.toLower();
         row.readRecord = withRecord.contains(entry.name + QStringLiteral(".kvrd"));
-        setFacts(row, entry.size, entry.created);
         listed.push_back(std::move(row));
     }
     // Folders first, then by name regardless of case, as the views first show them.
@@ -377,7 +388,10 @@ void MediaLibTableModel::loadFolder(const QDir &shown, const FolderListing &list
         const int order = left.key.lowerName.compare(right.key.lowerName);
         return order != 0 ? order < 0 : left.key.shownName < right.key.shownName;
     });
+    QElapsedTimer T;
+    T.start();
     reset(std::move(listed));
+    fprintf(stderr, "    reset %.1f\n", T.nsecsElapsed() / 1e6);
 }
 
 void MediaLibTableModel::loadFiles(const QStringList &paths)
@@ -401,6 +415,7 @@ void MediaLibTableModel::loadDrives(const QList<Drive> &drives)
         Row row = rowFor(drive.rootPath, MediaIntf::Folder);
         row.driveKind = int(drive.kind);
         row.readRecord = false;
+        row.factsKnown = true;
         row.key.shownName = QDir::toNativeSeparators(drive.rootPath);
         row.key.lowerName = row.key.shownName.toLower();
         listed.push_back(std::move(row));
@@ -512,7 +527,9 @@ void MediaLibTableModel::reloadMediaObj()
     for (Row &row : rows) {
         if (row.driveKind >= 0)
             continue;
-        takeFileFacts(row, QFileInfo(row.path));
+        row.factsKnown = false;
+        if (row.media)
+            withFacts(row);
         // Records written since, by the thumbnail maker for one, are read when needed.
         row.readRecord = true;
         if (row.media)

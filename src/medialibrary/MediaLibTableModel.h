@@ -60,8 +60,6 @@ public:
     void loadFolder(const QDir &folder);
     /// The same from a listing of `folder` the caller has already read.
     void loadFolder(const QDir &folder, const FolderListing &listing);
-    /// Whether loadFolder() wants a file's size and time: the media files.
-    static bool isMediaFileName(const QString &name);
     /// Shows exactly these files (a search result), in this order.
     void loadFiles(const QStringList &paths);
     /// Shows the drives as folder rows named by their root paths.
@@ -89,7 +87,8 @@ public:
         qint64 created = 0; // milliseconds since the epoch
         bool hasDate = false;
     };
-    const SortKey &sortKey(int row) const { return rows[std::size_t(row)].key; }
+    /// `withFacts`: with the size and time, which are otherwise read for the rows shown only.
+    const SortKey &sortKey(int row, bool withFacts) const;
 
     static QString sizeText(qint64 bytes); // "1,234KB" / "512Bytes"
     static QString durationText(qint64 milliseconds); // "hh:mm:ss"
@@ -116,17 +115,18 @@ private:
     {
         QString path;
         int kind = 0;
-        qint64 size = -1;
+        mutable qint64 size = -1;
         int driveKind = -1;
         bool readRecord = true; // when the media object is made
-        SortKey key;
+        mutable bool factsKnown = false; // size and time
+        mutable SortKey key;
         mutable std::unique_ptr<MediaImpl> media;
     };
 
     void reset(std::vector<Row> rows);
     static Row rowFor(const QString &path, int kind);
-    static void setFacts(Row &row, qint64 size, qint64 created);
-    static void takeFileFacts(Row &row, const QFileInfo &entry);
+    static void takeFileFacts(const Row &row, const QFileInfo &entry);
+    static const Row &withFacts(const Row &row);
     MediaImpl &mediaOf(const Row &row) const;
     QVariant display(const Row &row, int column) const;
     QString durationShown(MediaImpl &media) const;
