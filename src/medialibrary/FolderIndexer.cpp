@@ -85,10 +85,15 @@ FolderIndexer::Chunk FolderIndexer::take(qsizetype most)
     const qsizetype count = qMin(most, names.size());
     chunk.names = names.sliced(names.size() - count);
     names.resize(names.size() - count);
-    chunk.folderDone = names.isEmpty();
-    if (chunk.folderDone)
+    if (names.isEmpty())
         waiting.erase(folder);
     return chunk;
+}
+
+bool FolderIndexer::isIdle()
+{
+    std::lock_guard lock(mutex);
+    return waiting.isEmpty() && !writing;
 }
 
 void FolderIndexer::run()
@@ -99,8 +104,10 @@ void FolderIndexer::run()
         wake.wait(lock, [this] { return stopping || !waiting.isEmpty(); });
         if (stopping)
             return;
+        writing = true;
         lock.unlock();
         writeNext();
         lock.lock();
+        writing = false;
     }
 }

@@ -23,7 +23,6 @@ public:
     {
         QString dirPath;
         QStringList names;
-        bool folderDone = false; // nothing of the folder is left waiting
     };
 
     /// `writeNext` runs on the thread whenever files wait.
@@ -41,6 +40,8 @@ public:
     void moveFolder(const QString &from, const QString &to);
     /// Up to `most` files of one folder, taken out of the queue.
     Chunk take(qsizetype most);
+    /// Nothing waits and no chunk is being written.
+    bool isIdle();
 
 private:
     void run();
@@ -51,5 +52,6 @@ private:
     std::condition_variable wake;
     QHash<QString, QStringList> waiting;
     bool stopping = false;
+    bool writing = false;
     std::thread thread;
 };

@@ -5,7 +5,6 @@
 #include <LogModule.h>
 
 #include <QDateTime>
-#include <QMetaObject>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -605,7 +604,12 @@ bool MediaLibraryDatabase::sync(const QString &dirPath, QStringList names, bool 
             }
             ok = query && step == SQLITE_DONE;
         }
-        const QStringList fresh(unindexed.cbegin(), unindexed.cend());
+        // In the listing's order: the thread takes the last first.
+        QStringList fresh;
+        for (const QString &name : std::as_const(names)) {
+            if (unindexed.contains(name))
+                fresh << name;
+        }
         if (!vanished.isEmpty() || (!inBackground && !fresh.isEmpty())) {
             QSqlQuery query(db);
             db.transaction();
@@ -631,32 +635,28 @@ bool MediaLibraryDatabase::sync(const QString &dirPath, QStringList names, bool 
     return ok;
 }
 
+bool MediaLibraryDatabase::isIndexing() const
+{
+    std::lock_guard lock(databaseMutex());
+    return indexer && !indexer->isIdle();
+}
+
 void MediaLibraryDatabase::writeNextChunk()
 {
-    FolderIndexer::Chunk chunk;
-    {
-        std::lock_guard lock(databaseMutex());
-        chunk = indexer->take(IndexChunk);
-        if (chunk.names.isEmpty())
-            return;
-        // The connection Qt opened, used on this thread only while the lock keeps the GUI
-        // thread off it: a second connection would make either side wait on SQLite's file lock
-        // in sleeps of up to 100 ms.
-        sqlite3 *handle = nativeDb;
-        if (!handle)
-            return;
-        sqlite3_exec(handle, "begin", nullptr, nullptr, nullptr);
-        insertNameRows(handle, chunk.dirPath, chunk.names);
-        if (sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase::writeNextChunk - %s",
-                           sqlite3_errmsg(handle));
-            sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
-        }
-    }
-    if (chunk.folderDone) {
-        QMetaObject::invokeMethod(
-                this, [this, dirPath = chunk.dirPath] { Q_EMIT folderIndexed(dirPath); },
-                Qt::QueuedConnection);
+    std::lock_guard lock(databaseMutex());
+    const FolderIndexer::Chunk chunk = indexer->take(IndexChunk);
+    // The connection Qt opened, used on this thread only while the lock keeps the GUI thread
+    // off it: a second connection would make either side wait on SQLite's file lock in sleeps of
+    // up to 100 ms.
+    sqlite3 *handle = nativeDb;
+    if (chunk.names.isEmpty() || !handle)
+        return;
+    sqlite3_exec(handle, "begin", nullptr, nullptr, nullptr);
+    insertNameRows(handle, chunk.dirPath, chunk.names);
+    if (sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase::writeNextChunk - %s",
+                       sqlite3_errmsg(handle));
+        sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
     }
 }
 

@@ -41,9 +41,12 @@ public:
     bool syncFolder(const QDir &folder);
     /// The same for a folder the caller has just listed: `fileNames` are its files (hidden ones
     /// left out). Vanished files are dropped and reported before it returns; the new ones are
-    /// indexed a chunk at a time on a thread of the index, and folderIndexed() tells when the
-    /// last of them is in. A search meanwhile finds the files indexed so far.
+    /// indexed a chunk at a time on a thread of the index. A search meanwhile finds the files
+    /// indexed so far; files not yet indexed when the index is closed are found again at the
+    /// folder's next showing.
     bool syncFolderInBackground(const QDir &folder, const QStringList &fileNames);
+    /// Files handed to syncFolderInBackground() are still being indexed.
+    bool isIndexing() const;
     /// Replaces the rows of `file` by its name row and one row per keyword.
     bool setFileKeywords(const QFileInfo &file, const QStringList &keywords);
     /// The same for several files in one transaction. False when one of them is missing.
@@ -63,8 +66,6 @@ public:
 
 Q_SIGNALS:
     void fileNotExists(const QString &path);
-    /// The files syncFolderInBackground() left to index in `dirPath` are all in.
-    void folderIndexed(const QString &dirPath);
 
 private:
     MediaLibraryDatabase();
