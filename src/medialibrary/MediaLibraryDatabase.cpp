@@ -610,6 +610,10 @@ bool MediaLibraryDatabase::sync(const QString &dirPath, QStringList names, bool 
             if (unindexed.contains(name))
                 fresh << name;
         }
+        // A chunk's worth is indexed at once, as quickly as the thread would: a capture or two
+        // is then found by the very next search.
+        if (fresh.size() <= IndexChunk)
+            inBackground = false;
         if (!vanished.isEmpty() || (!inBackground && !fresh.isEmpty())) {
             QSqlQuery query(db);
             db.transaction();
