@@ -35,8 +35,7 @@ FolderListing::Type typeOf(int folder, const char *name, unsigned char direntTyp
     if (direntType != DT_LNK && direntType != DT_UNKNOWN)
         return FolderListing::Other;
     // A dangling link lists as nothing, as it does for QDir.
-    struct stat status
-    { };
+    struct stat status;
     if (fstatat(folder, name, &status, 0) != 0)
         return FolderListing::Other;
     return S_ISDIR(status.st_mode)    ? FolderListing::Folder
