@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MediaLibTableModel.h"
+
+#include <QPointer>
 #include <QSortFilterProxyModel>
 
 #include <optional>
@@ -19,6 +22,16 @@ public:
     /// The number of bytes a size text of the table stands for; 0 for the "Bytes" form.
     static quint64 sizeFromText(const QString &text);
 
+    void setSourceModel(QAbstractItemModel *model) override;
+
 protected:
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+
+private:
+    bool keyLessThan(const MediaLibTableModel::SortKey &leftKey,
+                     const MediaLibTableModel::SortKey &rightKey, const QModelIndex &left,
+                     const QModelIndex &right) const;
+
+    // The rows' own sort keys, when the source is the media library's model.
+    QPointer<MediaLibTableModel> rows;
 };

@@ -1,5 +1,6 @@
 #include "MediaLibTableModel.h"
 
+#include "FolderListing.h"
 #include "MediaDurationProbe.h"
 #include "MediaImpl.h"
 #include "MediaInfoModifiedPanel.h"
@@ -7,7 +8,9 @@
 
 #include <QAbstractProxyModel>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <cstdio>
 
 namespace {
 
@@ -19,11 +22,11 @@ constexpr QStringView VideoSuffixes[] = {u"wmv", u"avi"};
 constexpr qint64 KnownDuration = 2;
 
 // Measured lengths are written back together: every write updates the search index, whose
-// commit waits for the disk (some 15 ms here), while a batch of 16 costs little more than one.
-// Batches that large still go one per turn of the event loop, so that the window keeps
-// painting while a folder of recordings is measured.
+// commit waits for the disk, and each information file waits for the disk too. A batch of two
+// takes some 10 ms here (sixteen took 30 to 90), and batches go one per turn of the event loop,
+// so that the window keeps painting while a folder of recordings is measured.
 constexpr int WriteBackDelayMs = 200;
-constexpr int WriteBackBatch = 16;
+constexpr int WriteBackBatch = 2;
 
 bool isHidden(const QString &path)
 {
@@ -110,23 +113,22 @@ QVariant MediaLibTableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnCount)
         return QVariant();
     const Row &row = rows[std::size_t(index.row())];
-    const MediaImpl &media = *row.media;
     switch (role) {
     case Qt::DisplayRole:
         return display(row, index.column());
     case Qt::EditRole:
         if (index.column() != NameColumn)
             return display(row, index.column());
-        return media.kind() == MediaIntf::Folder ? QFileInfo(media.path()).fileName()
-                                                 : QFileInfo(media.path()).completeBaseName();
+        return row.kind == MediaIntf::Folder ? QFileInfo(row.path).fileName()
+                                             : QFileInfo(row.path).completeBaseName();
     case Qt::DecorationRole:
-        if (index.column() == InfoColumn && media.kind() != MediaIntf::Folder)
+        if (index.column() == InfoColumn && row.kind != MediaIntf::Folder)
             return infoIcon;
         return QVariant();
     case PathRole:
-        return media.path();
+        return row.path;
     case KindRole:
-        return media.kind();
+        return row.kind;
     case DriveKindRole:
         return row.driveKind;
     default:
@@ -136,14 +138,12 @@ QVariant MediaLibTableModel::data(const QModelIndex &index, int role) const
 
 QVariant MediaLibTableModel::display(const Row &row, int column) const
 {
-    MediaImpl &media = *row.media;
-    const bool isFile = media.kind() != MediaIntf::Folder;
+    const bool isFile = row.kind != MediaIntf::Folder;
     switch (column) {
     case NameColumn:
-        return row.driveKind >= 0 ? QDir::toNativeSeparators(media.path())
-                                  : QFileInfo(media.path()).fileName();
+        return row.key.shownName;
     case TypeColumn:
-        switch (media.kind()) {
+        switch (row.kind) {
         case MediaIntf::Image:
             return QStringLiteral("Image");
         case MediaIntf::Video:
@@ -151,14 +151,16 @@ QVariant MediaLibTableModel::display(const Row &row, int column) const
         case MediaIntf::Folder:
             return QStringLiteral("Folder");
         default:
-            return QString::number(media.kind());
+            return QString::number(row.kind);
         }
     case DateColumn:
-        return media.date();
+        // Turned into local time here, for the rows shown only: it costs a time-zone look-up.
+        return withFacts(row).key.hasDate ? QDateTime::fromMSecsSinceEpoch(row.key.created)
+                                          : QDateTime();
     case SizeColumn:
-        return isFile && media.size() >= 0 ? sizeText(media.size()) : QString();
+        return isFile && withFacts(row).size >= 0 ? sizeText(row.size) : QString();
     case DurationColumn:
-        return media.kind() == MediaIntf::Video ? durationShown(media) : QString();
+        return row.kind == MediaIntf::Video ? durationShown(mediaOf(row)) : QString();
     default:
         return QVariant();
     }
@@ -192,7 +194,7 @@ void MediaLibTableModel::durationProbed(const QString &path, qint64 milliseconds
     if (!durationWaiting.remove(path) || row < 0)
         return;
     if (milliseconds > 0) {
-        rows[std::size_t(row)].media->setDuration(milliseconds);
+        mediaOf(rows[std::size_t(row)]).setDuration(milliseconds);
         writeBacks.append({path, milliseconds});
         if (!writeBackTimer.isActive())
             writeBackTimer.start(WriteBackDelayMs);
@@ -205,6 +207,8 @@ void MediaLibTableModel::durationProbed(const QString &path, qint64 milliseconds
 
 void MediaLibTableModel::writeBackDurations()
 {
+    QElapsedTimer T;
+    T.start();
     std::vector<std::unique_ptr<MediaImpl>> batch;
     QList<const MediaIntf *> written;
     while (!writeBacks.isEmpty() && written.size() < WriteBackBatch) {
@@ -216,6 +220,7 @@ void MediaLibTableModel::writeBackDurations()
         written << batch.back().get();
     }
     store->writeInformation(written);
+    fprintf(stderr, "    writeBack %.1f\n", T.nsecsElapsed() / 1e6);
     if (!writeBacks.isEmpty())
         writeBackTimer.start(0);
 }
@@ -225,9 +230,17 @@ bool MediaLibTableModel::setData(const QModelIndex &index, const QVariant &value
     if (role != Qt::EditRole || !index.isValid() || index.column() != NameColumn)
         return false;
     const int row = index.row();
-    MediaImpl &media = *rows[std::size_t(row)].media;
+    Row &renamed = rows[std::size_t(row)];
+    MediaImpl &media = mediaOf(renamed);
     if (!store->rename(media, value.toString().trimmed(), true))
         return false;
+    Row moved = rowFor(media.path(), renamed.kind);
+    moved.size = renamed.size;
+    moved.key.kilobytes = renamed.key.kilobytes;
+    moved.key.created = renamed.key.created;
+    moved.key.hasDate = renamed.key.hasDate;
+    moved.media = std::move(renamed.media);
+    renamed = std::move(moved);
     Q_EMIT dataChanged(this->index(row, 0), this->index(row, ColumnCount - 1));
     return true;
 }
@@ -264,20 +277,64 @@ Qt::ItemFlags MediaLibTableModel::flags(const QModelIndex &index) const
     return flags;
 }
 
-MediaLibTableModel::Row MediaLibTableModel::rowFor(const QFileInfo &entry, int kind)
+MediaLibTableModel::Row MediaLibTableModel::rowFor(const QString &path, int kind)
 {
-    Row row{std::make_unique<MediaImpl>(entry.absoluteFilePath(), kind), -1};
-    takeFileFacts(*row.media, entry);
+    Row row;
+    row.path = path;
+    row.kind = kind;
+    row.key.folder = kind == MediaIntf::Folder;
+    row.key.shownName = QFileInfo(path).fileName();
+    row.key.lowerName = row.key.shownName.toLower();
     return row;
 }
 
-void MediaLibTableModel::takeFileFacts(MediaImpl &media, const QFileInfo &entry)
+void MediaLibTableModel::takeFileFacts(const Row &row, const QFileInfo &entry)
 {
-    if (media.kind() != MediaIntf::Folder)
-        media.setSize(entry.size());
+    row.factsKnown = true;
+    if (row.driveKind >= 0)
+        return;
+    if (row.kind != MediaIntf::Folder) {
+        row.size = entry.size();
+        const qint64 kilobytes = row.size / 1024;
+        row.key.kilobytes = kilobytes < 2 ? 0 : kilobytes;
+    }
     // Not every file system keeps a birth time.
     const QDateTime born = entry.birthTime();
-    media.setDate(born.isValid() ? born : entry.lastModified());
+    const QDateTime created = born.isValid() ? born : entry.lastModified();
+    row.key.hasDate = created.isValid();
+    row.key.created = row.key.hasDate ? created.toMSecsSinceEpoch() : 0;
+    if (row.media) {
+        row.media->setSize(row.size);
+        row.media->setDate(created);
+    }
+}
+
+const MediaLibTableModel::Row &MediaLibTableModel::withFacts(const Row &row)
+{
+    if (!row.factsKnown)
+        takeFileFacts(row, QFileInfo(row.path));
+    return row;
+}
+
+const MediaLibTableModel::SortKey &MediaLibTableModel::sortKey(int row, bool facts) const
+{
+    const Row &shown = rows[std::size_t(row)];
+    return facts ? withFacts(shown).key : shown.key;
+}
+
+MediaImpl &MediaLibTableModel::mediaOf(const Row &row) const
+{
+    if (!row.media) {
+        withFacts(row);
+        row.media = std::make_unique<MediaImpl>(row.path, row.kind);
+        if (row.kind != MediaIntf::Folder)
+            row.media->setSize(row.size);
+        if (row.key.hasDate)
+            row.media->setDate(QDateTime::fromMSecsSinceEpoch(row.key.created));
+        if (row.readRecord)
+            store->readInformation(*row.media);
+    }
+    return *row.media;
 }
 
 void MediaLibTableModel::reset(std::vector<Row> newRows)
@@ -293,28 +350,48 @@ void MediaLibTableModel::reset(std::vector<Row> newRows)
 
 void MediaLibTableModel::loadFolder(const QDir &shown)
 {
+    loadFolder(shown, FolderListing(shown.absolutePath()));
+}
+
+void MediaLibTableModel::loadFolder(const QDir &shown, const FolderListing &listing)
+{
     folder = shown.absolutePath();
-    // One listing gives the kinds, sizes and dates: no second look at each file.
-    const QFileInfoList entries
-            = QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot,
-                                         QDir::Name | QDir::DirsFirst | QDir::IgnoreCase);
     store->prepareFolder(folder);
     // Most files have no information record yet: the mirror folder says which do.
     const QStringList recorded
             = QDir(store->mirrorPath(folder))
                       .entryList({QStringLiteral("*.kvrd")}, QDir::Files | QDir::Hidden);
     const QSet<QString> withRecord(recorded.begin(), recorded.end());
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     std::vector<Row> listed;
-    listed.reserve(std::size_t(entries.size()));
-    for (const QFileInfo &entry : entries) {
-        const int kind = entry.isDir() ? int(MediaIntf::Folder) : kindOfFileName(entry.fileName());
+    listed.reserve(listing.entries().size());
+    for (const FolderListing::Entry &entry : listing.entries()) {
+        if (entry.hidden || entry.type == FolderListing::Other)
+            continue;
+        const int kind = entry.type == FolderListing::Folder ? int(MediaIntf::Folder)
+                                                             : kindOfFileName(entry.name);
         if (kind == MediaIntf::Other)
             continue;
-        listed.push_back(rowFor(entry, kind));
-        if (withRecord.contains(entry.fileName() + QStringLiteral(".kvrd")))
-            store->readInformation(*listed.back().media);
+        Row row;
+        row.path = prefix + entry.name;
+        row.kind = kind;
+        row.key.folder = kind == MediaIntf::Folder;
+        row.key.shownName = entry.name;
+        row.key.lowerName = entry.name.toLower();
+        row.readRecord = withRecord.contains(entry.name + QStringLiteral(".kvrd"));
+        listed.push_back(std::move(row));
     }
+    // Folders first, then by name regardless of case, as the views first show them.
+    std::sort(listed.begin(), listed.end(), [](const Row &left, const Row &right) {
+        if (left.key.folder != right.key.folder)
+            return left.key.folder;
+        const int order = left.key.lowerName.compare(right.key.lowerName);
+        return order != 0 ? order < 0 : left.key.shownName < right.key.shownName;
+    });
+    QElapsedTimer T;
+    T.start();
     reset(std::move(listed));
+    fprintf(stderr, "    reset %.1f\n", T.nsecsElapsed() / 1e6);
 }
 
 void MediaLibTableModel::loadFiles(const QStringList &paths)
@@ -324,8 +401,8 @@ void MediaLibTableModel::loadFiles(const QStringList &paths)
     listed.reserve(std::size_t(paths.size()));
     for (const QString &path : paths) {
         const QFileInfo entry(path);
-        listed.push_back(rowFor(entry, kindOfPath(path)));
-        store->readInformation(*listed.back().media);
+        listed.push_back(rowFor(entry.absoluteFilePath(), kindOfPath(path)));
+        takeFileFacts(listed.back(), entry);
     }
     reset(std::move(listed));
 }
@@ -335,8 +412,13 @@ void MediaLibTableModel::loadDrives(const QList<Drive> &drives)
     folder.clear();
     std::vector<Row> listed;
     for (const Drive &drive : drives) {
-        listed.push_back(Row{std::make_unique<MediaImpl>(drive.rootPath, MediaIntf::Folder),
-                             int(drive.kind)});
+        Row row = rowFor(drive.rootPath, MediaIntf::Folder);
+        row.driveKind = int(drive.kind);
+        row.readRecord = false;
+        row.factsKnown = true;
+        row.key.shownName = QDir::toNativeSeparators(drive.rootPath);
+        row.key.lowerName = row.key.shownName.toLower();
+        listed.push_back(std::move(row));
     }
     reset(std::move(listed));
 }
@@ -348,11 +430,12 @@ bool MediaLibTableModel::addPath(const QString &path)
     if (kind == MediaIntf::Other || isHidden(entry.filePath()) || !entry.exists()
         || rowOfPath(entry.absoluteFilePath()) >= 0)
         return false;
-    Row row = rowFor(entry, kind);
-    if (QFileInfo::exists(store->infoFilePath(entry.absoluteFilePath())))
-        store->readInformation(*row.media);
-    else if (kind != MediaIntf::Folder)
-        store->writeInformation(*row.media);
+    Row row = rowFor(entry.absoluteFilePath(), kind);
+    takeFileFacts(row, entry);
+    row.readRecord = QFileInfo::exists(store->infoFilePath(row.path));
+    MediaImpl &media = mediaOf(row);
+    if (!row.readRecord && kind != MediaIntf::Folder)
+        store->writeInformation(media);
     beginInsertRows(QModelIndex(), rowCount(), rowCount());
     rows.push_back(std::move(row));
     endInsertRows();
@@ -372,7 +455,7 @@ void MediaLibTableModel::removePath(const QString &path)
 int MediaLibTableModel::rowOfPath(const QString &path) const
 {
     for (std::size_t row = 0; row < rows.size(); ++row) {
-        if (rows[row].media->path() == path)
+        if (rows[row].path == path)
             return int(row);
     }
     return -1;
@@ -380,7 +463,7 @@ int MediaLibTableModel::rowOfPath(const QString &path) const
 
 MediaImpl *MediaLibTableModel::mediaAt(int row) const
 {
-    return row >= 0 && row < rowCount() ? rows[std::size_t(row)].media.get() : nullptr;
+    return row >= 0 && row < rowCount() ? &mediaOf(rows[std::size_t(row)]) : nullptr;
 }
 
 QModelIndex MediaLibTableModel::toModelIndex(const QModelIndex &index) const
@@ -444,8 +527,13 @@ void MediaLibTableModel::reloadMediaObj()
     for (Row &row : rows) {
         if (row.driveKind >= 0)
             continue;
-        takeFileFacts(*row.media, QFileInfo(row.media->path()));
-        store->readInformation(*row.media);
+        row.factsKnown = false;
+        if (row.media)
+            withFacts(row);
+        // Records written since, by the thumbnail maker for one, are read when needed.
+        row.readRecord = true;
+        if (row.media)
+            store->readInformation(*row.media);
     }
     Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }

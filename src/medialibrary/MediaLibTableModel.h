@@ -13,6 +13,7 @@
 #include <vector>
 
 class DurationProbeQueue;
+class FolderListing;
 class MediaImpl;
 class MediaInfoStore;
 class MediaIntf;
@@ -57,6 +58,8 @@ public:
     /// Shows the sub-folders of `folder`, then its images and videos (the name filters), each
     /// with its information record; hidden (dot) entries are never listed.
     void loadFolder(const QDir &folder);
+    /// The same from a listing of `folder` the caller has already read.
+    void loadFolder(const QDir &folder, const FolderListing &listing);
     /// Shows exactly these files (a search result), in this order.
     void loadFiles(const QStringList &paths);
     /// Shows the drives as folder rows named by their root paths.
@@ -73,6 +76,19 @@ public:
     /// `index` of this model or of a chain of proxies over it, as an index of this model;
     /// invalid when it belongs to another model.
     QModelIndex toModelIndex(const QModelIndex &index) const;
+
+    /// What the sort compares, made once per row rather than once per comparison.
+    struct SortKey
+    {
+        QString shownName; // the name as shown
+        QString lowerName; // lower-cased, for the numbers in it
+        bool folder = false;
+        qint64 kilobytes = 0; // as the size text reads: 0 under 2 KB and for folders
+        qint64 created = 0; // milliseconds since the epoch
+        bool hasDate = false;
+    };
+    /// `withFacts`: with the size and time, which are otherwise read for the rows shown only.
+    const SortKey &sortKey(int row, bool withFacts) const;
 
     static QString sizeText(qint64 bytes); // "1,234KB" / "512Bytes"
     static QString durationText(qint64 milliseconds); // "hh:mm:ss"
@@ -93,15 +109,25 @@ Q_SIGNALS:
     void fileDoesNotExist(const QString &path);
 
 private:
+    // A row keeps what the table shows of the file; its media object, with the information
+    // record, is made when something asks for it, mostly for the rows on screen.
     struct Row
     {
-        std::unique_ptr<MediaImpl> media;
+        QString path;
+        int kind = 0;
+        mutable qint64 size = -1;
         int driveKind = -1;
+        bool readRecord = true; // when the media object is made
+        mutable bool factsKnown = false; // size and time
+        mutable SortKey key;
+        mutable std::unique_ptr<MediaImpl> media;
     };
 
     void reset(std::vector<Row> rows);
-    static Row rowFor(const QFileInfo &entry, int kind);
-    static void takeFileFacts(MediaImpl &media, const QFileInfo &entry);
+    static Row rowFor(const QString &path, int kind);
+    static void takeFileFacts(const Row &row, const QFileInfo &entry);
+    static const Row &withFacts(const Row &row);
+    MediaImpl &mediaOf(const Row &row) const;
     QVariant display(const Row &row, int column) const;
     QString durationShown(MediaImpl &media) const;
     void durationProbed(const QString &path, qint64 milliseconds);

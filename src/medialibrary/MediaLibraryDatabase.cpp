@@ -1,5 +1,7 @@
 #include "MediaLibraryDatabase.h"
 
+#include "FolderIndexer.h"
+
 #include <LogModule.h>
 
 #include <QDateTime>
@@ -35,6 +37,11 @@ const QString Table = QStringLiteral("files");
 // row id the trigram index is keyed on, 2 adds the trigram index and the triggers feeding it.
 constexpr int VersionWithId = 1;
 constexpr int VersionWithTrigrams = 2;
+
+// Files indexed per transaction by the indexing thread: a chunk holds the database mutex for a
+// few milliseconds (the commit included), which is what the window may wait when it needs the
+// index meanwhile.
+constexpr qsizetype IndexChunk = 100;
 
 // SQLite's native codes for a file that is not a database or is damaged.
 const QString NotADatabase = QStringLiteral("26");
@@ -193,6 +200,37 @@ QByteArrayView column(sqlite3_stmt *statement, int index)
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
     return {text, sqlite3_column_bytes(statement, index)};
+}
+
+// Name rows for `names` of folder `dirPath`, inside the caller's transaction. False when one of
+// them could not be written.
+bool insertNameRows(sqlite3 *handle, const QString &dirPath, const QStringList &names)
+{
+    const Statement insert = prepare(handle,
+                                     QStringLiteral("insert into '%1'(dirPath, fileName, suffix, "
+                                                    "keyword, role) values(?, ?, ?, ?, 0)")
+                                             .arg(Table),
+                                     {});
+    if (!insert)
+        return false;
+    const QByteArray folder = dirPath.toUtf8();
+    bool ok = true;
+    for (const QString &name : names) {
+        const FileKey key = keyOf(dirPath, name);
+        const QByteArray values[]
+                = {key.fileName.toUtf8(), key.suffix.toUtf8(), name.toLower().toUtf8()};
+        sqlite3_bind_text(insert.get(), 1, folder.constData(), int(folder.size()), SQLITE_STATIC);
+        for (int i = 0; i < 3; ++i)
+            sqlite3_bind_text(insert.get(), i + 2, values[i].constData(), int(values[i].size()),
+                              SQLITE_STATIC);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE) {
+            mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase - inserting %s: %s",
+                           qPrintable(key.path()), sqlite3_errmsg(handle));
+            ok = false;
+        }
+        sqlite3_reset(insert.get());
+    }
+    return ok;
 }
 
 // A file a search found, as the path the system is asked about.
@@ -423,6 +461,7 @@ void MediaLibraryDatabase::createTables()
     query.exec(QStringLiteral("create index '%1' on '%2'(dirPath)")
                        .arg(QStringLiteral("files_dir_index"), Table));
     migrate(query);
+    nativeDb = nativeHandle(QSqlDatabase::database(Connection, true));
     tablesReady = true;
 }
 
@@ -501,11 +540,14 @@ bool MediaLibraryDatabase::addTrigramIndex(QSqlQuery &query)
 
 void MediaLibraryDatabase::closeDatabase()
 {
+    // Without the lock: its thread may be waiting for it to write its last chunk.
+    indexer.reset();
     std::lock_guard lock(databaseMutex());
     if (!opened)
         return;
     QSqlDatabase::database(Connection, false).close();
     QSqlDatabase::removeDatabase(Connection);
+    nativeDb = nullptr;
     opened = false;
 }
 
@@ -515,7 +557,19 @@ bool MediaLibraryDatabase::syncFolder(const QDir &folder)
         return false;
     const QString dirPath = cleanFolder(folder.absolutePath());
     // Listed before locking: the listing is the slow part and needs no connection.
-    QStringList names = QDir(dirPath).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    return sync(dirPath, QDir(dirPath).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort),
+                false);
+}
+
+bool MediaLibraryDatabase::syncFolderInBackground(const QDir &folder, const QStringList &fileNames)
+{
+    if (!folder.exists() || !usable())
+        return false;
+    return sync(cleanFolder(folder.absolutePath()), fileNames, true);
+}
+
+bool MediaLibraryDatabase::sync(const QString &dirPath, QStringList names, bool inBackground)
+{
     if (dirPath == indexFolder())
         names.removeIf([](const QString &name) { return name.startsWith(IndexFileName); });
     QSet<QString> unindexed(names.cbegin(), names.cend());
@@ -525,47 +579,89 @@ bool MediaLibraryDatabase::syncFolder(const QDir &folder)
     {
         std::lock_guard lock(databaseMutex());
         QSqlDatabase db = QSqlDatabase::database(Connection, true);
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        // The name rows only: one per file, and a file's keyword rows go with it.
-        ok = exec(query,
-                  QStringLiteral("select fileName, suffix from '%1' where dirPath = ? and role = 0")
-                          .arg(Table),
-                  {dirPath});
-        while (query.next()) {
-            const FileKey key{dirPath, query.value(0).toString(), query.value(1).toString()};
-            const QString name = key.name();
-            // "a." splits into "a" and an empty suffix too, and reads back as "a".
-            if (unindexed.remove(name) || (key.suffix.isEmpty() && unindexed.remove(name + u'.')))
-                continue;
-            // Not listed: a hidden file indexed on purpose is still there; anything else is gone.
-            if (!QFileInfo::exists(key.path()))
-                vanished << key;
+        sqlite3 *handle = nativeHandle(db);
+        {
+            // The name rows only: one per file, and a file's keyword rows go with it.
+            const Statement query = prepare(
+                    handle,
+                    QStringLiteral("select fileName, suffix from '%1' where dirPath = ? and role "
+                                   "= 0")
+                            .arg(Table),
+                    {dirPath});
+            int step = SQLITE_DONE;
+            while (query && (step = sqlite3_step(query.get())) == SQLITE_ROW) {
+                const FileKey key{dirPath, QString::fromUtf8(column(query.get(), 0)),
+                                  QString::fromUtf8(column(query.get(), 1))};
+                const QString name = key.name();
+                // "a." splits into "a" and an empty suffix too, and reads back as "a".
+                if (unindexed.remove(name)
+                    || (key.suffix.isEmpty() && unindexed.remove(name + u'.')))
+                    continue;
+                // Not listed: a hidden file indexed on purpose is still there; anything else is
+                // gone.
+                if (!QFileInfo::exists(key.path()))
+                    vanished << key;
+            }
+            ok = query && step == SQLITE_DONE;
         }
-        if (!vanished.isEmpty() || !unindexed.isEmpty()) {
+        // In the listing's order: the thread takes the last first.
+        QStringList fresh;
+        for (const QString &name : std::as_const(names)) {
+            if (unindexed.contains(name))
+                fresh << name;
+        }
+        // A chunk's worth is indexed at once, as quickly as the thread would: a capture or two
+        // is then found by the very next search.
+        if (fresh.size() <= IndexChunk)
+            inBackground = false;
+        if (!vanished.isEmpty() || (!inBackground && !fresh.isEmpty())) {
+            QSqlQuery query(db);
             db.transaction();
             for (const FileKey &key : std::as_const(vanished))
                 ok = exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix})
                         && ok;
-            ok = query.prepare(QStringLiteral("insert into '%1'(dirPath, fileName, suffix, "
-                                              "keyword, role) values(?, ?, ?, ?, 0)")
-                                       .arg(Table))
-                    && ok;
-            for (const QString &name : std::as_const(unindexed)) {
-                const FileKey key = keyOf(dirPath, name);
-                query.addBindValue(key.dirPath);
-                query.addBindValue(key.fileName);
-                query.addBindValue(key.suffix);
-                query.addBindValue(name.toLower());
-                ok = query.exec() && ok;
-            }
+            if (!inBackground)
+                ok = insertNameRows(handle, dirPath, fresh) && ok;
             ok = db.commit() && ok;
+        }
+        // What the indexing thread still had of this folder is either in fresh or in by now.
+        if (inBackground) {
+            if (!indexer)
+                indexer = std::make_unique<FolderIndexer>([this] { writeNextChunk(); });
+            indexer->queue(dirPath, fresh);
+        } else if (indexer) {
+            indexer->queue(dirPath, {});
         }
     }
     // Outside the lock: a receiver may well call back into the index.
     for (const FileKey &key : std::as_const(vanished))
         Q_EMIT fileNotExists(key.path());
     return ok;
+}
+
+bool MediaLibraryDatabase::isIndexing() const
+{
+    std::lock_guard lock(databaseMutex());
+    return indexer && !indexer->isIdle();
+}
+
+void MediaLibraryDatabase::writeNextChunk()
+{
+    std::lock_guard lock(databaseMutex());
+    const FolderIndexer::Chunk chunk = indexer->take(IndexChunk);
+    // The connection Qt opened, used on this thread only while the lock keeps the GUI thread
+    // off it: a second connection would make either side wait on SQLite's file lock in sleeps of
+    // up to 100 ms.
+    sqlite3 *handle = nativeDb;
+    if (chunk.names.isEmpty() || !handle)
+        return;
+    sqlite3_exec(handle, "begin", nullptr, nullptr, nullptr);
+    insertNameRows(handle, chunk.dirPath, chunk.names);
+    if (sqlite3_exec(handle, "commit", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        mediaDbLog.log(LogSystem::LogError, "MediaLibraryDatabase::writeNextChunk - %s",
+                       sqlite3_errmsg(handle));
+        sqlite3_exec(handle, "rollback", nullptr, nullptr, nullptr);
+    }
 }
 
 bool MediaLibraryDatabase::setFileKeywords(const QFileInfo &file, const QStringList &keywords)
@@ -593,6 +689,7 @@ bool MediaLibraryDatabase::setFileKeywords(const QList<std::pair<QFileInfo, QStr
             continue;
         }
         const FileKey key = keyOf(file);
+        forgetWaiting(key.dirPath, key.name());
         exec(query, DeleteFile.arg(Table), {key.dirPath, key.fileName, key.suffix});
         named = exec(query, insert,
                      {key.dirPath, key.fileName, key.suffix, key.name().toLower(), 0})
@@ -601,6 +698,11 @@ bool MediaLibraryDatabase::setFileKeywords(const QList<std::pair<QFileInfo, QStr
             exec(query, insert, {key.dirPath, key.fileName, key.suffix, keyword.toLower(), 1});
     }
     return db.commit() && named;
+}
+
+bool MediaLibraryDatabase::forgetWaiting(const QString &dirPath, const QString &name)
+{
+    return indexer && indexer->forget(dirPath, name);
 }
 
 bool MediaLibraryDatabase::removeFile(const QFileInfo &file)
@@ -615,6 +717,7 @@ bool MediaLibraryDatabase::removeRows(const QString &dirPath, const QString &fil
     if (!usable())
         return false;
     std::lock_guard lock(databaseMutex());
+    forgetWaiting(dirPath, FileKey{dirPath, fileName, suffix}.name());
     QSqlQuery query(QSqlDatabase::database(Connection, true));
     return exec(query, DeleteFile.arg(Table), {dirPath, fileName, suffix});
 }
@@ -623,10 +726,13 @@ bool MediaLibraryDatabase::removeFolder(const QDir &folder)
 {
     if (!usable())
         return false;
+    const QString dirPath = cleanFolder(folder.absolutePath());
     std::lock_guard lock(databaseMutex());
+    if (indexer)
+        indexer->forgetFolder(dirPath);
     QSqlQuery query(QSqlDatabase::database(Connection, true));
     return exec(query, QStringLiteral("delete from '%1' where ").arg(Table) + InFolder,
-                folderValues(cleanFolder(folder.absolutePath())));
+                folderValues(dirPath));
 }
 
 bool MediaLibraryDatabase::renameFile(const QFileInfo &newFile, const QFileInfo &oldFile)
@@ -640,9 +746,15 @@ bool MediaLibraryDatabase::renameFile(const QFileInfo &newFile, const QFileInfo 
     QSqlQuery query(db);
     db.transaction();
     bool ok = true;
+    // Not indexed yet, it is indexed under its new name at once.
+    const bool waited = forgetWaiting(from.dirPath, from.name());
     // A file renamed over another takes its place in the index too.
-    if (to.path() != from.path())
+    if (to.path() != from.path()) {
+        forgetWaiting(to.dirPath, to.name());
         ok = exec(query, DeleteFile.arg(Table), {to.dirPath, to.fileName, to.suffix});
+    }
+    if (waited && newFile.exists())
+        ok = insertNameRows(nativeDb, to.dirPath, {to.name()}) && ok;
     ok = exec(query,
               QStringLiteral("update '%1' set dirPath = ?, fileName = ?, suffix = ? where dirPath "
                              "= ? and (fileName = ? and suffix = ?)")
@@ -665,6 +777,8 @@ bool MediaLibraryDatabase::moveFolder(const QString &newPath, const QString &old
     const QString to = cleanFolder(newPath);
     const QString from = cleanFolder(oldPath);
     std::lock_guard lock(databaseMutex());
+    if (indexer)
+        indexer->moveFolder(from, to);
     QSqlQuery query(QSqlDatabase::database(Connection, true));
     // Only the leading folder part changes: a sub-folder that repeats the name keeps it.
     return exec(query,

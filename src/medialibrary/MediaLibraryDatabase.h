@@ -8,9 +8,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <mutex>
 
+class FolderIndexer;
 class QSqlQuery;
+struct sqlite3;
 
 /// The media library's search index: a SQLite file beside the default media folder that knows
 /// every file the library has shown and the keywords the user gave them. It is only a cache of
@@ -36,6 +39,14 @@ public:
     /// Indexes the files of `folder` not yet indexed and drops those that vanished, emitting
     /// fileNotExists for each. False when the folder does not exist or a statement failed.
     bool syncFolder(const QDir &folder);
+    /// The same for a folder the caller has just listed: `fileNames` are its files (hidden ones
+    /// left out). Vanished files are dropped and reported before it returns; the new ones are
+    /// indexed a chunk at a time on a thread of the index. A search meanwhile finds the files
+    /// indexed so far; files not yet indexed when the index is closed are found again at the
+    /// folder's next showing.
+    bool syncFolderInBackground(const QDir &folder, const QStringList &fileNames);
+    /// Files handed to syncFolderInBackground() are still being indexed.
+    bool isIndexing() const;
     /// Replaces the rows of `file` by its name row and one row per keyword.
     bool setFileKeywords(const QFileInfo &file, const QStringList &keywords);
     /// The same for several files in one transaction. False when one of them is missing.
@@ -68,12 +79,21 @@ private:
     void setAside(const QString &reason);
     void closeDatabase();
     bool removeRows(const QString &dirPath, const QString &fileName, const QString &suffix);
+    /// Takes the file out of the indexing thread's queue; true when it was waiting there.
+    bool forgetWaiting(const QString &dirPath, const QString &name);
+    bool sync(const QString &dirPath, QStringList names, bool inBackground);
+    void writeNextChunk();
 
     static std::mutex &databaseMutex();
 
     bool opened = false;
     bool tablesReady = false;
     bool trigramReady = false;
+    // The connection's own handle, for the indexing thread: Qt's connection object belongs to
+    // the thread that opened it.
+    sqlite3 *nativeDb = nullptr;
+    // Destroyed before the connection is closed: its thread writes through the connection.
+    std::unique_ptr<FolderIndexer> indexer;
 };
 
 /// Turns the search box's text into keywords for search(): split at commas, each part trimmed

@@ -4,6 +4,7 @@
 #include "MediaLibraryPanel.h"
 
 #include "DriveList.h"
+#include "FolderListing.h"
 #include "MediaImpl.h"
 #include "MediaInfoStore.h"
 #include "MediaLibSortFilterModel.h"
@@ -20,7 +21,9 @@
 #include <QSet>
 #include <QToolButton>
 
+#include <QElapsedTimer>
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -32,8 +35,7 @@ QStringList MediaLibraryPanel::listEntries() const
 {
     // Everything, hidden names included: the poll compares counts, and any change is a reason
     // to look again.
-    return currentDir.entryList(
-            QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
+    return FolderListing::names(currentDir.absolutePath());
 }
 
 bool MediaLibraryPanel::showFolder(const QString &path)
@@ -45,16 +47,24 @@ bool MediaLibraryPanel::showFolder(const QString &path)
                             QStringLiteral("Path does not exist"));
         return false;
     }
+    QElapsedTimer T;
+    T.start();
+    auto lap = [&](const char *n) {
+        fprintf(stderr, "  %s %.1f\n", n, T.nsecsElapsed() / 1e6);
+        T.restart();
+    };
     syncTimer.stop();
     currentDir = QDir(QDir(target).absolutePath());
-    snapshot = listEntries();
+    // One reading of the folder for the snapshot, the rows and the index.
+    const FolderListing listing(currentDir.absolutePath());
+    snapshot = listing.allNames();
     leaveSpecialState();
-    model->loadFolder(currentDir);
+    model->loadFolder(currentDir, listing);
     table->doSorting();
     setPathText(currentDir.absolutePath(), FolderToolTip);
 
     dropWatcher();
-    database->syncFolder(currentDir);
+    database->syncFolderInBackground(currentDir, listing.fileNames());
     clearNonExistenceFileList();
     createWatcher();
 

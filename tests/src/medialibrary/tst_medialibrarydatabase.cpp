@@ -137,6 +137,46 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(folder).size(), found.size());
     }
 
+    // Files renamed, tagged, deleted and listed again while they wait for the indexing thread,
+    // and the folder left for another: once it is idle, one name row per file, and searches
+    // meanwhile find each existing file once.
+    void folderIndexedInTheBackground()
+    {
+        QStringList names;
+        for (int i = 0; i < 2000; ++i)
+            names << u"shot%1.jpg"_s.arg(i);
+        const QString folder = folderWith(u"Big"_s, names);
+        const QString other = folderWith(u"Other"_s, {u"x.png"_s});
+        // The thread takes the last names first: the first ones still wait below.
+        QVERIFY(db->syncFolderInBackground(QDir(folder), names));
+        QVERIFY(QFile::rename(folder + u"/shot1.jpg"_s, folder + u"/first.jpg"_s));
+        QVERIFY(db->renameFile(QFileInfo(folder + u"/first.jpg"_s),
+                               QFileInfo(folder + u"/shot1.jpg"_s)));
+        QCOMPARE(search(u"first"_s), QStringList{folder + u"/first.jpg"_s});
+        QVERIFY(QFile::remove(folder + u"/shot0.jpg"_s));
+        QVERIFY(db->removeFile(QFileInfo(folder + u"/shot0.jpg"_s)));
+        QStringList expected{u"first|jpg|first.jpg|0"_s, u"shot2|jpg|shot2.jpg|0"_s};
+        QList<std::pair<QFileInfo, QStringList>> tagged;
+        for (int i = 3; i < names.size(); ++i) {
+            const QString name = u"shot%1"_s.arg(i);
+            expected << name + u"|jpg|"_s + name + u".jpg|0"_s;
+            if (i % 2) {
+                tagged.append({QFileInfo(folder + u'/' + names[i]), {u"Tag"_s}});
+                expected << name + u"|jpg|tag|1"_s;
+            }
+        }
+        QVERIFY(db->setFileKeywords(tagged));
+        const QStringList found = search(u"shot"_s);
+        QCOMPARE(QSet<QString>(found.cbegin(), found.cend()).size(), found.size());
+        for (const QString &path : found)
+            QVERIFY(QFileInfo::exists(path) && path.startsWith(folder + u"/shot"_s));
+        QVERIFY(db->syncFolderInBackground(QDir(folder), QDir(folder).entryList(QDir::Files)));
+        QVERIFY(db->syncFolderInBackground(QDir(other), {u"x.png"_s}));
+        QTRY_VERIFY_WITH_TIMEOUT(!db->isIndexing(), 20000);
+        QCOMPARE(rowsOf(folder), sorted(expected));
+        QCOMPARE(rowsOf(other), QStringList{u"x|png|x.png|0"_s});
+    }
+
     void everyOperationTakesAnyName_data()
     {
         QTest::addColumn<QString>("folder");
