@@ -418,8 +418,6 @@ bool Velora::eventFilter(QObject *watched, QEvent *event)
 {
     // Every view and overlay hangs in the central area: follow its size, whatever changed it
     // (the window, the menu bar, full screen).
-    if (watched == ui->centralwidget && event->type() == QEvent::Move)
-        placeMasks();
     if (watched == ui->centralwidget && event->type() == QEvent::Resize) {
         placeMasks();
         toolsSlider->place();

@@ -74,8 +74,14 @@ private Q_SLOTS:
         QVERIFY(spotlight->x() >= 1580 && spotlight->y() > 200 + window.menuBar()->y());
         QCOMPARE(spotlight->screen(), QGuiApplication::screens().at(1));
 
-        window.setGeometry(1700, 260, 700, 500);
+        window.resize(700, 500);
         QTRY_COMPARE(window.centralWidget()->width(), 700);
+        QCOMPARE(spotlight->geometry(), centralArea(window));
+        window.move(1700, 260);
+        QTRY_COMPARE(window.pos(), QPoint(1700, 260));
+        QCOMPARE(spotlight->geometry(), centralArea(window));
+        // The central area alone grows, into the menu bar's room.
+        window.menuBar()->hide();
         QTRY_COMPARE(spotlight->geometry(), centralArea(window));
     }
 
