@@ -1,0 +1,277 @@
+// The visor and the spotlight on a real X server, with and without a compositing manager.
+
+#include <Compositing.h>
+#include <SpotlightWidget.h>
+#include <VeloraTest.h>
+#include <VisorImpl.h>
+#include <VisorWidget.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+
+#include <memory>
+
+namespace {
+const QRect area(100, 50, 1000, 700);
+const QColor backdropColour(30, 160, 60);
+// The default spot in `area`: centred, the 100 × 100 pixel spot laid out for 300 × 300 scaled.
+const QPointF centre(500, 350);
+const QSizeF half(333, 233);
+
+/// Sends the event a real pointer would: a press or release of the left button, or a move with
+/// `held` buttons.
+void mouse(QWidget *widget, QEvent::Type type, QPointF at, Qt::MouseButtons held = {})
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, {});
+    QApplication::sendEvent(widget, &event);
+}
+
+void drag(QWidget *widget, QPointF from, QPointF to)
+{
+    mouse(widget, QEvent::MouseMove, from);
+    mouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    mouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
+    mouse(widget, QEvent::MouseButtonRelease, to);
+}
+
+QAction *action(QWidget *mask, const QString &text)
+{
+    for (QAction *candidate : mask->findChild<QMenu *>()->actions())
+        if (candidate->text() == text)
+            return candidate;
+    return nullptr;
+}
+
+/// A visor, or a spotlight of `kind`'s shape, shown over `area`.
+std::unique_ptr<PresenterMask> makeMask(const QString &kind)
+{
+    std::unique_ptr<PresenterMask> mask;
+    if (kind == u"visor")
+        mask = std::make_unique<VisorWidget>();
+    else
+        mask = std::make_unique<SpotlightWidget>();
+    mask->setGeometry(area);
+    mask->show();
+    if (!QTest::qWaitForWindowExposed(mask.get()))
+        return nullptr;
+    // The first show starts from the circle.
+    if (kind != u"visor" && kind != u"circle")
+        action(mask.get(),
+               kind == u"triangle" ? QStringLiteral("Triangle") : QStringLiteral("Rectangle"))
+                ->trigger();
+    return mask;
+}
+
+QColor screenColour(QPoint at)
+{
+    return QGuiApplication::primaryScreen()
+            ->grabWindow(0, at.x(), at.y(), 1, 1)
+            .toImage()
+            .pixel(0, 0);
+}
+
+bool near(const QColor &seen, const QColor &expected)
+{
+    return qAbs(seen.red() - expected.red()) < 5 && qAbs(seen.green() - expected.green()) < 5
+            && qAbs(seen.blue() - expected.blue()) < 5;
+}
+} // namespace
+
+class TestPresenterMasks : public QObject
+{
+    Q_OBJECT
+
+    // The camera picture the masks lie over.
+    QWidget backdrop;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        backdrop.setWindowFlags(Qt::FramelessWindowHint);
+        backdrop.setStyleSheet(QStringLiteral("background: %1").arg(backdropColour.name()));
+        backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
+        backdrop.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
+    }
+
+    void visorFollowsOneAxis_data()
+    {
+        QTest::addColumn<QList<QPoint>>("moves"); // from the press point
+        QTest::addColumn<QList<QPoint>>("curtain"); // after each move
+        QTest::newRow("diagonal, then horizontal")
+                << QList<QPoint>{{3, 3}, {4, -4}, {12, 4}, {40, 30}, {-60, 80}}
+                << QList<QPoint>{{0, 0}, {0, 0}, {12, 0}, {40, 0}, {-60, 0}};
+        QTest::newRow("diagonal, then vertical") << QList<QPoint>{{-2, 2}, {5, 11}, {30, -40}}
+                                                 << QList<QPoint>{{0, 0}, {0, 11}, {0, -40}};
+        QTest::newRow("a lead of 5 decides nothing")
+                << QList<QPoint>{{6, 1}, {1, 6}, {1, 7}} << QList<QPoint>{{0, 0}, {0, 0}, {0, 7}};
+        QTest::newRow("slid off, the close button stays")
+                << QList<QPoint>{{5000, 0}} << QList<QPoint>{{area.width() + 1 - 16, 0}};
+    }
+
+    void visorFollowsOneAxis()
+    {
+        QFETCH(QList<QPoint>, moves);
+        QFETCH(QList<QPoint>, curtain);
+        auto mask = makeMask(QStringLiteral("visor"));
+        QVERIFY(mask);
+        auto *visor = static_cast<VisorWidget *>(mask.get());
+        QSignalSpy saved(visor, &VisorWidget::saveVisorProperty);
+        const QPoint press(500, 300);
+        mouse(visor, QEvent::MouseButtonPress, press, Qt::LeftButton);
+        const auto *close = visor->findChild<QPushButton *>(QStringLiteral("closeButton"));
+        for (qsizetype i = 0; i < moves.size(); ++i) {
+            mouse(visor, QEvent::MouseMove, press + moves[i], Qt::LeftButton);
+            QCOMPARE(visor->curtainPosition(), curtain[i]);
+            // The close button rides on the top-right corner of the curtain in view.
+            QCOMPARE(close->geometry().topRight(),
+                     QPoint(qMin(curtain[i].x() + area.width(), area.width()),
+                            qMax(curtain[i].y(), 0)));
+        }
+        mouse(visor, QEvent::MouseButtonRelease, press + moves.last());
+        QCOMPARE(visor->curtainPosition(), curtain.last());
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved[0][0].toPointF(), curtain.last());
+    }
+
+    void spotlightMovesAndResizes_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<QPointF>("grab");
+        QTest::addColumn<QPointF>("to");
+        QTest::addColumn<QPointF>("newCentre");
+        QTest::addColumn<QSizeF>("newHalf");
+        const QPointF c = centre;
+        const auto s = [](double w, double h) {
+            return QSizeF(w, h);
+        };
+        QTest::newRow("grey dragged")
+                << "circle" << QPointF(60, 650) << QPointF(100, 680) << c + QPointF(40, 30) << half;
+        QTest::newRow("circle rim to the centre")
+                << "circle" << QPointF(162, 350) << c << c << s(50, 233);
+        QTest::newRow("circle rim beyond 500")
+                << "circle" << QPointF(162, 350) << QPointF(-100, 350) << c << s(500, 233);
+        QTest::newRow("circle bottom to the centre")
+                << "circle" << QPointF(500, 593) << QPointF(500, 360) << c << s(333, 50);
+        QTest::newRow("rectangle side beyond 500")
+                << "rectangle" << QPointF(843, 350) << QPointF(1100, 350) << c << s(500, 233);
+        QTest::newRow("rectangle top to the centre")
+                << "rectangle" << QPointF(500, 107) << QPointF(500, 340) << c << s(333, 50);
+        QTest::newRow("triangle side, twice as far")
+                << "triangle" << QPointF(328, 287) << QPointF(300, 287) << c << s(400, 233);
+        QTest::newRow("triangle base beyond 500")
+                << "triangle" << QPointF(500, 474) << QPointF(500, 620) << c << s(333, 500);
+    }
+
+    void spotlightMovesAndResizes()
+    {
+        QFETCH(QString, shape);
+        QFETCH(QPointF, grab);
+        QFETCH(QPointF, to);
+        QFETCH(QPointF, newCentre);
+        QFETCH(QSizeF, newHalf);
+        auto mask = makeMask(shape);
+        QVERIFY(mask);
+        auto *spot = static_cast<SpotlightWidget *>(mask.get());
+        QCOMPARE(spot->spotCentre(), centre);
+        drag(spot, grab, to);
+        QCOMPARE(spot->spotCentre(), newCentre);
+        QCOMPARE(spot->spotHalfSize(), newHalf);
+    }
+
+    void spotlightHoverZones_data()
+    {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<QPointF>("at");
+        QTest::addColumn<Qt::CursorShape>("cursor");
+        QTest::newRow("circle, left rim") << "circle" << QPointF(162, 350) << Qt::SizeHorCursor;
+        QTest::newRow("circle, inside the rim")
+                << "circle" << QPointF(187, 350) << Qt::SizeHorCursor;
+        QTest::newRow("circle, within") << "circle" << QPointF(207, 350) << Qt::OpenHandCursor;
+        QTest::newRow("circle, bottom rim") << "circle" << QPointF(500, 593) << Qt::SizeVerCursor;
+        QTest::newRow("circle, by the close button")
+                << "circle" << QPointF(985, 5) << Qt::ArrowCursor;
+        QTest::newRow("rectangle, right") << "rectangle" << QPointF(843, 350) << Qt::SizeHorCursor;
+        QTest::newRow("rectangle, top") << "rectangle" << QPointF(500, 107) << Qt::SizeVerCursor;
+        QTest::newRow("rectangle, button strip")
+                << "rectangle" << QPointF(853, 112) << Qt::ArrowCursor;
+        QTest::newRow("rectangle, beyond the band")
+                << "rectangle" << QPointF(863, 350) << Qt::OpenHandCursor;
+        QTest::newRow("triangle, outside a side")
+                << "triangle" << QPointF(328, 287) << Qt::SizeHorCursor;
+        QTest::newRow("triangle, inside a side")
+                << "triangle" << QPointF(339, 296) << Qt::OpenHandCursor;
+        QTest::newRow("triangle, below the base")
+                << "triangle" << QPointF(500, 474) << Qt::SizeVerCursor;
+    }
+
+    void spotlightHoverZones()
+    {
+        QFETCH(QString, shape);
+        QFETCH(QPointF, at);
+        QFETCH(Qt::CursorShape, cursor);
+        auto spot = makeMask(shape);
+        QVERIFY(spot);
+        mouse(spot.get(), QEvent::MouseMove, at);
+        QCOMPARE(spot->cursor().shape(), cursor);
+    }
+
+    // The picture shows at full brightness where the mask is open and grey, never black, where it
+    // covers; "Transparent" lets the picture through, and a second time covers it again.
+    void screenShowsPictureAndGrey_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("compositing");
+        for (const char *kind : {"visor", "circle", "triangle", "rectangle"}) {
+            QTest::addRow("%s, plain X server", kind) << QString::fromLatin1(kind) << false;
+            QTest::addRow("%s, compositing manager", kind) << QString::fromLatin1(kind) << true;
+        }
+    }
+
+    void screenShowsPictureAndGrey()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, compositing);
+        QProcess manager;
+        if (compositing)
+            manager.start(QStringLiteral("xcompmgr"));
+        QTRY_COMPARE(Compositing::isAvailable(), compositing);
+
+        auto mask = makeMask(kind);
+        QVERIFY(mask);
+        QCOMPARE(mask->isShaped(), !compositing);
+        if (kind == u"visor")
+            drag(mask.get(), QPointF(500, 300), QPointF(800, 300));
+        // Open: the spot's centre, or left of the curtain dragged 300 pixels to the right.
+        const QPoint open
+                = area.topLeft() + (kind == u"visor" ? QPoint(150, 350) : QPoint(500, 350));
+        const QPoint covered = area.topLeft() + QPoint(700, 600);
+        QTRY_COMPARE(screenColour(open), backdropColour);
+        QTRY_COMPARE(screenColour(covered), PresenterMask::Grey);
+
+        QAction *transparent = action(mask.get(), QStringLiteral("Transparent"));
+        transparent->trigger();
+        QCOMPARE(mask->opacity(), 0.1);
+        // Blended a tenth grey, or without a compositor a tenth of the rows grey.
+        const QColor veiled(39, 157, 67);
+        QTRY_VERIFY(near(screenColour(covered), compositing ? veiled : PresenterMask::Grey));
+        QTRY_VERIFY(
+                near(screenColour(covered + QPoint(0, 5)), compositing ? veiled : backdropColour));
+        transparent->trigger();
+        QCOMPARE(mask->opacity(), 1.0);
+        QCOMPARE(transparent->isChecked(), false);
+        QTRY_COMPARE(screenColour(covered + QPoint(0, 5)), PresenterMask::Grey);
+        QCOMPARE(screenColour(open), backdropColour);
+        manager.terminate();
+        manager.waitForFinished();
+    }
+};
+
+VELORA_TEST_MAIN(TestPresenterMasks)
+#include "tst_presentermasks.moc"
