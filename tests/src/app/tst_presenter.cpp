@@ -10,6 +10,7 @@
 #include <VisorIntf.h>
 
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
@@ -124,7 +125,7 @@ private Q_SLOTS:
             if (byExit)
                 QVERIFY(window.close());
             else
-                Q_EMIT window.spotlightMask()->spotlightClosed();
+                spotlight->findChild<QPushButton *>(QStringLiteral("closeButton"))->click();
             QVERIFY(!window.isInPresenterMode());
             QVERIFY(!spotlight->isVisible() && !visor->isVisible());
             QCOMPARE(window.isToolsPanelShown(), tools);
