@@ -1,6 +1,7 @@
 // The visor and the spotlight on a real X server, with and without a compositing manager.
 
 #include <Compositing.h>
+#include <SpotlightImpl.h>
 #include <SpotlightWidget.h>
 #include <VeloraTest.h>
 #include <VisorImpl.h>
@@ -76,6 +77,29 @@ QColor screenColour(QPoint at)
             .pixel(0, 0);
 }
 
+/// The shared instance of `Intf` gives one window to all its users until the last lets go, and
+/// its close button hides the window and says so.
+template<typename Intf> void checkComponent(void (Intf::*closed)())
+{
+    QWidget mainWindow;
+    Intf *component = Intf::getInstance(&mainWindow);
+    QCOMPARE(Intf::getInstance(nullptr), component);
+    QPointer<QWidget> window = component->widget();
+    QVERIFY(window->isWindow());
+    QSignalSpy closedSpy(component, closed);
+    component->resize(area.width(), area.height());
+    component->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->size(), area.size());
+    window->findChild<QPushButton *>(QStringLiteral("closeButton"))->click();
+    QCOMPARE(closedSpy.size(), 1);
+    QVERIFY(window->isHidden());
+    component->release();
+    QVERIFY(window);
+    component->release();
+    QVERIFY(!window);
+}
+
 bool near(const QColor &seen, const QColor &expected)
 {
     return qAbs(seen.red() - expected.red()) < 5 && qAbs(seen.green() - expected.green()) < 5
@@ -98,6 +122,45 @@ private Q_SLOTS:
         backdrop.setGeometry(QGuiApplication::primaryScreen()->geometry());
         backdrop.show();
         QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
+    }
+
+    void componentsShareTheirWindow()
+    {
+        checkComponent(&VisorIntf::visorClosed);
+        checkComponent(&SpotlightIntf::spotlightClosed);
+    }
+
+    // "Save" keeps the mask as it was when checked for the next run; unchecked, the next run
+    // starts afresh.
+    void savedMaskComesBack()
+    {
+        auto mask = makeMask(QStringLiteral("triangle"));
+        drag(mask.get(), QPointF(60, 650), QPointF(100, 680));
+        action(mask.get(), QStringLiteral("Transparent"))->trigger();
+        action(mask.get(), QStringLiteral("Save"))->trigger();
+        drag(mask.get(), QPointF(60, 650), QPointF(0, 600));
+        mask = makeMask(QStringLiteral("visor"));
+        drag(mask.get(), QPointF(500, 300), QPointF(800, 300));
+        action(mask.get(), QStringLiteral("Save"))->trigger();
+
+        mask = makeMask(QStringLiteral("circle"));
+        auto *spot = static_cast<SpotlightWidget *>(mask.get());
+        QCOMPARE(spot->spotShape(), SpotlightIntf::TRIANGLE);
+        QCOMPARE(spot->spotCentre(), centre + QPointF(40, 30));
+        QCOMPARE(spot->opacity(), 0.1);
+        QVERIFY(action(spot, QStringLiteral("Save"))->isChecked());
+        action(spot, QStringLiteral("Save"))->trigger();
+        mask = makeMask(QStringLiteral("visor"));
+        QCOMPARE(static_cast<VisorWidget *>(mask.get())->curtainPosition(), QPointF(300, 0));
+        action(mask.get(), QStringLiteral("Save"))->trigger();
+
+        mask = makeMask(QStringLiteral("circle"));
+        spot = static_cast<SpotlightWidget *>(mask.get());
+        QCOMPARE(spot->spotShape(), SpotlightIntf::CIRCLE);
+        QCOMPARE(spot->spotCentre(), centre);
+        QCOMPARE(spot->opacity(), 1.0);
+        mask = makeMask(QStringLiteral("visor"));
+        QCOMPARE(static_cast<VisorWidget *>(mask.get())->curtainPosition(), QPointF(0, 0));
     }
 
     void visorFollowsOneAxis_data()
