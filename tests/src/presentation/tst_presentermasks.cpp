@@ -203,39 +203,50 @@ private Q_SLOTS:
         QCOMPARE(saved[0][0].toPointF(), curtain.last());
     }
 
-    void spotlightMovesAndResizes_data()
+    // The cursor over a point tells what a press there does: move the spot, resize it (50 to 500
+    // pixels), or nothing. A drag from the point to `to` does it; rows without `to` only hover.
+    void spotlightHoverAndDrag_data()
     {
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QPointF>("grab");
+        QTest::addColumn<Qt::CursorShape>("cursor");
         QTest::addColumn<QPointF>("to");
         QTest::addColumn<QPointF>("newCentre");
         QTest::addColumn<QSizeF>("newHalf");
         const QPointF c = centre;
-        const auto s = [](double w, double h) {
-            return QSizeF(w, h);
-        };
-        QTest::newRow("grey dragged")
-                << "circle" << QPointF(60, 650) << QPointF(100, 680) << c + QPointF(40, 30) << half;
-        QTest::newRow("circle rim to the centre")
-                << "circle" << QPointF(162, 350) << c << c << s(50, 233);
-        QTest::newRow("circle rim beyond 500")
-                << "circle" << QPointF(162, 350) << QPointF(-100, 350) << c << s(500, 233);
-        QTest::newRow("circle bottom to the centre")
-                << "circle" << QPointF(500, 593) << QPointF(500, 360) << c << s(333, 50);
-        QTest::newRow("rectangle side beyond 500")
-                << "rectangle" << QPointF(843, 350) << QPointF(1100, 350) << c << s(500, 233);
-        QTest::newRow("rectangle top to the centre")
-                << "rectangle" << QPointF(500, 107) << QPointF(500, 340) << c << s(333, 50);
-        QTest::newRow("triangle side, twice as far")
-                << "triangle" << QPointF(328, 287) << QPointF(300, 287) << c << s(400, 233);
-        QTest::newRow("triangle base beyond 500")
-                << "triangle" << QPointF(500, 474) << QPointF(500, 620) << c << s(333, 500);
+        const auto row
+                = [](const char *name, const char *shape, QPointF grab, Qt::CursorShape cursor,
+                     QPointF to = {}, QPointF newCentre = centre, QSizeF newHalf = half) {
+                      QTest::newRow(name) << QString::fromLatin1(shape) << grab << cursor << to
+                                          << newCentre << newHalf;
+                  };
+        row("grey dragged", "circle", {60, 650}, Qt::OpenHandCursor, {100, 680},
+            c + QPointF(40, 30));
+        row("circle rim to the centre", "circle", {162, 350}, Qt::SizeHorCursor, c, c, {50, 233});
+        row("circle, inside the rim, beyond 500", "circle", {187, 350}, Qt::SizeHorCursor,
+            {-100, 350}, c, {500, 233});
+        row("circle, within", "circle", {207, 350}, Qt::OpenHandCursor);
+        row("circle bottom to the centre", "circle", {500, 593}, Qt::SizeVerCursor, {500, 360}, c,
+            {333, 50});
+        row("circle, by the close button", "circle", {985, 5}, Qt::ArrowCursor);
+        row("rectangle side beyond 500", "rectangle", {843, 350}, Qt::SizeHorCursor, {1100, 350}, c,
+            {500, 233});
+        row("rectangle top to the centre", "rectangle", {500, 107}, Qt::SizeVerCursor, {500, 340},
+            c, {333, 50});
+        row("rectangle, button strip", "rectangle", {853, 112}, Qt::ArrowCursor);
+        row("rectangle, beyond the band", "rectangle", {863, 350}, Qt::OpenHandCursor);
+        row("triangle side, twice as far", "triangle", {328, 287}, Qt::SizeHorCursor, {300, 287}, c,
+            {400, 233});
+        row("triangle, inside a side", "triangle", {339, 296}, Qt::OpenHandCursor);
+        row("triangle base beyond 500", "triangle", {500, 474}, Qt::SizeVerCursor, {500, 620}, c,
+            {333, 500});
     }
 
-    void spotlightMovesAndResizes()
+    void spotlightHoverAndDrag()
     {
         QFETCH(QString, shape);
         QFETCH(QPointF, grab);
+        QFETCH(Qt::CursorShape, cursor);
         QFETCH(QPointF, to);
         QFETCH(QPointF, newCentre);
         QFETCH(QSizeF, newHalf);
@@ -243,46 +254,12 @@ private Q_SLOTS:
         QVERIFY(mask);
         auto *spot = static_cast<SpotlightWidget *>(mask.get());
         QCOMPARE(spot->spotCentre(), centre);
-        drag(spot, grab, to);
+        mouse(spot, QEvent::MouseMove, grab);
+        QCOMPARE(spot->cursor().shape(), cursor);
+        if (!to.isNull())
+            drag(spot, grab, to);
         QCOMPARE(spot->spotCentre(), newCentre);
         QCOMPARE(spot->spotHalfSize(), newHalf);
-    }
-
-    void spotlightHoverZones_data()
-    {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<QPointF>("at");
-        QTest::addColumn<Qt::CursorShape>("cursor");
-        QTest::newRow("circle, left rim") << "circle" << QPointF(162, 350) << Qt::SizeHorCursor;
-        QTest::newRow("circle, inside the rim")
-                << "circle" << QPointF(187, 350) << Qt::SizeHorCursor;
-        QTest::newRow("circle, within") << "circle" << QPointF(207, 350) << Qt::OpenHandCursor;
-        QTest::newRow("circle, bottom rim") << "circle" << QPointF(500, 593) << Qt::SizeVerCursor;
-        QTest::newRow("circle, by the close button")
-                << "circle" << QPointF(985, 5) << Qt::ArrowCursor;
-        QTest::newRow("rectangle, right") << "rectangle" << QPointF(843, 350) << Qt::SizeHorCursor;
-        QTest::newRow("rectangle, top") << "rectangle" << QPointF(500, 107) << Qt::SizeVerCursor;
-        QTest::newRow("rectangle, button strip")
-                << "rectangle" << QPointF(853, 112) << Qt::ArrowCursor;
-        QTest::newRow("rectangle, beyond the band")
-                << "rectangle" << QPointF(863, 350) << Qt::OpenHandCursor;
-        QTest::newRow("triangle, outside a side")
-                << "triangle" << QPointF(328, 287) << Qt::SizeHorCursor;
-        QTest::newRow("triangle, inside a side")
-                << "triangle" << QPointF(339, 296) << Qt::OpenHandCursor;
-        QTest::newRow("triangle, below the base")
-                << "triangle" << QPointF(500, 474) << Qt::SizeVerCursor;
-    }
-
-    void spotlightHoverZones()
-    {
-        QFETCH(QString, shape);
-        QFETCH(QPointF, at);
-        QFETCH(Qt::CursorShape, cursor);
-        auto spot = makeMask(shape);
-        QVERIFY(spot);
-        mouse(spot.get(), QEvent::MouseMove, at);
-        QCOMPARE(spot->cursor().shape(), cursor);
     }
 
     // The picture shows at full brightness where the mask is open and grey, never black, where it
