@@ -233,7 +233,7 @@ private Q_SLOTS:
             {500, 233});
         row("rectangle top to the centre", "rectangle", {500, 107}, Qt::SizeVerCursor, {500, 340},
             c, {333, 50});
-        row("rectangle, button strip", "rectangle", {853, 112}, Qt::ArrowCursor);
+        row("rectangle, button strip", "rectangle", {845, 112}, Qt::ArrowCursor);
         row("rectangle, beyond the band", "rectangle", {863, 350}, Qt::OpenHandCursor);
         row("triangle side, twice as far", "triangle", {328, 287}, Qt::SizeHorCursor, {300, 287}, c,
             {400, 233});
