@@ -262,6 +262,22 @@ private Q_SLOTS:
         QCOMPARE(spot->spotHalfSize(), newHalf);
     }
 
+    // The spot keeps its place and proportion in a window resized while shown or hidden.
+    void spotScalesWithTheWindow()
+    {
+        auto mask = makeMask(QStringLiteral("circle"));
+        QVERIFY(mask);
+        auto *spot = static_cast<SpotlightWidget *>(mask.get());
+        spot->resize(500, 350);
+        QTRY_COMPARE(spot->spotCentre(), QPointF(250, 175));
+        QCOMPARE(spot->spotHalfSize(), QSizeF(166.5, 116.5));
+        spot->hide();
+        spot->resize(area.size());
+        spot->show();
+        QTRY_COMPARE(spot->spotCentre(), centre);
+        QCOMPARE(spot->spotHalfSize(), half);
+    }
+
     // The picture shows at full brightness where the mask is open and grey, never black, where it
     // covers; "Transparent" lets the picture through, and a second time covers it again.
     void screenShowsPictureAndGrey_data()
