@@ -1,6 +1,7 @@
 // The visor and the spotlight on a real X server, with and without a compositing manager.
 
 #include <Compositing.h>
+#include <SettingIntf.h>
 #include <SpotlightImpl.h>
 #include <SpotlightWidget.h>
 #include <VeloraTest.h>
@@ -161,6 +162,20 @@ private Q_SLOTS:
         QCOMPARE(spot->opacity(), 1.0);
         mask = makeMask(QStringLiteral("visor"));
         QCOMPARE(static_cast<VisorWidget *>(mask.get())->curtainPosition(), QPointF(0, 0));
+
+        // A hand-edited file costs only the values it spoiled.
+        SettingIntf *settings = SettingIntf::getInstance();
+        settings->setValue(QStringLiteral("presenter/spotlight/saved"), true);
+        settings->setValue(QStringLiteral("presenter/spotlight/x"), QStringLiteral("nan"));
+        settings->setValue(QStringLiteral("presenter/spotlight/w"), QStringLiteral("1e9"));
+        settings->setValue(QStringLiteral("presenter/spotlight/shape"), QStringLiteral("7"));
+        settings->release();
+        mask = makeMask(QStringLiteral("circle"));
+        spot = static_cast<SpotlightWidget *>(mask.get());
+        QCOMPARE(spot->spotShape(), SpotlightIntf::CIRCLE);
+        QCOMPARE(spot->spotCentre(), centre);
+        QCOMPARE(spot->spotHalfSize(), QSizeF(500, half.height()));
+        action(spot, QStringLiteral("Save"))->trigger();
     }
 
     void visorFollowsOneAxis_data()
