@@ -9,6 +9,7 @@
 #include <VisorWidget.h>
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
@@ -92,6 +93,12 @@ template<typename Intf> void checkComponent(void (Intf::*closed)())
     component->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
     QCOMPARE(window->size(), area.size());
+    // The right button opens the menu: its tool button is never shown.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(50, 50));
+    QApplication::sendEvent(window, &menuEvent);
+    auto *menu = window->findChild<QMenu *>();
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
     window->findChild<QPushButton *>(QStringLiteral("closeButton"))->click();
     QCOMPARE(closedSpy.size(), 1);
     QVERIFY(window->isHidden());
