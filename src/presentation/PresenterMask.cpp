@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -143,15 +144,28 @@ void PresenterMask::remember(const QVariantMap &properties, bool saved)
     settings->setValue(prefix + SavedKey, saved);
 }
 
+QVariantMap PresenterMask::recall(const QStringList &keys)
+{
+    QStringList asked = keys;
+    asked << QStringLiteral("opacity");
+    const QVariantMap saved = recalled(asked);
+    setPreserved(!saved.isEmpty());
+    setMaskOpacity(saved.value(QStringLiteral("opacity"), 100).toDouble() < 100 ? Translucent
+                                                                                : Opaque);
+    return saved;
+}
+
 QVariantMap PresenterMask::recalled(const QStringList &keys) const
 {
     const QString prefix = QStringLiteral("presenter/%1/").arg(name);
     QVariantMap properties;
     if (!settings->value(prefix + SavedKey, false).toBool())
         return properties;
+    // The file may have been edited by hand: what is not a finite number is left out.
     for (const QString &key : keys) {
-        const QVariant value = settings->value(prefix + key);
-        if (value.isValid())
+        bool isNumber = false;
+        const double value = settings->value(prefix + key).toDouble(&isNumber);
+        if (isNumber && std::isfinite(value))
             properties.insert(key, value);
     }
     return properties;

@@ -42,8 +42,8 @@ protected:
 
     /// The part of the window painted grey, in the window's coordinates.
     virtual QRegion coveredRegion() const = 0;
-    /// The first show after construction: starts from the defaults or from what recalled()
-    /// gives back.
+    /// The first show after construction: starts from the defaults or from what recall() gives
+    /// back.
     virtual void firstShow() = 0;
     virtual void announceShown(bool shown) = 0;
 
@@ -65,8 +65,9 @@ protected:
 
     /// Stores the mask's properties under "presenter/<name>/", with whether "Save" was checked.
     void remember(const QVariantMap &properties, bool saved);
-    /// Those of `keys` stored with "Save" checked; empty when they were stored without it.
-    QVariantMap recalled(const QStringList &keys) const;
+    /// Sets "Save" and the opacity as stored for the next run, or to their defaults, and gives
+    /// back the other properties stored with "Save" checked (see recalled()).
+    QVariantMap recall(const QStringList &keys);
 
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -80,6 +81,9 @@ protected:
     QAction *saveAction;
 
 private:
+    /// Those of `keys` stored with "Save" checked, as numbers; empty when they were stored
+    /// without it. A key whose value is not a finite number is left out.
+    QVariantMap recalled(const QStringList &keys) const;
     /// Every tenth row of the window, a tenth of its area.
     QRegion hatch() const;
 

@@ -154,22 +154,15 @@ QRegion SpotlightWidget::coveredRegion() const
 
 void SpotlightWidget::firstShow()
 {
-    const QVariantMap saved
-            = recalled({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("w"),
-                        QStringLiteral("h"), QStringLiteral("shape"), QStringLiteral("opacity")});
-    setPreserved(!saved.isEmpty());
-    if (saved.isEmpty()) {
-        cx = width() / 2;
-        cy = height() / 2;
-        w = qRound(w);
-        h = qRound(h);
-    } else {
-        cx = saved.value(QStringLiteral("x")).toDouble();
-        cy = saved.value(QStringLiteral("y")).toDouble();
-        w = halfSize(saved.value(QStringLiteral("w")).toDouble());
-        h = halfSize(saved.value(QStringLiteral("h")).toDouble());
-    }
-    setMaskOpacity(saved.value(QStringLiteral("opacity"), 100).toInt() < 100 ? 0.1 : 1.0);
+    const QVariantMap saved = recall({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("w"),
+                                      QStringLiteral("h"), QStringLiteral("shape")});
+    // Without saved properties the spot starts in the middle, at the size the window gave it.
+    cx = saved.value(QStringLiteral("x"), width() / 2).toDouble();
+    cy = saved.value(QStringLiteral("y"), height() / 2).toDouble();
+    w = saved.contains(QStringLiteral("w")) ? halfSize(saved.value(QStringLiteral("w")).toDouble())
+                                            : qRound(w);
+    h = saved.contains(QStringLiteral("h")) ? halfSize(saved.value(QStringLiteral("h")).toDouble())
+                                            : qRound(h);
     setShape(shapeFrom(saved.value(QStringLiteral("shape"))));
 }
 
@@ -352,21 +345,14 @@ void SpotlightWidget::hover(QPointF at)
 
 void SpotlightWidget::resizeEvent(QResizeEvent *event)
 {
-    const QSize from = event->oldSize();
+    // Measured from the size the spot was last laid out for rather than the event's old size:
+    // a window resized while hidden hears of it at its next show without an old size.
     const QSize to = event->size();
-    if (!from.isValid()) {
-        // The first size scales the spot from the size it was laid out for.
-        w = scaled(w, referenceSize.width(), to.width());
-        cx = scaled(cx, referenceSize.width(), to.width());
-        h = scaled(h, referenceSize.height(), to.height());
-        cy = scaled(cy, referenceSize.height(), to.height());
-        referenceSize = to;
-    } else {
-        w = scaled(w, from.width(), to.width());
-        cx = scaledCentre(cx, from.width(), to.width());
-        h = scaled(h, from.height(), to.height());
-        cy = scaledCentre(cy, from.height(), to.height());
-    }
+    w = scaled(w, referenceSize.width(), to.width());
+    cx = scaledCentre(cx, referenceSize.width(), to.width());
+    h = scaled(h, referenceSize.height(), to.height());
+    cy = scaledCentre(cy, referenceSize.height(), to.height());
+    referenceSize = to;
     placeButtons(QPoint(width() - ButtonSize, 0));
     PresenterMask::resizeEvent(event);
     update();

@@ -80,6 +80,7 @@ private:
     bool horizontalResize = false;
     bool verticalResize = false;
     QPointF lastPosition;
+    /// The window size the spot's geometry is laid out for; the defaults are for 300 × 300.
     QSize referenceSize = QSize(300, 300);
     QActionGroup *shapeGroup;
     QAction *triangleAction;

@@ -55,15 +55,12 @@ QRegion VisorWidget::coveredRegion() const
 
 void VisorWidget::firstShow()
 {
-    const QVariantMap saved
-            = recalled({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("opacity")});
+    const QVariantMap saved = recall({QStringLiteral("x"), QStringLiteral("y")});
     dragOffset = {};
     direction = Undecided;
     dragging = false;
     offset = limited(QPointF(saved.value(QStringLiteral("x")).toDouble(),
                              saved.value(QStringLiteral("y")).toDouble()));
-    setMaskOpacity(saved.value(QStringLiteral("opacity"), 100).toInt() < 100 ? 0.1 : 1.0);
-    setPreserved(!saved.isEmpty());
     moveCurtain(offset);
 }
 

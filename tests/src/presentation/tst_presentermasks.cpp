@@ -1,12 +1,15 @@
 // The visor and the spotlight on a real X server, with and without a compositing manager.
 
 #include <Compositing.h>
+#include <SettingIntf.h>
+#include <SpotlightImpl.h>
 #include <SpotlightWidget.h>
 #include <VeloraTest.h>
 #include <VisorImpl.h>
 #include <VisorWidget.h>
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QProcess>
@@ -48,23 +51,16 @@ QAction *action(QWidget *mask, const QString &text)
     return nullptr;
 }
 
-/// A visor, or a spotlight of `kind`'s shape, shown over `area`.
-std::unique_ptr<PresenterMask> makeMask(const QString &kind)
+/// A mask shown over `area`; a spotlight then takes the shape its menu calls `shape`.
+template<typename Mask> std::unique_ptr<Mask> shown(const QString &shape = {})
 {
-    std::unique_ptr<PresenterMask> mask;
-    if (kind == u"visor")
-        mask = std::make_unique<VisorWidget>();
-    else
-        mask = std::make_unique<SpotlightWidget>();
+    auto mask = std::make_unique<Mask>();
     mask->setGeometry(area);
     mask->show();
     if (!QTest::qWaitForWindowExposed(mask.get()))
         return nullptr;
-    // The first show starts from the circle.
-    if (kind != u"visor" && kind != u"circle")
-        action(mask.get(),
-               kind == u"triangle" ? QStringLiteral("Triangle") : QStringLiteral("Rectangle"))
-                ->trigger();
+    if (!shape.isEmpty())
+        action(mask.get(), shape)->trigger();
     return mask;
 }
 
@@ -74,6 +70,35 @@ QColor screenColour(QPoint at)
             ->grabWindow(0, at.x(), at.y(), 1, 1)
             .toImage()
             .pixel(0, 0);
+}
+
+/// The shared instance of `Intf` gives one window to all its users until the last lets go, and
+/// its close button hides the window and says so.
+template<typename Intf> void checkComponent(void (Intf::*closed)())
+{
+    QWidget mainWindow;
+    Intf *component = Intf::getInstance(&mainWindow);
+    QCOMPARE(Intf::getInstance(nullptr), component);
+    QPointer<QWidget> window = component->widget();
+    QVERIFY(window->isWindow());
+    QSignalSpy closedSpy(component, closed);
+    component->resize(area.width(), area.height());
+    component->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->size(), area.size());
+    // The right button opens the menu: its tool button is never shown.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(50, 50));
+    QApplication::sendEvent(window, &menuEvent);
+    auto *menu = window->findChild<QMenu *>();
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+    window->findChild<QPushButton *>(QStringLiteral("closeButton"))->click();
+    QCOMPARE(closedSpy.size(), 1);
+    QVERIFY(window->isHidden());
+    component->release();
+    QVERIFY(window);
+    component->release();
+    QVERIFY(!window);
 }
 
 bool near(const QColor &seen, const QColor &expected)
@@ -100,6 +125,54 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
     }
 
+    void componentsShareTheirWindow()
+    {
+        checkComponent(&VisorIntf::visorClosed);
+        checkComponent(&SpotlightIntf::spotlightClosed);
+    }
+
+    // "Save" keeps the mask as it was when checked for the next run; unchecked, the next run
+    // starts afresh.
+    void savedMaskComesBack()
+    {
+        auto spot = shown<SpotlightWidget>(QStringLiteral("Triangle"));
+        drag(spot.get(), QPointF(60, 650), QPointF(100, 680));
+        action(spot.get(), QStringLiteral("Transparent"))->trigger();
+        action(spot.get(), QStringLiteral("Save"))->trigger();
+        drag(spot.get(), QPointF(60, 650), QPointF(0, 600));
+        auto visor = shown<VisorWidget>();
+        drag(visor.get(), QPointF(500, 300), QPointF(800, 300));
+        action(visor.get(), QStringLiteral("Save"))->trigger();
+
+        spot = shown<SpotlightWidget>();
+        QCOMPARE(spot->spotShape(), SpotlightIntf::TRIANGLE);
+        QCOMPARE(spot->spotCentre(), centre + QPointF(40, 30));
+        QCOMPARE(spot->opacity(), 0.1);
+        QVERIFY(action(spot.get(), QStringLiteral("Save"))->isChecked());
+        action(spot.get(), QStringLiteral("Save"))->trigger();
+        visor = shown<VisorWidget>();
+        QCOMPARE(visor->curtainPosition(), QPointF(300, 0));
+        action(visor.get(), QStringLiteral("Save"))->trigger();
+
+        spot = shown<SpotlightWidget>();
+        QCOMPARE(spot->spotShape(), SpotlightIntf::CIRCLE);
+        QCOMPARE(spot->spotCentre(), centre);
+        QCOMPARE(spot->opacity(), 1.0);
+
+        // A hand-edited file costs only the values it spoiled.
+        SettingIntf *settings = SettingIntf::getInstance();
+        settings->setValue(QStringLiteral("presenter/spotlight/saved"), true);
+        settings->setValue(QStringLiteral("presenter/spotlight/x"), QStringLiteral("nan"));
+        settings->setValue(QStringLiteral("presenter/spotlight/w"), QStringLiteral("1e9"));
+        settings->setValue(QStringLiteral("presenter/spotlight/shape"), QStringLiteral("7"));
+        settings->release();
+        spot = shown<SpotlightWidget>();
+        QCOMPARE(spot->spotShape(), SpotlightIntf::CIRCLE);
+        QCOMPARE(spot->spotCentre(), centre);
+        QCOMPARE(spot->spotHalfSize(), QSizeF(500, half.height()));
+        action(spot.get(), QStringLiteral("Save"))->trigger();
+    }
+
     void visorFollowsOneAxis_data()
     {
         QTest::addColumn<QList<QPoint>>("moves"); // from the press point
@@ -119,9 +192,9 @@ private Q_SLOTS:
     {
         QFETCH(QList<QPoint>, moves);
         QFETCH(QList<QPoint>, curtain);
-        auto mask = makeMask(QStringLiteral("visor"));
-        QVERIFY(mask);
-        auto *visor = static_cast<VisorWidget *>(mask.get());
+        auto owner = shown<VisorWidget>();
+        QVERIFY(owner);
+        VisorWidget *visor = owner.get();
         QSignalSpy saved(visor, &VisorWidget::saveVisorProperty);
         const QPoint press(500, 300);
         mouse(visor, QEvent::MouseButtonPress, press, Qt::LeftButton);
@@ -140,86 +213,78 @@ private Q_SLOTS:
         QCOMPARE(saved[0][0].toPointF(), curtain.last());
     }
 
-    void spotlightMovesAndResizes_data()
+    // The cursor over a point tells what a press there does: move the spot, resize it (50 to 500
+    // pixels), or nothing. A drag from the point to `to` does it; rows without `to` only hover.
+    void spotlightHoverAndDrag_data()
     {
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QPointF>("grab");
+        QTest::addColumn<Qt::CursorShape>("cursor");
         QTest::addColumn<QPointF>("to");
         QTest::addColumn<QPointF>("newCentre");
         QTest::addColumn<QSizeF>("newHalf");
         const QPointF c = centre;
-        const auto s = [](double w, double h) {
-            return QSizeF(w, h);
-        };
-        QTest::newRow("grey dragged")
-                << "circle" << QPointF(60, 650) << QPointF(100, 680) << c + QPointF(40, 30) << half;
-        QTest::newRow("circle rim to the centre")
-                << "circle" << QPointF(162, 350) << c << c << s(50, 233);
-        QTest::newRow("circle rim beyond 500")
-                << "circle" << QPointF(162, 350) << QPointF(-100, 350) << c << s(500, 233);
-        QTest::newRow("circle bottom to the centre")
-                << "circle" << QPointF(500, 593) << QPointF(500, 360) << c << s(333, 50);
-        QTest::newRow("rectangle side beyond 500")
-                << "rectangle" << QPointF(843, 350) << QPointF(1100, 350) << c << s(500, 233);
-        QTest::newRow("rectangle top to the centre")
-                << "rectangle" << QPointF(500, 107) << QPointF(500, 340) << c << s(333, 50);
-        QTest::newRow("triangle side, twice as far")
-                << "triangle" << QPointF(328, 287) << QPointF(300, 287) << c << s(400, 233);
-        QTest::newRow("triangle base beyond 500")
-                << "triangle" << QPointF(500, 474) << QPointF(500, 620) << c << s(333, 500);
+        const auto row
+                = [](const char *name, const char *shape, QPointF grab, Qt::CursorShape cursor,
+                     QPointF to = {}, QPointF newCentre = centre, QSizeF newHalf = half) {
+                      QTest::newRow(name) << QString::fromLatin1(shape) << grab << cursor << to
+                                          << newCentre << newHalf;
+                  };
+        row("grey dragged", "Circle", {60, 650}, Qt::OpenHandCursor, {100, 680},
+            c + QPointF(40, 30));
+        row("circle rim to the centre", "Circle", {162, 350}, Qt::SizeHorCursor, c, c, {50, 233});
+        row("circle, inside the rim, beyond 500", "Circle", {187, 350}, Qt::SizeHorCursor,
+            {-100, 350}, c, {500, 233});
+        row("circle, within", "Circle", {207, 350}, Qt::OpenHandCursor);
+        row("circle bottom to the centre", "Circle", {500, 593}, Qt::SizeVerCursor, {500, 360}, c,
+            {333, 50});
+        row("circle, by the close button", "Circle", {985, 5}, Qt::ArrowCursor);
+        row("rectangle side beyond 500", "Rectangle", {843, 350}, Qt::SizeHorCursor, {1100, 350}, c,
+            {500, 233});
+        row("rectangle top to the centre", "Rectangle", {500, 107}, Qt::SizeVerCursor, {500, 340},
+            c, {333, 50});
+        row("rectangle, button strip", "Rectangle", {845, 112}, Qt::ArrowCursor);
+        row("rectangle, beyond the band", "Rectangle", {863, 350}, Qt::OpenHandCursor);
+        row("triangle side, twice as far", "Triangle", {328, 287}, Qt::SizeHorCursor, {300, 287}, c,
+            {400, 233});
+        row("triangle, inside a side", "Triangle", {339, 296}, Qt::OpenHandCursor);
+        row("triangle base beyond 500", "Triangle", {500, 474}, Qt::SizeVerCursor, {500, 620}, c,
+            {333, 500});
     }
 
-    void spotlightMovesAndResizes()
+    void spotlightHoverAndDrag()
     {
         QFETCH(QString, shape);
         QFETCH(QPointF, grab);
+        QFETCH(Qt::CursorShape, cursor);
         QFETCH(QPointF, to);
         QFETCH(QPointF, newCentre);
         QFETCH(QSizeF, newHalf);
-        auto mask = makeMask(shape);
-        QVERIFY(mask);
-        auto *spot = static_cast<SpotlightWidget *>(mask.get());
+        auto owner = shown<SpotlightWidget>(shape);
+        QVERIFY(owner);
+        SpotlightWidget *spot = owner.get();
         QCOMPARE(spot->spotCentre(), centre);
-        drag(spot, grab, to);
+        mouse(spot, QEvent::MouseMove, grab);
+        QCOMPARE(spot->cursor().shape(), cursor);
+        if (!to.isNull())
+            drag(spot, grab, to);
         QCOMPARE(spot->spotCentre(), newCentre);
         QCOMPARE(spot->spotHalfSize(), newHalf);
     }
 
-    void spotlightHoverZones_data()
+    // The spot keeps its place and proportion in a window resized while shown or hidden.
+    void spotScalesWithTheWindow()
     {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<QPointF>("at");
-        QTest::addColumn<Qt::CursorShape>("cursor");
-        QTest::newRow("circle, left rim") << "circle" << QPointF(162, 350) << Qt::SizeHorCursor;
-        QTest::newRow("circle, inside the rim")
-                << "circle" << QPointF(187, 350) << Qt::SizeHorCursor;
-        QTest::newRow("circle, within") << "circle" << QPointF(207, 350) << Qt::OpenHandCursor;
-        QTest::newRow("circle, bottom rim") << "circle" << QPointF(500, 593) << Qt::SizeVerCursor;
-        QTest::newRow("circle, by the close button")
-                << "circle" << QPointF(985, 5) << Qt::ArrowCursor;
-        QTest::newRow("rectangle, right") << "rectangle" << QPointF(843, 350) << Qt::SizeHorCursor;
-        QTest::newRow("rectangle, top") << "rectangle" << QPointF(500, 107) << Qt::SizeVerCursor;
-        QTest::newRow("rectangle, button strip")
-                << "rectangle" << QPointF(853, 112) << Qt::ArrowCursor;
-        QTest::newRow("rectangle, beyond the band")
-                << "rectangle" << QPointF(863, 350) << Qt::OpenHandCursor;
-        QTest::newRow("triangle, outside a side")
-                << "triangle" << QPointF(328, 287) << Qt::SizeHorCursor;
-        QTest::newRow("triangle, inside a side")
-                << "triangle" << QPointF(339, 296) << Qt::OpenHandCursor;
-        QTest::newRow("triangle, below the base")
-                << "triangle" << QPointF(500, 474) << Qt::SizeVerCursor;
-    }
-
-    void spotlightHoverZones()
-    {
-        QFETCH(QString, shape);
-        QFETCH(QPointF, at);
-        QFETCH(Qt::CursorShape, cursor);
-        auto spot = makeMask(shape);
+        auto spot = shown<SpotlightWidget>();
         QVERIFY(spot);
-        mouse(spot.get(), QEvent::MouseMove, at);
-        QCOMPARE(spot->cursor().shape(), cursor);
+        spot->resize(500, 350);
+        QTRY_COMPARE(spot->spotCentre(), QPointF(250, 175));
+        QCOMPARE(spot->spotHalfSize(), QSizeF(166.5, 116.5));
+        spot->hide();
+        spot->resize(area.size());
+        spot->show();
+        QTRY_COMPARE(spot->spotCentre(), centre);
+        QCOMPARE(spot->spotHalfSize(), half);
     }
 
     // The picture shows at full brightness where the mask is open and grey, never black, where it
@@ -228,7 +293,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("compositing");
-        for (const char *kind : {"visor", "circle", "triangle", "rectangle"}) {
+        for (const char *kind : {"Visor", "Circle", "Triangle", "Rectangle"}) {
             QTest::addRow("%s, plain X server", kind) << QString::fromLatin1(kind) << false;
             QTest::addRow("%s, compositing manager", kind) << QString::fromLatin1(kind) << true;
         }
@@ -243,29 +308,34 @@ private Q_SLOTS:
             manager.start(QStringLiteral("xcompmgr"));
         QTRY_COMPARE(Compositing::isAvailable(), compositing);
 
-        auto mask = makeMask(kind);
+        std::unique_ptr<PresenterMask> mask;
+        if (kind == u"Visor")
+            mask = shown<VisorWidget>();
+        else
+            mask = shown<SpotlightWidget>(kind);
         QVERIFY(mask);
         QCOMPARE(mask->isShaped(), !compositing);
-        if (kind == u"visor")
+        if (kind == u"Visor") {
+            // The curtain covers all until dragged. Seeing it first also lets a compositing
+            // manager that has just started take the window in before it changes.
+            QTRY_COMPARE(screenColour(area.topLeft() + QPoint(150, 350)), PresenterMask::Grey);
             drag(mask.get(), QPointF(500, 300), QPointF(800, 300));
+        }
         // Open: the spot's centre, or left of the curtain dragged 300 pixels to the right.
         const QPoint open
-                = area.topLeft() + (kind == u"visor" ? QPoint(150, 350) : QPoint(500, 350));
+                = area.topLeft() + (kind == u"Visor" ? QPoint(150, 350) : QPoint(500, 350));
         const QPoint covered = area.topLeft() + QPoint(700, 600);
         QTRY_COMPARE(screenColour(open), backdropColour);
         QTRY_COMPARE(screenColour(covered), PresenterMask::Grey);
 
         QAction *transparent = action(mask.get(), QStringLiteral("Transparent"));
         transparent->trigger();
-        QCOMPARE(mask->opacity(), 0.1);
         // Blended a tenth grey, or without a compositor a tenth of the rows grey.
         const QColor veiled(39, 157, 67);
         QTRY_VERIFY(near(screenColour(covered), compositing ? veiled : PresenterMask::Grey));
         QTRY_VERIFY(
                 near(screenColour(covered + QPoint(0, 5)), compositing ? veiled : backdropColour));
         transparent->trigger();
-        QCOMPARE(mask->opacity(), 1.0);
-        QCOMPARE(transparent->isChecked(), false);
         QTRY_COMPARE(screenColour(covered + QPoint(0, 5)), PresenterMask::Grey);
         QCOMPARE(screenColour(open), backdropColour);
         manager.terminate();
