@@ -23,6 +23,8 @@
 #include <RecordingIntf.h>
 #include <SettingIntf.h>
 #include <SplitScreenPanel.h>
+#include <SpotlightIntf.h>
+#include <VisorIntf.h>
 #include <WebCamIntf.h>
 
 #include <QCloseEvent>
@@ -74,6 +76,7 @@ Velora::Velora(QWidget *parent)
     wirePipView();
     wireScreens();
     wireSettingDialog();
+    wirePresenter();
     ui->centralwidget->installEventFilter(this);
 
     becomeOneSplit();
@@ -123,6 +126,8 @@ Velora::~Velora()
     capture->release();
     webCam->release();
     kivoscope->release();
+    visor->release();
+    spotlight->release();
 }
 
 QAction *Velora::gradeCamAction() const
@@ -376,6 +381,8 @@ void Velora::closeEvent(QCloseEvent *event)
         return;
     }
 
+    // The panels are written as the presenter last arranged them, not as the mask left them.
+    leavePresenterMode();
     settings->setValue(NotFirstLaunchKey, true);
     settings->setValue(ToolsPanelStatusKey, toolsPanelStatus);
     settings->setValue(MediaLibStatusKey, mediaLibStatus);
@@ -397,6 +404,7 @@ void Velora::keyPressEvent(QKeyEvent *event)
 void Velora::moveEvent(QMoveEvent *event)
 {
     QMainWindow::moveEvent(event);
+    placeMasks();
     Q_EMIT veloraMoved(frameGeometry().topLeft());
 }
 
@@ -411,6 +419,7 @@ bool Velora::eventFilter(QObject *watched, QEvent *event)
     // Every view and overlay hangs in the central area: follow its size, whatever changed it
     // (the window, the menu bar, full screen).
     if (watched == ui->centralwidget && event->type() == QEvent::Resize) {
+        placeMasks();
         toolsSlider->place();
         if (mediaLibSlider)
             mediaLibSlider->place();

@@ -36,7 +36,9 @@ class RecordingStarter;
 class SettingDialog;
 class SettingIntf;
 class SleepWatcher;
+class SpotlightIntf;
 class ToolsPanel;
+class VisorIntf;
 class WebCamIntf;
 class WidgetModeToolBar;
 
@@ -90,6 +92,8 @@ public:
     bool isMediaLibShown() const { return mediaLibStatus; }
     bool isImageFullScreen() const { return imageFullScreen; }
     bool lastExitConfirmed() const { return exitConfirmed; }
+    /// A visor or a spotlight is over the picture.
+    bool isInPresenterMode() const { return presenterMode; }
     /// The main-source value of `mode`.
     static int mainSourceOf(int mode);
 
@@ -114,6 +118,8 @@ public:
     SettingDialog *settingsDialog() const { return settingDialog; }
     CanvasView *cameraCanvas() const { return docCamCanvas; }
     CanvasView *pictureCanvas() const { return imageCanvas; }
+    VisorIntf *visorMask() const { return visor; }
+    SpotlightIntf *spotlightMask() const { return spotlight; }
 
 Q_SIGNALS:
     void docCamAnnotationEnable(bool on);
@@ -153,6 +159,12 @@ public Q_SLOTS:
     void becomeImageFullDisplaySplit();
     void leaveImageFullDisplaySplit();
     void changeImageFullScreenDisplayMode(bool fullScreen);
+    /// Lays the visor over the picture, with the panels out of its way until it closes.
+    void showUpVisor();
+    /// Lays the spotlight over the picture, with the panels out of its way until it closes.
+    void showUpSpotlight();
+    /// Takes the mask away and brings back the panels that were open before it.
+    void leavePresenterMode();
 
 protected Q_SLOTS:
     void toolPanelShow();
@@ -205,6 +217,7 @@ private:
     void wireRecordingIndicator();
     void wireScreens();
     void wireSettingDialog();
+    void wirePresenter();
     void applyFirstLaunchRule();
 
     // Display modes.
@@ -217,6 +230,12 @@ private:
     /// Back to the mode before the picture, with nothing shown: the user was told why.
     void leaveUnreadableImage();
     void leaveFullScreen();
+
+    // Presenter masks.
+    /// Remembers the panels and moves them out of the way of the mask about to be shown.
+    void enterPresenterMode();
+    /// Puts both masks over the central area, where the window is now.
+    void placeMasks();
 
     // Annotation.
     void activateCanvasForMode();
@@ -277,6 +296,11 @@ private:
     bool imageFullScreen = false;
     bool mediaLibStatus = false;
     bool toolsPanelStatus = false;
+    VisorIntf *visor = nullptr;
+    SpotlightIntf *spotlight = nullptr;
+    bool presenterMode = false;
+    bool mediaLibStatusBeforePresenter = false;
+    bool toolsPanelStatusBeforePresenter = false;
     ImageControlPanel *imageControlPanel = nullptr;
     ImageWidget *secondImageView = nullptr;
     // The picture the media area shows while mediaDisplayKind is ImageShown.

@@ -21,9 +21,10 @@ template<typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
 bool Compositing::isAvailable()
 {
     auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11)
+    // The offscreen platform answers for X11 too, without a connection to any X server.
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
         return true;
-    xcb_connection_t *connection = x11->connection();
     // Qt's windows live on the screen the display name chooses (":0.1" is screen 1).
     char *host = nullptr;
     int display = 0;

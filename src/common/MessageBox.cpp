@@ -2,6 +2,9 @@
 
 #include "TestAnswerer.h"
 
+#include <QApplication>
+
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -20,6 +23,17 @@ QMessageBox::StandardButton askWith(QMessageBox::Icon icon, QWidget *parent, con
     question.buttons = buttons;
     question.defaultButton = defaultButton;
     return MessageBox::ask(question);
+}
+
+/// Whether one of our windows that stay on top (a presenter mask over the picture, the
+/// widget-mode bar) is on screen. A box beneath it could be neither read nor answered, and
+/// being modal it would leave the whole application waiting.
+bool stayOnTopWindowShown()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [](const QWidget *window) {
+        return window->isVisible() && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    });
 }
 } // namespace
 
@@ -56,8 +70,11 @@ QMessageBox::StandardButton MessageBox::ask(const Question &question)
         box.setTextFormat(Qt::RichText);
         box.setTextInteractionFlags(Qt::TextBrowserInteraction);
     }
-    if (question.windowFlags)
-        box.setWindowFlags(box.windowFlags() | question.windowFlags);
+    Qt::WindowFlags flags = question.windowFlags;
+    if (stayOnTopWindowShown())
+        flags |= Qt::WindowStaysOnTopHint;
+    if (flags)
+        box.setWindowFlags(box.windowFlags() | flags);
     if (question.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(question.defaultButton);
     return QMessageBox::StandardButton(box.exec());

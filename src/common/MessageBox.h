@@ -12,6 +12,9 @@
 /// the environment variable VELORA_TEST_ANSWER_DIALOGS set, no dialog appears; the question is
 /// printed on standard error as "Velora message box: <title>: <text>" and answered with its
 /// default button.
+///
+/// While one of the application's stay-on-top windows is shown (a presenter mask, the
+/// widget-mode bar), a box stays on top too, so that it never opens out of reach beneath it.
 class MessageBox
 {
 public:

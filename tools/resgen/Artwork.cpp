@@ -95,6 +95,7 @@ const std::vector<Artwork> &allArtwork()
         appendAnnotationArtwork(all);
         appendSettingsArtwork(all);
         appendMediaLibraryArtwork(all);
+        appendPresenterArtwork(all);
         return all;
     }();
     return artwork;

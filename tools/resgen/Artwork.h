@@ -32,6 +32,7 @@ void appendCursorArtwork(std::vector<Artwork> &artwork);
 void appendAnnotationArtwork(std::vector<Artwork> &artwork);
 void appendSettingsArtwork(std::vector<Artwork> &artwork);
 void appendMediaLibraryArtwork(std::vector<Artwork> &artwork);
+void appendPresenterArtwork(std::vector<Artwork> &artwork);
 
 QImage render(const Artwork &artwork);
 

@@ -1,6 +1,7 @@
-// The picture bar's icons: full screen on and off, and close. Drawn on the 64 × 64 grid of the
-// document camera icons in the same ink, so the bar sits beside the other panels as one set,
-// with strokes heavy enough to stay clear at the 24 pixels the bar shows them at.
+// The picture bar's icons: full screen on and off, and close (also the masks' close button).
+// Drawn on the 64 × 64 grid of the document camera icons in the same ink, so the bar sits beside
+// the other panels as one set, with strokes heavy enough to stay clear at the 24 pixels the bar
+// shows them at.
 
 #include "Artwork.h"
 
@@ -71,4 +72,6 @@ void appendPresentationArtwork(std::vector<Artwork> &artwork)
     artwork.push_back({QStringLiteral("pics/become_FullScreen.png"), 32, paintBecomeFullScreen});
     artwork.push_back({QStringLiteral("pics/exit_FullScreen.png"), 32, paintExitFullScreen});
     artwork.push_back({QStringLiteral("pics/videobar_exit.png"), 32, paintClose});
+    // The visor's and the spotlight's close button, shown at its own size on the grey mask.
+    artwork.push_back({QStringLiteral("pics/close.png"), 16, paintClose});
 }
