@@ -128,7 +128,7 @@ void SpotlightWidget::setOpacity90()
 
 void SpotlightWidget::setNewMaskSlot() { }
 
-void SpotlightWidget::setShape(SpotlightIntf::SHAPE newShape)
+void SpotlightWidget::setShape(SpotlightIntf::SHAPE newShape, bool announce)
 {
     shape = newShape;
     (shape == SpotlightIntf::TRIANGLE            ? triangleAction
@@ -137,7 +137,7 @@ void SpotlightWidget::setShape(SpotlightIntf::SHAPE newShape)
             ->setChecked(true);
     updateShape();
     update();
-    if (!isPreserved())
+    if (announce && !isPreserved())
         announceProperties();
 }
 
@@ -163,7 +163,8 @@ void SpotlightWidget::firstShow()
                                             : qRound(w);
     h = saved.contains(QStringLiteral("h")) ? halfSize(saved.value(QStringLiteral("h")).toDouble())
                                             : qRound(h);
-    setShape(shapeFrom(saved.value(QStringLiteral("shape"))));
+    // Starting up changes nothing worth storing.
+    setShape(shapeFrom(saved.value(QStringLiteral("shape"))), false);
 }
 
 void SpotlightWidget::announceShown(bool shown)

@@ -29,6 +29,7 @@ public:
     QSizeF spotHalfSize() const { return QSizeF(w, h); }
 
 Q_SIGNALS:
+    /// The window was shown (true) or hidden (false).
     void showSpotLightWidget(bool show);
     /// The spot's centre, shape, half-sizes, the "Save" check and the opacity in percent.
     void saveSpotProperty(QPoint p, SpotlightIntf::SHAPE shape, int w, int h, bool locked,
@@ -58,7 +59,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void setShape(SpotlightIntf::SHAPE newShape);
+    void setShape(SpotlightIntf::SHAPE newShape, bool announce = true);
     /// The uncovered shape.
     QPainterPath spotPath() const;
     /// The line the border pen follows.

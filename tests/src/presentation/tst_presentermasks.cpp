@@ -2,6 +2,7 @@
 
 #include <Compositing.h>
 #include <SettingIntf.h>
+#include <SharedComponent.h>
 #include <SpotlightImpl.h>
 #include <SpotlightWidget.h>
 #include <VeloraTest.h>
@@ -125,6 +126,14 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&backdrop));
     }
 
+    // No case leaves a saved mask to the next, even when it fails.
+    void cleanup()
+    {
+        ComponentRef<SettingIntf> settings;
+        settings->setValue(QStringLiteral("presenter/spotlight/saved"), false);
+        settings->setValue(QStringLiteral("presenter/visor/saved"), false);
+    }
+
     void componentsShareTheirWindow()
     {
         checkComponent(&VisorIntf::visorClosed);
@@ -168,9 +177,8 @@ private Q_SLOTS:
         settings->release();
         spot = shown<SpotlightWidget>();
         QCOMPARE(spot->spotShape(), SpotlightIntf::CIRCLE);
-        QCOMPARE(spot->spotCentre(), centre);
+        QCOMPARE(spot->spotCentre(), QPointF(centre.x(), centre.y() + 30));
         QCOMPARE(spot->spotHalfSize(), QSizeF(500, half.height()));
-        action(spot.get(), QStringLiteral("Save"))->trigger();
     }
 
     void visorFollowsOneAxis_data()
