@@ -3,8 +3,11 @@
 #include "PresenterMask.h"
 #include "SpotlightIntf.h"
 
+#include <QImage>
 #include <QPainterPath>
 #include <QPointF>
+
+#include <tuple>
 
 class QActionGroup;
 
@@ -66,6 +69,8 @@ private:
     QPainterPath borderPath() const;
     /// What the spot and its border paint on, with room for the pen's corners.
     QRect spotBounds() const;
+    /// The spot, its border and the grey around them within `box`.
+    const QImage &spotImage(const QRect &box);
     /// Repaints where the spot was (`before`) and where it is now.
     void spotMoved(const QRect &before);
     /// Sets the resize flags and the cursor for the pointer hovering at `at`.
@@ -83,6 +88,8 @@ private:
     QPointF lastPosition;
     /// The window size the spot's geometry is laid out for; the defaults are for 300 × 300.
     QSize referenceSize = QSize(300, 300);
+    QImage spotCache;
+    std::tuple<int, int, int, double, double, QRgb, QRgb, QSize> spotKey;
     QActionGroup *shapeGroup;
     QAction *triangleAction;
     QAction *rectangleAction;
