@@ -332,7 +332,9 @@ private Q_SLOTS:
         // Open: the spot's centre, or left of the curtain dragged 300 pixels to the right.
         const QPoint open
                 = area.topLeft() + (kind == u"Visor" ? QPoint(150, 350) : QPoint(500, 350));
-        const QPoint covered = area.topLeft() + QPoint(700, 600);
+        // Covered: right of the curtain, or a corner of the box the spot is drawn in.
+        const QPoint covered
+                = area.topLeft() + (kind == u"Visor" ? QPoint(700, 600) : QPoint(155, 110));
         QTRY_COMPARE(screenColour(open), backdropColour);
         QTRY_COMPARE(screenColour(covered), PresenterMask::Grey);
 
