@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 // How far outside the spot's edges a press resizes it, and how far the circle's resize wedges
@@ -18,6 +20,8 @@ constexpr double Band = 15;
 constexpr double WedgeInside = 30;
 constexpr double WedgeOutside = 20;
 // Room around the spot for the border and its mitred corners, which reach out two pen widths.
+// Rows of the window that share one cut of the hole when the window is shaped.
+constexpr int HoleBand = 4;
 constexpr int PaintMargin = 2 * SpotlightWidget::PenWidth + 2;
 
 /// Whether `at` lies in the band of width Band along the edge `a`–`b`, on the side away from
@@ -128,7 +132,7 @@ void SpotlightWidget::setOpacity90()
 
 void SpotlightWidget::setNewMaskSlot() { }
 
-void SpotlightWidget::setShape(SpotlightIntf::SHAPE newShape)
+void SpotlightWidget::setShape(SpotlightIntf::SHAPE newShape, bool announce)
 {
     shape = newShape;
     (shape == SpotlightIntf::TRIANGLE            ? triangleAction
@@ -137,7 +141,7 @@ void SpotlightWidget::setShape(SpotlightIntf::SHAPE newShape)
             ->setChecked(true);
     updateShape();
     update();
-    if (!isPreserved())
+    if (announce && !isPreserved())
         announceProperties();
 }
 
@@ -149,7 +153,37 @@ void SpotlightWidget::announceProperties()
 
 QRegion SpotlightWidget::coveredRegion() const
 {
-    return QRegion(rect()) - QRegion(spotPath().toFillPolygon().toPolygon());
+    // A shaped window costs the X server, and the windows beneath it, by the rectangle: cut the
+    // hole in bands of HoleBand rows, each as wide as the spot's narrowest row in it. The border
+    // covers most of what the steps leave grey inside the spot's edge.
+    const QRegion exact(spotPath().toFillPolygon().toPolygon());
+    const QRect bounds = exact.boundingRect();
+    const int bands = (bounds.height() + HoleBand - 1) / HoleBand;
+    struct Band
+    {
+        int left = std::numeric_limits<int>::min();
+        int right = std::numeric_limits<int>::max();
+        int rows = 0;
+    };
+    std::vector<Band> spans(std::max(bands, 0));
+    for (const QRect &row : exact) {
+        for (int y = row.top(); y <= row.bottom(); ++y) {
+            Band &band = spans[(y - bounds.top()) / HoleBand];
+            band.left = std::max(band.left, row.left());
+            band.right = std::min(band.right, row.right());
+            ++band.rows;
+        }
+    }
+    std::vector<QRect> cut;
+    for (int i = 0; i < bands; ++i) {
+        const int top = bounds.top() + i * HoleBand;
+        const int height = std::min(HoleBand, bounds.bottom() + 1 - top);
+        if (spans[i].rows == height && spans[i].left <= spans[i].right)
+            cut.emplace_back(QPoint(spans[i].left, top), QPoint(spans[i].right, top + height - 1));
+    }
+    QRegion hole;
+    hole.setRects(cut.data(), int(cut.size()));
+    return QRegion(rect()) - hole;
 }
 
 void SpotlightWidget::firstShow()
@@ -163,7 +197,8 @@ void SpotlightWidget::firstShow()
                                             : qRound(w);
     h = saved.contains(QStringLiteral("h")) ? halfSize(saved.value(QStringLiteral("h")).toDouble())
                                             : qRound(h);
-    setShape(shapeFrom(saved.value(QStringLiteral("shape"))));
+    // Starting up changes nothing worth storing.
+    setShape(shapeFrom(saved.value(QStringLiteral("shape"))), false);
 }
 
 void SpotlightWidget::announceShown(bool shown)
@@ -229,17 +264,41 @@ void SpotlightWidget::spotMoved(const QRect &before)
 
 void SpotlightWidget::paintEvent(QPaintEvent *event)
 {
+    const QRect box = spotBounds();
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(event->rect(), paintColour(Grey));
-    if (!event->rect().intersects(spotBounds()))
-        return;
+    const QColor grey = paintColour(Grey);
+    for (const QRect &around : event->region() - box)
+        painter.fillRect(around, grey);
+    if (event->rect().intersects(box))
+        painter.drawImage(box.topLeft(), spotImage(box));
+}
+
+const QImage &SpotlightWidget::spotImage(const QRect &box)
+{
+    // Drawn again only when the spot changes shape, size or colour, or lands on another
+    // fraction of a pixel: a drag then copies it instead of stroking a large antialiased
+    // outline at every step.
+    const QPointF fraction(cx - std::floor(cx), cy - std::floor(cy));
+    const QColor grey = paintColour(Grey);
+    const QColor border = paintColour(BorderColour);
+    const auto key = std::make_tuple(shape, qRound(w), qRound(h), fraction.x(), fraction.y(),
+                                     grey.rgba(), border.rgba(), box.size());
+    if (spotKey == key && !spotCache.isNull())
+        return spotCache;
+    spotKey = key;
+    spotCache = QImage(box.size(), QImage::Format_ARGB32_Premultiplied);
+    spotCache.fill(grey);
+    QPainter painter(&spotCache);
+    painter.translate(-box.topLeft());
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillPath(spotPath(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    QPen pen(paintColour(BorderColour), PenWidth);
+    QPen pen(border, PenWidth);
     pen.setJoinStyle(Qt::MiterJoin);
     painter.strokePath(borderPath(), pen);
+    return spotCache;
 }
 
 void SpotlightWidget::mousePressEvent(QMouseEvent *event)

@@ -3,8 +3,11 @@
 #include "PresenterMask.h"
 #include "SpotlightIntf.h"
 
+#include <QImage>
 #include <QPainterPath>
 #include <QPointF>
+
+#include <tuple>
 
 class QActionGroup;
 
@@ -29,6 +32,7 @@ public:
     QSizeF spotHalfSize() const { return QSizeF(w, h); }
 
 Q_SIGNALS:
+    /// The window was shown (true) or hidden (false).
     void showSpotLightWidget(bool show);
     /// The spot's centre, shape, half-sizes, the "Save" check and the opacity in percent.
     void saveSpotProperty(QPoint p, SpotlightIntf::SHAPE shape, int w, int h, bool locked,
@@ -58,13 +62,15 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void setShape(SpotlightIntf::SHAPE newShape);
+    void setShape(SpotlightIntf::SHAPE newShape, bool announce = true);
     /// The uncovered shape.
     QPainterPath spotPath() const;
     /// The line the border pen follows.
     QPainterPath borderPath() const;
     /// What the spot and its border paint on, with room for the pen's corners.
     QRect spotBounds() const;
+    /// The spot, its border and the grey around them within `box`.
+    const QImage &spotImage(const QRect &box);
     /// Repaints where the spot was (`before`) and where it is now.
     void spotMoved(const QRect &before);
     /// Sets the resize flags and the cursor for the pointer hovering at `at`.
@@ -82,6 +88,8 @@ private:
     QPointF lastPosition;
     /// The window size the spot's geometry is laid out for; the defaults are for 300 × 300.
     QSize referenceSize = QSize(300, 300);
+    QImage spotCache;
+    std::tuple<int, int, int, double, double, QRgb, QRgb, QSize> spotKey;
     QActionGroup *shapeGroup;
     QAction *triangleAction;
     QAction *rectangleAction;

@@ -18,6 +18,7 @@ public:
     QPointF curtainPosition() const { return shownAt; }
 
 Q_SIGNALS:
+    /// The window was shown (true) or hidden (false).
     void showVisorWidget(bool show);
     /// The curtain's position, the "Save" check and the opacity in percent.
     void saveVisorProperty(QPointF p, bool presave, int opacity);
