@@ -283,7 +283,7 @@ const QImage &SpotlightWidget::spotImage(const QRect &box)
     const QColor grey = paintColour(Grey);
     const QColor border = paintColour(BorderColour);
     const auto key = std::make_tuple(shape, qRound(w), qRound(h), fraction.x(), fraction.y(),
-                                     grey.rgba(), border.rgba(), box.size());
+                                     grey.rgba(), border.rgba(), box.size(), isShaped());
     if (spotKey == key && !spotCache.isNull())
         return spotCache;
     spotKey = key;
@@ -292,9 +292,13 @@ const QImage &SpotlightWidget::spotImage(const QRect &box)
     QPainter painter(&spotCache);
     painter.translate(-box.topLeft());
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillPath(spotPath(), Qt::transparent);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // A shaped window's hole is cut in steps that leave some of the spot inside the window;
+    // there it stays grey, since a transparent pixel of a window nobody composites shows black.
+    if (!isShaped()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillPath(spotPath(), Qt::transparent);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     QPen pen(border, PenWidth);
     pen.setJoinStyle(Qt::MiterJoin);
     painter.strokePath(borderPath(), pen);

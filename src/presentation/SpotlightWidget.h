@@ -89,7 +89,7 @@ private:
     /// The window size the spot's geometry is laid out for; the defaults are for 300 × 300.
     QSize referenceSize = QSize(300, 300);
     QImage spotCache;
-    std::tuple<int, int, int, double, double, QRgb, QRgb, QSize> spotKey;
+    std::tuple<int, int, int, double, double, QRgb, QRgb, QSize, bool> spotKey;
     QActionGroup *shapeGroup;
     QAction *triangleAction;
     QAction *rectangleAction;

@@ -337,6 +337,20 @@ private Q_SLOTS:
                 = area.topLeft() + (kind == u"Visor" ? QPoint(700, 600) : QPoint(155, 110));
         QTRY_COMPARE(screenColour(open), backdropColour);
         QTRY_COMPARE(screenColour(covered), PresenterMask::Grey);
+        // Nothing of the mask shows black, not even along the edge of the spot.
+        const auto blackPixels = [] {
+            const QImage screen
+                    = QGuiApplication::primaryScreen()
+                              ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                              .toImage();
+            int black = 0;
+            for (int y = 0; y < screen.height(); ++y) {
+                for (int x = 0; x < screen.width(); ++x)
+                    black += qGray(screen.pixel(x, y)) < 16 ? 1 : 0;
+            }
+            return black;
+        };
+        QTRY_COMPARE(blackPixels(), 0);
 
         QAction *transparent = action(mask.get(), QStringLiteral("Transparent"));
         transparent->trigger();
