@@ -5,10 +5,10 @@
 // pointer event takes to reach the screen (the end of the canvas paint that shows it).
 
 #include "BenchReport.h"
+#include "FrameCounter.h"
 #include "SimulatedStream.h"
 
 #include <AnnotationIntf.h>
-#include <CameraThrottleController.h>
 #include <CanvasView.h>
 
 #include <QApplication>
@@ -55,28 +55,6 @@ std::vector<QPointF> gesture()
     }
     return points;
 }
-
-/// Counts the new camera frames the view paints, and passes each paint on to the camera.
-class FrameCounter : public CameraThrottleController
-{
-public:
-    DocCamControl *control = nullptr;
-    qint64 lastSequence = 0;
-    int shown = 0;
-    bool counting = false;
-
-    void framePainted(CameraWidget *view) override
-    {
-        const qint64 sequence = view->frame().sequence();
-        if (sequence > lastSequence) {
-            lastSequence = sequence;
-            if (counting)
-                ++shown;
-        }
-        if (control)
-            control->framePainted();
-    }
-};
 
 /// The topmost item of the canvas: it covers the scene, draws nothing and notes when each
 /// canvas paint ends (it is painted last, after the stroke).

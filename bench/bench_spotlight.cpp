@@ -9,10 +9,10 @@
 // The program starts its own Xvfb, so it needs neither a display nor a desktop session.
 
 #include "BenchReport.h"
+#include "FrameCounter.h"
 #include "PrivateDisplay.h"
 #include "SimulatedStream.h"
 
-#include <CameraThrottleController.h>
 #include <Compositing.h>
 #include <PresenterMask.h>
 #include <SpotlightIntf.h>
@@ -52,28 +52,6 @@ void wait(int ms)
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
-
-/// Counts the new camera frames the view paints, and passes each paint on to the camera.
-class FrameCounter : public CameraThrottleController
-{
-public:
-    DocCamControl *control = nullptr;
-    qint64 lastSequence = 0;
-    int shown = 0;
-    bool counting = false;
-
-    void framePainted(CameraWidget *view) override
-    {
-        const qint64 sequence = view->frame().sequence();
-        if (sequence > lastSequence) {
-            lastSequence = sequence;
-            if (counting)
-                ++shown;
-        }
-        if (control)
-            control->framePainted();
-    }
-};
 
 /// Notes when each paint of the spotlight's window ends: it lets the window paint from inside
 /// the filter, then takes the time.
