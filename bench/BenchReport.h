@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 namespace Bench {
 
@@ -76,6 +77,20 @@ inline void report(const char *name, double velora, double reference, const char
     std::printf("BENCH %s|%.6g|%.6g|%s|%s|%s\n", name, velora, reference, unit,
                 better == Better::Higher ? "higher" : "lower", referenceTool);
     std::fflush(stdout);
+}
+
+/// The time from each event sent to the first paint that ended after it, in milliseconds;
+/// events no paint followed are left out. Both lists are in nanoseconds, in time order.
+inline std::vector<double> eventLatencies(const std::vector<qint64> &sentNs,
+                                          const std::vector<qint64> &paintedNs)
+{
+    std::vector<double> latencies;
+    for (const qint64 sent : sentNs) {
+        const auto painted = std::lower_bound(paintedNs.begin(), paintedNs.end(), sent);
+        if (painted != paintedNs.end())
+            latencies.push_back((*painted - sent) / 1e6);
+    }
+    return latencies;
 }
 
 } // namespace Bench

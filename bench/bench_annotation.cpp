@@ -159,13 +159,7 @@ Figures run(bool withCanvas)
     figures.framesPerSecond = counter.shown / seconds;
     if (probe) {
         // Each event is shown by the first canvas paint that ends after it was sent.
-        std::vector<double> latencies;
-        for (const qint64 sent : sentNs) {
-            const auto painted
-                    = std::lower_bound(probe->paintedNs.begin(), probe->paintedNs.end(), sent);
-            if (painted != probe->paintedNs.end())
-                latencies.push_back((*painted - sent) / 1e6);
-        }
+        const std::vector<double> latencies = Bench::eventLatencies(sentNs, probe->paintedNs);
         figures.p99LatencyMs = Bench::percentile(latencies, 0.99);
         figures.maxLatencyMs = Bench::percentile(latencies, 1.0);
         const QList<QGraphicsItem *> items = canvas->scene()->items();

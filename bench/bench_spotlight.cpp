@@ -176,13 +176,7 @@ Figures run(bool withSpotlight)
         sendMouse(mask, QEvent::MouseButtonRelease,
                   pointerAt(total / EventsPerSecond, window.size()), Qt::NoButton);
         // Each event is shown by the first paint of the spotlight that ends after it was sent.
-        std::vector<double> latencies;
-        for (const qint64 sent : sentNs) {
-            const auto painted
-                    = std::lower_bound(probe->paintedNs.begin(), probe->paintedNs.end(), sent);
-            if (painted != probe->paintedNs.end())
-                latencies.push_back((*painted - sent) / 1e6);
-        }
+        const std::vector<double> latencies = Bench::eventLatencies(sentNs, probe->paintedNs);
         if (latencies.size() < sentNs.size() * 9 / 10)
             std::fprintf(stderr, "bench_spotlight: only %zu of %zu events were painted\n",
                          latencies.size(), sentNs.size());
