@@ -1,4 +1,5 @@
-// The picture bar's icons: full screen on and off, and close (also the masks' close button).
+// The picture and video bars' icons: full screen on and off, close (also the masks' close
+// button), and the video's play and pause.
 // Drawn on the 64 × 64 grid of the document camera icons in the same ink, so the bar sits beside
 // the other panels as one set, with strokes heavy enough to stay clear at the 24 pixels the bar
 // shows them at.
@@ -65,6 +66,28 @@ void paintClose(QPainter &p, int size)
     p.drawLine(QPointF(43, 21), QPointF(21, 43));
 }
 
+void paintPlay(QPainter &p, int size)
+{
+    toGrid(p, size);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Accent);
+    p.drawEllipse(QPointF(32, 32), 28, 28);
+    p.setBrush(Paper);
+    p.drawPolygon(QPolygonF({QPointF(25, 18), QPointF(47, 32), QPointF(25, 46)}));
+}
+
+/// Shown while the video plays: the button now pauses it.
+void paintPlaying(QPainter &p, int size)
+{
+    toGrid(p, size);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Accent);
+    p.drawEllipse(QPointF(32, 32), 28, 28);
+    p.setBrush(Paper);
+    p.drawRoundedRect(QRectF(22, 19, 7, 26), 2, 2);
+    p.drawRoundedRect(QRectF(35, 19, 7, 26), 2, 2);
+}
+
 } // namespace
 
 void appendPresentationArtwork(std::vector<Artwork> &artwork)
@@ -72,6 +95,8 @@ void appendPresentationArtwork(std::vector<Artwork> &artwork)
     artwork.push_back({QStringLiteral("pics/become_FullScreen.png"), 32, paintBecomeFullScreen});
     artwork.push_back({QStringLiteral("pics/exit_FullScreen.png"), 32, paintExitFullScreen});
     artwork.push_back({QStringLiteral("pics/videobar_exit.png"), 32, paintClose});
+    artwork.push_back({QStringLiteral("pics/play.png"), 32, paintPlay});
+    artwork.push_back({QStringLiteral("pics/playing.png"), 32, paintPlaying});
     // The visor's and the spotlight's close button, shown at its own size on the grey mask.
     artwork.push_back({QStringLiteral("pics/close.png"), 16, paintClose});
 }
