@@ -24,6 +24,7 @@
 #include <SettingIntf.h>
 #include <SplitScreenPanel.h>
 #include <SpotlightIntf.h>
+#include <VideoIntf.h>
 #include <VisorIntf.h>
 #include <WebCamIntf.h>
 
@@ -63,6 +64,7 @@ Velora::Velora(QWidget *parent)
 
     settings = SettingIntf::getInstance();
     wireImageViews();
+    wireVideo();
     wireDocCam();
     wireWebCam();
     wireToolsPanel();
@@ -100,6 +102,9 @@ Velora::Velora(QWidget *parent)
 
 Velora::~Velora()
 {
+    // The video's widget lives in the central area; it goes with the player, which stops
+    // feeding it first.
+    video->release();
     // Views that belong to the components leave the window before the components go, so that
     // each component deletes its own view exactly once.
     if (inWidgetMode)
@@ -396,8 +401,8 @@ void Velora::closeEvent(QCloseEvent *event)
 
 void Velora::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Escape && imageFullScreen)
-        imageControlPanel->clickFullScreen();
+    if (event->key() == Qt::Key_Escape)
+        leaveFullScreen();
     event->accept();
 }
 

@@ -38,6 +38,8 @@ class SettingIntf;
 class SleepWatcher;
 class SpotlightIntf;
 class ToolsPanel;
+class VideoControlPanel;
+class VideoIntf;
 class VisorIntf;
 class WebCamIntf;
 class WidgetModeToolBar;
@@ -91,6 +93,7 @@ public:
     bool isToolsPanelShown() const { return toolsPanelStatus; }
     bool isMediaLibShown() const { return mediaLibStatus; }
     bool isImageFullScreen() const { return imageFullScreen; }
+    bool isVideoFullScreen() const { return videoFullScreen; }
     bool lastExitConfirmed() const { return exitConfirmed; }
     /// A visor or a spotlight is over the picture.
     bool isInPresenterMode() const { return presenterMode; }
@@ -120,6 +123,8 @@ public:
     CanvasView *pictureCanvas() const { return imageCanvas; }
     VisorIntf *visorMask() const { return visor; }
     SpotlightIntf *spotlightMask() const { return spotlight; }
+    VideoIntf *videoPlayer() const { return video; }
+    VideoControlPanel *videoBar() const { return videoControlPanel; }
 
 Q_SIGNALS:
     void docCamAnnotationEnable(bool on);
@@ -131,6 +136,9 @@ public Q_SLOTS:
     void videoObjRequestToPlay(MediaIntf *media);
     void imgRequestToShow(const QString &path);
     void showSettingPanel();
+    /// Follows the video's allowed actions: its bar's buttons and the library's record of the
+    /// file playing.
+    void videoStatusControl(uint status);
     void becomeWidgetMode();
     void leaveWidgetMode();
     void startRecording();
@@ -156,8 +164,11 @@ public Q_SLOTS:
     void becomeDThreeSplit();
     void becomeWThreeSplit();
     void becomeMThreeSplit();
+    void becomeVideoFullDisplaySplit();
     void becomeImageFullDisplaySplit();
+    void leaveVideoFullDisplaySplit();
     void leaveImageFullDisplaySplit();
+    void changeVideoFullScreenDisplayMode(bool fullScreen);
     void changeImageFullScreenDisplayMode(bool fullScreen);
     /// Lays the visor over the picture, with the panels out of its way until it closes.
     void showUpVisor();
@@ -190,6 +201,9 @@ private Q_SLOTS:
     void showAboutDialog();
     void mediaHideControl();
     void noMediaDisplay();
+    /// The media area went away (a layout without it): the video pauses out of sight.
+    void videoHide();
+    void videoShow();
     void actionGradeCamClicked();
 
 protected:
@@ -218,6 +232,7 @@ private:
     void wireScreens();
     void wireSettingDialog();
     void wirePresenter();
+    void wireVideo();
     void applyFirstLaunchRule();
 
     // Display modes.
@@ -230,6 +245,22 @@ private:
     /// Back to the mode before the picture, with nothing shown: the user was told why.
     void leaveUnreadableImage();
     void leaveFullScreen();
+    /// Enters full display `mode` (7 picture, 8 video), remembering the mode to return to.
+    void enterFullDisplay(int mode);
+    /// Back from full display `mode` to the mode it came from, with nothing shown.
+    void leaveFullDisplay(int mode);
+    /// Only the shown media and its bar on the whole screen, or the window back as it was.
+    void applyFullScreen(bool fullScreen);
+    /// Puts a media bar at the bottom middle of `area`.
+    void placeMediaBar(QWidget *bar, const QRect &area);
+
+    // Video.
+    void playVideoFile(const QString &path);
+    /// Back to the mode before the video, with nothing shown: it could not be played.
+    void leaveUnplayableVideo();
+    /// Stops the video shown, if any, and hides it; the library may change its file again.
+    void stopShownVideo();
+    void videoStartPauseRequested(bool play);
 
     // Presenter masks.
     /// Remembers the panels and moves them out of the way of the mask about to be shown.
@@ -294,10 +325,13 @@ private:
     QTimer recordingTimer;
     bool exitConfirmed = false;
     bool imageFullScreen = false;
+    bool videoFullScreen = false;
     bool mediaLibStatus = false;
     bool toolsPanelStatus = false;
     VisorIntf *visor = nullptr;
     SpotlightIntf *spotlight = nullptr;
+    VideoIntf *video = nullptr;
+    VideoControlPanel *videoControlPanel = nullptr;
     bool presenterMode = false;
     bool mediaLibStatusBeforePresenter = false;
     bool toolsPanelStatusBeforePresenter = false;

@@ -14,6 +14,9 @@
 #include <KivoscopeIntf.h>
 #include <LogModule.h>
 #include <PipView.h>
+#include <VideoControlPanel.h>
+#include <VideoIntf.h>
+#include <VideoWidget.h>
 #include <WebCamIntf.h>
 
 #include <QDragEnterEvent>
@@ -96,9 +99,19 @@ void Velora::enterSplitMode(int mode)
 
 void Velora::becomeImageFullDisplaySplit()
 {
-    if (splitMode != 7)
+    enterFullDisplay(7);
+}
+
+void Velora::becomeVideoFullDisplaySplit()
+{
+    enterFullDisplay(8);
+}
+
+void Velora::enterFullDisplay(int mode)
+{
+    if (splitMode != mode)
         previousSplitMode = splitMode;
-    splitMode = 7;
+    splitMode = mode;
     applyMode();
     Q_EMIT splitModeChange(splitMode);
     Q_EMIT isFullDisplayMode(true);
@@ -106,7 +119,17 @@ void Velora::becomeImageFullDisplaySplit()
 
 void Velora::leaveImageFullDisplaySplit()
 {
-    if (splitMode != 7)
+    leaveFullDisplay(7);
+}
+
+void Velora::leaveVideoFullDisplaySplit()
+{
+    leaveFullDisplay(8);
+}
+
+void Velora::leaveFullDisplay(int mode)
+{
+    if (splitMode != mode)
         return;
     leaveFullScreen();
     noMediaDisplay();
@@ -121,6 +144,19 @@ void Velora::changeImageFullScreenDisplayMode(bool fullScreen)
     if (fullScreen == imageFullScreen)
         return;
     imageFullScreen = fullScreen;
+    applyFullScreen(fullScreen);
+}
+
+void Velora::changeVideoFullScreenDisplayMode(bool fullScreen)
+{
+    if (fullScreen == videoFullScreen)
+        return;
+    videoFullScreen = fullScreen;
+    applyFullScreen(fullScreen);
+}
+
+void Velora::applyFullScreen(bool fullScreen)
+{
     if (fullScreen) {
         // Only the picture and its bar remain; the panels wait behind the full screen.
         menuBar()->hide();
@@ -145,6 +181,8 @@ void Velora::leaveFullScreen()
     // Through the bar's own button, so that its checked state follows.
     if (imageFullScreen)
         imageControlPanel->clickFullScreen();
+    if (videoFullScreen)
+        videoControlPanel->clickFullScreen();
 }
 
 void Velora::applyMode()
@@ -201,23 +239,35 @@ void Velora::layoutViews()
     ImageWidget *mediaView = splitMode == 7 ? imageView : secondImageView;
     ImageWidget *otherView = mediaView == imageView ? secondImageView : imageView;
     otherView->hide();
-    if (layout.media.isEmpty()) {
+    if (layout.media.isEmpty() || mediaDisplayKind == VideoShown) {
         mediaView->hide();
         imageControlPanel->hide();
+        if (layout.media.isEmpty()) {
+            videoHide();
+            return;
+        }
+        auto *videoView = static_cast<VideoWidget *>(video->videoWidget());
+        videoView->setGeometry(centred(layout.media, videoView->fitSize(layout.media.size())));
+        placeMediaBar(videoControlPanel, layout.media);
+        videoShow();
         return;
     }
     mediaView->setGeometry(centred(layout.media, mediaView->fitSize(layout.media.size())));
     mediaView->show();
     if (mediaDisplayKind == ImageShown) {
-        const QSize bar(qMin(imageControlPanel->sizeHint().width(), layout.media.width()),
-                        imageControlPanel->sizeHint().height());
-        imageControlPanel->setGeometry(layout.media.center().x() - bar.width() / 2,
-                                       layout.media.bottom() - ControlPanelMargin - bar.height(),
-                                       bar.width(), bar.height());
+        placeMediaBar(imageControlPanel, layout.media);
         imageControlPanel->show();
     } else {
         imageControlPanel->hide();
     }
+}
+
+void Velora::placeMediaBar(QWidget *bar, const QRect &area)
+{
+    const QSize size(qMin(bar->sizeHint().width(), area.width()), bar->sizeHint().height());
+    bar->setGeometry(area.center().x() - size.width() / 2,
+                     area.bottom() - ControlPanelMargin - size.height(), size.width(),
+                     size.height());
 }
 
 void Velora::raiseUpAllControlWidgets()
@@ -226,6 +276,8 @@ void Velora::raiseUpAllControlWidgets()
     if (pipView)
         pipView->raise();
     imageControlPanel->raise();
+    if (videoControlPanel)
+        videoControlPanel->raise();
     if (mediaLibPanel)
         mediaLibPanel->raise();
     toolsPanel->raise();
@@ -248,6 +300,11 @@ void Velora::replacePipView()
 void Velora::imgRequestToShow(const QString &path)
 {
     modesLog.log(6, "Velora::imgRequestToShow - %s", qPrintable(path));
+    // A picture takes the video's place, and the video stops.
+    if (splitMode == 8)
+        leaveVideoFullDisplaySplit();
+    else if (mediaDisplayKind == VideoShown)
+        noMediaDisplay();
     if (splitMode <= 2) {
         becomeImageFullDisplaySplit();
         toolsPanel->homeBtnClicked();
@@ -282,6 +339,7 @@ void Velora::leaveUnreadableImage()
 void Velora::mediaHideControl()
 {
     imageControlPanel->hide();
+    videoControlPanel->hide();
 }
 
 void Velora::noMediaDisplay()
@@ -290,6 +348,7 @@ void Velora::noMediaDisplay()
     shownImagePath.clear();
     imageView->clear();
     secondImageView->clear();
+    stopShownVideo();
     mediaHideControl();
 }
 
@@ -297,9 +356,7 @@ bool Velora::dropAccepted(const QMimeData *mime, const QPoint &pos) const
 {
     if (!mime->hasUrls())
         return false;
-    const MediaDrop drop = MediaDrop::classify(mime->urls());
-    // Videos are taken once this window can play them.
-    if (drop.kind != MediaDrop::Kind::Image)
+    if (!MediaDrop::classify(mime->urls()).accepted())
         return false;
     if (mediaLibPanel && mediaLibPanel->isVisible()) {
         const QRect panelArea(mediaLibPanel->mapTo(this, QPoint(0, 0)), mediaLibPanel->size());
@@ -332,5 +389,9 @@ void Velora::dropEvent(QDropEvent *event)
         return;
     }
     event->acceptProposedAction();
-    imgRequestToShow(MediaDrop::classify(event->mimeData()->urls()).path);
+    const MediaDrop drop = MediaDrop::classify(event->mimeData()->urls());
+    if (drop.kind == MediaDrop::Kind::Video)
+        playVideoFile(drop.path);
+    else
+        imgRequestToShow(drop.path);
 }

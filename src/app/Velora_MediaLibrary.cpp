@@ -4,7 +4,6 @@
 #include "Velora.h"
 
 #include <MediaLibraryIntf.h>
-#include <MessageBox.h>
 
 void Velora::wireMediaLibrary()
 {
@@ -15,11 +14,4 @@ void Velora::wireMediaLibrary()
             &Velora::videoObjRequestToPlay);
     connect(mediaLibrary, &MediaLibraryIntf::widgetClosed, this, &Velora::mediaLibPanelClose);
     connect(mediaLibrary, &MediaLibraryIntf::widgetResized, this, &Velora::mediaLibPanelResized);
-}
-
-void Velora::videoObjRequestToPlay(MediaIntf *)
-{
-    // Until Velora has a video player, the presenter learns why the double-click did nothing.
-    MessageBox::warning(this, QStringLiteral("Video"),
-                        QStringLiteral("Videos cannot be played in Velora yet."));
 }
