@@ -76,4 +76,16 @@ bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment
     return false;
 }
 
+bool makeVideo(const QString &path, int seconds)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                  QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                  QStringLiteral("testsrc=size=160x120:rate=25:duration=%1").arg(seconds),
+                  QStringLiteral("-c:v"), QStringLiteral("mpeg4"), path});
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit
+            && ffmpeg.exitCode() == 0;
+}
+
 } // namespace VeloraTest

@@ -35,6 +35,10 @@ bool inRerun();
 /// added. True when the copy passed; otherwise its output is printed and the result is false.
 bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment = {});
 
+/// Writes a silent MPEG-4 AVI of `seconds` length at 25 frames a second, 160 × 120, with FFmpeg's
+/// command-line tool. True when it was written.
+bool makeVideo(const QString &path, int seconds);
+
 } // namespace VeloraTest
 
 /// Like QTEST_MAIN, inside an IsolatedHome and with the application named as Velora names it.

@@ -7,7 +7,9 @@
 #include <ImageWidget.h>
 #include <KivoscopeIntf.h>
 #include <LongTimers.h>
+#include <MediaImpl.h>
 #include <MediaInfoModifiedPanel.h>
+#include <MediaInfoStore.h>
 #include <MediaLibTableModel.h>
 #include <MediaLibTableView.h>
 #include <MediaLibraryPanel.h>
@@ -15,11 +17,15 @@
 #include <PipView.h>
 #include <RecordingControlBar.h>
 #include <SettingIntf.h>
+#include <ShownMediaRecord.h>
 #include <SimulatedCameras.h>
 #include <SplitScreenPanel.h>
 #include <ToolsPanel.h>
 #include <Velora.h>
 #include <VeloraTest.h>
+#include <VideoControlPanel.h>
+#include <VideoCtrlSlider.h>
+#include <VideoIntf.h>
 #include <WebCamIntf.h>
 #include <WidgetModeToolBar.h>
 
@@ -78,6 +84,16 @@ bool drop(Velora &window, const QList<QUrl> &urls, const QPoint &pos)
     QDropEvent dropped(QPointF(pos), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &dropped);
     return dropped.isAccepted();
+}
+
+/// The file the window's video plays, empty when none plays; the media library's record of the
+/// file in use must say the same.
+QString playingVideo(Velora &window)
+{
+    const bool playing = window.videoPlayer()->currentActionStatus() & VideoIntf::CanPause;
+    const QString played = playing ? window.videoPlayer()->attachedPath() : QString();
+    const QString inUse = take<MediaInfoStore>()->shownMedia()->playingVideo();
+    return played == inUse ? played : QStringLiteral("player %1, library %2").arg(played, inUse);
 }
 
 /// A stroke drawn by the left button across `view`, the way a hand moves it.
@@ -433,8 +449,6 @@ private Q_SLOTS:
         const QPoint middle = again.centralWidget()->geometry().center();
         const QUrl photo = QUrl::fromLocalFile(picture);
         QVERIFY(!drop(again, {photo, photo}, middle));
-        // Videos wait for the video player.
-        QVERIFY(!drop(again, {QUrl::fromLocalFile(media.filePath("lesson.avi"))}, middle));
         QVERIFY(!drop(again, {photo}, library->mapTo(&again, QPoint(20, 20))));
         QCOMPARE(again.currentSplitMode(), 0);
         QTest::qWait(5500);
@@ -451,7 +465,7 @@ private Q_SLOTS:
         const QString photo = folder.filePath(QStringLiteral("photo.jpg"));
         const QString video = folder.filePath(QStringLiteral("lesson.avi"));
         QVERIFY(QFile::copy(picture, photo));
-        QVERIFY(QFile(video).open(QIODevice::WriteOnly));
+        QVERIFY(VeloraTest::makeVideo(video, 30));
         QTRY_VERIFY(library->tableModel()->rowOfPath(video) >= 0);
         MediaLibTableView *table = library->tableView();
         // As the window system delivers it: a click, then the second press as a double click.
@@ -476,9 +490,26 @@ private Q_SLOTS:
         doubleClick(photo);
         QCOMPARE(window.currentSplitMode(), 7);
         QVERIFY(told.isEmpty());
+        // The video takes the picture's place in full display, playing, its file in use.
         doubleClick(video);
-        QCOMPARE(told, {QStringLiteral("Video: Videos cannot be played in Velora yet.")});
-        QCOMPARE(window.currentSplitMode(), 7);
+        QVERIFY(told.isEmpty());
+        QCOMPARE(window.currentSplitMode(), 8);
+        QCOMPARE(playingVideo(window), video);
+        QTRY_VERIFY(window.videoBar()->isVisible());
+        QCOMPARE(window.videoBar()->jogSlider()->maximum(), 30);
+        MediaImpl playing(video, MediaIntf::Video);
+        QVERIFY(!take<MediaInfoStore>()->remove(playing));
+        QCOMPARE(told, {QStringLiteral("Remove failed: This file is playing")});
+        QVERIFY(QFile::exists(video));
+        // Escape leaves full screen, the bar's close button the video.
+        window.videoBar()->clickFullScreen();
+        QVERIFY(window.isVideoFullScreen());
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVideoFullScreen() && !window.videoBar()->isFullScreenChecked());
+        window.videoBar()->findChild<QToolButton *>(QStringLiteral("closeBtn"))->click();
+        QCOMPARE(window.currentSplitMode(), 0);
+        QCOMPARE(playingVideo(window), QString());
+        QVERIFY(!window.videoPlayer()->videoWidget()->isVisible());
 
         // Listed as soon as the recording is handed over, not at the next look at the folder.
         const QString recorded = folder.filePath(QStringLiteral("Velora-recorded.avi"));
@@ -492,6 +523,40 @@ private Q_SLOTS:
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->findChild<QLineEdit *>()->text(), QStringLiteral("Velora-recorded"));
         dialog->reject();
+    }
+
+    void droppedVideoPlaysUntilAPictureIsShown_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("from the camera with the webcam") << 2;
+        QTest::newRow("as the large view") << 6;
+    }
+
+    void droppedVideoPlaysUntilAPictureIsShown()
+    {
+        QFETCH(int, mode);
+        Velora window;
+        settle(window);
+        const QString video = media.filePath(QStringLiteral("Dropped.AVI"));
+        QVERIFY(QFile::exists(video) || VeloraTest::makeVideo(video, 30));
+        splitButton(window, mode)->click();
+        QVERIFY(drop(window, {QUrl::fromLocalFile(video)},
+                     window.centralWidget()->rect().center()));
+        // The split layouts play it in their media pane; the others in full display.
+        QCOMPARE(window.currentSplitMode(), mode > 2 ? mode : 8);
+        QCOMPARE(playingVideo(window), video);
+        const DisplayLayout layout
+                = DisplayLayout::compute(window.currentSplitMode(), window.centralWidget()->rect());
+        QWidget *view = window.videoPlayer()->videoWidget();
+        QVERIFY(view->isVisible());
+        QVERIFY(layout.media.contains(inCentral(view, window.centralWidget())));
+
+        window.imgRequestToShow(picture);
+        QCOMPARE(window.currentSplitMode(), mode > 2 ? mode : 7);
+        QCOMPARE(playingVideo(window), QString());
+        QVERIFY(!view->isVisible());
+        window.leaveImageFullDisplaySplit();
+        QCOMPARE(window.currentSplitMode(), mode);
     }
 
     void annotationDrawsOnTheShownPicture()
