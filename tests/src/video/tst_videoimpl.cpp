@@ -153,6 +153,29 @@ private Q_SLOTS:
             QVERIFY2(shown[i] - shown[i - 1] > 1000 / fps, qPrintable(QString::number(shown[i])));
     }
 
+    void framesPaintTheRightWayUpOverTheGradient()
+    {
+        VideoWidget widget;
+        widget.resize(64, 48);
+        LogLines::clear();
+        // Without a frame: white at the top to 80 % grey at the bottom, said once in the log.
+        const QImage empty = widget.grab().toImage();
+        widget.grab();
+        QVERIFY(qGray(empty.pixel(32, 0)) >= 252);
+        QVERIFY(qAbs(qGray(empty.pixel(32, 47)) - 204) <= 3);
+        QCOMPARE(LogLines::count(QStringLiteral("VideoWidget::paintEvent() - surface not active")),
+                 1);
+        // Decoded rows come top first: the top half stays at the top.
+        QImage frame(64, 48, QImage::Format_RGB32);
+        frame.fill(Qt::blue);
+        for (int y = 0; y < 24; ++y)
+            std::fill_n(reinterpret_cast<QRgb *>(frame.scanLine(y)), 64, qRgb(255, 0, 0));
+        widget.frameReceiver()->deliverFrame(frame, 0);
+        const QImage shown = widget.grab().toImage();
+        QCOMPARE(shown.pixelColor(32, 2), QColor(Qt::red));
+        QCOMPARE(shown.pixelColor(32, 45), QColor(Qt::blue));
+    }
+
     void endedLeavesTheSliderAtZeroWithoutASeek()
     {
         VideoControlPanel panel;
