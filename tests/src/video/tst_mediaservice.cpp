@@ -1,0 +1,347 @@
+#include "MediaService.h"
+
+#include <VeloraTest.h>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <pulse/simple.h>
+
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+/// A frame sink as the video widget is one: keeps what arrives and when.
+class FrameRecorder : public VideoFrameSink
+{
+public:
+    QSize target;
+    mutable std::mutex mutex;
+    QImage last;
+    int count = 0;
+    std::vector<Clock::time_point> flashes; // white pictures after a dark one
+    bool white = false;
+
+    QSize targetSize() const override { return target; }
+    void deliverFrame(QImage frame, qint64) override
+    {
+        std::lock_guard lock(mutex);
+        const bool nowWhite = qGray(frame.pixel(frame.width() / 2, frame.height() / 2)) > 128;
+        if (nowWhite && !white)
+            flashes.push_back(Clock::now());
+        white = nowWhite;
+        last = std::move(frame);
+        ++count;
+    }
+    int frames() const
+    {
+        std::lock_guard lock(mutex);
+        return count;
+    }
+};
+
+/// Records the default output's monitor and notes when each beep starts, in the time of the
+/// samples played.
+class BeepRecorder
+{
+public:
+    static constexpr int Rate = 8000;
+    std::atomic<bool> stop{false};
+    std::atomic<int> samples{0};
+    std::vector<Clock::time_point> beeps;
+    std::thread thread{[this] {
+        run();
+    }};
+
+    ~BeepRecorder() { finish(); }
+    void finish()
+    {
+        stop = true;
+        if (thread.joinable())
+            thread.join();
+    }
+    void run()
+    {
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
+        const pa_buffer_attr attr{~0u, ~0u, ~0u, ~0u, Rate * 2 / 100};
+        pa_simple *stream = pa_simple_new(nullptr, "tst_mediaservice", PA_STREAM_RECORD,
+                                          "velora_null_output.monitor", "beeps", &spec, nullptr,
+                                          &attr, nullptr);
+        if (!stream) {
+            qWarning() << "no record stream";
+            return;
+        }
+        qint16 chunk[Rate / 100];
+        int quiet = 0;
+        while (!stop && pa_simple_read(stream, chunk, sizeof chunk, nullptr) == 0) {
+            samples += Rate / 100;
+            const auto readAt = Clock::now()
+                    - std::chrono::microseconds(pa_simple_get_latency(stream, nullptr));
+            for (int i = 0; i < Rate / 100; ++i) {
+                if (std::abs(chunk[i]) < 3000) {
+                    ++quiet;
+                    continue;
+                }
+                if (quiet > Rate / 5)
+                    beeps.push_back(readAt
+                                    - std::chrono::microseconds((Rate / 100 - i) * 1000000 / Rate));
+                quiet = 0;
+            }
+        }
+        pa_simple_free(stream);
+    }
+};
+
+/// The sound streams this process plays into the PulseAudio server.
+int ourSoundStreams()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    pactl.waitForFinished();
+    return QString::fromUtf8(pactl.readAllStandardOutput())
+            .count(QStringLiteral("application.process.id = \"%1\"")
+                           .arg(QCoreApplication::applicationPid()));
+}
+
+} // namespace
+
+class TestMediaService : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void openByType_data();
+    void openByType();
+    void soundOutputOnlyForSound_data();
+    void soundOutputOnlyForSound();
+    void framesAtTargetSize_data();
+    void framesAtTargetSize();
+    void endOfFileRewinds();
+    void seekStaysWithinDuration();
+    void pauseHoldsPosition();
+    void volumeRoundTrip();
+    void pictureFollowsSound();
+
+private:
+    QString file(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    void make(const char *name, const QString &video, const QString &audio,
+              const QStringList &codecs);
+
+    QTemporaryDir dir;
+};
+
+void TestMediaService::make(const char *name, const QString &video, const QString &audio,
+                            const QStringList &codecs)
+{
+    QStringList arguments{"-v", "error", "-f", "lavfi", "-i", video};
+    if (!audio.isEmpty())
+        arguments << QStringList{"-f", "lavfi", "-i", audio, "-ac", "2"};
+    QCOMPARE(QProcess::execute("ffmpeg", arguments << codecs << file(name)), 0);
+}
+
+void TestMediaService::initTestCase()
+{
+    const QStringList xvid{"-c:v", "mpeg4", "-vtag", "XVID", "-g", "10", "-c:a", "pcm_s16le"};
+    make("silent.AVI", "testsrc=size=320x240:rate=25:duration=2", {}, xvid);
+    make("sound.avi", "color=c=red:size=320x240:rate=25:duration=2",
+         "sine=frequency=440:sample_rate=8000:duration=2", xvid);
+    make("red.wmv", "color=c=red:size=320x240:rate=25:duration=2",
+         "sine=frequency=440:sample_rate=22050:duration=2", {"-c:v", "wmv2", "-c:a", "wmav2"});
+    // A white picture and a 100 ms beep at the start of every second.
+    make("sync.avi",
+         "color=c=black:size=160x120:rate=25:duration=9,"
+         "drawbox=c=white:t=fill:enable='lt(mod(t,1),0.04)'",
+         "aevalsrc='if(lt(mod(t,1),0.1),0.7*sin(2*PI*1000*t),0)':s=8000:d=9", xvid);
+    QVERIFY(QFile::copy(file("sound.avi"), file("sound.mp4")));
+}
+
+void TestMediaService::openByType_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QList<MediaService::MediaStatus>>("statuses");
+    const QList<MediaService::MediaStatus> loaded{MediaService::LoadingMedia,
+                                                  MediaService::LoadedMedia};
+    QTest::newRow("upper-case .AVI") << "silent.AVI" << 1 << loaded;
+    QTest::newRow(".wmv") << "red.wmv" << 2 << loaded;
+    QTest::newRow("an AVI named .mp4")
+            << "sound.mp4" << 0 << QList<MediaService::MediaStatus>{MediaService::InvalidMedia};
+}
+
+void TestMediaService::openByType()
+{
+    QFETCH(QString, name);
+    QFETCH(int, type);
+    QFETCH(QList<MediaService::MediaStatus>, statuses);
+    MediaService service;
+    QSignalSpy spy(&service, &MediaService::mediaStatusChanged);
+    QCOMPARE(service.open(dir.filePath(name)), type != 0);
+    QCOMPARE(service.mediaType(), type);
+    QList<MediaService::MediaStatus> seen;
+    for (const QList<QVariant> &signal : spy)
+        seen << signal.at(0).value<MediaService::MediaStatus>();
+    QCOMPARE(seen, statuses);
+    QCOMPARE(service.frameSize(), type ? QSize(320, 240) : QSize());
+}
+
+void TestMediaService::soundOutputOnlyForSound_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("streams");
+    QTest::newRow("AVI without sound") << "silent.AVI" << 0;
+    QTest::newRow("AVI with PCM") << "sound.avi" << 1;
+    QTest::newRow("WMV with WMA") << "red.wmv" << 1;
+}
+
+void TestMediaService::soundOutputOnlyForSound()
+{
+    QFETCH(QString, name);
+    QFETCH(int, streams);
+    FrameRecorder sink;
+    MediaService service;
+    service.setFrameSink(&sink);
+    QVERIFY(service.open(dir.filePath(name)));
+    QVERIFY(service.play());
+    QTRY_VERIFY(sink.frames() >= 5);
+    QCOMPARE(ourSoundStreams(), streams);
+}
+
+void TestMediaService::framesAtTargetSize_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("target");
+    QTest::addColumn<QSize>("delivered");
+    QTest::newRow("AVI, widget size") << "sound.avi" << QSize(200, 100) << QSize(200, 100);
+    QTest::newRow("AVI, own size") << "sound.avi" << QSize() << QSize(320, 240);
+    QTest::newRow("WMV, widget size") << "red.wmv" << QSize(641, 479) << QSize(641, 479);
+}
+
+void TestMediaService::framesAtTargetSize()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, target);
+    QFETCH(QSize, delivered);
+    FrameRecorder sink;
+    sink.target = target;
+    MediaService service;
+    service.setFrameSink(&sink);
+    QVERIFY(service.open(dir.filePath(name)));
+    QVERIFY(service.play());
+    QTRY_VERIFY(sink.frames() >= 3);
+    std::lock_guard lock(sink.mutex);
+    QCOMPARE(sink.last.size(), delivered);
+    QCOMPARE(sink.last.format(), QImage::Format_RGB32);
+    const QRgb centre = sink.last.pixel(delivered.width() / 2, delivered.height() / 2);
+    QVERIFY2(qRed(centre) > 200 && qGreen(centre) < 60 && qBlue(centre) < 60,
+             qPrintable(QString::number(centre, 16)));
+}
+
+void TestMediaService::endOfFileRewinds()
+{
+    FrameRecorder sink;
+    MediaService service;
+    service.setFrameSink(&sink);
+    QVERIFY(service.open(file("silent.AVI")));
+    QStringList events;
+    connect(&service, &MediaService::mediaStateChanged, this,
+            [&](MediaService::MediaState s) { events << QStringLiteral("state %1").arg(s); });
+    connect(&service, &MediaService::mediaStatusChanged, this,
+            [&](MediaService::MediaStatus s) { events << QStringLiteral("status %1").arg(s); });
+    connect(&service, &MediaService::positionChanged, this,
+            [&](qint64 ms) { events << QStringLiteral("position %1").arg(ms); });
+    QVERIFY(service.play());
+    QTRY_COMPARE_WITH_TIMEOUT(service.status(), MediaService::EndOfMedia, 10000);
+    QCOMPARE(events.mid(0, 2), QStringList({"state 2", "status 5"}));
+    QVERIFY2(events.contains("position 1000") || events.filter("position ").size() > 5,
+             qPrintable(events.join(", ")));
+    QCOMPARE(events.mid(events.size() - 4),
+             QStringList({"state 0", "status 3", "status 7", "position 0"}));
+    QCOMPARE(service.position(), 0);
+    QCOMPARE(service.state(), MediaService::StoppedState);
+    QCOMPARE(sink.frames(), 50);
+}
+
+void TestMediaService::seekStaysWithinDuration()
+{
+    MediaService service;
+    QVERIFY(service.open(file("sound.avi")));
+    QCOMPARE(service.duration(), 2000);
+    QVERIFY(service.setPosition(1200));
+    QCOMPARE(service.position(), 1200);
+    QVERIFY(!service.setPosition(2001));
+    QCOMPARE(service.position(), 1200);
+    QVERIFY(service.setPosition(2000));
+    QCOMPARE(service.position(), 2000);
+}
+
+void TestMediaService::pauseHoldsPosition()
+{
+    FrameRecorder sink;
+    MediaService service;
+    service.setFrameSink(&sink);
+    QVERIFY(service.open(file("silent.AVI")));
+    QVERIFY(service.play());
+    QTRY_VERIFY(service.position() > 300);
+    QVERIFY(service.pause());
+    QCOMPARE(service.state(), MediaService::PausedState);
+    const qint64 held = service.position();
+    const int shown = sink.frames();
+    QTest::qWait(300);
+    QCOMPARE(service.position(), held);
+    QVERIFY(sink.frames() <= shown + 1);
+    QVERIFY(service.play());
+    QTRY_VERIFY(service.position() > held + 100);
+}
+
+void TestMediaService::volumeRoundTrip()
+{
+    MediaService service;
+    QVERIFY(service.open(file("sound.avi")));
+    QSignalSpy spy(&service, &MediaService::volumeChanged);
+    for (long level : {MediaService::SilentVolume, 0L, -2500L}) {
+        QVERIFY(service.setVolume(level));
+        QCOMPARE(service.volume(), level);
+        QCOMPARE(spy.takeLast().at(0).value<long>(), level);
+    }
+    QVERIFY(!service.setVolume(1));
+    QVERIFY(!service.setVolume(MediaService::SilentVolume - 1));
+    QCOMPARE(service.volume(), -2500);
+}
+
+void TestMediaService::pictureFollowsSound()
+{
+    FrameRecorder sink;
+    MediaService service;
+    service.setFrameSink(&sink);
+    QVERIFY(service.open(file("sync.avi")));
+    // Playing while the server wakes from idle would lose the first beeps.
+    BeepRecorder recorder;
+    QTRY_VERIFY(recorder.samples > BeepRecorder::Rate);
+    QVERIFY(service.play());
+    QTRY_COMPARE_WITH_TIMEOUT(service.status(), MediaService::EndOfMedia, 20000);
+    recorder.finish();
+    QVERIFY2(recorder.beeps.size() >= 8, qPrintable(QString::number(recorder.beeps.size())));
+    for (const Clock::time_point beep : recorder.beeps) {
+        qint64 nearestMs = std::numeric_limits<qint64>::max();
+        for (const Clock::time_point flash : sink.flashes)
+            nearestMs = std::min<qint64>(
+                    nearestMs,
+                    std::abs(std::chrono::duration_cast<std::chrono::milliseconds>(flash - beep)
+                                     .count()));
+        QVERIFY2(nearestMs <= 80,
+                 qPrintable(QStringLiteral("%1 ms apart, %2 flashes")
+                                    .arg(nearestMs)
+                                    .arg(sink.flashes.size())));
+    }
+}
+
+VELORA_TEST_MAIN(TestMediaService)
+#include "tst_mediaservice.moc"
