@@ -131,10 +131,14 @@ void AudioOutput::feed(QAudioSink &sink, QIODevice *&io)
     }
     if (!sinkStarted)
         return;
+    // Qt's PulseAudio sink reports as processed the stream's playback time, which already
+    // leaves out what is still buffered on the way to the speakers. Until the sound server's
+    // first timing report it says 0: the sound starts about when it is first written, so the
+    // clock starts then rather than a report later.
     const qint64 playedUs = std::min(sink.processedUSecs(), writtenUs);
-
     clock.audioPlayed(serial, basePtsUs + playedUs);
-    if (ring.drained(serial) && playedUs >= writtenUs)
+    // The sink goes idle once it has played all it was given.
+    if (ring.drained(serial) && (playedUs >= writtenUs || sink.state() == QAudio::IdleState))
         drainedSerial.store(serial);
 }
 

@@ -16,6 +16,9 @@ namespace {
 // Longest sleep between two looks at the clock: a pause, a resume or a seek is seen within it
 // even without a wake-up.
 constexpr qint64 LongestWaitUs = 20000;
+// A picture is dropped only when even its successor is this late: a thread held up for a moment
+// catches up by showing the next pictures at once, a machine too slow for the file by dropping.
+constexpr qint64 DropLatenessUs = 60000;
 
 } // namespace
 
@@ -70,7 +73,8 @@ void FramePresenter::run()
             // The first picture after a start or a seek is always shown, so that the new
             // position appears even when the clock has already passed it.
             const qint64 next = frames.nextPts();
-            if (shownSerial == entry.serial && next >= 0 && next <= clock.now()) {
+            const qint64 now = clock.now();
+            if (shownSerial == entry.serial && next >= 0 && now - next > DropLatenessUs) {
                 dropped.fetch_add(1);
             } else {
                 show(frame.get(), entry.ptsUs);
