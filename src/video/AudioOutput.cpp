@@ -137,9 +137,12 @@ void AudioOutput::feed(QAudioSink &sink, QIODevice *&io)
     // clock starts then rather than a report later.
     const qint64 playedUs = std::min(sink.processedUSecs(), writtenUs);
     clock.audioPlayed(serial, basePtsUs + playedUs);
-    // The sink goes idle once it has played all it was given.
-    if (ring.drained(serial) && (playedUs >= writtenUs || sink.state() == QAudio::IdleState))
-        drainedSerial.store(serial);
+    if (ring.drained(serial)) {
+        clock.audioEnded(serial);
+        // The sink goes idle once it has played all it was given.
+        if (playedUs >= writtenUs || sink.state() == QAudio::IdleState)
+            drainedSerial.store(serial);
+    }
 }
 
 void AudioOutput::applyGain(char *data, qsizetype bytes) const

@@ -18,7 +18,7 @@ namespace {
 constexpr qint64 LongestWaitUs = 20000;
 // A picture is dropped only when even its successor is this late: a thread held up for a moment
 // catches up by showing the next pictures at once, a machine too slow for the file by dropping.
-constexpr qint64 DropLatenessUs = 60000;
+constexpr qint64 DropLatenessUs = 120000;
 
 } // namespace
 
@@ -115,12 +115,24 @@ void FramePresenter::show(AVFrame *frame, qint64 ptsUs)
                                   nullptr, nullptr, nullptr);
     if (!scaler)
         return;
-    // swscale writes straight into the image's own buffer, which the sink then keeps.
-    QImage image(size, QImage::Format_RGB32);
+    // swscale writes straight into the image's own buffer, which the sink then keeps. A buffer
+    // the sink has let go of since is written again: a fresh one per picture would cost a
+    // zeroed allocation from the kernel each time.
+    QImage image;
+    for (QImage &kept : recycled) {
+        if (kept.size() == size && kept.isDetached()) {
+            image = std::move(kept);
+            break;
+        }
+    }
+    if (image.isNull())
+        image = QImage(size, QImage::Format_RGB32);
     if (image.isNull())
         return;
     uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    std::rotate(recycled.begin(), recycled.begin() + 1, recycled.end());
+    recycled.back() = image;
     sink->deliverFrame(std::move(image), ptsUs / 1000);
 }

@@ -92,7 +92,7 @@ bool MediaService::open(const QString &filePath)
     // The presenter waits for the first sound; should the decode thread meanwhile wait for room
     // among the pictures while the sound runs dry, neither would ever move again.
     decoder->start(sound, output ? output->audioFormat() : QAudioFormat(), [output, sound, timing] {
-        return output && !output->failed() && timing->isRunning() && !timing->isTicking()
+        return output && !output->failed() && timing->isWaitingForSound()
                 && sound->bufferedUs() < LowSoundUs;
     });
     seekable = true;
@@ -126,10 +126,9 @@ void MediaService::startAudio(int sampleRate, int channels)
 void MediaService::release()
 {
     eventTimer.stop();
-    if (presenter)
-        if (presenter && (presenter->droppedCount() > 0 || frames->droppedCount() > 0))
-            videoLog.log(5, "MediaService - %s: %llu pictures dropped late, %llu to keep the sound",
-                         qPrintable(path), presenter->droppedCount(), frames->droppedCount());
+    if (presenter && (presenter->droppedCount() > 0 || frames->droppedCount() > 0))
+        videoLog.log(5, "MediaService - %s: %llu pictures dropped late, %llu to keep the sound",
+                     qPrintable(path), presenter->droppedCount(), frames->droppedCount());
     // The decode thread first: it feeds every other part.
     decoder.reset();
     presenter.reset();
