@@ -28,6 +28,7 @@ constexpr QSize WidgetSize(1280, 720);
 class PaintingSink : public QObject, public VideoFrameSink
 {
 public:
+    bool paints = true;
     QImage canvas{WidgetSize, QImage::Format_RGB32};
     std::atomic<int> shown{0};
     std::atomic<qint64> lastPtsMs{-1};
@@ -37,6 +38,8 @@ public:
     {
         lastPtsMs = ptsMs;
         ++shown;
+        if (!paints)
+            return;
         QMetaObject::invokeMethod(
                 this,
                 [this, frame = std::move(frame)] {
@@ -77,24 +80,33 @@ void waitFor(const std::function<bool()> &done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+/// CPU seconds per second of playing `path` to its end into `sink` (none: decoding, timing and
+/// sound only).
+double playbackCpu(const QString &path, int seconds, PaintingSink *sink)
+{
+    MediaService service;
+    service.setFrameSink(sink);
+    if (!service.open(path))
+        return 0;
+    const double before = Bench::cpuSeconds(RUSAGE_SELF);
+    service.play();
+    waitFor([&] { return service.status() == MediaService::EndOfMedia; });
+    return (Bench::cpuSeconds(RUSAGE_SELF) - before) / seconds;
+}
+
 void measure(const QString &label, const QString &path, int seconds)
 {
     const QByteArray at = " " + label.toUtf8();
     // Playing through: CPU of the whole process over the file's length.
     PaintingSink sink;
-    double velora = 0;
-    {
-        MediaService service;
-        service.setFrameSink(&sink);
-        if (!service.open(path)) {
-            std::printf("  %s: cannot be opened\n", qPrintable(path));
-            return;
-        }
-        const double before = Bench::cpuSeconds(RUSAGE_SELF);
-        service.play();
-        waitFor([&] { return service.status() == MediaService::EndOfMedia; });
-        velora = (Bench::cpuSeconds(RUSAGE_SELF) - before) / seconds;
-    }
+    const double velora = playbackCpu(path, seconds, &sink);
+    // Where it goes: the same playback without a sink, and converting without painting.
+    PaintingSink converting;
+    converting.paints = false;
+    std::printf("  %s breakdown, CPU s/s: decode, timing and sound %.4f; with conversion to "
+                "%dx%d %.4f; with painting %.4f\n",
+                qPrintable(label), playbackCpu(path, seconds, nullptr), WidgetSize.width(),
+                WidgetSize.height(), playbackCpu(path, seconds, &converting), velora);
     const double beforeFfmpeg = Bench::cpuSeconds(RUSAGE_CHILDREN);
     ffmpeg({"-threads", "1", "-i", path, "-f", "null", "-"});
     const double reference = (Bench::cpuSeconds(RUSAGE_CHILDREN) - beforeFfmpeg) / seconds;

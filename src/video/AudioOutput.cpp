@@ -62,6 +62,8 @@ void AudioOutput::fail(const char *reason)
     videoLog.log(3, "AudioOutput - no sound output (%s), playing silently", reason);
     broken.store(true);
     clock.setAudioDriven(false);
+    // Nothing reads the sound any more; the decode thread must not wait for room in it.
+    ring.abort();
 }
 
 void AudioOutput::run()
