@@ -62,6 +62,9 @@ bool MediaService::open(const QString &filePath)
     release();
     path = filePath;
     type = mediaTypeOf(filePath);
+    size = QSize();
+    seekable = false;
+    headerDurationUs = 0;
     if (type == 0) {
         videoLog.log(3, "MediaService::open() - not a video type: %s", qPrintable(filePath));
         setStatus(InvalidMedia);
