@@ -165,6 +165,8 @@ void TestMediaService::initTestCase()
     make("silent.AVI", "color=c=red:size=320x240:rate=25:duration=2", {}, xvid);
     make("sound.avi", "color=c=red:size=320x240:rate=25:duration=2",
          "sine=frequency=440:sample_rate=8000:duration=2", xvid);
+    make("mono.avi", "color=c=red:size=320x240:rate=25:duration=2",
+         "sine=frequency=440:sample_rate=8000:duration=2", xvid + QStringList{"-ac", "1"});
     make("red.wmv", "color=c=red:size=320x240:rate=25:duration=2",
          "sine=frequency=440:sample_rate=22050:duration=2", {"-c:v", "wmv2", "-c:a", "wmav2"});
     // A white picture and a 100 ms beep at the start of every second.
@@ -221,6 +223,7 @@ void TestMediaService::playsIntoSink_data()
     QTest::newRow("AVI without sound, own size") << "silent.AVI" << QSize() << QSize(320, 240) << 0;
     QTest::newRow("AVI with PCM, widget size")
             << "sound.avi" << QSize(200, 100) << QSize(200, 100) << 1;
+    QTest::newRow("AVI with mono PCM") << "mono.avi" << QSize() << QSize(320, 240) << 1;
     QTest::newRow("WMV with WMA, widget size")
             << "red.wmv" << QSize(641, 479) << QSize(641, 479) << 1;
 }
