@@ -62,6 +62,8 @@ void AudioOutput::fail(const char *reason)
     videoLog.log(3, "AudioOutput - no sound output (%s), playing silently", reason);
     broken.store(true);
     clock.setAudioDriven(false);
+    // Nothing reads the sound any more; the decode thread must not wait for room in it.
+    ring.abort();
 }
 
 void AudioOutput::run()
@@ -131,11 +133,18 @@ void AudioOutput::feed(QAudioSink &sink, QIODevice *&io)
     }
     if (!sinkStarted)
         return;
+    // Qt's PulseAudio sink reports as processed the stream's playback time, which already
+    // leaves out what is still buffered on the way to the speakers. Until the sound server's
+    // first timing report it says 0: the sound starts about when it is first written, so the
+    // clock starts then rather than a report later.
     const qint64 playedUs = std::min(sink.processedUSecs(), writtenUs);
-
     clock.audioPlayed(serial, basePtsUs + playedUs);
-    if (ring.drained(serial) && playedUs >= writtenUs)
-        drainedSerial.store(serial);
+    if (ring.drained(serial)) {
+        clock.audioEnded(serial);
+        // The sink goes idle once it has played all it was given.
+        if (playedUs >= writtenUs || sink.state() == QAudio::IdleState)
+            drainedSerial.store(serial);
+    }
 }
 
 void AudioOutput::applyGain(char *data, qsizetype bytes) const

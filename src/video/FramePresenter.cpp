@@ -16,6 +16,9 @@ namespace {
 // Longest sleep between two looks at the clock: a pause, a resume or a seek is seen within it
 // even without a wake-up.
 constexpr qint64 LongestWaitUs = 20000;
+// A picture is dropped only when even its successor is this late: a thread held up for a moment
+// catches up by showing the next pictures at once, a machine too slow for the file by dropping.
+constexpr qint64 DropLatenessUs = 120000;
 
 } // namespace
 
@@ -70,7 +73,8 @@ void FramePresenter::run()
             // The first picture after a start or a seek is always shown, so that the new
             // position appears even when the clock has already passed it.
             const qint64 next = frames.nextPts();
-            if (shownSerial == entry.serial && next >= 0 && next <= clock.now()) {
+            const qint64 now = clock.now();
+            if (shownSerial == entry.serial && next >= 0 && now - next > DropLatenessUs) {
                 dropped.fetch_add(1);
             } else {
                 show(frame.get(), entry.ptsUs);
@@ -111,12 +115,24 @@ void FramePresenter::show(AVFrame *frame, qint64 ptsUs)
                                   nullptr, nullptr, nullptr);
     if (!scaler)
         return;
-    // swscale writes straight into the image's own buffer, which the sink then keeps.
-    QImage image(size, QImage::Format_RGB32);
+    // swscale writes straight into the image's own buffer, which the sink then keeps. A buffer
+    // the sink has let go of since is written again: a fresh one per picture would cost a
+    // zeroed allocation from the kernel each time.
+    QImage image;
+    for (QImage &kept : recycled) {
+        if (kept.size() == size && kept.isDetached()) {
+            image = std::move(kept);
+            break;
+        }
+    }
+    if (image.isNull())
+        image = QImage(size, QImage::Format_RGB32);
     if (image.isNull())
         return;
     uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+    std::rotate(recycled.begin(), recycled.begin() + 1, recycled.end());
+    recycled.back() = image;
     sink->deliverFrame(std::move(image), ptsUs / 1000);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QImage>
 #include <QtGlobal>
+
+#include <array>
 
 #include <atomic>
 #include <condition_variable>
@@ -46,6 +49,8 @@ private:
     std::mutex sinkMutex;
     VideoFrameSink *sink = nullptr;
     SwsContext *scaler = nullptr;
+    // The last pictures handed over, shared with the sink until it lets them go.
+    std::array<QImage, 3> recycled;
 
     mutable std::mutex waitMutex;
     std::condition_variable woken;

@@ -8,6 +8,9 @@ namespace {
 
 // How often a push blocked on a full queue asks again whether it may wait.
 constexpr std::chrono::milliseconds RecheckInterval{20};
+// A push asks whether it must not wait only once it has waited this long: a presenter that is
+// merely slow to start takes pictures again well within it.
+constexpr std::chrono::milliseconds StallTime{250};
 
 } // namespace
 
@@ -31,8 +34,9 @@ bool FrameQueue::push(AVFrame *frame, qint64 ptsUs, quint64 serial,
                       const std::function<bool()> &mustNotWait)
 {
     std::unique_lock lock(mutex);
+    const auto since = std::chrono::steady_clock::now();
     while (!aborted && serial == currentSerial && qsizetype(entries.size()) >= capacity) {
-        if (mustNotWait && mustNotWait()) {
+        if (mustNotWait && std::chrono::steady_clock::now() - since >= StallTime && mustNotWait()) {
             av_frame_free(&entries.front().frame);
             entries.pop_front();
             ++dropped;

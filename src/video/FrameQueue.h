@@ -25,10 +25,10 @@ public:
     explicit FrameQueue(qsizetype capacity);
     ~FrameQueue();
 
-    /// Queues `frame` (taking it) and wakes the presenter. While the queue is full it waits,
-    /// unless `mustNotWait()` says the decode thread cannot wait (the sound would run dry):
-    /// then the oldest picture is dropped and counted. False, with the frame freed, when the
-    /// serial is no longer current or the queue was aborted.
+    /// Queues `frame` (taking it) and wakes the presenter. While the queue is full it waits;
+    /// when it has waited a while and `mustNotWait()` says the decode thread cannot wait (the
+    /// sound would run dry), the oldest picture is dropped and counted instead. False, with the
+    /// frame freed, when the serial is no longer current or the queue was aborted.
     bool push(AVFrame *frame, qint64 ptsUs, quint64 serial,
               const std::function<bool()> &mustNotWait);
     /// Takes the oldest picture, waiting at most `waitMs` for one; false when there is none.

@@ -62,6 +62,9 @@ bool MediaService::open(const QString &filePath)
     release();
     path = filePath;
     type = mediaTypeOf(filePath);
+    size = QSize();
+    seekable = false;
+    headerDurationUs = 0;
     if (type == 0) {
         videoLog.log(3, "MediaService::open() - not a video type: %s", qPrintable(filePath));
         setStatus(InvalidMedia);
@@ -89,8 +92,10 @@ bool MediaService::open(const QString &filePath)
     AudioOutput *output = audio.get();
     AudioRing *sound = ring.get();
     MediaClock *timing = clock.get();
+    // The presenter waits for the first sound; should the decode thread meanwhile wait for room
+    // among the pictures while the sound runs dry, neither would ever move again.
     decoder->start(sound, output ? output->audioFormat() : QAudioFormat(), [output, sound, timing] {
-        return output && !output->failed() && timing->isRunning()
+        return output && !output->failed() && timing->isWaitingForSound()
                 && sound->bufferedUs() < LowSoundUs;
     });
     seekable = true;
@@ -124,6 +129,9 @@ void MediaService::startAudio(int sampleRate, int channels)
 void MediaService::release()
 {
     eventTimer.stop();
+    if (presenter && (presenter->droppedCount() > 0 || frames->droppedCount() > 0))
+        videoLog.log(5, "MediaService - %s: %llu pictures dropped late, %llu to keep the sound",
+                     qPrintable(path), presenter->droppedCount(), frames->droppedCount());
     // The decode thread first: it feeds every other part.
     decoder.reset();
     presenter.reset();

@@ -46,7 +46,8 @@ public:
     /// 1 for ".avi", 2 for ".wmv" (any case), 0 for anything else.
     static int mediaTypeOf(const QString &path);
     /// Loading, then loaded; a file of another type or one that cannot be played makes the
-    /// status invalid and returns false.
+    /// status invalid and returns false. Waits while the decode thread reads the file's header
+    /// and probes its streams, so that the GUI thread decodes nothing.
     bool open(const QString &path);
     /// Back to no media.
     void close();
