@@ -56,6 +56,12 @@ void FramePresenter::wake()
     woken.notify_all();
 }
 
+void FramePresenter::showFirstAtOnce(quint64 serial)
+{
+    previewSerial = serial;
+    wake();
+}
+
 void FramePresenter::run()
 {
     for (;;) {
@@ -91,6 +97,8 @@ void FramePresenter::waitUntilDue(qint64 ptsUs, quint64 serial)
     std::unique_lock lock(waitMutex);
     for (;;) {
         if (stopping || frames.serial() != serial)
+            return;
+        if (serial == previewSerial.load() && shownSerial != serial)
             return;
         // A clock that does not tick shows nothing new: after the rewind at the end of the file
         // the widget is cleared and the first picture must not come back into it, and after a

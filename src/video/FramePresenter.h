@@ -37,6 +37,9 @@ public:
     quint64 droppedCount() const { return dropped.load(); }
     /// Makes a waiting presenter look at the clock and the queue again at once.
     void wake();
+    /// Shows the first picture of `serial` without waiting for the clock: a seek while paused
+    /// must show where it went.
+    void showFirstAtOnce(quint64 serial);
 
 private:
     void run();
@@ -56,6 +59,8 @@ private:
     std::condition_variable woken;
     bool stopping = false;
     std::atomic<quint64> dropped{0};
+    // The serial whose first picture is shown without waiting for the clock.
+    std::atomic<quint64> previewSerial{~quint64(0)};
     // The serial the presenter thread last showed a picture of.
     quint64 shownSerial = ~quint64(0);
 

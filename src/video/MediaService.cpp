@@ -215,7 +215,10 @@ void MediaService::seekTo(qint64 positionUs)
         ring->reset(serial);
     clock->reset(positionUs, serial);
     decoder->seek(positionUs, serial);
-    presenter->wake();
+    if (currentState == PausedState)
+        presenter->showFirstAtOnce(serial);
+    else
+        presenter->wake();
 }
 
 qint64 MediaService::position() const

@@ -103,7 +103,7 @@ private:
     VideoFrameSink *sink = nullptr;
     QTimer eventTimer;
 
-    // Declared in the order they may be destroyed: threads before the queues they use.
+    // Destroyed in reverse order: the threads first, then the queues and clock they use.
     std::unique_ptr<MediaClock> clock;
     std::unique_ptr<FrameQueue> frames;
     std::unique_ptr<AudioRing> ring;

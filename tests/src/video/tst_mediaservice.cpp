@@ -28,13 +28,15 @@ public:
     mutable std::mutex mutex;
     QImage last;
     int count = 0;
+    qint64 lastPts = -1;
     std::vector<Clock::time_point> flashes; // white pictures after a dark one
     bool white = false;
 
     QSize targetSize() const override { return target; }
-    void deliverFrame(QImage frame, qint64) override
+    void deliverFrame(QImage frame, qint64 ptsMs) override
     {
         std::lock_guard lock(mutex);
+        lastPts = ptsMs;
         const bool nowWhite = qGray(frame.pixel(frame.width() / 2, frame.height() / 2)) > 128;
         if (nowWhite && !white)
             flashes.push_back(Clock::now());
@@ -46,6 +48,11 @@ public:
     {
         std::lock_guard lock(mutex);
         return count;
+    }
+    qint64 lastShownPts() const
+    {
+        std::lock_guard lock(mutex);
+        return lastPts;
     }
 };
 
@@ -302,8 +309,14 @@ void TestMediaService::pauseHoldsPosition()
     QTest::qWait(300);
     QCOMPARE(service.position(), held);
     QVERIFY(sink.frames() <= shown + 1);
+    // A seek while paused shows its picture and stays paused there.
+    QVERIFY(service.setPosition(1500));
+    // The picture on screen at 1.5 s is the one from 1.48 s.
+    QTRY_COMPARE(sink.lastShownPts(), 1480);
+    QCOMPARE(service.position(), 1500);
+    QCOMPARE(service.state(), MediaService::PausedState);
     QVERIFY(service.play());
-    QTRY_VERIFY(service.position() > held + 100);
+    QTRY_VERIFY(service.position() > 1600);
 }
 
 void TestMediaService::volumeIsGain()
