@@ -1,3 +1,4 @@
+#include "LogLines.h"
 #include "PluggedCamera.h"
 
 #include <CameraDevice.h>
@@ -10,7 +11,6 @@
 #include <LogSystem.h>
 #include <QImageFrameGrabber.h>
 #include <QImageHQImageGrabber.h>
-#include <SysLogger.h>
 #include <VeloraTest.h>
 #include <v4l2/V4l2FrameDecoder.h>
 
@@ -138,23 +138,6 @@ struct Stream
         camera()->release();
     }
     KivoDocCam *camera() const { return sink.camera; }
-};
-
-/// The library's log, for the lines a test expects.
-struct LogLines : SysLogger
-{
-    static inline std::mutex mutex;
-    static inline QStringList lines;
-    void write(const QString &line) override
-    {
-        std::lock_guard lock(mutex);
-        lines.append(line);
-    }
-    static QStringList containing(const QString &text)
-    {
-        std::lock_guard lock(mutex);
-        return lines.filter(text);
-    }
 };
 
 /// What a camera remembers: brightness, contrast, exposure, automatic exposure and white
@@ -486,7 +469,7 @@ private Q_SLOTS:
             QVERIFY(file.setPermissions({}));
         if (damage == QLatin1String("unwritable"))
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-        LogLines::lines.clear();
+        LogLines::clear();
         {
             Stream damagedCamera(QStringLiteral("Damaged"), atPort(0x16));
             Stream intactCamera(QStringLiteral("Intact"), atPort(0x15));
@@ -496,8 +479,8 @@ private Q_SLOTS:
         }
         QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-        QCOMPARE(LogLines::containing(QStringLiteral("CameraSettingsStore")).size(), 1);
-        QCOMPARE(LogLines::containing(logged).size(), 1);
+        QCOMPARE(LogLines::count(QStringLiteral("CameraSettingsStore")), 1);
+        QCOMPARE(LogLines::count(logged), 1);
         // Another camera's entry survives the next write, or the file is left as it was.
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray after = file.readAll();

@@ -1,6 +1,7 @@
+#include "LogLines.h"
+
 #include <LogSystem.h>
 #include <MessageBox.h>
-#include <SysLogger.h>
 #include <VeloraTest.h>
 #include <VideoControlPanel.h>
 #include <VideoCtrlSlider.h>
@@ -12,33 +13,6 @@
 #include <QTemporaryDir>
 
 #include <functional>
-#include <mutex>
-
-namespace {
-
-/// The log, for the lines a case expects.
-struct LogLines : SysLogger
-{
-    static inline std::mutex mutex;
-    static inline QStringList lines;
-    void write(const QString &line) override
-    {
-        std::lock_guard lock(mutex);
-        lines.append(line);
-    }
-    static void clear()
-    {
-        std::lock_guard lock(mutex);
-        lines.clear();
-    }
-    static int count(const QString &text)
-    {
-        std::lock_guard lock(mutex);
-        return int(lines.filter(text).size());
-    }
-};
-
-} // namespace
 
 class TestVideoImpl : public QObject
 {
