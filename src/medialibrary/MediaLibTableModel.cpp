@@ -8,9 +8,7 @@
 
 #include <QAbstractProxyModel>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <cstdio>
 
 namespace {
 
@@ -207,8 +205,6 @@ void MediaLibTableModel::durationProbed(const QString &path, qint64 milliseconds
 
 void MediaLibTableModel::writeBackDurations()
 {
-    QElapsedTimer T;
-    T.start();
     std::vector<std::unique_ptr<MediaImpl>> batch;
     QList<const MediaIntf *> written;
     while (!writeBacks.isEmpty() && written.size() < WriteBackBatch) {
@@ -220,7 +216,6 @@ void MediaLibTableModel::writeBackDurations()
         written << batch.back().get();
     }
     store->writeInformation(written);
-    fprintf(stderr, "    writeBack %.1f\n", T.nsecsElapsed() / 1e6);
     if (!writeBacks.isEmpty())
         writeBackTimer.start(0);
 }
@@ -388,10 +383,7 @@ void MediaLibTableModel::loadFolder(const QDir &shown, const FolderListing &list
         const int order = left.key.lowerName.compare(right.key.lowerName);
         return order != 0 ? order < 0 : left.key.shownName < right.key.shownName;
     });
-    QElapsedTimer T;
-    T.start();
     reset(std::move(listed));
-    fprintf(stderr, "    reset %.1f\n", T.nsecsElapsed() / 1e6);
 }
 
 void MediaLibTableModel::loadFiles(const QStringList &paths)

@@ -21,9 +21,7 @@
 #include <QSet>
 #include <QToolButton>
 
-#include <QElapsedTimer>
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
@@ -47,12 +45,6 @@ bool MediaLibraryPanel::showFolder(const QString &path)
                             QStringLiteral("Path does not exist"));
         return false;
     }
-    QElapsedTimer T;
-    T.start();
-    auto lap = [&](const char *n) {
-        fprintf(stderr, "  %s %.1f\n", n, T.nsecsElapsed() / 1e6);
-        T.restart();
-    };
     syncTimer.stop();
     currentDir = QDir(QDir(target).absolutePath());
     // One reading of the folder for the snapshot, the rows and the index.
