@@ -80,10 +80,11 @@ public:
     }
     void run()
     {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, Rate, 1};
+        // Mono 16-bit at a low rate: enough to find a 1 kHz beep's start within a millisecond.
+        const pa_sample_spec format{PA_SAMPLE_S16LE, Rate, 1};
         const pa_buffer_attr attr{~0u, ~0u, ~0u, ~0u, Rate * 2 / 100};
         pa_simple *stream = pa_simple_new(nullptr, "tst_mediaservice", PA_STREAM_RECORD,
-                                          "velora_null_output.monitor", "beeps", &spec, nullptr,
+                                          "velora_null_output.monitor", "beeps", &format, nullptr,
                                           &attr, nullptr);
         if (!stream) {
             qWarning() << "no record stream";
