@@ -1,5 +1,8 @@
 #include "MediaLibTableView.h"
 
+#include "DeleteFolderDialog.h"
+#include "DeleteInfoDialog.h"
+#include "FolderDeletion.h"
 #include "MediaImpl.h"
 #include "MediaInfoStore.h"
 #include "MediaLibTableModel.h"
@@ -141,19 +144,33 @@ void MediaLibTableView::deleteCurObj()
     if (!media)
         return;
     const QString path = media->path();
-    // A folder goes with everything in it: never on a single click.
-    if (media->kind() == MediaIntf::Folder
-        && MessageBox::question(
-                   this, QStringLiteral("Delete..."),
-                   QStringLiteral("Do you want to delete \"%1\"").arg(QFileInfo(path).fileName()))
-                != QMessageBox::Yes)
+    if (!(media->kind() == MediaIntf::Folder ? deleteFolder(path) : store->remove(*media)))
         return;
-    if (!store->remove(*media))
-        return;
-    tableModel()->removePath(path);
+    if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
+        tableModel()->removePath(path);
     Q_EMIT fileRemoved(path);
     // The folder's listing changed under the panel's snapshot.
     Q_EMIT contentChanged();
+}
+
+bool MediaLibTableView::deleteFolder(const QString &path)
+{
+    // A folder goes with everything in it: never on a single click, and never half because a
+    // file deep inside turned out to be read-only or in use.
+    FolderDeletion deletion(path, *store);
+    DeleteInfoDialog summary(deletion, this);
+    if (summary.exec() != QDialog::Accepted)
+        return false;
+    deletion.keep(summary.keptKinds());
+    if (const QString problem = deletion.problem(); !problem.isEmpty()) {
+        MessageBox::information(this, QStringLiteral("Delete"), problem);
+        return false;
+    }
+    DeleteFolderDialog progress(deletion, *store, this);
+    progress.startDeletion();
+    progress.exec();
+    // Whatever went before a failure is gone all the same: the listing changed either way.
+    return true;
 }
 
 void MediaLibTableView::requestToNewFolder()

@@ -61,6 +61,9 @@ private:
     /// touching it.
     MediaImpl *unprotected(const QModelIndex &index);
     void sizeColumns();
+    /// Asks which files go, checks the whole tree, then deletes; true when anything may have
+    /// changed.
+    bool deleteFolder(const QString &path);
 
     MediaInfoStore *store;
     QStringList protectedList;
