@@ -152,6 +152,9 @@ private Q_SLOTS:
                                        << u"Warning: This file is in use"_s;
         QTest::newRow("folder of the recording") << QString() << u"rec/r.avi"_s << u"rec"_s << false
                                                  << u"Warning: This folder is in use"_s;
+        // Not the views' to know: the store refuses what the upload queue holds.
+        QTest::newRow("queued for upload") << QString() << QString() << u"lapse/a.jpg"_s << false
+                                           << u"File error: This file is in upload queue"_s;
     }
 
     void busyItemsAreRefused()
@@ -165,11 +168,13 @@ private Q_SLOTS:
             touch(root + u'/' + name);
         const QString path = root + u'/' + item;
         store->shownMedia()->setRecordingFile(record.isEmpty() ? record : root + u'/' + record);
+        store->shownMedia()->setUploadQueue(told.contains(u"upload"_s) ? QSet{path}
+                                                                       : QSet<QString>());
         MediaLibTableModel model;
         model.loadFolder(QDir(QFileInfo(path).path()));
         MediaLibTableView view;
         view.setModel(&model);
-        view.setProtectedPaths({protect.isEmpty() ? protect : root + protect});
+        view.setProtectedPaths(protect.isEmpty() ? QStringList() : QStringList{root + protect});
         view.setCurrentIndex(model.index(model.rowOfPath(path), 0));
         if (rename)
             view.renameCurObj();
