@@ -137,29 +137,25 @@ private Q_SLOTS:
 
     void busyItemsAreRefused_data()
     {
-        QTest::addColumn<QString>("protect");
         QTest::addColumn<QString>("record");
         QTest::addColumn<QString>("item");
         QTest::addColumn<bool>("rename");
         QTest::addColumn<QString>("told");
-        QTest::newRow("child of a protected folder") << u"/LAPSE"_s << QString() << u"lapse/a.jpg"_s
-                                                     << false << u"Warning: This file is in use"_s;
-        QTest::newRow("recorded file, delete") << QString() << u"rec/r.avi"_s << u"rec/r.avi"_s
-                                               << false << u"Warning: This file is in use"_s;
-        QTest::newRow("recorded file, rename") << QString() << u"rec/r.avi"_s << u"rec/r.avi"_s
-                                               << true << u"Warning: This file is in use"_s;
-        QTest::newRow("recorded part") << QString() << u"rec/r.avi"_s << u"rec/r_2.avi"_s << false
-                                       << u"Warning: This file is in use"_s;
-        QTest::newRow("folder of the recording") << QString() << u"rec/r.avi"_s << u"rec"_s << false
-                                                 << u"Warning: This folder is in use"_s;
+        QTest::newRow("recorded file, delete")
+                << u"rec/r.avi"_s << u"rec/r.avi"_s << false << u"Warning: This file is in use"_s;
+        QTest::newRow("recorded file, rename")
+                << u"rec/r.avi"_s << u"rec/r.avi"_s << true << u"Warning: This file is in use"_s;
+        QTest::newRow("recorded part")
+                << u"rec/r.avi"_s << u"rec/r_2.avi"_s << false << u"Warning: This file is in use"_s;
+        QTest::newRow("folder of the recording")
+                << u"rec/r.avi"_s << u"rec"_s << false << u"Warning: This folder is in use"_s;
         // Not the views' to know: the store refuses what the upload queue holds.
-        QTest::newRow("queued for upload") << QString() << QString() << u"lapse/a.jpg"_s << false
+        QTest::newRow("queued for upload") << QString() << u"lapse/a.jpg"_s << false
                                            << u"File error: This file is in upload queue"_s;
     }
 
     void busyItemsAreRefused()
     {
-        QFETCH(QString, protect);
         QFETCH(QString, record);
         QFETCH(QString, item);
         QFETCH(bool, rename);
@@ -174,7 +170,6 @@ private Q_SLOTS:
         model.loadFolder(QDir(QFileInfo(path).path()));
         MediaLibTableView view;
         view.setModel(&model);
-        view.setProtectedPaths(protect.isEmpty() ? QStringList() : QStringList{root + protect});
         view.setCurrentIndex(model.index(model.rowOfPath(path), 0));
         if (rename)
             view.renameCurObj();
