@@ -144,11 +144,16 @@ void MediaLibTableView::deleteCurObj()
     if (!media)
         return;
     const QString path = media->path();
-    if (!(media->kind() == MediaIntf::Folder ? deleteFolder(path) : store->remove(*media)))
+    const QFileInfo item(path);
+    // A link to a folder goes alone; what it points to is not the library's to delete.
+    const bool tree = media->kind() == MediaIntf::Folder && !item.isSymLink();
+    if (!(tree ? deleteFolder(path) : store->remove(*media)))
         return;
-    if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
+    // A folder may stay, holding the files the user chose to keep.
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
         tableModel()->removePath(path);
-    Q_EMIT fileRemoved(path);
+        Q_EMIT fileRemoved(path);
+    }
     // The folder's listing changed under the panel's snapshot.
     Q_EMIT contentChanged();
 }
