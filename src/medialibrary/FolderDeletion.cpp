@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -30,12 +31,17 @@ bool writable(const QString &path)
 }
 
 // A file that is busy in the kernel's eyes (a running program's text, for one) cannot be
-// opened for writing although its permissions allow it.
+// opened for writing although its permissions allow it. Only regular files are tried: opening a
+// pipe would wait for a reader, and a link is deleted, never its target.
 bool opensForWriting(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status;
+    if (::lstat(name.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return true;
+    const int fd = ::open(name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return errno == ELOOP; // a symbolic link: the link is deleted, not its target
+        return false;
     ::close(fd);
     return true;
 }
