@@ -57,8 +57,8 @@ void DeleteFolderDialog::deleteNext()
 bool DeleteFolderDialog::removeFile(const QString &path)
 {
     const QFileInfo file(path);
-    // Made writable since the tree was checked: the user's own file gets its write permission
-    // back first, as the check allowed it to be deleted.
+    // Made read-only after the tree was checked: it gets its write permission back first, so that
+    // it goes as the user chose.
     if (!file.isSymLink() && file.exists() && !file.isWritable()
         && !QFile::setPermissions(path, file.permissions() | QFile::WriteOwner)) {
         MessageBox::warning(this, QStringLiteral("File error"),
