@@ -3,6 +3,7 @@
 #include "MediaImpl.h"
 #include "MediaInfoStore.h"
 #include "MediaLibTableModel.h"
+#include "ShownMediaRecord.h"
 
 #include <MessageBox.h>
 
@@ -66,6 +67,8 @@ void MediaLibTableView::setProtectedPaths(const QStringList &paths)
 
 bool MediaLibTableView::isProtected(const QString &path) const
 {
+    if (store->shownMedia()->isRecording(path))
+        return true;
     const QString item = QDir::cleanPath(path);
     const auto inside = [](const QString &inner, const QString &outer) {
         return inner.startsWith(outer, Qt::CaseInsensitive)

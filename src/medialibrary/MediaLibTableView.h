@@ -13,7 +13,8 @@ class MediaLibTableModel;
 /// folder.
 ///
 /// Folders a running time lapse writes into, the folders above them and the files in them are
-/// protected: the view refuses to delete or rename them.
+/// protected: the view refuses to delete or rename them, and so the file being recorded and the
+/// folders above it.
 class MediaLibTableView : public QTableView
 {
     Q_OBJECT
@@ -26,7 +27,7 @@ public:
     void setProtectedPaths(const QStringList &paths);
     QStringList protectedPaths() const { return protectedList; }
     /// Whether `path` is protected, itself, through a folder it is in or a protected path
-    /// inside it.
+    /// inside it (compared without regard to case), or is being recorded.
     bool isProtected(const QString &path) const;
 
     Qt::SortOrder sortingOrder() const { return sortOrder; }
