@@ -184,9 +184,10 @@ QString MediaInfoStore::moveRefusal(const QString &path) const
 {
     MediaImpl stored(path);
     readInformation(stored);
-    if (stored.isInUploadQueue())
+    if (stored.isInUploadQueue() || record->isInUploadQueue(path))
         return QStringLiteral("This file is in Upload queue");
-    if (record->isOnScreen(path) || (!path.isEmpty() && record->thumbnailInProgress() == path))
+    if (record->isRecording(path) || record->isOnScreen(path)
+        || (!path.isEmpty() && record->thumbnailInProgress() == path))
         return QStringLiteral("This file is in use");
     return QString();
 }

@@ -115,8 +115,9 @@ private Q_SLOTS:
         QTest::addColumn<bool>("moved");
         QTest::newRow("queued for upload") << u"queued"_s << 0
                                            << u"File error: This file is in Upload queue"_s << false;
-        QTest::newRow("playing") << u"playing"_s << 0 << u"File error: This file is in use"_s
-                                 << false;
+        for (const QString &use : {u"playing"_s, u"recorded"_s})
+            QTest::newRow(qPrintable(use)) << use << 0 << u"File error: This file is in use"_s
+                                           << false;
         const QString replace = u"Move file: Destination file exists. Do you want to replace?"_s;
         QTest::newRow("replace refused") << u"exists"_s << int(QMessageBox::No) << replace << false;
         QTest::newRow("replaced") << u"exists"_s << int(QMessageBox::Yes) << replace << true;
@@ -130,10 +131,10 @@ private Q_SLOTS:
         QFETCH(bool, moved);
         const QString target = folder(u"target/"_s + QTest::currentDataTag());
         const QString file = touch(folder(u"source"_s) + u"/v.avi"_s, 11);
-        MediaImpl media(file);
-        media.setQueueState(MediaIntf::YouTube, state == u"queued"_s ? MediaIntf::Queued : 0);
-        store->writeInformation(media);
-        store->shownMedia()->setPlayingVideo(state == u"playing"_s ? file : QString());
+        const auto busy = store->shownMedia();
+        busy->setUploadQueue(state == u"queued"_s ? QSet{file} : QSet<QString>());
+        busy->setPlayingVideo(state == u"playing"_s ? file : QString());
+        busy->setRecordingFile(state == u"recorded"_s ? file : QString());
         if (state == u"exists"_s)
             touch(target + u"/v.avi"_s, 3);
         this->answer = QMessageBox::StandardButton(answer);
@@ -144,7 +145,8 @@ private Q_SLOTS:
         QCOMPARE(boxes, box.isEmpty() ? QStringList() : QStringList{box});
         QCOMPARE(QFileInfo::exists(file), !moved);
         QCOMPARE(QFileInfo(target + u"/v.avi"_s).size(), moved ? 11 : state == u"exists"_s ? 3 : 0);
-        store->shownMedia()->setPlayingVideo(QString());
+        busy->setPlayingVideo(QString());
+        busy->setRecordingFile(QString());
     }
 
     void moveCarriesTheInformation_data()
