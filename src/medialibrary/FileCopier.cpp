@@ -115,8 +115,8 @@ FileCopier::Result FileCopier::copy(int from, int to, int &error)
         ssize_t done = -1;
         if (inKernel) {
             done = ::copy_file_range(from, nullptr, to, nullptr, BlockSize, 0);
-            if (done < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS
-                             || errno == EOPNOTSUPP)
+            if (done < 0
+                && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
                 && copied == 0) {
                 inKernel = false;
                 continue;

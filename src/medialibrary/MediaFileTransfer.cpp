@@ -51,8 +51,7 @@ QString MediaFileTransfer::copyTarget(const QString &source, const QString &dest
     return target;
 }
 
-bool MediaFileTransfer::copyFile(const QString &source, const QString &destination,
-                                 QWidget *parent)
+bool MediaFileTransfer::copyFile(const QString &source, const QString &destination, QWidget *parent)
 {
     if (!QFileInfo(source).isFile())
         return false;

@@ -2,6 +2,7 @@
 
 #include "MediaImpl.h"
 #include "MediaInfoStore.h"
+#include "MediaLibDrop.h"
 #include "MediaLibTableModel.h"
 #include "ShownMediaRecord.h"
 
@@ -16,8 +17,12 @@
 MediaLibTableView::MediaLibTableView(QWidget *parent)
     : QTableView(parent)
     , store(MediaInfoStore::getInstance())
+    , dropper(new MediaLibDrop(this))
 {
     setSelectionBehavior(SelectRows);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    connect(dropper, &MediaLibDrop::contentChanged, this, &MediaLibTableView::contentChanged);
     setSelectionMode(SingleSelection);
     setEditTriggers(SelectedClicked | EditKeyPressed);
     setWordWrap(false);

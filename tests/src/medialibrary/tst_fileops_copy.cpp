@@ -36,8 +36,8 @@ QString folder(const QString &name)
 QString volume(const QString &name, const QString &size)
 {
     const QString path = folder(name);
-    if (QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size="_s + size,
-                                       u"velora"_s, path})
+    if (QProcess::execute(u"mount"_s,
+                          {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size="_s + size, u"velora"_s, path})
         != 0)
         qFatal("cannot mount %s", qPrintable(path));
     return path;
@@ -100,8 +100,8 @@ private Q_SLOTS:
         QCOMPARE(boxes, QStringList(3, u"Information: Completed"_s));
 
         // 239 characters of path are the most a target may have: "<home>/d/dd…d/a.jpg" has 240.
-        const QString deep =
-                folder(u"d/"_s + QString(240 - VeloraTest::homePath().size() - 9, u'd'));
+        const QString deep
+                = folder(u"d/"_s + QString(240 - VeloraTest::homePath().size() - 9, u'd'));
         QVERIFY(!MediaFileTransfer::copyFile(file, deep));
         QCOMPARE(boxes.last(), u"Error: Path is invalid"_s);
         QCOMPARE(entries(deep), QStringList());
@@ -113,11 +113,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("box");
         QTest::addColumn<bool>("moved");
-        QTest::newRow("queued for upload") << u"queued"_s << 0
-                                           << u"File error: This file is in Upload queue"_s << false;
+        QTest::newRow("queued for upload")
+                << u"queued"_s << 0 << u"File error: This file is in Upload queue"_s << false;
         for (const QString &use : {u"playing"_s, u"recorded"_s})
-            QTest::newRow(qPrintable(use)) << use << 0 << u"File error: This file is in use"_s
-                                           << false;
+            QTest::newRow(qPrintable(use))
+                    << use << 0 << u"File error: This file is in use"_s << false;
         const QString replace = u"Move file: Destination file exists. Do you want to replace?"_s;
         QTest::newRow("replace refused") << u"exists"_s << int(QMessageBox::No) << replace << false;
         QTest::newRow("replaced") << u"exists"_s << int(QMessageBox::Yes) << replace << true;
