@@ -1,6 +1,7 @@
 #include "FileCopier.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <memory>
@@ -78,9 +79,15 @@ void FileCopier::run(const QString &source, const QString &target)
     struct stat info = {};
     if (::fstat(from.fd, &info) == 0)
         total = info.st_size;
-    const QByteArray targetName = QFile::encodeName(target);
+    // Written under a hidden name and renamed at the end: a file being replaced stays whole
+    // until its successor is, and nobody opens half a copy meanwhile.
+    const QFileInfo targetInfo(target);
+    const QByteArray folderName = QFile::encodeName(targetInfo.absolutePath());
+    const QByteArray targetName = QFile::encodeName(targetInfo.absoluteFilePath());
+    const QByteArray partName
+            = folderName + "/." + QFile::encodeName(targetInfo.fileName()) + ".part";
     const Descriptor to(
-            ::open(targetName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+            ::open(partName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (to.fd < 0) {
         finish(TargetUnwritable, errno);
         return;
@@ -88,12 +95,19 @@ void FileCopier::run(const QString &source, const QString &target)
     int error = 0;
     Result result = copy(from.fd, to.fd, error);
     // Only a flushed copy counts: a move deletes its source next.
-    if (result == Copied && ::fsync(to.fd) != 0) {
+    if (result == Copied
+        && (::fsync(to.fd) != 0 || ::rename(partName.constData(), targetName.constData()) != 0)) {
         error = errno;
         result = WriteFailed;
     }
-    if (result != Copied)
-        ::unlink(targetName.constData());
+    if (result != Copied) {
+        ::unlink(partName.constData());
+    } else {
+        // The new name itself must survive a power loss before the source goes.
+        const Descriptor folder(::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folder.fd >= 0)
+            ::fsync(folder.fd);
+    }
     finish(result, error);
 }
 

@@ -11,7 +11,7 @@
 ///
 /// The target is flushed to the disk before success is reported: a move may delete its source
 /// only once the copy would survive a power loss. A cancelled or failed copy removes what it
-/// wrote of the target.
+/// wrote and leaves a file it was to replace as it was.
 class FileCopier : public QObject
 {
     Q_OBJECT

@@ -213,10 +213,14 @@ private Q_SLOTS:
             return;
         const QString full = volume(u"full"_s, u"1m"_s);
         const QString source = touch(folder(u"four"_s) + u"/film.avi"_s, 4 << 20);
+        // The move replaces a file, which stays as it was.
+        if (move)
+            touch(full + u"/film.avi"_s, 3);
         QVERIFY(!(move ? MediaFileTransfer::moveFile(source, full)
                        : MediaFileTransfer::copyFile(source, full)));
         QCOMPARE(boxes, QStringList{box + u" (No space left on device)"_s});
-        QCOMPARE(entries(full), QStringList());
+        QCOMPARE(entries(full), move ? QStringList{u"film.avi"_s} : QStringList());
+        QCOMPARE(QFileInfo(full + u"/film.avi"_s).size(), move ? 3 : 0);
         QCOMPARE(QFileInfo(source).size(), 4 << 20);
     }
 };
