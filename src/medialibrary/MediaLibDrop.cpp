@@ -40,26 +40,21 @@ void MediaLibDrop::enter(QDropEvent *event)
 void MediaLibDrop::drop(QDropEvent *event, const QModelIndex &under, const QString &shownFolder)
 {
     enter(event);
-    if (!event->isAccepted())
-        return;
-    const bool onFolder = under.data(MediaLibTableModel::KindRole).toInt() == MediaIntf::Folder;
-    if (under.isValid() && !onFolder) {
-        event->ignore();
-        return;
-    }
-    const QString folderItem
-            = onFolder ? under.data(MediaLibTableModel::PathRole).toString() : QString();
-    if (!take(event->mimeData(), folderItem, shownFolder))
+    if (event->isAccepted() && !take(event->mimeData()->urls(), under, shownFolder))
         event->ignore();
 }
 
-bool MediaLibDrop::take(const QMimeData *data, const QString &folderItem,
+bool MediaLibDrop::take(const QList<QUrl> &urls, const QModelIndex &under,
                         const QString &shownFolder)
 {
-    if (!pending.isEmpty())
+    const bool onFolder = under.isValid()
+            && under.data(MediaLibTableModel::KindRole).toInt() == MediaIntf::Folder;
+    if (!pending.isEmpty() || (under.isValid() && !onFolder))
         return false;
+    const QString folderItem
+            = onFolder ? under.data(MediaLibTableModel::PathRole).toString() : QString();
     QStringList files;
-    for (const QUrl &url : data->urls()) {
+    for (const QUrl &url : urls) {
         if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
             files << url.toLocalFile();
     }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QUrl>
 
 class QDropEvent;
 class QModelIndex;
-class QMimeData;
 class QWidget;
 
 /// Drag and drop of files inside the media library, the same for its table and its grid: a
@@ -28,6 +29,8 @@ public:
     /// Takes the dropped files: onto the folder row `under` they move, onto empty space (no
     /// row) they are copied into `shownFolder`; onto a file nothing happens.
     void drop(QDropEvent *event, const QModelIndex &under, const QString &shownFolder);
+    /// The same for the files of `urls`; false when nothing is to be done.
+    bool take(const QList<QUrl> &urls, const QModelIndex &under, const QString &shownFolder);
 
 public Q_SLOTS:
     void localCopyFile();
@@ -38,8 +41,6 @@ Q_SIGNALS:
     void contentChanged();
 
 private:
-    bool take(const QMimeData *data, const QString &folderItem, const QString &shownFolder);
-
     QWidget *view;
     QStringList pending;
     QString destination;

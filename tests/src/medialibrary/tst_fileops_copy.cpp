@@ -1,6 +1,9 @@
 #include <MediaFileTransfer.h>
 #include <MediaImpl.h>
 #include <MediaInfoStore.h>
+#include <MediaLibDrop.h>
+#include <MediaLibTableModel.h>
+#include <MediaLibTableView.h>
 #include <MediaLibraryDatabase.h>
 #include <MessageBox.h>
 #include <MoveFileDialog.h>
@@ -10,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -180,6 +184,26 @@ private Q_SLOTS:
         index->release();
         QVERIFY(QFileInfo::exists(store->thumbnailPath(moved)));
         QVERIFY(!QFileInfo::exists(store->thumbnailPath(media.path())));
+    }
+
+    void dropMovesOntoAFolderAndCopiesOntoEmptySpace()
+    {
+        // The offscreen platform cannot carry a drag: the drop is handed on as a view does.
+        const QString shown = folder(u"dnd/sub"_s).chopped(4);
+        const QList<QUrl> dragged{QUrl::fromLocalFile(touch(shown + u"/a.jpg"_s))};
+        MediaLibTableModel model;
+        model.loadFolder(QDir(shown)); // sub, a.jpg
+        MediaLibTableView view;
+        view.setModel(&model);
+        auto *drop = view.findChild<MediaLibDrop *>();
+        QSignalSpy changed(&view, &MediaLibTableView::contentChanged);
+        QVERIFY(!drop->take(dragged, model.index(1, 0), shown));
+        QVERIFY(drop->take(dragged, QModelIndex(), shown));
+        QVERIFY(changed.wait());
+        QVERIFY(drop->take(dragged, model.index(0, 0), shown));
+        QVERIFY(changed.wait());
+        QCOMPARE(entries(shown), QStringList{u"Copy0-a.jpg"_s});
+        QCOMPARE(entries(shown + u"/sub"_s), QStringList{u"a.jpg"_s});
     }
 
     void cancelledCopyLeavesNothing()
