@@ -180,6 +180,28 @@ bool MediaInfoStore::refusedAsBusy(const MediaIntf &media, const QString &failur
     return false;
 }
 
+QString MediaInfoStore::moveRefusal(const QString &path) const
+{
+    MediaImpl stored(path);
+    readInformation(stored);
+    if (stored.isInUploadQueue() || record->isInUploadQueue(path))
+        return QStringLiteral("This file is in Upload queue");
+    if (record->isRecording(path) || record->isOnScreen(path)
+        || (!path.isEmpty() && record->thumbnailInProgress() == path))
+        return QStringLiteral("This file is in use");
+    return QString();
+}
+
+void MediaInfoStore::carry(const QString &oldPath, const QString &newPath) const
+{
+    forget(MediaImpl(newPath));
+    database->renameFile(QFileInfo(newPath), QFileInfo(oldPath));
+    // The mirror of a folder on another volume may not exist yet.
+    QDir().mkpath(QFileInfo(infoFilePath(newPath)).path());
+    QFile::rename(infoFilePath(oldPath), infoFilePath(newPath));
+    QFile::rename(thumbnailPath(oldPath), thumbnailPath(newPath));
+}
+
 void MediaInfoStore::forget(const MediaIntf &media) const
 {
     const QString path = media.path();

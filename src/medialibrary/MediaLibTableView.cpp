@@ -5,6 +5,7 @@
 #include "FolderDeletion.h"
 #include "MediaImpl.h"
 #include "MediaInfoStore.h"
+#include "MediaLibDrop.h"
 #include "MediaLibTableModel.h"
 #include "ShownMediaRecord.h"
 
@@ -19,8 +20,12 @@
 MediaLibTableView::MediaLibTableView(QWidget *parent)
     : QTableView(parent)
     , store(MediaInfoStore::getInstance())
+    , dropper(new MediaLibDrop(this))
 {
     setSelectionBehavior(SelectRows);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    connect(dropper, &MediaLibDrop::contentChanged, this, &MediaLibTableView::contentChanged);
     setSelectionMode(SingleSelection);
     setEditTriggers(SelectedClicked | EditKeyPressed);
     setWordWrap(false);

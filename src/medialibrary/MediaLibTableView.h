@@ -5,6 +5,7 @@
 #include <QTableView>
 
 class MediaImpl;
+class MediaLibDrop;
 class MediaInfoStore;
 class MediaLibTableModel;
 
@@ -39,6 +40,10 @@ public Q_SLOTS:
     void renameCurObj();
     void deleteCurObj();
     void requestToNewFolder();
+    /// Copies the files dropped onto empty space into the folder shown.
+    void localCopyFile();
+    /// Moves the file dropped onto a folder into it.
+    void localMoveFile();
     /// A click on header section `column`: the same column again turns the order round.
     void storeSortingInfo(int column);
     /// Sorts by the stored column and order, for example after the rows were loaded again.
@@ -54,6 +59,10 @@ protected:
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void commitData(QWidget *editor) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     MediaLibTableModel *tableModel() const;
@@ -66,6 +75,7 @@ private:
     bool deleteFolder(const QString &path);
 
     MediaInfoStore *store;
+    MediaLibDrop *dropper;
     QStringList protectedList;
     int sortColumn = 0;
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
