@@ -34,44 +34,7 @@ constexpr int Pictures = 2000;
 constexpr int Recordings = 500;
 constexpr double StallGoalMs = 50;
 
-/// The longest gap between turns of the GUI thread's event loop, seen by a 1 ms timer.
-class StallMonitor : public QObject
-{
-public:
-    StallMonitor()
-    {
-        ticker.setTimerType(Qt::PreciseTimer);
-        ticker.setInterval(1);
-        connect(&ticker, &QTimer::timeout, this, [this] { tick(); });
-    }
-    void start()
-    {
-        longestNs = 0;
-        clock.start();
-        last = 0;
-        ticker.start();
-    }
-    /// Counts a stretch the caller itself blocked, such as a synchronous call.
-    void account(qint64 blockedNs) { longestNs = qMax(longestNs, blockedNs); }
-    double longestMs()
-    {
-        tick();
-        return longestNs / 1e6;
-    }
-
-private:
-    void tick()
-    {
-        const qint64 now = clock.nsecsElapsed();
-        longestNs = qMax(longestNs, now - last);
-        last = now;
-    }
-
-    QTimer ticker;
-    QElapsedTimer clock;
-    qint64 last = 0;
-    qint64 longestNs = 0;
-};
+using Bench::StallMonitor;
 
 /// Notes when `widget` has finished its first paint after arm().
 class PaintWatch : public QObject

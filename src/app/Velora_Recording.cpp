@@ -10,10 +10,12 @@
 #include "WidgetModeToolBar.h"
 
 #include <LogModule.h>
+#include <MediaInfoStore.h>
 #include <MediaLibraryIntf.h>
 #include <RecordingIntf.h>
 #include <RecordingStarter.h>
 #include <RecordingStatus.h>
+#include <ShownMediaRecord.h>
 
 #include <QCursor>
 #include <QFileInfo>
@@ -46,6 +48,12 @@ void Velora::wireRecording()
             &Velora::recordingStatusChangedUI);
     connect(recording, &RecordingIntf::recordStopped, this,
             qOverload<int, const QList<QString> &>(&Velora::recordForceStopped));
+    // The media library refuses to delete, rename or move the file being recorded: Linux would
+    // let it, and the recording would go on into a file nobody can see.
+    connect(recording, &RecordingIntf::actionStatusChanged, this, [this](uint status) {
+        mediaInfo->shownMedia()->setRecordingFile(
+                status & RecordingStatus::Exists ? recording->recordingFile() : QString());
+    });
     // A closed lid ends the recording with its file finished; the machine waits for that while
     // a recording exists.
     sleepWatcher = new SleepWatcher(this);

@@ -156,6 +156,12 @@ void MediaInfoStore::callWatcher(bool resume, bool changed) const
 bool MediaInfoStore::refusedAsBusy(const MediaIntf &media, const QString &failure) const
 {
     const QString path = media.path();
+    // Linux lets an open file be deleted or renamed: the recording would go on into a name
+    // nobody sees, so it is refused here rather than by the file system.
+    if (record->isRecording(path)) {
+        warn(QStringLiteral("File error"), QStringLiteral("This file is in use"));
+        return true;
+    }
     if (record->isOnScreen(path)) {
         warn(failure, QStringLiteral("This file is playing"));
         return true;
@@ -167,11 +173,33 @@ bool MediaInfoStore::refusedAsBusy(const MediaIntf &media, const QString &failur
     // Read into a copy: the object may hold edits that are not saved yet.
     MediaImpl stored(path, media.kind());
     readInformation(stored);
-    if (stored.isInUploadQueue()) {
+    if (stored.isInUploadQueue() || record->isInUploadQueue(path)) {
         warn(QStringLiteral("File error"), QStringLiteral("This file is in upload queue"));
         return true;
     }
     return false;
+}
+
+QString MediaInfoStore::moveRefusal(const QString &path) const
+{
+    MediaImpl stored(path);
+    readInformation(stored);
+    if (stored.isInUploadQueue() || record->isInUploadQueue(path))
+        return QStringLiteral("This file is in Upload queue");
+    if (record->isRecording(path) || record->isOnScreen(path)
+        || (!path.isEmpty() && record->thumbnailInProgress() == path))
+        return QStringLiteral("This file is in use");
+    return QString();
+}
+
+void MediaInfoStore::carry(const QString &oldPath, const QString &newPath) const
+{
+    forget(MediaImpl(newPath));
+    database->renameFile(QFileInfo(newPath), QFileInfo(oldPath));
+    // The mirror of a folder on another volume may not exist yet.
+    QDir().mkpath(QFileInfo(infoFilePath(newPath)).path());
+    QFile::rename(infoFilePath(oldPath), infoFilePath(newPath));
+    QFile::rename(thumbnailPath(oldPath), thumbnailPath(newPath));
 }
 
 void MediaInfoStore::forget(const MediaIntf &media) const

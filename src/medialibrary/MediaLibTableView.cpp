@@ -1,8 +1,13 @@
 #include "MediaLibTableView.h"
 
+#include "DeleteFolderDialog.h"
+#include "DeleteInfoDialog.h"
+#include "FolderDeletion.h"
 #include "MediaImpl.h"
 #include "MediaInfoStore.h"
+#include "MediaLibDrop.h"
 #include "MediaLibTableModel.h"
+#include "ShownMediaRecord.h"
 
 #include <MessageBox.h>
 
@@ -15,8 +20,12 @@
 MediaLibTableView::MediaLibTableView(QWidget *parent)
     : QTableView(parent)
     , store(MediaInfoStore::getInstance())
+    , dropper(new MediaLibDrop(this))
 {
     setSelectionBehavior(SelectRows);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    connect(dropper, &MediaLibDrop::contentChanged, this, &MediaLibTableView::contentChanged);
     setSelectionMode(SingleSelection);
     setEditTriggers(SelectedClicked | EditKeyPressed);
     setWordWrap(false);
@@ -66,6 +75,8 @@ void MediaLibTableView::setProtectedPaths(const QStringList &paths)
 
 bool MediaLibTableView::isProtected(const QString &path) const
 {
+    if (store->shownMedia()->isRecording(path))
+        return true;
     const QString item = QDir::cleanPath(path);
     const auto inside = [](const QString &inner, const QString &outer) {
         return inner.startsWith(outer, Qt::CaseInsensitive)
@@ -138,19 +149,38 @@ void MediaLibTableView::deleteCurObj()
     if (!media)
         return;
     const QString path = media->path();
-    // A folder goes with everything in it: never on a single click.
-    if (media->kind() == MediaIntf::Folder
-        && MessageBox::question(
-                   this, QStringLiteral("Delete..."),
-                   QStringLiteral("Do you want to delete \"%1\"").arg(QFileInfo(path).fileName()))
-                != QMessageBox::Yes)
+    const QFileInfo item(path);
+    // A link to a folder goes alone; what it points to is not the library's to delete.
+    const bool tree = media->kind() == MediaIntf::Folder && !item.isSymLink();
+    if (!(tree ? deleteFolder(path) : store->remove(*media)))
         return;
-    if (!store->remove(*media))
-        return;
-    tableModel()->removePath(path);
-    Q_EMIT fileRemoved(path);
+    // A folder may stay, holding the files the user chose to keep.
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+        tableModel()->removePath(path);
+        Q_EMIT fileRemoved(path);
+    }
     // The folder's listing changed under the panel's snapshot.
     Q_EMIT contentChanged();
+}
+
+bool MediaLibTableView::deleteFolder(const QString &path)
+{
+    // A folder goes with everything in it: never on a single click, and never half because a
+    // file deep inside turned out to be read-only or in use.
+    FolderDeletion deletion(path, *store);
+    DeleteInfoDialog summary(deletion, this);
+    if (summary.exec() != QDialog::Accepted)
+        return false;
+    deletion.keep(summary.keptKinds());
+    if (const QString problem = deletion.problem(); !problem.isEmpty()) {
+        MessageBox::information(this, QStringLiteral("Delete"), problem);
+        return false;
+    }
+    DeleteFolderDialog progress(deletion, *store, this);
+    progress.startDeletion();
+    progress.exec();
+    // Whatever went before a failure is gone all the same: the listing changed either way.
+    return true;
 }
 
 void MediaLibTableView::requestToNewFolder()

@@ -3,6 +3,7 @@
 #include "DriveList.h"
 #include "MediaInfoStore.h"
 #include "MediaIntf.h"
+#include "MediaLibDrop.h"
 #include "MediaLibTableModel.h"
 #include "MediaLibTableView.h"
 
@@ -67,8 +68,12 @@ MediaLibThumbnailView::MediaLibThumbnailView(MediaLibTableView *table, QWidget *
     : QWidget(parent)
     , table(table)
     , store(MediaInfoStore::getInstance())
+    , dropper(new MediaLibDrop(this))
     , thumbnails(CachedThumbnails)
 {
+    setAcceptDrops(true);
+    // The panel reads the folder again on the table's word, whichever view changed it.
+    connect(dropper, &MediaLibDrop::contentChanged, table, &MediaLibTableView::contentChanged);
     setObjectName(QStringLiteral("thumbnailView"));
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
@@ -270,6 +275,7 @@ QPixmap MediaLibThumbnailView::pictureFor(const QModelIndex &index)
 void MediaLibThumbnailView::mousePressEvent(QMouseEvent *event)
 {
     setFocus(Qt::MouseFocusReason);
+    pressedAt = event->position().toPoint();
     const int row = rowAt(event->position().toPoint());
     setCurrentIndex(row < 0 ? QModelIndex() : proxy->index(row, 0));
 }

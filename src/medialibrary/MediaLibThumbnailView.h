@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class MediaInfoStore;
+class MediaLibDrop;
 class MediaLibTableView;
 class QLineEdit;
 
@@ -50,6 +51,10 @@ public Q_SLOTS:
     void renameCurObj();
     void deleteCurObj();
     void requestToNewFolder();
+    /// Copies the files dropped onto empty space into the folder shown.
+    void localCopyFile();
+    /// Moves the file dropped onto a folder into it.
+    void localMoveFile();
 
 Q_SIGNALS:
     void fileContentChanged(const QString &path);
@@ -65,7 +70,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -84,6 +93,8 @@ private:
 
     MediaLibTableView *table;
     MediaInfoStore *store;
+    MediaLibDrop *dropper;
+    QPoint pressedAt;
     QPointer<QSortFilterProxyModel> proxy;
     QList<QMetaObject::Connection> proxyConnections;
     QPersistentModelIndex current;

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 #include <mutex>
 
 /// Which media files are busy on screen or in the background, so that the media library can
-/// refuse to delete or rename a file that is being shown, played or thumbnailed.
+/// refuse to delete, rename or move a file that is being shown, played, thumbnailed, recorded
+/// or uploaded.
 ///
-/// The image viewer, the video player and the thumbnail creator each write their own path; the
-/// library reads them all. Thumbnails are made on worker threads, so every access is locked.
+/// The image viewer, the video player, the thumbnail creator, the recording and the upload
+/// queue each write their own part; the library reads them all. Thumbnails are made on worker
+/// threads, so every access is locked.
 class ShownMediaRecord
 {
 public:
@@ -21,6 +24,18 @@ public:
     void setThumbnailInProgress(const QString &path);
     QString thumbnailInProgress() const;
 
+    /// The file a running recording writes to, empty while none is open. A long recording goes
+    /// on in "<name>_2.<suffix>", "<name>_3.<suffix>", ... beside it; those count as recorded too.
+    void setRecordingFile(const QString &path);
+    QString recordingFile() const;
+    /// True when `path` is the file being recorded, one of its later parts, or a folder that
+    /// holds them.
+    bool isRecording(const QString &path) const;
+
+    /// The files waiting in the upload queue or being uploaded.
+    void setUploadQueue(const QSet<QString> &paths);
+    bool isInUploadQueue(const QString &path) const;
+
     /// True when `path` is the image shown or the video playing.
     bool isOnScreen(const QString &path) const;
 
@@ -32,4 +47,6 @@ private:
     QString image;
     QString video;
     QString thumbnail;
+    QString recording;
+    QSet<QString> uploads;
 };

@@ -284,6 +284,11 @@ uint RecordingImpl::getVolume()
     return (quint64(ctrl.volume()) * 100 + FullVolume / 2) / FullVolume;
 }
 
+QString RecordingImpl::recordingFile()
+{
+    return ctrl.filePath();
+}
+
 bool RecordingImpl::isRecordingFile(const QString &path)
 {
     const QString current = ctrl.filePath();

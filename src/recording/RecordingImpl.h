@@ -38,6 +38,7 @@ public:
     uint getVolume() override;
     QList<QString> getAudioSources() override;
     bool isRecordingFile(const QString &path) override;
+    QString recordingFile() override;
     void setRecordedWindow(QWidget *window) override;
 
     /// The frame width a "recording/videoQuality" value stands for; 0 the writer's own.

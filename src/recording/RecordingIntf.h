@@ -62,6 +62,8 @@ public:
     virtual uint getActionStatus() = 0;
     /// Whether `path` is a file a running recording is writing to.
     virtual bool isRecordingFile(const QString &path) = 0;
+    /// The file a running recording writes to now; empty while none is open.
+    virtual QString recordingFile() = 0;
     /// The window whose screen is recorded; the primary screen without one.
     virtual void setRecordedWindow(QWidget *window) = 0;
 

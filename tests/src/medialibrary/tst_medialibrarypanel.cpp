@@ -1,4 +1,5 @@
 #include <CaptureIntf.h>
+#include <DeleteInfoDialog.h>
 #include <KivoscopeIntf.h>
 #include <MediaLibScrollArea.h>
 #include <MediaLibTableModel.h>
@@ -19,6 +20,7 @@
 #include <QSortFilterProxyModel>
 #include <QStackedWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -176,6 +178,10 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(done).isDir());
         QTRY_VERIFY(panel.tableModel()->rowOfPath(done) >= 0);
         grid->setCurrentIndex(shown(panel, done));
+        QTimer::singleShot(0, &panel, [&panel] {
+            if (auto *summary = panel.findChild<DeleteInfoDialog *>())
+                summary->accept();
+        });
         QTest::keyClick(grid, Qt::Key_Delete);
         QVERIFY(!QFileInfo::exists(done));
     }
