@@ -6,6 +6,8 @@
 #include "MediaLibDrop.h"
 #include "MediaLibTableModel.h"
 #include "MediaLibTableView.h"
+#include "MediaThumbnailCreator.h"
+#include "ThreadManager.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -68,6 +70,7 @@ MediaLibThumbnailView::MediaLibThumbnailView(MediaLibTableView *table, QWidget *
     : QWidget(parent)
     , table(table)
     , store(MediaInfoStore::getInstance())
+    , threads(ThreadManager::getInstance())
     , dropper(new MediaLibDrop(this))
     , thumbnails(CachedThumbnails)
 {
@@ -82,14 +85,18 @@ MediaLibThumbnailView::MediaLibThumbnailView(MediaLibTableView *table, QWidget *
 
 MediaLibThumbnailView::~MediaLibThumbnailView()
 {
+    dropThumbnailRequests();
+    threads->release();
     store->release();
 }
 
 void MediaLibThumbnailView::changeCurDir(const QString &path)
 {
     folder = path;
-    // Thumbnails made since the folder was last shown are found again.
+    // Thumbnails made since the folder was last shown are found again; tiles left behind make
+    // none.
     thumbnails.clear();
+    dropThumbnailRequests();
     finishRename(false);
     current = QPersistentModelIndex();
     setOffset(0, Qt::Vertical);
@@ -268,8 +275,53 @@ QPixmap MediaLibThumbnailView::pictureFor(const QModelIndex &index)
         }
         if (!thumbnail.isNull())
             return thumbnail;
+        if (kind == MediaIntf::Image && !creators.contains(path))
+            requestThumbnail(path);
     }
     return defaultPicture(kind);
+}
+
+void MediaLibThumbnailView::requestThumbnail(const QString &path)
+{
+    auto *creator = new MediaThumbnailCreator(*store, this);
+    creator->setPath(path);
+    creators.insert(path, creator);
+    connect(
+            creator, &MediaThumbnailCreator::thumbnailCreated, this,
+            [this, path](const QString &thumbnail) { thumbnailArrived(path, thumbnail); },
+            Qt::QueuedConnection);
+    threads->addThread(creator);
+}
+
+void MediaLibThumbnailView::thumbnailArrived(const QString &path, const QString &thumbnail)
+{
+    QPixmap picture;
+    if (!picture.load(thumbnail, "PNG"))
+        return;
+    thumbnails.insert(path, new QPixmap(picture));
+    // Only a tile in sight is painted again; one scrolled away finds the picture in the cache.
+    if (!proxy)
+        return;
+    const int first = qMax(0, top / TileHeight * columns());
+    const int last = qMin(proxy->rowCount(), ((top + height()) / TileHeight + 1) * columns());
+    for (int row = first; row < last; ++row) {
+        if (proxy->index(row, 0).data(MediaLibTableModel::PathRole).toString() == path)
+            update(tileRect(row));
+    }
+}
+
+void MediaLibThumbnailView::dropThumbnailRequests()
+{
+    for (MediaThumbnailCreator *creator : std::as_const(creators)) {
+        threads->removeThread(creator);
+        creator->disconnect(this);
+        creator->requestInterruption();
+        // Connected before asking, so that a creator ending in between is still deleted.
+        connect(creator, &QThread::finished, creator, &QObject::deleteLater);
+        if (!creator->isRunning())
+            delete creator;
+    }
+    creators.clear();
 }
 
 void MediaLibThumbnailView::mousePressEvent(QMouseEvent *event)

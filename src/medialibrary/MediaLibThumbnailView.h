@@ -2,6 +2,7 @@
 
 #include <QCache>
 #include <QDir>
+#include <QHash>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QPointer>
@@ -11,7 +12,9 @@
 class MediaInfoStore;
 class MediaLibDrop;
 class MediaLibTableView;
+class MediaThumbnailCreator;
 class QLineEdit;
+class ThreadManager;
 
 /// The media library's grid: one tile per row of the table, in the table's sorted order, each
 /// a picture (the file's thumbnail when one exists, else a default for its kind) with its name
@@ -87,12 +90,20 @@ private:
     void ensureVisible(int row);
     void paintTile(QPainter &painter, int row);
     QPixmap pictureFor(const QModelIndex &index);
+    /// Asks for the thumbnail of the picture at `path`; the tile is painted again when it comes.
+    void requestThumbnail(const QString &path);
+    void thumbnailArrived(const QString &path, const QString &thumbnail);
+    /// Forgets every request: waiting ones are never made, running ones end unheard.
+    void dropThumbnailRequests();
     void finishRename(bool commit);
     /// The table points at the same row, so that its actions act on the tile.
     bool selectInTable();
 
     MediaLibTableView *table;
     MediaInfoStore *store;
+    ThreadManager *threads;
+    // The pictures whose thumbnails were asked for, while the folder is shown.
+    QHash<QString, MediaThumbnailCreator *> creators;
     MediaLibDrop *dropper;
     QPoint pressedAt;
     QPointer<QSortFilterProxyModel> proxy;

@@ -1,0 +1,145 @@
+#include "ThreadManager.h"
+
+#include "MediaThumbnailCreator.h"
+
+namespace {
+
+// How long the loop sleeps when no creator has finished to wake it.
+constexpr int PollMilliseconds = 50;
+
+} // namespace
+
+ThreadManager::ThreadManager()
+{
+    setObjectName(QStringLiteral("thumbnails"));
+}
+
+ThreadManager::~ThreadManager()
+{
+    stop();
+    wait();
+    // Each stops within one picture; none outlives the manager.
+    for (MediaThumbnailCreator *creator : std::as_const(abandoned))
+        creator->wait();
+}
+
+void ThreadManager::addThread(MediaThumbnailCreator *creator)
+{
+    QMutexLocker lock(&mutex);
+    if (!creator || stopping)
+        return;
+    pending.append(creator);
+    if (looping) {
+        changed.wakeAll();
+        return;
+    }
+    // The loop may be between deciding to end and ending: let it end, then start it again.
+    wait();
+    looping = true;
+    start();
+}
+
+void ThreadManager::removeThread(MediaThumbnailCreator *creator)
+{
+    QMutexLocker lock(&mutex);
+    pending.removeAll(creator);
+    abandoned.removeAll(creator);
+    forgetRunning(creator);
+}
+
+void ThreadManager::forgetRunning(MediaThumbnailCreator *creator)
+{
+    const qsizetype at = running.lastIndexOf(creator);
+    if (at >= 0)
+        running.removeAt(at);
+    ending.removeAll(creator);
+    if (!running.contains(creator))
+        disconnect(endSignals.take(creator));
+}
+
+void ThreadManager::stop()
+{
+    QMutexLocker lock(&mutex);
+    if (looping) {
+        stopping = true;
+        changed.wakeAll();
+    }
+}
+
+int ThreadManager::runningCount() const
+{
+    QMutexLocker lock(&mutex);
+    return running.size();
+}
+
+int ThreadManager::pendingCount() const
+{
+    QMutexLocker lock(&mutex);
+    return pending.size();
+}
+
+bool ThreadManager::startPending()
+{
+    bool started = false;
+    while (running.size() < MaxRunning && !pending.isEmpty()) {
+        MediaThumbnailCreator *next = pending.takeFirst();
+        // A picture deleted while it waited is dropped rather than tried.
+        if (!next || !next->hasWork())
+            continue;
+        // A creator ending wakes the loop at once rather than at its next poll. Direct: the
+        // manager's own thread is asleep in the loop and the GUI thread may be busy.
+        endSignals.insert(next,
+                          connect(
+                                  next, &QThread::finished, this,
+                                  [this, next] {
+                                      QMutexLocker endLock(&mutex);
+                                      if (running.contains(next)) {
+                                          ending.append(next);
+                                          changed.wakeAll();
+                                      }
+                                  },
+                                  Qt::DirectConnection));
+        next->start(QThread::LowPriority);
+        running.append(next);
+        started = true;
+    }
+    return started;
+}
+
+void ThreadManager::dropFinished()
+{
+    // A creator has said it ends just before its thread does: wait out that moment so that the
+    // count never runs ahead of the threads. Its last words are said, so it needs no lock.
+    for (MediaThumbnailCreator *creator : std::exchange(ending, {})) {
+        creator->wait();
+        forgetRunning(creator);
+    }
+    for (MediaThumbnailCreator *creator : QList(running)) {
+        if (creator->isFinished())
+            forgetRunning(creator);
+    }
+}
+
+void ThreadManager::run()
+{
+    QMutexLocker lock(&mutex);
+    while ((!pending.isEmpty() || !running.isEmpty()) && !stopping) {
+        const bool started = startPending();
+        const qsizetype before = running.size();
+        dropFinished();
+        // Finished creators made room: fill it before sleeping.
+        if (running.size() < before && !pending.isEmpty())
+            continue;
+        if (!started)
+            changed.wait(&mutex, PollMilliseconds);
+    }
+    pending.clear();
+    // Not waited for here: a creator's last words take the lock. The destructor joins them.
+    for (MediaThumbnailCreator *creator : QList(running)) {
+        creator->requestInterruption();
+        forgetRunning(creator);
+        abandoned.append(creator);
+    }
+    stopping = false;
+    looping = false;
+}
