@@ -12,9 +12,12 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <memory>
@@ -51,11 +54,14 @@ void writePicture(const QString &path, QSize size, bool rotated = false)
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
-/// Lets a creator blocked on opening the named pipe `path` go on; it reads nothing.
-void openGate(const QString &path)
+/// Lets the creator of the named pipe `path` go on once it opens the pipe, or at once only if it
+/// has; it reads nothing.
+void openGate(const QString &path, bool waitForCreator = true)
 {
-    QFile gate(path);
-    QVERIFY(gate.open(QIODevice::WriteOnly));
+    const int fd = open(QFile::encodeName(path).constData(),
+                        O_WRONLY | (waitForCreator ? 0 : O_NONBLOCK));
+    if (fd >= 0)
+        close(fd);
 }
 
 /// Creators of pictures, with what each said, in the order given.
@@ -192,6 +198,11 @@ private Q_SLOTS:
         }
         const ComponentRef<ThreadManager> threads;
         Batch batch(*store, paths);
+        // Also when a check fails, so that the creators can end.
+        const auto gatesOpen = qScopeGuard([&paths] {
+            for (int i = 0; i < 3; ++i)
+                openGate(paths[i], false);
+        });
         for (const auto &creator : batch.creators)
             threads->addThread(creator.get());
         QTRY_COMPARE(threads->runningCount(), 3);
@@ -237,8 +248,9 @@ private Q_SLOTS:
     void exitWhileCreatorsRunJoinsThem()
     {
         QStringList paths;
+        // PNG is decoded whole: long enough to be caught in the middle.
         for (int i = 0; i < 8; ++i) {
-            paths << at(u"exit/%1.jpg"_s.arg(i));
+            paths << at(u"exit/%1.png"_s.arg(i));
             QDir().mkpath(at(u"exit"_s));
             writePicture(paths.last(), QSize(4000, 3000));
         }
