@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QSet>
 #include <QSortFilterProxyModel>
 
 namespace {
@@ -101,6 +102,7 @@ void MediaLibThumbnailView::changeCurDir(const QString &path)
     current = QPersistentModelIndex();
     setOffset(0, Qt::Vertical);
     Q_EMIT scrollRequested(0, Qt::Vertical);
+    update();
 }
 
 void MediaLibThumbnailView::changeOrderFromSortModel(QSortFilterProxyModel *model)
@@ -179,6 +181,7 @@ void MediaLibThumbnailView::setOffset(int value, Qt::Orientation orientation)
         return;
     finishRename(false);
     top = value;
+    dropUnseenRequests();
     update();
 }
 
@@ -300,13 +303,35 @@ void MediaLibThumbnailView::thumbnailArrived(const QString &path, const QString 
         return;
     thumbnails.insert(path, new QPixmap(picture));
     // Only a tile in sight is painted again; one scrolled away finds the picture in the cache.
-    if (!proxy)
-        return;
-    const int first = qMax(0, top / TileHeight * columns());
-    const int last = qMin(proxy->rowCount(), ((top + height()) / TileHeight + 1) * columns());
+    const auto [first, last] = rowsInSight();
     for (int row = first; row < last; ++row) {
         if (proxy->index(row, 0).data(MediaLibTableModel::PathRole).toString() == path)
             update(tileRect(row));
+    }
+}
+
+std::pair<int, int> MediaLibThumbnailView::rowsInSight() const
+{
+    if (!proxy)
+        return {0, 0};
+    const int first = qMax(0, top / TileHeight * columns());
+    const int last = qMin(proxy->rowCount(), ((top + height() - 1) / TileHeight + 1) * columns());
+    return {first, qMax(first, last)};
+}
+
+void MediaLibThumbnailView::dropUnseenRequests()
+{
+    QSet<QString> inSight;
+    const auto [first, last] = rowsInSight();
+    for (int row = first; row < last; ++row)
+        inSight.insert(proxy->index(row, 0).data(MediaLibTableModel::PathRole).toString());
+    for (auto request = creators.begin(); request != creators.end();) {
+        if (!inSight.contains(request.key()) && threads->withdraw(request.value())) {
+            delete request.value();
+            request = creators.erase(request);
+        } else {
+            ++request;
+        }
     }
 }
 

@@ -93,6 +93,11 @@ private:
     /// Asks for the thumbnail of the picture at `path`; the tile is painted again when it comes.
     void requestThumbnail(const QString &path);
     void thumbnailArrived(const QString &path, const QString &thumbnail);
+    /// Withdraws the requests of tiles scrolled out of sight that have not started, so that the
+    /// tiles in sight come next; they ask again when they come back.
+    void dropUnseenRequests();
+    /// The sort-model rows of the tiles in sight: first, and one past the last.
+    std::pair<int, int> rowsInSight() const;
     /// Forgets every request: waiting ones are never made, running ones end unheard.
     void dropThumbnailRequests();
     void finishRename(bool commit);

@@ -47,6 +47,12 @@ void ThreadManager::removeThread(MediaThumbnailCreator *creator)
     forgetRunning(creator);
 }
 
+bool ThreadManager::withdraw(MediaThumbnailCreator *creator)
+{
+    QMutexLocker lock(&mutex);
+    return pending.removeAll(creator) > 0;
+}
+
 void ThreadManager::forgetRunning(MediaThumbnailCreator *creator)
 {
     const qsizetype at = running.lastIndexOf(creator);

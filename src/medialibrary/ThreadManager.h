@@ -33,6 +33,8 @@ public:
     void addThread(MediaThumbnailCreator *creator);
     /// Forgets `creator`, waiting or running; after this the manager never touches it again.
     void removeThread(MediaThumbnailCreator *creator);
+    /// Takes `creator` back if it has not started yet; true when it had not.
+    bool withdraw(MediaThumbnailCreator *creator);
     /// Ends the loop: waiting creators are dropped and running ones asked to stop.
     void stop();
 

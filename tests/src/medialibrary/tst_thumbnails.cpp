@@ -64,6 +64,28 @@ void openGate(const QString &path, bool waitForCreator = true)
         close(fd);
 }
 
+/// The media library grid showing `folder`, `columns` × `lines` tiles in sight.
+struct Grid
+{
+    Grid(const QString &folder, int columns, int lines)
+    {
+        model.loadFolder(QDir(folder));
+        proxy.setSourceModel(&model);
+        table.setModel(&proxy);
+        table.doSorting();
+        grid.resize(MediaLibThumbnailView::TileWidth * columns,
+                    MediaLibThumbnailView::TileHeight * lines);
+        grid.changeCurDir(folder);
+        grid.changeOrderFromSortModel(&proxy);
+        grid.show();
+    }
+
+    MediaLibTableModel model;
+    MediaLibSortFilterModel proxy;
+    MediaLibTableView table;
+    MediaLibThumbnailView grid{&table};
+};
+
 /// Creators of pictures, with what each said, in the order given.
 struct Batch
 {
@@ -273,18 +295,8 @@ private Q_SLOTS:
         QFile bad(folder + u"/b.jpg"_s);
         QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("not a picture"));
         bad.close();
-        MediaLibTableModel model;
-        model.loadFolder(QDir(folder));
-        MediaLibSortFilterModel proxy;
-        proxy.setSourceModel(&model);
-        MediaLibTableView table;
-        table.setModel(&proxy);
-        table.doSorting();
-        MediaLibThumbnailView grid(&table);
-        grid.resize(MediaLibThumbnailView::TileWidth * 2, MediaLibThumbnailView::TileHeight);
-        grid.changeCurDir(folder);
-        grid.changeOrderFromSortModel(&proxy);
-        grid.show();
+        Grid view(folder, 2, 1);
+        MediaLibThumbnailView &grid = view.grid;
         // The middle of each tile's picture box.
         const auto pictureAt = [&grid](int row) {
             const QRect tile = grid.tileRect(row);
@@ -299,6 +311,48 @@ private Q_SLOTS:
         QTRY_VERIFY(blue(pictureAt(0)));
         QCOMPARE(pictureAt(1), unreadableBefore);
         QVERIFY(QFileInfo::exists(store->thumbnailPath(folder + u"/a.jpg"_s)));
+    }
+
+    void scrollingWithdrawsRequestsOutOfSight()
+    {
+        // Three creators of elsewhere hold every place, so that the grid's requests wait.
+        QStringList gates;
+        for (int i = 0; i < 3; ++i) {
+            gates << at(u"gate%1.jpg"_s.arg(i));
+            QCOMPARE(mkfifo(QFile::encodeName(gates.last()).constData(), 0600), 0);
+        }
+        const ComponentRef<ThreadManager> threads;
+        Batch held(*store, gates);
+        const auto gatesOpen = qScopeGuard([&gates] {
+            for (const QString &gate : std::as_const(gates))
+                openGate(gate, false);
+        });
+        for (const auto &creator : held.creators)
+            threads->addThread(creator.get());
+        QTRY_COMPARE(threads->runningCount(), 3);
+
+        const QString folder = at(u"scrolled"_s);
+        QDir().mkpath(folder);
+        QStringList pictures;
+        for (int i = 0; i < 30; ++i) {
+            pictures << folder + u"/%1.png"_s.arg(i, 2, 10, QLatin1Char('0'));
+            writePicture(pictures.last(), QSize(8, 8));
+        }
+        // A grid that goes away takes its requests along.
+        std::make_unique<Grid>(folder, 1, 3)->grid.grab();
+        QCOMPARE(threads->pendingCount(), 0);
+        Grid view(folder, 1, 3);
+        view.grid.grab();
+        QCOMPARE(threads->pendingCount(), 3);
+        view.grid.setOffset(20 * MediaLibThumbnailView::TileHeight, Qt::Vertical);
+        view.grid.grab();
+        QCOMPARE(threads->pendingCount(), 3);
+
+        for (const QString &gate : std::as_const(gates))
+            openGate(gate);
+        QTRY_COMPARE(threads->runningCount() + threads->pendingCount(), 0);
+        for (int i = 0; i < 30; ++i)
+            QCOMPARE(QFileInfo::exists(store->thumbnailPath(pictures[i])), i >= 20 && i < 23);
     }
 };
 
