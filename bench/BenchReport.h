@@ -71,6 +71,16 @@ inline int measuredSeconds(int standard)
     return asked > 0 ? asked : standard;
 }
 
+/// Points HOME and the XDG data and configuration folders at `home`, so that a benchmark's
+/// settings, library and thumbnails are its own and go with it.
+inline void useHome(const QString &home)
+{
+    qputenv("HOME", home.toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toLocal8Bit());
+    qunsetenv("XDG_DOCUMENTS_DIR");
+}
+
 enum class Better { Higher, Lower };
 
 inline void report(const char *name, double velora, double reference, const char *unit,

@@ -169,10 +169,7 @@ OpenFigures openFolder(MediaLibraryPanel &panel, const QString &folder)
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
-    qunsetenv("XDG_DOCUMENTS_DIR");
+    Bench::useHome(home.path());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velora"));
 

@@ -122,9 +122,7 @@ Run runTool(const QString &program, const QList<QStringList> &calls)
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/.local/share")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toLocal8Bit());
+    Bench::useHome(home.path());
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velora"));
 
