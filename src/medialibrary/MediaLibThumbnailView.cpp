@@ -278,7 +278,7 @@ QPixmap MediaLibThumbnailView::pictureFor(const QModelIndex &index)
         }
         if (!thumbnail.isNull())
             return thumbnail;
-        if (kind == MediaIntf::Image && !creators.contains(path))
+        if (kind == MediaIntf::Image && !asked.contains(path))
             requestThumbnail(path);
     }
     return defaultPicture(kind);
@@ -289,10 +289,18 @@ void MediaLibThumbnailView::requestThumbnail(const QString &path)
     auto *creator = new MediaThumbnailCreator(*store, this);
     creator->setPath(path);
     creators.insert(path, creator);
+    asked.insert(path);
     connect(
             creator, &MediaThumbnailCreator::thumbnailCreated, this,
-            [this, path](const QString &thumbnail) { thumbnailArrived(path, thumbnail); },
+            [this, path, creator](const QString &thumbnail) {
+                retire(path, creator);
+                thumbnailArrived(path, thumbnail);
+            },
             Qt::QueuedConnection);
+    // The path stays asked: an unreadable picture is not tried again while the folder is shown.
+    connect(
+            creator, &MediaThumbnailCreator::createThumbnailFromImageFailed, this,
+            [this, path, creator] { retire(path, creator); }, Qt::QueuedConnection);
     threads->addThread(creator);
 }
 
@@ -308,6 +316,18 @@ void MediaLibThumbnailView::thumbnailArrived(const QString &path, const QString 
         if (proxy->index(row, 0).data(MediaLibTableModel::PathRole).toString() == path)
             update(tileRect(row));
     }
+}
+
+void MediaLibThumbnailView::retire(const QString &path, MediaThumbnailCreator *creator)
+{
+    // Compared, not looked into: an answer from a folder left behind may name a creator that is
+    // gone, or a path asked for again since.
+    if (creators.value(path) != creator)
+        return;
+    // Its work is done: a folder of thousands keeps no thread object per tile.
+    creators.remove(path);
+    threads->removeThread(creator);
+    creator->deleteLater();
 }
 
 std::pair<int, int> MediaLibThumbnailView::rowsInSight() const
@@ -327,6 +347,7 @@ void MediaLibThumbnailView::dropUnseenRequests()
         inSight.insert(proxy->index(row, 0).data(MediaLibTableModel::PathRole).toString());
     for (auto request = creators.begin(); request != creators.end();) {
         if (!inSight.contains(request.key()) && threads->withdraw(request.value())) {
+            asked.remove(request.key());
             delete request.value();
             request = creators.erase(request);
         } else {
@@ -347,6 +368,7 @@ void MediaLibThumbnailView::dropThumbnailRequests()
             delete creator;
     }
     creators.clear();
+    asked.clear();
 }
 
 void MediaLibThumbnailView::mousePressEvent(QMouseEvent *event)

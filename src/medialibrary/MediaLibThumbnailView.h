@@ -6,6 +6,7 @@
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QPointer>
+#include <QSet>
 #include <QSortFilterProxyModel>
 #include <QWidget>
 
@@ -93,6 +94,8 @@ private:
     /// Asks for the thumbnail of the picture at `path`; the tile is painted again when it comes.
     void requestThumbnail(const QString &path);
     void thumbnailArrived(const QString &path, const QString &thumbnail);
+    /// Deletes the creator that answered for `path`, if it is still the one asked.
+    void retire(const QString &path, MediaThumbnailCreator *creator);
     /// Withdraws the requests of tiles scrolled out of sight that have not started, so that the
     /// tiles in sight come next; they ask again when they come back.
     void dropUnseenRequests();
@@ -107,7 +110,9 @@ private:
     MediaLibTableView *table;
     MediaInfoStore *store;
     ThreadManager *threads;
-    // The pictures whose thumbnails were asked for, while the folder is shown.
+    // The pictures whose thumbnails were asked for while the folder is shown, and the creators
+    // of those not answered yet.
+    QSet<QString> asked;
     QHash<QString, MediaThumbnailCreator *> creators;
     MediaLibDrop *dropper;
     QPoint pressedAt;
