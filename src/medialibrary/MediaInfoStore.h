@@ -61,9 +61,10 @@ public:
     /// The text that refuses to move the file at `path` now (queued for upload, shown, played,
     /// thumbnailed), or an empty text when it may move.
     QString moveRefusal(const QString &path) const;
-    /// Gives the information, thumbnail and index rows of the file that was at `oldPath` to the
-    /// same file now at `newPath`; whatever `newPath` had before is forgotten.
-    void carry(const QString &oldPath, const QString &newPath) const;
+    /// Gives the information, thumbnail and index rows of the file or folder that was at
+    /// `oldPath` to `moved`, the same one at its new path; whatever that path had before is
+    /// forgotten.
+    void carry(const MediaIntf &moved, const QString &oldPath) const;
 
     /// The message that refuses `name`, or an empty text when a file may be called so.
     static QString nameProblem(const QString &name);
