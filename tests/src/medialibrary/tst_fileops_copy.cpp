@@ -17,17 +17,9 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+using VeloraTest::touch;
 
 namespace {
-
-QString touch(const QString &path, qint64 size = 7)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, 'p')) != size)
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
 
 QString folder(const QString &name)
 {
