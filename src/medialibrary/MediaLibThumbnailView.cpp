@@ -383,15 +383,17 @@ void MediaLibThumbnailView::renameCurObj()
     nameEditor->selectAll();
     nameEditor->show();
     nameEditor->setFocus();
-    connect(nameEditor, &QLineEdit::returnPressed, this, [this] { finishRename(true); });
 }
 
 bool MediaLibThumbnailView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == nameEditor) {
-        if (event->type() == QEvent::KeyPress
-            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-            finishRename(false);
+        // Taken here rather than from returnPressed: the line edit passes Return on to the
+        // grid, which would open the tile just renamed.
+        const int key
+                = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event)->key() : 0;
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            finishRename(key != Qt::Key_Escape);
             return true;
         }
         if (event->type() == QEvent::FocusOut)
