@@ -1,5 +1,9 @@
 #include <MediaImpl.h>
 #include <MediaInfoStore.h>
+#include <MediaLibSortFilterModel.h>
+#include <MediaLibTableModel.h>
+#include <MediaLibTableView.h>
+#include <MediaLibThumbnailView.h>
 #include <ShownMediaRecord.h>
 #include <VeloraTest.h>
 #include <VideoThumbnailGenerator.h>
@@ -83,6 +87,29 @@ private Q_SLOTS:
             QCOMPARE(strongest.last(), colour);
         }
         QVERIFY(qAbs(storedDuration(dir.filePath(name)) - duration) < 50);
+    }
+
+    void gridShowsTheThumbnailOnceMadeAndRereadsTheWrittenLength()
+    {
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(dir.filePath(u"a.avi"_s), folder.filePath(u"a.avi"_s)));
+        MediaLibTableModel model;
+        MediaLibSortFilterModel sorted;
+        sorted.setSourceModel(&model);
+        MediaLibTableView table;
+        table.setModel(&sorted);
+        MediaLibThumbnailView grid(&table);
+        grid.resize(200, 200);
+        model.loadFolder(QDir(folder.path()));
+        grid.changeOrderFromSortModel(&sorted);
+        QSignalSpy reread(&grid, &MediaLibThumbnailView::videoThumbnailReloaded);
+        grid.changeCurDir(folder.path());
+        grid.grab(); // the tile is seen without its thumbnail, which takes its time to decode
+        QTRY_COMPARE_WITH_TIMEOUT(reread.count(), 1, 20000);
+        const QImage made(store->thumbnailPath(folder.filePath(u"a.avi"_s)), "PNG");
+        const QPoint middle(grid.tileRect(0).center().x(),
+                            grid.tileRect(0).top() + 5 + MediaLibThumbnailView::PictureSize / 2);
+        QCOMPARE(grid.grab().toImage().pixelColor(middle), made.pixelColor(30, 22));
     }
 
     void destructionLetsGoOfTheVideoUnderWay()
