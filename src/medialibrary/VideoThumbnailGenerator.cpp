@@ -125,6 +125,8 @@ void VideoThumbnailGenerator::finished(const QString &path, const VideoStill &st
 {
     current.clear();
     store->shownMedia()->setThumbnailInProgress(QString());
+    // The next video decodes while the information, which waits for the disk, is written.
+    processNextVideo();
     if (still.isVideo) {
         MediaImpl media(path, MediaIntf::Video);
         store->readInformation(media);
@@ -138,5 +140,4 @@ void VideoThumbnailGenerator::finished(const QString &path, const VideoStill &st
         }
         Q_EMIT createThumbnailComplete();
     }
-    processNextVideo();
 }
