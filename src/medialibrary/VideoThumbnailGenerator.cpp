@@ -76,8 +76,9 @@ void VideoThumbnailGenerator::processNextVideo()
     while (current.isEmpty() && !queue.isEmpty()) {
         const QString path = queue.takeFirst();
         const QString target = store->thumbnailPath(path);
-        // Files removed before their turn are dropped; a recording grows until it ends.
-        if (!QFileInfo(path).isFile() || QFileInfo::exists(target) || record->isRecording(path))
+        // A recording grows until it ends. A file removed before its turn goes to the thread
+        // all the same, which finds it gone as it would find it unreadable.
+        if (QFileInfo::exists(target) || record->isRecording(path))
             continue;
         current = path;
         // Set before the thread opens the file, so that the library refuses to remove or
