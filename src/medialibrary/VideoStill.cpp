@@ -116,9 +116,11 @@ VideoStill grabVideoStill(const QString &path, qint64 at, QSize box, const std::
 {
     VideoStill still;
     QString why = QStringLiteral("not a readable file");
-    // A FIFO or a device named like a video would block in open(), where no interrupt reaches.
-    InputFormatPtr format(QFileInfo(path).isFile() ? avformat_alloc_context() : nullptr);
+    // Declared first, so that it outlives every use of the context.
     std::optional<MediaReadWatch> watch;
+    // A FIFO or a device named like a video would block in open(), where no interrupt reaches.
+    const bool isFile = QFileInfo(path).isFile();
+    InputFormatPtr format(isFile ? avformat_alloc_context() : nullptr);
     if (format)
         watch.emplace(format.get(), stop, ReadBudget);
     // "file:" keeps a colon in the name from being read as a protocol.
@@ -127,7 +129,7 @@ VideoStill grabVideoStill(const QString &path, qint64 at, QSize box, const std::
         result = avformat_find_stream_info(format.get(), nullptr);
     int index = -1;
     CodecContextPtr codec;
-    if (result < 0)
+    if (result < 0 && isFile)
         why = ffmpegError(result);
     else
         codec = openDecoder(format.get(), &index, &why);
