@@ -129,10 +129,10 @@ VideoStill grabVideoStill(const QString &path, qint64 at, QSize box, const std::
         result = avformat_find_stream_info(format.get(), nullptr);
     int index = -1;
     CodecContextPtr codec;
-    if (result < 0 && isFile)
-        why = ffmpegError(result);
-    else
+    if (result >= 0)
         codec = openDecoder(format.get(), &index, &why);
+    else if (isFile)
+        why = ffmpegError(result);
     if (codec) {
         still.isVideo = true;
         still.duration
