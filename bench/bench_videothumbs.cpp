@@ -5,7 +5,8 @@
 // time until the last thumbnail is written, CPU per recording (the generator's figure includes
 // writing each length into the recording's information), the same against the tool less its
 // start-up (measured as `ffmpegthumbnailer -h`, which loads the same libraries), and the longest
-// stall of the GUI thread meanwhile. Each side runs three times; the median counts.
+// stall of the GUI thread meanwhile against that of an idle event loop for as long. Each side runs
+// three times; the median counts.
 
 #include "BenchReport.h"
 
@@ -18,6 +19,7 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -97,6 +99,18 @@ Run generatorRun(const QString &folder, MediaInfoStore *store)
     return run;
 }
 
+// The longest stall of an event loop that does nothing for `ms`: what the machine's other load
+// costs any event loop.
+double idleStallMs(double ms)
+{
+    Bench::StallMonitor stalls;
+    QEventLoop loop;
+    QTimer::singleShot(int(ms), &loop, &QEventLoop::quit);
+    stalls.start();
+    loop.exec();
+    return stalls.longestMs();
+}
+
 Run referenceRun(const QString &folder, const QString &out)
 {
     const double cpuBefore = Bench::cpuSeconds(RUSAGE_CHILDREN);
@@ -152,9 +166,17 @@ int main(int argc, char **argv)
 
     MediaInfoStore *store = MediaInfoStore::getInstance();
     std::vector<Run> velora, reference;
+    std::vector<double> idle;
     for (int round = 0; round < Rounds; ++round) {
         velora.push_back(generatorRun(folder, store));
         reference.push_back(referenceRun(folder, out));
+        idle.push_back(idleStallMs(velora.back().wallMs));
+        std::printf("round %d: generator %.0f ms, %.1f ms CPU a file, stall %.1f ms (idle loop "
+                    "%.1f ms); ffmpegthumbnailer %.0f ms, %.1f ms CPU a file of which start-up "
+                    "%.1f ms\n",
+                    round + 1, velora.back().wallMs, velora.back().cpuMsPerFile,
+                    velora.back().stallMs, idle.back(), reference.back().wallMs,
+                    reference.back().cpuMsPerFile, reference.back().startCpuMs);
     }
     store->release();
 
@@ -170,7 +192,8 @@ int main(int argc, char **argv)
     Bench::report("video thumbnails CPU per recording, the tool's start-up left out (median)",
                   median(velora, &Run::cpuMsPerFile), Bench::median(working), "ms",
                   Bench::Better::Lower, "ffmpegthumbnailer as above less ffmpegthumbnailer -h");
-    Bench::report("video thumbnails longest GUI stall (median)", median(velora, &Run::stallMs), 16,
-                  "ms", Bench::Better::Lower, "16 ms goal");
+    Bench::report("video thumbnails longest GUI stall (median)", median(velora, &Run::stallMs),
+                  Bench::median(idle), "ms", Bench::Better::Lower,
+                  "an idle event loop for as long (median)");
     return 0;
 }

@@ -128,17 +128,18 @@ void VideoThumbnailGenerator::finished(const QString &path, const VideoStill &st
     store->shownMedia()->setThumbnailInProgress(QString());
     // The next video decodes while the information, which waits for the disk, is written.
     processNextVideo();
-    if (still.isVideo) {
-        MediaImpl media(path, MediaIntf::Video);
-        store->readInformation(media);
-        // The length is the decoder's best guess; 1 says that it was looked for and not found.
-        const qint64 length = qMax<qint64>(still.duration, 1);
-        if (media.duration() < KnownDuration && length != media.duration()
-            && QFileInfo::exists(path)) {
-            media.setDuration(length);
-            if (store->writeInformation(media))
-                Q_EMIT durationWritten(path);
-        }
-        Q_EMIT createThumbnailComplete();
+    if (!still.isVideo)
+        return;
+    MediaImpl media(path, MediaIntf::Video);
+    store->readInformation(media);
+    // The length is the decoder's best guess; 1 says that it was looked for and not found.
+    const qint64 length = qMax<qint64>(still.duration, 1);
+    if (media.duration() < KnownDuration && length != media.duration() && QFileInfo::exists(path)) {
+        media.setDuration(length);
+        // Only the length changes, which the search index does not hold: its commit would wait
+        // for the disk, and for the indexing thread while a new folder is being indexed.
+        if (store->writeInformationFiles({&media}))
+            Q_EMIT durationWritten(path);
     }
+    Q_EMIT createThumbnailComplete();
 }
