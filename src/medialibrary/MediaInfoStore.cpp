@@ -109,6 +109,11 @@ bool MediaInfoStore::writeInformation(const QList<const MediaIntf *> &media) con
     for (const MediaIntf *one : media)
         keywords.append({QFileInfo(one->path()), one->keywords()});
     database->setFileKeywords(keywords);
+    return writeInformationFiles(media);
+}
+
+bool MediaInfoStore::writeInformationFiles(const QList<const MediaIntf *> &media) const
+{
     bool written = true;
     for (const MediaIntf *one : media) {
         const QString path = infoFilePath(one->path());

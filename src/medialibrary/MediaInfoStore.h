@@ -49,6 +49,10 @@ public:
     /// The same for several objects, with one update of the search index for all of them:
     /// each update waits for the disk, so many single writes would hold the caller long.
     bool writeInformation(const QList<const MediaIntf *> &media) const;
+    /// Writes the information files alone, for a change the search index does not hold, such as
+    /// a length: the index's commit waits for the disk, and for its indexing thread while a new
+    /// folder is being indexed.
+    bool writeInformationFiles(const QList<const MediaIntf *> &media) const;
 
     /// Deletes the file or folder with its information, thumbnail and index rows, or tells the
     /// user why not. True when it is gone.

@@ -6,6 +6,7 @@
 #include "MediaLibDrop.h"
 #include "MediaLibTableModel.h"
 #include "MediaLibTableView.h"
+#include "VideoThumbnailGenerator.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -70,7 +71,12 @@ MediaLibThumbnailView::MediaLibThumbnailView(MediaLibTableView *table, QWidget *
     , store(MediaInfoStore::getInstance())
     , dropper(new MediaLibDrop(this))
     , thumbnails(CachedThumbnails)
+    , videos(new VideoThumbnailGenerator(this))
 {
+    connect(videos, &VideoThumbnailGenerator::createThumbnailComplete, this,
+            &MediaLibThumbnailView::reloadVideoThumbnails);
+    connect(videos, &VideoThumbnailGenerator::durationWritten, this,
+            [this] { durationsWritten = true; });
     setAcceptDrops(true);
     // The panel reads the folder again on the table's word, whichever view changed it.
     connect(dropper, &MediaLibDrop::contentChanged, table, &MediaLibTableView::contentChanged);
@@ -94,6 +100,7 @@ void MediaLibThumbnailView::changeCurDir(const QString &path)
     current = QPersistentModelIndex();
     setOffset(0, Qt::Vertical);
     Q_EMIT scrollRequested(0, Qt::Vertical);
+    videos->generateFolder(path);
 }
 
 void MediaLibThumbnailView::changeOrderFromSortModel(QSortFilterProxyModel *model)
@@ -122,9 +129,16 @@ void MediaLibThumbnailView::changeOrderFromSortModel(QSortFilterProxyModel *mode
 
 void MediaLibThumbnailView::reloadVideoThumbnails()
 {
-    thumbnails.clear();
+    // Only videos without a thumbnail are looked up again; the pictures stay as they are.
+    const QStringList cached = thumbnails.keys();
+    for (const QString &path : cached) {
+        if (thumbnails.object(path)->isNull()
+            && MediaLibTableModel::kindOfFileName(path) == MediaIntf::Video)
+            thumbnails.remove(path);
+    }
     update();
-    Q_EMIT videoThumbnailReloaded();
+    if (std::exchange(durationsWritten, false))
+        Q_EMIT videoThumbnailReloaded();
 }
 
 int MediaLibThumbnailView::columns() const

@@ -12,6 +12,7 @@ class MediaInfoStore;
 class MediaLibDrop;
 class MediaLibTableView;
 class QLineEdit;
+class VideoThumbnailGenerator;
 
 /// The media library's grid: one tile per row of the table, in the table's sorted order, each
 /// a picture (the file's thumbnail when one exists, else a default for its kind) with its name
@@ -45,7 +46,7 @@ public Q_SLOTS:
     void changeCurDir(const QString &path);
     /// Shows the rows of `model` in its order from now on.
     void changeOrderFromSortModel(QSortFilterProxyModel *model);
-    /// Videos may have thumbnails now: look for them again.
+    /// Videos may have thumbnails now: tiles still showing the default look again.
     void reloadVideoThumbnails();
     void setOffset(int value, Qt::Orientation orientation);
     void renameCurObj();
@@ -59,6 +60,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     void fileContentChanged(const QString &path);
     void newFolderRequest(const QDir &folder);
+    /// Video thumbnails were looked for again after the length of a video was written into its
+    /// information: the rows' information is worth reading again.
     void videoThumbnailReloaded();
     void uiRangeChanged(int minimum, int maximum, Qt::Orientation orientation);
     /// A tile was double-clicked or Return pressed on it.
@@ -102,6 +105,10 @@ private:
     int top = 0;
     // Thumbnails by media path; a null picture remembers that a file has none yet.
     QCache<QString, QPixmap> thumbnails;
+    // Makes the thumbnails of the folder's videos; set when it wrote a length since the last
+    // reload.
+    VideoThumbnailGenerator *videos;
+    bool durationsWritten = false;
     QLineEdit *nameEditor = nullptr;
     QPersistentModelIndex renamed;
 };
