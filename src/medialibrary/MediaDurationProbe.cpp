@@ -1,5 +1,7 @@
 #include "MediaDurationProbe.h"
 
+#include "MediaReadWatch.h"
+
 #include <FfmpegHandles.h>
 #include <LogModule.h>
 #include <ThreadHandOver.h>
@@ -16,22 +18,6 @@ const LogModule probeLog("velora/medialibrary");
 // field, though, sends the AVI reader through the rest of the file eight bytes at a time looking
 // for an index, which for a 1 GB file costs ten seconds of reading.
 constexpr int64_t ReadBudget = 16 * 1024 * 1024;
-
-struct Watch
-{
-    const AVFormatContext *context;
-    const std::atomic<bool> *stop;
-};
-
-// FFmpeg asks before each read whether to give up.
-int interrupted(void *opaque)
-{
-    const auto *watch = static_cast<const Watch *>(opaque);
-    if (watch->stop && watch->stop->load(std::memory_order_relaxed))
-        return 1;
-    const AVIOContext *io = watch->context->pb;
-    return io && io->bytes_read > ReadBudget;
-}
 
 // The longest stream as the header states it; 0 when it states none.
 qint64 statedLength(const AVFormatContext *context)
@@ -57,8 +43,7 @@ qint64 measure(const QString &path, const std::atomic<bool> *stop, QString *why)
     InputFormatPtr context(avformat_alloc_context());
     if (!context)
         return 0;
-    Watch watch{context.get(), stop};
-    context->interrupt_callback = {interrupted, &watch};
+    const MediaReadWatch watch(context.get(), stop, ReadBudget);
     FfmpegOptions options;
     // Every gigabyte of an OpenDML file has an index of its own, and the header has the length.
     options.set("use_odml", "0");

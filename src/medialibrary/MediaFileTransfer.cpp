@@ -1,5 +1,6 @@
 #include "MediaFileTransfer.h"
 
+#include "MediaImpl.h"
 #include "MediaInfoStore.h"
 #include "MoveFileDialog.h"
 
@@ -107,7 +108,7 @@ bool MediaFileTransfer::moveFile(const QString &source, const QString &folder, Q
                          std::strerror(errno));
     }
     MediaInfoStore *store = MediaInfoStore::getInstance();
-    store->carry(from, to);
+    store->carry(MediaImpl(to), from);
     store->release();
     return true;
 }

@@ -109,6 +109,11 @@ bool MediaInfoStore::writeInformation(const QList<const MediaIntf *> &media) con
     for (const MediaIntf *one : media)
         keywords.append({QFileInfo(one->path()), one->keywords()});
     database->setFileKeywords(keywords);
+    return writeInformationFiles(media);
+}
+
+bool MediaInfoStore::writeInformationFiles(const QList<const MediaIntf *> &media) const
+{
     bool written = true;
     for (const MediaIntf *one : media) {
         const QString path = infoFilePath(one->path());
@@ -192,12 +197,19 @@ QString MediaInfoStore::moveRefusal(const QString &path) const
     return QString();
 }
 
-void MediaInfoStore::carry(const QString &oldPath, const QString &newPath) const
+void MediaInfoStore::carry(const MediaIntf &moved, const QString &oldPath) const
 {
-    forget(MediaImpl(newPath));
-    database->renameFile(QFileInfo(newPath), QFileInfo(oldPath));
+    const QString newPath = moved.path();
+    // Whatever information the new name still has belonged to a file deleted outside Velora.
+    forget(moved);
     // The mirror of a folder on another volume may not exist yet.
     QDir().mkpath(QFileInfo(infoFilePath(newPath)).path());
+    if (isFolder(moved)) {
+        database->moveFolder(newPath, oldPath);
+        QDir().rename(mirrorPath(oldPath), mirrorPath(newPath));
+    } else {
+        database->renameFile(QFileInfo(newPath), QFileInfo(oldPath));
+    }
     QFile::rename(infoFilePath(oldPath), infoFilePath(newPath));
     QFile::rename(thumbnailPath(oldPath), thumbnailPath(newPath));
 }
@@ -278,16 +290,7 @@ bool MediaInfoStore::rename(MediaIntf &media, const QString &newName, bool notif
     }
 
     media.setPath(newPath);
-    // Whatever information the new name still has belonged to a file deleted outside Velora.
-    forget(media);
-    if (folder) {
-        database->moveFolder(newPath, oldPath);
-        QDir().rename(mirrorPath(oldPath), mirrorPath(newPath));
-    } else {
-        database->renameFile(QFileInfo(newPath), QFileInfo(oldPath));
-    }
-    QFile::rename(infoFilePath(oldPath), infoFilePath(newPath));
-    QFile::rename(thumbnailPath(oldPath), thumbnailPath(newPath));
+    carry(media, oldPath);
     callWatcher(true, notify);
     return true;
 }

@@ -49,6 +49,10 @@ public:
     /// The same for several objects, with one update of the search index for all of them:
     /// each update waits for the disk, so many single writes would hold the caller long.
     bool writeInformation(const QList<const MediaIntf *> &media) const;
+    /// Writes the information files alone, for a change the search index does not hold, such as
+    /// a length: the index's commit waits for the disk, and for its indexing thread while a new
+    /// folder is being indexed.
+    bool writeInformationFiles(const QList<const MediaIntf *> &media) const;
 
     /// Deletes the file or folder with its information, thumbnail and index rows, or tells the
     /// user why not. True when it is gone.
@@ -61,9 +65,10 @@ public:
     /// The text that refuses to move the file at `path` now (queued for upload, shown, played,
     /// thumbnailed), or an empty text when it may move.
     QString moveRefusal(const QString &path) const;
-    /// Gives the information, thumbnail and index rows of the file that was at `oldPath` to the
-    /// same file now at `newPath`; whatever `newPath` had before is forgotten.
-    void carry(const QString &oldPath, const QString &newPath) const;
+    /// Gives the information, thumbnail and index rows of the file or folder that was at
+    /// `oldPath` to `moved`, the same one at its new path; whatever that path had before is
+    /// forgotten.
+    void carry(const MediaIntf &moved, const QString &oldPath) const;
 
     /// The message that refuses `name`, or an empty text when a file may be called so.
     static QString nameProblem(const QString &name);

@@ -8,6 +8,7 @@
 #include "MediaLibTableView.h"
 #include "MediaThumbnailCreator.h"
 #include "ThreadManager.h"
+#include "VideoThumbnailGenerator.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -74,7 +75,12 @@ MediaLibThumbnailView::MediaLibThumbnailView(MediaLibTableView *table, QWidget *
     , threads(ThreadManager::getInstance())
     , dropper(new MediaLibDrop(this))
     , thumbnails(CachedThumbnails)
+    , videos(new VideoThumbnailGenerator(this))
 {
+    connect(videos, &VideoThumbnailGenerator::createThumbnailComplete, this,
+            &MediaLibThumbnailView::reloadVideoThumbnails);
+    connect(videos, &VideoThumbnailGenerator::durationWritten, this,
+            [this] { durationsWritten = true; });
     setAcceptDrops(true);
     // The panel reads the folder again on the table's word, whichever view changed it.
     connect(dropper, &MediaLibDrop::contentChanged, table, &MediaLibTableView::contentChanged);
@@ -103,6 +109,7 @@ void MediaLibThumbnailView::changeCurDir(const QString &path)
     setOffset(0, Qt::Vertical);
     Q_EMIT scrollRequested(0, Qt::Vertical);
     update();
+    videos->generateFolder(path);
 }
 
 void MediaLibThumbnailView::changeOrderFromSortModel(QSortFilterProxyModel *model)
@@ -131,9 +138,16 @@ void MediaLibThumbnailView::changeOrderFromSortModel(QSortFilterProxyModel *mode
 
 void MediaLibThumbnailView::reloadVideoThumbnails()
 {
-    thumbnails.clear();
+    // Only videos without a thumbnail are looked up again; the pictures stay as they are.
+    const QStringList cached = thumbnails.keys();
+    for (const QString &path : cached) {
+        if (thumbnails.object(path)->isNull()
+            && MediaLibTableModel::kindOfFileName(path) == MediaIntf::Video)
+            thumbnails.remove(path);
+    }
     update();
-    Q_EMIT videoThumbnailReloaded();
+    if (std::exchange(durationsWritten, false))
+        Q_EMIT videoThumbnailReloaded();
 }
 
 int MediaLibThumbnailView::columns() const
@@ -482,15 +496,17 @@ void MediaLibThumbnailView::renameCurObj()
     nameEditor->selectAll();
     nameEditor->show();
     nameEditor->setFocus();
-    connect(nameEditor, &QLineEdit::returnPressed, this, [this] { finishRename(true); });
 }
 
 bool MediaLibThumbnailView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == nameEditor) {
-        if (event->type() == QEvent::KeyPress
-            && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-            finishRename(false);
+        // Taken here rather than from returnPressed: the line edit passes Return on to the
+        // grid, which would open the tile just renamed.
+        const int key
+                = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event)->key() : 0;
+        if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            finishRename(key != Qt::Key_Escape);
             return true;
         }
         if (event->type() == QEvent::FocusOut)

@@ -16,6 +16,7 @@ class MediaLibTableView;
 class MediaThumbnailCreator;
 class QLineEdit;
 class ThreadManager;
+class VideoThumbnailGenerator;
 
 /// The media library's grid: one tile per row of the table, in the table's sorted order, each
 /// a picture (the file's thumbnail when one exists, else a default for its kind) with its name
@@ -49,7 +50,7 @@ public Q_SLOTS:
     void changeCurDir(const QString &path);
     /// Shows the rows of `model` in its order from now on.
     void changeOrderFromSortModel(QSortFilterProxyModel *model);
-    /// Videos may have thumbnails now: look for them again.
+    /// Videos may have thumbnails now: tiles still showing the default look again.
     void reloadVideoThumbnails();
     void setOffset(int value, Qt::Orientation orientation);
     void renameCurObj();
@@ -63,6 +64,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     void fileContentChanged(const QString &path);
     void newFolderRequest(const QDir &folder);
+    /// Video thumbnails were looked for again after the length of a video was written into its
+    /// information: the rows' information is worth reading again.
     void videoThumbnailReloaded();
     void uiRangeChanged(int minimum, int maximum, Qt::Orientation orientation);
     /// A tile was double-clicked or Return pressed on it.
@@ -123,6 +126,10 @@ private:
     int top = 0;
     // Thumbnails by media path; a null picture remembers that a file has none yet.
     QCache<QString, QPixmap> thumbnails;
+    // Makes the thumbnails of the folder's videos; set when it wrote a length since the last
+    // reload.
+    VideoThumbnailGenerator *videos;
+    bool durationsWritten = false;
     QLineEdit *nameEditor = nullptr;
     QPersistentModelIndex renamed;
 };

@@ -190,13 +190,16 @@ void MediaLibraryPanel::connectViews()
     connect(table, &QAbstractItemView::clicked, this,
             [this](const QModelIndex &index) { shownModel()->clickedOnInfoCol(index); });
     connect(table, &MediaLibTableView::contentChanged, this, &MediaLibraryPanel::updateFolder);
-    connect(table, &MediaLibTableView::fileContentChanged, this, &MediaLibraryPanel::updateFile);
+    // A rename reports from inside the name editor's commit: reading the folder again at once
+    // would delete the editor the view is still closing.
+    connect(table, &MediaLibTableView::fileContentChanged, this, &MediaLibraryPanel::updateFile,
+            Qt::QueuedConnection);
     connect(table, &MediaLibTableView::newFolderRequest, this, &MediaLibraryPanel::createNewFolder);
     connect(table, &MediaLibTableView::fileRemoved, this, &MediaLibraryPanel::onfileRemoved);
 
     connect(thumbnails, &MediaLibThumbnailView::itemOpened, this, &MediaLibraryPanel::openIndex);
     connect(thumbnails, &MediaLibThumbnailView::fileContentChanged, this,
-            &MediaLibraryPanel::updateFile);
+            &MediaLibraryPanel::updateFile, Qt::QueuedConnection);
     connect(thumbnails, &MediaLibThumbnailView::newFolderRequest, this,
             &MediaLibraryPanel::createNewFolder);
     connect(thumbnails, &MediaLibThumbnailView::videoThumbnailReloaded, model,

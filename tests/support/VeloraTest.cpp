@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 namespace {
@@ -74,6 +75,15 @@ bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment
              qPrintable(finished ? QStringLiteral("failed") : copy.errorString()),
              copy.readAll().constData());
     return false;
+}
+
+QString touch(const QString &path, qint64 size)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, 'p')) != size)
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
 }
 
 bool makeVideo(const QString &path, int seconds)

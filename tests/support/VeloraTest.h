@@ -35,6 +35,10 @@ bool inRerun();
 /// added. True when the copy passed; otherwise its output is printed and the result is false.
 bool rerunCurrentTest(const QStringList &wrapper, const QStringList &environment = {});
 
+/// Writes `size` bytes of 'p' into `path`, making its folders; the test program stops when it
+/// cannot. Returns `path`.
+QString touch(const QString &path, qint64 size = 7);
+
 /// Writes a silent MPEG-4 AVI of `seconds` length at 25 frames a second, 160 × 120, with FFmpeg's
 /// command-line tool. True when it was written.
 bool makeVideo(const QString &path, int seconds);

@@ -17,17 +17,9 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+using VeloraTest::touch;
 
 namespace {
-
-QString touch(const QString &path, qint64 size = 7)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(size, 'p')) != size)
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
 
 QString folder(const QString &name)
 {
@@ -125,6 +117,9 @@ private Q_SLOTS:
         const QString replace = u"Move file: Destination file exists. Do you want to replace?"_s;
         QTest::newRow("replace refused") << u"exists"_s << int(QMessageBox::No) << replace << false;
         QTest::newRow("replaced") << u"exists"_s << int(QMessageBox::Yes) << replace << true;
+        QTest::newRow("write protected")
+                << u"protected"_s << 0
+                << u"File error: Destination file exists and is write protected"_s << false;
         QTest::newRow("free") << QString() << 0 << QString() << true;
     }
     void moveChecksTheFileAndTheDestination()
@@ -133,14 +128,22 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QFETCH(QString, box);
         QFETCH(bool, moved);
+        // Root may replace any file: only an ordinary user meets a write-protected one.
+        if (state == u"protected"_s && !VeloraTest::inRerun()) {
+            QVERIFY(VeloraTest::rerunCurrentTest(VeloraTest::asNobody()));
+            return;
+        }
         const QString target = folder(u"target/"_s + QTest::currentDataTag());
         const QString file = touch(folder(u"source"_s) + u"/v.avi"_s, 11);
         const auto busy = store->shownMedia();
         busy->setUploadQueue(state == u"queued"_s ? QSet{file} : QSet<QString>());
         busy->setPlayingVideo(state == u"playing"_s ? file : QString());
         busy->setRecordingFile(state == u"recorded"_s ? file : QString());
-        if (state == u"exists"_s)
+        const bool exists = state == u"exists"_s || state == u"protected"_s;
+        if (exists)
             touch(target + u"/v.avi"_s, 3);
+        if (state == u"protected"_s)
+            QVERIFY(QFile::setPermissions(target + u"/v.avi"_s, QFile::ReadOwner));
         this->answer = QMessageBox::StandardButton(answer);
 
         QCOMPARE(MediaFileTransfer::mayMove(file, target)
@@ -148,7 +151,7 @@ private Q_SLOTS:
                  moved);
         QCOMPARE(boxes, box.isEmpty() ? QStringList() : QStringList{box});
         QCOMPARE(QFileInfo::exists(file), !moved);
-        QCOMPARE(QFileInfo(target + u"/v.avi"_s).size(), moved ? 11 : state == u"exists"_s ? 3 : 0);
+        QCOMPARE(QFileInfo(target + u"/v.avi"_s).size(), moved ? 11 : exists ? 3 : 0);
         busy->setPlayingVideo(QString());
         busy->setRecordingFile(QString());
     }

@@ -14,19 +14,7 @@
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QString touch(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write("picture") != 7)
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-} // namespace
+using VeloraTest::touch;
 
 class TestFileOpsDelete : public QObject
 {

@@ -17,21 +17,13 @@
 #include <QTimeEdit>
 
 using namespace Qt::StringLiterals;
+using VeloraTest::touch;
 
 namespace {
 
 QString library()
 {
     return VeloraTest::homePath() + u"/Documents/Velora/Media Library"_s;
-}
-
-QString touch(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write("picture") != 7)
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
 }
 
 QStringList indexed(const QString &keyword)
