@@ -7,10 +7,11 @@
 
 #include <linux/dma-buf.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -21,14 +22,52 @@ const LogModule streamLog("velora/recording");
 
 // Linear DMA-BUF buffers can be read through a mapping like shared memory.
 constexpr uint64_t LinearModifier = 0;
+// The recording's rate: the producer need not copy the screen more often.
+constexpr int FramesPerSecond = 25;
 
-/// Brackets the CPU's reading of a DMA-BUF, so that the device's writes are visible to it.
-void syncDmaBuf(const spa_data &data, uint64_t when)
+/// One buffer of the producer's, mapped for reading. Shared, so that a picture being read keeps
+/// its memory even when the producer takes the buffer away meanwhile (a new size, the end).
+struct Mapping
 {
-    if (data.type != SPA_DATA_DmaBuf)
-        return;
-    dma_buf_sync sync{when | DMA_BUF_SYNC_READ};
-    ioctl(int(data.fd), DMA_BUF_IOCTL_SYNC, &sync);
+    uchar *base = nullptr;
+    size_t length = 0;
+    size_t start = 0; // of the buffer's data in the mapping
+    int dmaBufFd = -1; // for the reads' brackets; -1 for shared memory
+
+    ~Mapping()
+    {
+        if (base)
+            munmap(base, length);
+    }
+    const uchar *data() const { return base + start; }
+
+    /// Brackets the CPU's reading of a DMA-BUF, so that the device's writes are visible to it.
+    void sync(uint64_t when) const
+    {
+        if (dmaBufFd < 0)
+            return;
+        dma_buf_sync sync{when | DMA_BUF_SYNC_READ};
+        ioctl(dmaBufFd, DMA_BUF_IOCTL_SYNC, &sync);
+    }
+};
+
+/// Maps `data` (shared memory or DMA-BUF); null when it cannot be.
+std::shared_ptr<Mapping> mapBuffer(const spa_data &data)
+{
+    if ((data.type != SPA_DATA_MemFd && data.type != SPA_DATA_DmaBuf) || data.fd < 0)
+        return {};
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    auto mapping = std::make_shared<Mapping>();
+    const size_t pageStart = data.mapoffset / page * page;
+    mapping->start = data.mapoffset - pageStart;
+    mapping->length = mapping->start + data.maxsize;
+    void *base
+            = mmap(nullptr, mapping->length, PROT_READ, MAP_SHARED, int(data.fd), off_t(pageStart));
+    if (base == MAP_FAILED)
+        return {};
+    mapping->base = static_cast<uchar *>(base);
+    mapping->dmaBufFd = data.type == SPA_DATA_DmaBuf ? int(data.fd) : -1;
+    return mapping;
 }
 
 } // namespace
@@ -42,32 +81,37 @@ struct PipeWireFrameStream::Private
     pw_stream *stream = nullptr;
     spa_hook listener{};
 
-    // On the stream's thread only.
+    // Under the loop's lock, which the loop holds while it calls back.
     spa_video_format format = SPA_VIDEO_FORMAT_UNKNOWN;
     QSize frameSize;
-    std::vector<uchar> spare;
     bool shortLogged = false;
+    pw_buffer *pending = nullptr; // the newest picture, not handed out yet
+    pw_buffer *reading = nullptr; // the picture handed out last, kept from the producer
 
-    // Handed over between the stream's thread and the reader.
+    // Said between the stream's thread and the reader.
     std::mutex mutex;
     std::condition_variable arrived;
-    std::vector<uchar> newest;
-    QSize newestSize;
+    QSize pictureSize;
     bool fresh = false;
     bool ended = false;
     QString endReason;
 
-    // The reader's own.
-    std::vector<uchar> front;
-    QSize frontSize;
+    // The reader's own: the picture handed out keeps its mapping, and its conversion when the
+    // producer's byte order is R, G, B.
+    std::shared_ptr<Mapping> readMapping;
+    std::vector<uchar> converted;
+    DesktopPicture handedOut;
 
     ~Private();
     void end(const QString &reason);
-    void take(const spa_buffer *buffer);
+    bool usable(const pw_buffer *buffer);
+    void giveBack(pw_buffer *&buffer);
 
     static void stateChanged(void *data, pw_stream_state old, pw_stream_state state,
                              const char *error);
     static void paramChanged(void *data, uint32_t id, const spa_pod *param);
+    static void addBuffer(void *data, pw_buffer *buffer);
+    static void removeBuffer(void *data, pw_buffer *buffer);
     static void process(void *data);
     static const pw_stream_events &events()
     {
@@ -76,6 +120,8 @@ struct PipeWireFrameStream::Private
             events.version = PW_VERSION_STREAM_EVENTS;
             events.state_changed = &stateChanged;
             events.param_changed = &paramChanged;
+            events.add_buffer = &addBuffer;
+            events.remove_buffer = &removeBuffer;
             events.process = &process;
             return events;
         }();
@@ -85,16 +131,17 @@ struct PipeWireFrameStream::Private
 
 namespace {
 
-/// The picture formats taken: 32-bit pixels in either byte order, any size and rate; with
-/// `linear`, only in linear DMA-BUF buffers.
+/// The picture formats taken: 32-bit pixels in either byte order, any size, at most the
+/// recording's rate; with `linear`, only in linear DMA-BUF buffers.
 const spa_pod *formatParameter(spa_pod_builder *builder, bool linear)
 {
     const spa_rectangle anySize{1920, 1080};
     const spa_rectangle smallest{1, 1};
     const spa_rectangle largest{16384, 16384};
-    const spa_fraction anyRate{25, 1};
-    const spa_fraction slowest{0, 1};
+    const spa_fraction variable{0, 1};
     const spa_fraction fastest{1000, 1};
+    const spa_fraction recorded{FramesPerSecond, 1};
+    const spa_fraction slowest{1, 1};
     spa_pod_frame frame;
     spa_pod_builder_push_object(builder, &frame, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
     spa_pod_builder_add(
@@ -104,8 +151,10 @@ const spa_pod *formatParameter(spa_pod_builder *builder, bool linear)
                                    SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx,
                                    SPA_VIDEO_FORMAT_RGBA),
             SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&anySize, &smallest, &largest),
-            SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&anyRate, &slowest, &fastest),
-            0);
+            SPA_FORMAT_VIDEO_framerate,
+            SPA_POD_CHOICE_RANGE_Fraction(&recorded, &variable, &fastest),
+            SPA_FORMAT_VIDEO_maxFramerate,
+            SPA_POD_CHOICE_RANGE_Fraction(&recorded, &slowest, &recorded), 0);
     if (linear) {
         spa_pod_builder_prop(builder, SPA_FORMAT_VIDEO_modifier, SPA_POD_PROP_FLAG_MANDATORY);
         spa_pod_builder_long(builder, int64_t(LinearModifier));
@@ -141,10 +190,8 @@ PipeWireFrameStream::PipeWireFrameStream(int pipeWireFd, quint32 node, QRect are
         // Linear DMA-BUF first: where the producer has it, it saves a copy on its side.
         const spa_pod *formats[]
                 = {formatParameter(&builder, true), formatParameter(&builder, false)};
-        const int connected = pw_stream_connect(
-                d->stream, PW_DIRECTION_INPUT, node,
-                pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), formats,
-                2);
+        const int connected = pw_stream_connect(d->stream, PW_DIRECTION_INPUT, node,
+                                                PW_STREAM_FLAG_AUTOCONNECT, formats, 2);
         if (connected < 0)
             d->end(QStringLiteral("cannot connect to node %1: %2")
                            .arg(node)
@@ -159,9 +206,12 @@ PipeWireFrameStream::~PipeWireFrameStream() = default;
 
 PipeWireFrameStream::Private::~Private()
 {
-    // Stopped first, so that no callback runs while the rest goes.
+    // Stopped first, so that no callback runs while the rest goes; the buffers held go with the
+    // stream.
     if (loop)
         pw_thread_loop_stop(loop);
+    if (readMapping)
+        readMapping->sync(DMA_BUF_SYNC_END);
     if (stream)
         pw_stream_destroy(stream);
     if (core)
@@ -204,85 +254,87 @@ void PipeWireFrameStream::Private::paramChanged(void *data, uint32_t id, const s
         return;
     d->format = info.format;
     d->frameSize = QSize(int(info.size.width), int(info.size.height));
+    const bool dmaBuf = spa_pod_find_prop(param, nullptr, SPA_FORMAT_VIDEO_modifier) != nullptr;
     streamLog.log(LogSystem::LogNotice, "PipeWireFrameStream - %dx%d pictures, format %u%s",
                   d->frameSize.width(), d->frameSize.height(), unsigned(info.format),
-                  info.modifier == LinearModifier
-                                  && spa_pod_find_prop(param, nullptr, SPA_FORMAT_VIDEO_modifier)
-                          ? " in DMA-BUF"
-                          : "");
+                  dmaBuf ? " in DMA-BUF" : "");
     uint8_t buffer[256];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof buffer);
     const auto *buffers = static_cast<const spa_pod *>(spa_pod_builder_add_object(
             &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
-            SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd)
-                                     | (1 << SPA_DATA_DmaBuf))));
+            SPA_POD_CHOICE_FLAGS_Int(dmaBuf ? 1 << SPA_DATA_DmaBuf : 1 << SPA_DATA_MemFd)));
     pw_stream_update_params(d->stream, &buffers, 1);
+}
+
+void PipeWireFrameStream::Private::addBuffer(void *data, pw_buffer *buffer)
+{
+    auto mapping = buffer->buffer->n_datas > 0 ? mapBuffer(buffer->buffer->datas[0])
+                                               : std::shared_ptr<Mapping>();
+    buffer->user_data = mapping ? new std::shared_ptr<Mapping>(std::move(mapping)) : nullptr;
+}
+
+void PipeWireFrameStream::Private::removeBuffer(void *data, pw_buffer *buffer)
+{
+    auto *d = static_cast<Private *>(data);
+    // A picture being read keeps its memory through the reader's share of the mapping.
+    if (d->pending == buffer)
+        d->pending = nullptr;
+    if (d->reading == buffer)
+        d->reading = nullptr;
+    delete static_cast<std::shared_ptr<Mapping> *>(buffer->user_data);
+    buffer->user_data = nullptr;
+}
+
+bool PipeWireFrameStream::Private::usable(const pw_buffer *buffer)
+{
+    if (!buffer->user_data || frameSize.isEmpty())
+        return false;
+    const spa_data &data = buffer->buffer->datas[0];
+    // A buffer that only moved the pointer, or that the producer spoilt, carries no picture.
+    if (!data.chunk || data.chunk->size == 0 || (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
+        return false;
+    const qsizetype stride = data.chunk->stride > 0 ? data.chunk->stride : frameSize.width() * 4;
+    if (qsizetype(data.chunk->offset) + stride * (frameSize.height() - 1) + frameSize.width() * 4
+        <= qsizetype(data.maxsize))
+        return true;
+    if (!std::exchange(shortLogged, true))
+        streamLog.log(LogSystem::LogError,
+                      "PipeWireFrameStream - a buffer of %u bytes is too short for %dx%d",
+                      data.maxsize, frameSize.width(), frameSize.height());
+    return false;
+}
+
+void PipeWireFrameStream::Private::giveBack(pw_buffer *&buffer)
+{
+    if (buffer)
+        pw_stream_queue_buffer(stream, std::exchange(buffer, nullptr));
 }
 
 void PipeWireFrameStream::Private::process(void *data)
 {
     auto *d = static_cast<Private *>(data);
-    // Only the newest picture counts; older ones queued meanwhile go straight back.
+    // Only the newest picture counts; older ones go straight back to the producer.
     pw_buffer *newest = nullptr;
     while (pw_buffer *next = pw_stream_dequeue_buffer(d->stream)) {
-        if (newest)
-            pw_stream_queue_buffer(d->stream, newest);
+        d->giveBack(newest);
         newest = next;
     }
     if (!newest)
         return;
-    d->take(newest->buffer);
-    pw_stream_queue_buffer(d->stream, newest);
-}
-
-void PipeWireFrameStream::Private::take(const spa_buffer *buffer)
-{
-    if (buffer->n_datas < 1 || frameSize.isEmpty())
-        return;
-    const spa_data &data = buffer->datas[0];
-    // A buffer that only moved the pointer, or that the producer spoilt, carries no picture.
-    if (!data.data || !data.chunk || data.chunk->size == 0
-        || (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
-        return;
-    const QRect whole(QPoint(), frameSize);
-    const QRect area = wanted.intersected(whole).isEmpty() ? whole : wanted.intersected(whole);
-    const qsizetype stride = data.chunk->stride > 0 ? data.chunk->stride : whole.width() * 4;
-    const qsizetype offset = data.chunk->offset;
-    const qsizetype needed = offset + stride * (area.bottom()) + qsizetype(area.right() + 1) * 4;
-    if (needed > qsizetype(data.maxsize)) {
-        if (!std::exchange(shortLogged, true))
-            streamLog.log(LogSystem::LogError,
-                          "PipeWireFrameStream - a buffer of %u bytes is too short for %dx%d",
-                          data.maxsize, whole.width(), whole.height());
+    if (!d->usable(newest)) {
+        d->giveBack(newest);
         return;
     }
-    const int lineBytes = area.width() * 4;
-    spare.resize(size_t(lineBytes) * area.height());
-    const bool swapRedBlue = format == SPA_VIDEO_FORMAT_RGBx || format == SPA_VIDEO_FORMAT_RGBA;
-    syncDmaBuf(data, DMA_BUF_SYNC_START);
-    const auto *source
-            = static_cast<const uchar *>(data.data) + offset + area.y() * stride + area.x() * 4;
-    for (int y = 0; y < area.height(); ++y, source += stride) {
-        uchar *target = spare.data() + size_t(y) * lineBytes;
-        if (!swapRedBlue) {
-            std::copy_n(source, lineBytes, target);
-            continue;
-        }
-        for (int x = 0; x < lineBytes; x += 4) {
-            target[x] = source[x + 2];
-            target[x + 1] = source[x + 1];
-            target[x + 2] = source[x];
-            target[x + 3] = source[x + 3];
-        }
-    }
-    syncDmaBuf(data, DMA_BUF_SYNC_END);
+    d->giveBack(d->pending);
+    d->pending = newest;
+    const QRect whole(QPoint(), d->frameSize);
+    const QRect area = d->wanted.intersected(whole);
     {
-        std::lock_guard lock(mutex);
-        std::swap(spare, newest);
-        newestSize = area.size();
-        fresh = true;
+        std::lock_guard lock(d->mutex);
+        d->pictureSize = area.isEmpty() ? whole.size() : area.size();
+        d->fresh = true;
     }
-    arrived.notify_all();
+    d->arrived.notify_all();
 }
 
 bool PipeWireFrameStream::waitForFirstPicture(int ms, QString *why)
@@ -300,7 +352,7 @@ bool PipeWireFrameStream::waitForFirstPicture(int ms, QString *why)
 QSize PipeWireFrameStream::size() const
 {
     std::lock_guard lock(d->mutex);
-    return d->newestSize;
+    return d->pictureSize;
 }
 
 bool PipeWireFrameStream::latest(DesktopPicture &picture)
@@ -309,17 +361,49 @@ bool PipeWireFrameStream::latest(DesktopPicture &picture)
         std::lock_guard lock(d->mutex);
         if (d->ended)
             return false;
-        if (d->fresh) {
-            std::swap(d->newest, d->front);
-            d->frontSize = d->newestSize;
-            d->fresh = false;
-        }
+        d->fresh = false;
     }
-    if (d->frontSize.isEmpty())
+    // The loop's lock keeps the stream's thread from handing buffers out or taking them away
+    // meanwhile.
+    pw_thread_loop_lock(d->loop);
+    if (d->pending) {
+        if (d->readMapping)
+            d->readMapping->sync(DMA_BUF_SYNC_END);
+        d->giveBack(d->reading);
+        d->reading = std::exchange(d->pending, nullptr);
+        d->readMapping = *static_cast<std::shared_ptr<Mapping> *>(d->reading->user_data);
+        d->readMapping->sync(DMA_BUF_SYNC_START);
+        const spa_chunk &chunk = *d->reading->buffer->datas[0].chunk;
+        const QRect whole(QPoint(), d->frameSize);
+        const QRect area
+                = d->wanted.intersected(whole).isEmpty() ? whole : d->wanted.intersected(whole);
+        const int stride = chunk.stride > 0 ? chunk.stride : whole.width() * 4;
+        picture.pixels = d->readMapping->data() + chunk.offset + area.y() * stride + area.x() * 4;
+        picture.width = area.width();
+        picture.height = area.height();
+        picture.bytesPerLine = stride;
+        if (d->format == SPA_VIDEO_FORMAT_RGBx || d->format == SPA_VIDEO_FORMAT_RGBA) {
+            // The recording takes B, G, R, X: this producer's byte order needs a copy.
+            const int lineBytes = area.width() * 4;
+            d->converted.resize(size_t(lineBytes) * area.height());
+            for (int y = 0; y < area.height(); ++y) {
+                const uchar *source = picture.pixels + y * stride;
+                uchar *target = d->converted.data() + size_t(y) * lineBytes;
+                for (int x = 0; x < lineBytes; x += 4) {
+                    target[x] = source[x + 2];
+                    target[x + 1] = source[x + 1];
+                    target[x + 2] = source[x];
+                    target[x + 3] = source[x + 3];
+                }
+            }
+            picture.pixels = d->converted.data();
+            picture.bytesPerLine = lineBytes;
+        }
+        d->handedOut = picture;
+    }
+    pw_thread_loop_unlock(d->loop);
+    if (!d->handedOut.pixels)
         return false;
-    picture.pixels = d->front.data();
-    picture.width = d->frontSize.width();
-    picture.height = d->frontSize.height();
-    picture.bytesPerLine = d->frontSize.width() * 4;
+    picture = d->handedOut;
     return true;
 }

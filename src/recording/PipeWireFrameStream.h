@@ -9,10 +9,11 @@
 /// Receives the pictures of one PipeWire video node (a screen cast) on a thread of its own and
 /// keeps the newest, cut to an area and in the B, G, R, X order recordings take.
 ///
-/// Shared-memory buffers are read in place; DMA-BUF buffers are read when the producer hands out
-/// ones that can be mapped (linear). Only the newest picture matters: a recording that asks less
-/// often than the screen changes skips the ones in between, and one that asks more often gets the
-/// same picture again, as an unchanged screen is.
+/// Pictures are read in place, in the producer's own buffers (shared memory, or linear DMA-BUF
+/// where the producer offers it): the picture handed out is kept from the producer until the
+/// next is asked for. Only the newest picture matters: a recording that asks less often than the
+/// screen changes skips the ones in between, and one that asks more often gets the same picture
+/// again, as an unchanged screen is.
 class PipeWireFrameStream
 {
 public:

@@ -1,7 +1,11 @@
 /* A Wayland client that shows a known moving picture for the screen-cast tests: its left half
  * turns red, green, blue, red, ... every ten frames the compositor asks for; its right half stays
  * 0xc81e32, every byte different, so that swapped colour channels or a misplaced area show. It
- * takes the size the compositor offers (the whole headless output, under sway's tiling). */
+ * takes the size the compositor offers (the whole headless output, under sway's tiling).
+ *
+ * With MOVING_PICTURE_BARS=1 in its environment it draws what the recording benchmark records on
+ * both desktops instead: sixteen bars whose colours shift and a black square that moves, a new
+ * picture every frame. */
 #define _GNU_SOURCE
 #include "xdg-shell-client-protocol.h"
 
@@ -27,6 +31,7 @@ static int wantedWidth = 640, wantedHeight = 480;
 static uint8_t *memory;
 static size_t memorySize;
 static unsigned frame;
+static int bars;
 
 struct buffer
 {
@@ -86,11 +91,24 @@ static void draw(void)
         if (!buffers[i].busy)
             free = &buffers[i];
     wl_callback_add_listener(wl_surface_frame(surface), &frameListener, NULL);
-    if (free) {
+    if (free && bars) {
+        for (int x = 0; x < width; x++) {
+            const uint32_t shade = ((x * 16 / width) * 22 + frame * 3) & 0xff;
+            free->pixels[x] = 0xff000080 | shade << 16 | (255 - shade) << 8;
+        }
+        for (int y = 1; y < height; y++)
+            memcpy(free->pixels + y * width, free->pixels, width * 4);
+        const int left = (frame * 17) % width;
+        for (int y = height / 3; y < height / 3 + 200 && y < height; y++)
+            for (int x = left; x < left + 200 && x < width; x++)
+                free->pixels[y * width + x] = 0xff000000;
+    } else if (free) {
         const uint32_t left = cycle[(frame / 10) % 3];
         for (int y = 0; y < height; y++)
             for (int x = 0; x < width; x++)
                 free->pixels[y * width + x] = x < width / 2 ? left : 0xffc81e32;
+    }
+    if (free) {
         wl_surface_attach(surface, free->buffer, 0, 0);
         wl_surface_damage(surface, 0, 0, width, height);
         free->busy = 1;
@@ -147,6 +165,8 @@ static const struct wl_registry_listener registryListener = {global, globalRemov
 
 int main(void)
 {
+    const char *barsAsked = getenv("MOVING_PICTURE_BARS");
+    bars = barsAsked && !strcmp(barsAsked, "1");
     struct wl_display *display = wl_display_connect(NULL);
     if (!display) {
         fprintf(stderr, "moving-picture: no Wayland display\n");

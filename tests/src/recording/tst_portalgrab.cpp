@@ -7,6 +7,7 @@
 #include <CaptureImpl.h>
 #include <MessageBox.h>
 #include <RecordingProbe.h>
+#include <ScreenGrabber.h>
 #include <SettingIntf.h>
 #include <SharedComponent.h>
 #include <VeloraTest.h>
@@ -101,6 +102,14 @@ private Q_SLOTS:
         QImage right(960, 1080, QImage::Format_RGB32);
         right.fill(QColor(steady));
         QCOMPARE(still.copy(960, 0, 960, 1080), right);
+        // A recording's area is cut out of the monitor's picture.
+        QString error;
+        const auto grabber = ScreenGrabber::create(QRect(960, 0, 960, 1080), &error);
+        DesktopPicture picture;
+        QVERIFY2(grabber && grabber->grab(picture), qPrintable(error));
+        QCOMPARE(QImage(picture.pixels, picture.width, picture.height, picture.bytesPerLine,
+                        QImage::Format_RGB32),
+                 right);
         QCOMPARE(boxesShown, QStringList());
     }
 
