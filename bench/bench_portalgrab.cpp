@@ -71,20 +71,6 @@ private:
     int tick = 0;
 };
 
-/// User and system CPU seconds a process has used so far; 0 when it has gone.
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // The name in brackets may hold spaces; the fields are counted after it.
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 12
-            ? (fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK))
-            : 0;
-}
-
 /// The processes tools/wayland-session started beside this one, but the picture's client.
 QList<qint64> sessionProcesses()
 {
@@ -93,13 +79,12 @@ QList<qint64> sessionProcesses()
     for (const QString &entry : entries) {
         bool number = false;
         const qint64 pid = entry.toLongLong(&number);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!number || pid == getpid() || !stat.open(QIODevice::ReadOnly))
+        if (!number || pid == getpid())
             continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        const QList<QByteArray> fields = Bench::processStat(pid);
+        QFile name(QStringLiteral("/proc/%1/comm").arg(pid));
         if (fields.size() > 1 && fields[1].toLongLong() == getppid()
-            && !line.contains("(moving-picture)"))
+            && name.open(QIODevice::ReadOnly) && name.readAll().trimmed() != "moving-picture")
             found.append(pid);
     }
     return found;
@@ -118,7 +103,7 @@ Figures record(const QList<qint64> &display)
     auto displayCpu = [&display] {
         double sum = 0;
         for (const qint64 pid : display)
-            sum += processCpuSeconds(pid);
+            sum += Bench::processCpuSeconds(pid);
         return sum;
     };
     AVIRecordingCtrl recording;
