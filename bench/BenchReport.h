@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QtGlobal>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -61,6 +64,27 @@ inline double cpuSeconds(int who)
     getrusage(who, &usage);
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
             + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+/// The fields of /proc/<pid>/stat after the command name (which may hold spaces): the state is
+/// the first, the parent the second, user and system CPU ticks the 12th and 13th. Empty when
+/// the process has gone.
+inline QList<QByteArray> processStat(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2).split(' ');
+}
+
+/// User and system CPU seconds the process `pid` has used, from /proc; 0 when unknown.
+inline double processCpuSeconds(qint64 pid)
+{
+    const QList<QByteArray> fields = processStat(pid);
+    if (fields.size() < 13)
+        return 0;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
 /// How long a benchmark measures: `standard` seconds, or VELORA_BENCH_SECONDS while tuning (the

@@ -76,21 +76,6 @@ private:
     qint64 lastSequence = 0;
 };
 
-/// User and system CPU seconds the process `pid` has used, from /proc; 0 when unknown.
-double processCpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // The fields after the command name's closing parenthesis; utime and stime are the 12th and
-    // 13th of them.
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
 void wait(int ms)
 {
     QEventLoop loop;
@@ -120,7 +105,7 @@ public:
     Snapshot now() const
     {
         return {clock.nsecsElapsed() / 1e9, counter.shown, Bench::cpuSeconds(RUSAGE_SELF),
-                processCpuSeconds(serverPid)};
+                Bench::processCpuSeconds(serverPid)};
     }
 
 private:

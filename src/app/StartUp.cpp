@@ -37,6 +37,20 @@ QString logFileTemplateIn(const QString &folder)
 }
 } // namespace
 
+bool StartUp::runOnXWayland(int argc, const char *const *argv)
+{
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        return false;
+    for (int i = 1; i < argc; ++i) {
+        // Qt takes its options with one dash or two.
+        const QByteArrayView argument(argv[i]);
+        if (argument == "-platform" || argument == "--platform")
+            return false;
+    }
+    return true;
+}
+
 namespace StartUp {
 
 QString logFileTemplate()

@@ -7,6 +7,12 @@ class QTranslator;
 /// What the program does before its main window exists.
 namespace StartUp {
 
+/// Whether Velora should ask Qt for XWayland ("xcb"), to be called before the application object
+/// exists: true in a Wayland session (WAYLAND_DISPLAY set) unless the user chose a platform
+/// through QT_QPA_PLATFORM or a -platform argument. Window placement, the stay-on-top masks and
+/// the widget-mode bar need what X11 allows and Wayland forbids to clients.
+bool runOnXWayland(int argc, const char *const *argv);
+
 /// The log file template handed to the logger: the log folder, "/", "VeloraYYMMDD-9999.log".
 QString logFileTemplate();
 

@@ -4,6 +4,7 @@
 #include "Velora.h"
 
 #include <AVIRecovery.h>
+#include <LogModule.h>
 #include <LogSystem.h>
 #include <MessageBox.h>
 #include <SettingIntf.h>
@@ -17,6 +18,9 @@
 
 int main(int argc, char **argv)
 {
+    const bool onXWayland = StartUp::runOnXWayland(argc, argv);
+    if (onXWayland)
+        qputenv("QT_QPA_PLATFORM", "xcb");
     MyApp app(argc, argv);
 
     if (app.isRunning()) {
@@ -46,6 +50,9 @@ int main(int argc, char **argv)
     StartUp::removeExpiredLogFiles();
 
     StartUp::startLogging();
+    if (onXWayland)
+        LogModule("velora/app")
+                .log(LogSystem::LogNotice, "main - a Wayland session: the windows run on XWayland");
 
     // Recordings that a killed or crashed Velora left half written are made playable again;
     // copying a long one takes a while, so it happens beside the window.

@@ -7,6 +7,7 @@
 #include <LogModule.h>
 #include <LongTimers.h>
 #include <MessageBox.h>
+#include <ScreenGrabber.h>
 #include <SettingImpl.h>
 #include <SettingIntf.h>
 #include <ThreadHandOver.h>
@@ -270,6 +271,18 @@ void CaptureImpl::playShutterSound()
 
 QImage CaptureImpl::grabDesktop()
 {
+    if (ScreenGrabber::portalChosen()) {
+        // Qt's own grab sees only X windows under XWayland; the portal's picture is the desktop.
+        QString error = QStringLiteral("The desktop's screen sharing sends no picture.");
+        const std::unique_ptr<ScreenGrabber> grabber = ScreenGrabber::create(QRect(), &error);
+        DesktopPicture picture;
+        if (grabber && grabber->grab(picture))
+            return QImage(picture.pixels, picture.width, picture.height, picture.bytesPerLine,
+                          QImage::Format_RGB32)
+                    .copy();
+        MessageBox::warning(nullptr, QStringLiteral("Warning"), error);
+        return {};
+    }
     QRect desktop;
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (const QScreen *screen : screens)
@@ -300,7 +313,10 @@ ResultCode CaptureImpl::captureScreen(QString *fullPath)
     }
     const QString path = dir + freeBaseName(dir) + QStringLiteral(".jpg");
     *fullPath = path;
-    if (!saveImageToPath(grabDesktop(), path)) {
+    const QImage desktop = grabDesktop();
+    if (desktop.isNull())
+        return Result::Failure;
+    if (!saveImageToPath(desktop, path)) {
         captureLog.log(2, "CaptureImpl::captureScreen() - Save failed");
         return Result::Failure;
     }

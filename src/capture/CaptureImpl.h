@@ -45,7 +45,8 @@ public:
     ResultCode confirmExit() override;
     uint getActionStatus() override;
 
-    /// The whole desktop, every screen in its place.
+    /// The whole desktop, every screen in its place; in a Wayland session the monitor the
+    /// screen-cast portal shares. Null, the reason said to the user, when none can be had.
     static QImage grabDesktop();
     /// The shutter sound's copy on disk.
     QString shutterSoundPath() const { return soundPath; }

@@ -91,8 +91,16 @@ bool AVIRecordingThread::startRecording(const QRect &area, QSize frameSize, int 
                             QStringLiteral("Not enough memory for recording."));
         return false;
     }
+    // The screen-cast portal may ask the user first, in a local event loop: the lock is not held
+    // meanwhile, so that whatever the window asks this worker then gets its answer.
+    lock.unlock();
     QString whyNot;
     std::unique_ptr<ScreenGrabber> grabber = ScreenGrabber::create(area, &whyNot);
+    lock.lock();
+    if (running) {
+        errorCode = AlreadyRunning;
+        return true;
+    }
     if (!grabber) {
         errorCode = CannotInitialise;
         threadLog.log(2, "AVIRecordingThread::startRecording - The desktop cannot be recorded: %s",

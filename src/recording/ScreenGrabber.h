@@ -26,8 +26,16 @@ public:
     /// Grabs the area now, the pointer drawn at its place. False when nothing could be grabbed.
     virtual bool grab(DesktopPicture &picture) = 0;
 
+    /// The setting that chooses the source: "x11" or "portal"; anything else lets the session
+    /// decide (a Wayland session: the screen-cast portal; otherwise the X server).
+    static constexpr const char *SourceKey = "recording/screenGrabber";
+
+    /// Whether grabbers come from the screen-cast portal rather than the X server, and `why`.
+    static bool portalChosen(const char **why = nullptr);
+
     /// The grabber for `area` (pixels of the running desktop's screen). Null, with `error` saying
-    /// why in words for the user, when the desktop cannot be recorded (a Wayland session, no
-    /// display). The area is clipped to the screen; an empty one is the whole screen.
+    /// why in words for the user, when the desktop cannot be recorded (no display, the portal
+    /// missing or refused). The area is clipped to the screen; an empty one is the whole screen.
+    /// The portal's grabber may ask the user first, in a local event loop.
     static std::unique_ptr<ScreenGrabber> create(const QRect &area, QString *error);
 };

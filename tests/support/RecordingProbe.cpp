@@ -23,7 +23,7 @@ QImage decodedPicture(AVCodecContext *decoder, const AVPacket *packet)
 
 } // namespace
 
-RecordingProbe RecordingProbe::of(const QString &path)
+RecordingProbe RecordingProbe::of(const QString &path, int thumbnailWidth)
 {
     RecordingProbe probe;
     const InputFormatPtr input = openInputFormat(path);
@@ -68,8 +68,15 @@ RecordingProbe RecordingProbe::of(const QString &path)
             probe.videoSeconds
                     = std::max(probe.videoSeconds,
                                double(packet->pts + packet->duration) * av_q2d(stream->time_base));
-            if (probe.picture.isNull())
+            if (thumbnailWidth > 0) {
+                const QImage decoded = decodedPicture(decoder.get(), packet.get());
+                if (probe.picture.isNull())
+                    probe.picture = decoded;
+                if (!decoded.isNull())
+                    probe.thumbnails.append(decoded.scaledToWidth(thumbnailWidth));
+            } else if (probe.picture.isNull()) {
                 probe.picture = decodedPicture(decoder.get(), packet.get());
+            }
         } else if (packet->stream_index == audioIndex) {
             probe.pcm.append(reinterpret_cast<const char *>(packet->data), packet->size);
         }

@@ -22,6 +22,7 @@ struct RecordingProbe
     int frames = 0; // framePts.size()
     double videoSeconds = 0; // to the end of the last frame
     QImage picture; // the first frame, decoded
+    QList<QImage> thumbnails; // every frame, decoded and scaled, when asked for
     // The sound stream.
     int sampleRate = 0;
     int channels = 0;
@@ -29,8 +30,9 @@ struct RecordingProbe
     QByteArray pcm; // every sample, as stored
     double audioSeconds = 0;
 
-    /// Reads `path` packet by packet, as a player would.
-    static RecordingProbe of(const QString &path);
+    /// Reads `path` packet by packet, as a player would; with a `thumbnailWidth`, decodes every
+    /// frame into `thumbnails` of that width.
+    static RecordingProbe of(const QString &path, int thumbnailWidth = 0);
     /// The duration libavformat reports for the whole file, in seconds; negative when none.
     static double reportedSeconds(const QString &path);
 };

@@ -45,6 +45,44 @@ private:
     }
 
 private Q_SLOTS:
+    void xWaylandUnlessAPlatformWasChosen_data()
+    {
+        QTest::addColumn<QByteArray>("waylandDisplay"); // null: unset
+        QTest::addColumn<QByteArray>("platform"); // QT_QPA_PLATFORM; null: unset
+        QTest::addColumn<QList<QByteArray>>("arguments");
+        QTest::addColumn<bool>("xWayland");
+        const QByteArray none;
+        QTest::newRow("Wayland") << "wayland-0"_ba << none << QList<QByteArray>() << true;
+        QTest::newRow("X11") << none << none << QList<QByteArray>() << false;
+        QTest::newRow("platform variable") << "wayland-0"_ba
+                                           << "wayland"_ba << QList<QByteArray>() << false;
+        QTest::newRow("-platform")
+                << "wayland-0"_ba << none << QList<QByteArray>{"-platform", "wayland"} << false;
+        QTest::newRow("--platform")
+                << "wayland-0"_ba << none << QList<QByteArray>{"--platform", "wayland"} << false;
+        QTest::newRow("other arguments")
+                << "wayland-0"_ba << none << QList<QByteArray>{"-style", "fusion"} << true;
+    }
+
+    void xWaylandUnlessAPlatformWasChosen()
+    {
+        QFETCH(QByteArray, waylandDisplay);
+        QFETCH(QByteArray, platform);
+        QFETCH(QList<QByteArray>, arguments);
+        QFETCH(bool, xWayland);
+        const QByteArray testPlatform = qgetenv("QT_QPA_PLATFORM");
+        waylandDisplay.isNull() ? qunsetenv("WAYLAND_DISPLAY")
+                                : qputenv("WAYLAND_DISPLAY", waylandDisplay);
+        platform.isNull() ? qunsetenv("QT_QPA_PLATFORM") : qputenv("QT_QPA_PLATFORM", platform);
+        std::vector<const char *> argv{"velora"};
+        for (const QByteArray &argument : std::as_const(arguments))
+            argv.push_back(argument.constData());
+        const bool chosen = StartUp::runOnXWayland(int(argv.size()), argv.data());
+        qunsetenv("WAYLAND_DISPLAY");
+        qputenv("QT_QPA_PLATFORM", testPlatform);
+        QCOMPARE(chosen, xWayland);
+    }
+
     void init()
     {
         QFile::remove(SettingImpl::settingsFilePath());

@@ -1,3 +1,5 @@
+#include <SettingIntf.h>
+#include <SharedComponent.h>
 #include <VeloraTest.h>
 #include <X11ScreenGrabber.h>
 
@@ -104,16 +106,43 @@ private Q_SLOTS:
         }
     }
 
+    void sourceFollowsTheSessionUnlessSet_data()
+    {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("portal");
+        QTest::newRow("X11") << QByteArray() << QString() << false;
+        QTest::newRow("Wayland display") << "WAYLAND_DISPLAY"_ba << QString() << true;
+        QTest::newRow("Wayland session") << "XDG_SESSION_TYPE"_ba << QString() << true;
+        QTest::newRow("Wayland, set to X11") << "WAYLAND_DISPLAY"_ba << u"x11"_s << false;
+        QTest::newRow("X11, set to the portal") << QByteArray() << u"portal"_s << true;
+    }
+
+    void sourceFollowsTheSessionUnlessSet()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(QString, setting);
+        QFETCH(bool, portal);
+        ComponentRef<SettingIntf> settings;
+        settings->setValue(QString::fromLatin1(ScreenGrabber::SourceKey), setting);
+        if (!variable.isEmpty())
+            qputenv(variable, variable == "WAYLAND_DISPLAY" ? "wayland-0" : "wayland");
+        const bool chosen = ScreenGrabber::portalChosen();
+        qunsetenv(variable);
+        settings->setValue(QString::fromLatin1(ScreenGrabber::SourceKey), QString());
+        QCOMPARE(chosen, portal);
+    }
+
     void refusesWhatCannotBeRecorded_data()
     {
         QTest::addColumn<QByteArray>("variable");
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<QRect>("area");
         QTest::addColumn<QString>("error");
-        QTest::newRow("Wayland display") << "WAYLAND_DISPLAY"_ba
-                                         << "wayland-0"_ba << QRect() << u"in a Wayland session"_s;
-        QTest::newRow("Wayland session") << "XDG_SESSION_TYPE"_ba
-                                         << "wayland"_ba << QRect() << u"in a Wayland session"_s;
+        // No session bus answers here, so no portal either.
+        QTest::newRow("Wayland without a portal")
+                << "WAYLAND_DISPLAY"_ba
+                << "wayland-0"_ba << QRect() << u"no screen sharing"_s;
         QTest::newRow("no display")
                 << "DISPLAY"_ba << QByteArray() << QRect() << u"no graphical display"_s;
         QTest::newRow("area off the screen")
