@@ -2,6 +2,8 @@
 
 #include "MediaThumbnailCreator.h"
 
+#include <chrono>
+
 namespace {
 
 // How long the loop sleeps when no creator has finished to wake it.
@@ -18,19 +20,27 @@ ThreadManager::~ThreadManager()
 {
     stop();
     wait();
+    // QThread::wait() returns on a flag ThreadSanitizer cannot see: each lock taken here after a
+    // wait orders the other thread's last unlock before what follows.
+    QList<MediaThumbnailCreator *> left;
+    {
+        const std::lock_guard lock(mutex);
+        left = abandoned;
+    }
     // Each stops within one picture; none outlives the manager.
-    for (MediaThumbnailCreator *creator : std::as_const(abandoned))
+    for (MediaThumbnailCreator *creator : std::as_const(left))
         creator->wait();
+    const std::lock_guard lock(mutex);
 }
 
 void ThreadManager::addThread(MediaThumbnailCreator *creator)
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     if (!creator || stopping)
         return;
     pending.append(creator);
     if (looping) {
-        changed.wakeAll();
+        changed.notify_all();
         return;
     }
     // The loop may be between deciding to end and ending: let it end, then start it again.
@@ -41,7 +51,7 @@ void ThreadManager::addThread(MediaThumbnailCreator *creator)
 
 void ThreadManager::removeThread(MediaThumbnailCreator *creator)
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     pending.removeAll(creator);
     abandoned.removeAll(creator);
     forgetRunning(creator);
@@ -49,7 +59,7 @@ void ThreadManager::removeThread(MediaThumbnailCreator *creator)
 
 bool ThreadManager::withdraw(MediaThumbnailCreator *creator)
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     return pending.removeAll(creator) > 0;
 }
 
@@ -65,22 +75,22 @@ void ThreadManager::forgetRunning(MediaThumbnailCreator *creator)
 
 void ThreadManager::stop()
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     if (looping) {
         stopping = true;
-        changed.wakeAll();
+        changed.notify_all();
     }
 }
 
 int ThreadManager::runningCount() const
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     return running.size();
 }
 
 int ThreadManager::pendingCount() const
 {
-    QMutexLocker lock(&mutex);
+    const std::lock_guard lock(mutex);
     return pending.size();
 }
 
@@ -98,10 +108,10 @@ bool ThreadManager::startPending()
                           connect(
                                   next, &QThread::finished, this,
                                   [this, next] {
-                                      QMutexLocker endLock(&mutex);
+                                      const std::lock_guard endLock(mutex);
                                       if (running.contains(next)) {
                                           ending.append(next);
-                                          changed.wakeAll();
+                                          changed.notify_all();
                                       }
                                   },
                                   Qt::DirectConnection));
@@ -128,7 +138,7 @@ void ThreadManager::dropFinished()
 
 void ThreadManager::run()
 {
-    QMutexLocker lock(&mutex);
+    std::unique_lock lock(mutex);
     while ((!pending.isEmpty() || !running.isEmpty()) && !stopping) {
         const bool started = startPending();
         const qsizetype before = running.size();
@@ -137,7 +147,7 @@ void ThreadManager::run()
         if (running.size() < before && !pending.isEmpty())
             continue;
         if (!started)
-            changed.wait(&mutex, PollMilliseconds);
+            changed.wait_for(lock, std::chrono::milliseconds(PollMilliseconds));
     }
     pending.clear();
     // Not waited for here: a creator's last words take the lock. The destructor joins them.
