@@ -11,6 +11,7 @@
 // moving-picture client drawing the same picture; it prints its figures for this one to read.
 
 #include "BenchReport.h"
+#include "MovingBars.h"
 #include "PrivateDisplay.h"
 
 #include <AVIRecordingCtrl.h>
@@ -22,11 +23,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 #include <QWidget>
 
 #include <unistd.h>
@@ -39,37 +38,6 @@ const char *const AnimateVariable = "VELORA_BENCH_ANIMATE";
 const char *const PortalHalfVariable = "VELORA_BENCH_PORTAL_HALF";
 const int Seconds = Bench::measuredSeconds(60);
 constexpr int Width = 1024;
-
-/// The moving-picture client's bars and square, drawn by Qt on the X11 desktop.
-class Bars : public QWidget
-{
-public:
-    Bars()
-    {
-        auto *timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this] {
-            ++tick;
-            update();
-        });
-        // The headless output's rate, at which the client draws.
-        timer->start(16);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        for (int bar = 0; bar < 16; ++bar) {
-            const int shade = (bar * 22 + tick * 3) & 0xff;
-            painter.fillRect(bar * width() / 16, 0, width() / 16, height(),
-                             QColor(shade, 255 - shade, 0x80));
-        }
-        painter.fillRect((tick * 17) % width(), height() / 3, 200, 200, Qt::black);
-    }
-
-private:
-    int tick = 0;
-};
 
 /// The processes tools/wayland-session started beside this one, but the picture's client.
 QList<qint64> sessionProcesses()
@@ -192,7 +160,14 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsSet(AnimateVariable)) {
         QApplication app(argc, argv);
-        Bars bars;
+        // The moving-picture client's bars and square, at the headless output's rate.
+        Bench::MovingBars bars(
+                16,
+                [](int bar, int tick) {
+                    const int shade = (bar * 22 + tick * 3) & 0xff;
+                    return QColor(shade, 255 - shade, 0x80);
+                },
+                false);
         bars.showFullScreen();
         return app.exec();
     }

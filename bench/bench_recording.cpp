@@ -11,6 +11,7 @@
 // full-screen window, so it needs neither a display nor a desktop session.
 
 #include "BenchReport.h"
+#include "MovingBars.h"
 #include "PrivateDisplay.h"
 #include "PrivateSoundServer.h"
 
@@ -23,11 +24,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -38,37 +37,6 @@ namespace {
 const char *const AnimateVariable = "VELORA_BENCH_ANIMATE";
 const int Seconds = Bench::measuredSeconds(60);
 const QString Sine = QStringLiteral("Sine source at 440 Hz");
-
-/// A full-screen picture that changes every frame: moving bars and a counter, like slides with
-/// an animation or a video playing.
-class Animation : public QWidget
-{
-public:
-    Animation()
-    {
-        auto *timer = new QTimer(this);
-        connect(timer, &QTimer::timeout, this, [this] {
-            ++tick;
-            update();
-        });
-        timer->start(20);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        for (int bar = 0; bar < 16; ++bar)
-            painter.fillRect(bar * width() / 16, 0, width() / 16, height(),
-                             QColor::fromHsv((bar * 22 + tick * 3) % 360, 180, 220));
-        painter.setFont(QFont(QStringLiteral("Sans"), 120));
-        painter.drawText(rect(), Qt::AlignCenter, QString::number(tick));
-        painter.fillRect((tick * 17) % width(), height() / 3, 200, 200, Qt::black);
-    }
-
-private:
-    int tick = 0;
-};
 
 struct Figures
 {
@@ -160,7 +128,13 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsSet(AnimateVariable)) {
         QApplication app(argc, argv);
-        Animation animation;
+        // A full-screen picture that changes every frame: moving bars and a counter.
+        Bench::MovingBars animation(
+                20,
+                [](int bar, int tick) {
+                    return QColor::fromHsv((bar * 22 + tick * 3) % 360, 180, 220);
+                },
+                true);
         animation.showFullScreen();
         return app.exec();
     }
