@@ -74,6 +74,20 @@ std::shared_ptr<Mapping> mapBuffer(const spa_data &data)
 
 struct PipeWireFrameStream::Private
 {
+    /// The part of a frame handed out: the area asked for, or the whole frame when the area
+    /// lies outside it.
+    QRect crop() const
+    {
+        const QRect whole(QPoint(), frameSize);
+        const QRect area = wanted.intersected(whole);
+        return area.isEmpty() ? whole : area;
+    }
+    /// Bytes from one line of a frame to the next; producers may leave the chunk's stride 0.
+    int strideOf(const spa_chunk &chunk) const
+    {
+        return chunk.stride > 0 ? chunk.stride : frameSize.width() * 4;
+    }
+
     QRect wanted;
     pw_thread_loop *loop = nullptr;
     pw_context *context = nullptr;
@@ -293,7 +307,7 @@ bool PipeWireFrameStream::Private::usable(const pw_buffer *buffer)
     // A buffer that only moved the pointer, or that the producer spoilt, carries no picture.
     if (!data.chunk || data.chunk->size == 0 || (data.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED))
         return false;
-    const qsizetype stride = data.chunk->stride > 0 ? data.chunk->stride : frameSize.width() * 4;
+    const qsizetype stride = strideOf(*data.chunk);
     if (qsizetype(data.chunk->offset) + stride * (frameSize.height() - 1) + frameSize.width() * 4
         <= qsizetype(data.maxsize))
         return true;
@@ -327,11 +341,10 @@ void PipeWireFrameStream::Private::process(void *data)
     }
     d->giveBack(d->pending);
     d->pending = newest;
-    const QRect whole(QPoint(), d->frameSize);
-    const QRect area = d->wanted.intersected(whole);
+    const QSize shown = d->crop().size();
     {
         std::lock_guard lock(d->mutex);
-        d->pictureSize = area.isEmpty() ? whole.size() : area.size();
+        d->pictureSize = shown;
         d->fresh = true;
     }
     d->arrived.notify_all();
@@ -374,10 +387,8 @@ bool PipeWireFrameStream::latest(DesktopPicture &picture)
         d->readMapping = *static_cast<std::shared_ptr<Mapping> *>(d->reading->user_data);
         d->readMapping->sync(DMA_BUF_SYNC_START);
         const spa_chunk &chunk = *d->reading->buffer->datas[0].chunk;
-        const QRect whole(QPoint(), d->frameSize);
-        const QRect area
-                = d->wanted.intersected(whole).isEmpty() ? whole : d->wanted.intersected(whole);
-        const int stride = chunk.stride > 0 ? chunk.stride : whole.width() * 4;
+        const QRect area = d->crop();
+        const int stride = d->strideOf(chunk);
         picture.pixels = d->readMapping->data() + chunk.offset + area.y() * stride + area.x() * 4;
         picture.width = area.width();
         picture.height = area.height();
